@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/core/error.h"
+#include "db/core/value.h"
+
+namespace db {
+
+// A named statement parameter; the name is written without its ':' (":P_CDFILIAL" -> "P_CDFILIAL").
+struct Param {
+  std::string name;
+  Value value;
+};
+using Params = std::vector<Param>;
+
+struct Column {
+  std::string name;
+  std::string declaredType;  // as the engine declares it ("VARCHAR(10)", "DATETIME"); may be empty
+};
+
+// The rows of an open query, positioned before the first row.
+class Rows {
+ public:
+  virtual ~Rows() = default;
+  virtual const std::vector<Column>& columns() const = 0;
+  // Moves to the next row; false once past the last.
+  virtual bool next() = 0;
+  virtual const Value& at(size_t index) const = 0;
+
+  // Case-insensitive; throws db::Error naming the column when it is absent.
+  size_t indexOf(std::string_view name) const;
+  bool hasColumn(std::string_view name) const;
+  const Value& operator[](std::string_view name) const { return at(indexOf(name)); }
+};
+
+// A prepared statement, reusable across rows: bind, then execute or query.
+class Statement {
+ public:
+  virtual ~Statement() = default;
+  virtual const std::string& text() const = 0;
+  // Names of the statement's parameters in order of first appearance, without ':'.
+  virtual const std::vector<std::string>& parameterNames() const = 0;
+  virtual void bind(size_t index, const Value& value) = 0;
+  // Case-insensitive; throws db::Error when the statement has no such parameter.
+  void bind(std::string_view name, const Value& value);
+  void bind(const Params& params);
+  virtual int64_t execute() = 0;  // rows affected
+  virtual std::unique_ptr<Rows> query() = 0;
+};
+
+// One open database connection. Statements run with no time-out.
+class Connection {
+ public:
+  virtual ~Connection() = default;
+
+  virtual int64_t execute(std::string_view sql, const Params& params = {}) = 0;
+  virtual std::unique_ptr<Rows> query(std::string_view sql, const Params& params = {}) = 0;
+  // The connection keeps prepared statements by text and hands back the same one for the same
+  // text; the reference stays valid until close().
+  virtual Statement& prepare(std::string_view sql) = 0;
+
+  virtual void begin() = 0;
+  virtual void commit() = 0;
+  virtual void rollback() = 0;
+  virtual bool inTransaction() const = 0;
+
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+  virtual std::string_view engineName() const = 0;  // "embedded", "odbc"
+};
+
+// Opens a connection from an ADO-style connection string (see docs/connection-strings.md).
+std::unique_ptr<Connection> connect(std::string_view adoConnectionString);
+
+}  // namespace db
