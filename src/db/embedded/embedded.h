@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/core/connection.h"
+
+namespace db::embedded {
+
+struct Options {
+  std::string path;           // database file; ":memory:" for a private in-memory database
+  std::string user = "dbo";   // login name the catalogue reports (USER ID of the connection string)
+  bool create = true;         // create the file when it does not exist
+};
+
+// Opens the embedded engine: SQLite underneath, speaking the T-SQL subset this program sends.
+std::unique_ptr<Connection> open(const Options& options);
+
+}  // namespace db::embedded
