@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "db/core/value.h"
+
+namespace outside {
+
+// Standard alphabet with padding (RFC 4648), as data packets travel in JSON.
+std::string base64Encode(const db::Bytes& bytes);
+// Strict: rejects characters outside the alphabet, bad padding and truncated groups.
+// Throws std::invalid_argument.
+db::Bytes base64Decode(std::string_view text);
+
+}  // namespace outside

@@ -1,0 +1,74 @@
+#include <utility>
+
+#include "outside/app_server.h"
+#include "outside/http_transport.h"
+#include "outside/protocol.h"
+#include "outside/server_url.h"
+
+namespace outside {
+namespace {
+
+class HttpAppServer : public AppServer {
+ public:
+  HttpAppServer(std::string objectName, EndpointSource endpoint)
+      : objectName_(std::move(objectName)), endpointSource_(std::move(endpoint)) {}
+
+  void connect() override {
+    connected_ = false;
+    if (!endpointSource_) throw ServerError("no server endpoint configured");
+    Endpoint endpoint = endpointSource_();
+    if (endpoint.host.empty() || endpoint.port <= 0 || endpoint.port > 65535)
+      throw ServerError("invalid server address \"" + endpoint.host + ":" +
+                        std::to_string(endpoint.port) + "\"");
+    HttpResponse ping = httpGet(serverUrl(endpoint, kPingPath));
+    if (ping.status != 200)
+      throw ServerError("server " + endpoint.host + ":" + std::to_string(endpoint.port) +
+                        " is not a central application server (status " +
+                        std::to_string(ping.status) + ")");
+    endpoint_ = std::move(endpoint);
+    connected_ = true;
+  }
+
+  void disconnect() override { connected_ = false; }
+  bool connected() const override { return connected_; }
+
+  db::Value call(std::string_view method, std::vector<db::Value>& args) override {
+    // Like the remote connection it stands in for, a call on a closed connection opens it.
+    if (!connected_) connect();
+    std::string url = serverUrl(endpoint_, "/" + objectName_ + "/" + std::string(method));
+    HttpResponse response = httpPost(url, protocol::encodeRequest(args));
+    protocol::DecodedReply decoded;
+    try {
+      decoded = protocol::decodeReply(response.body);
+    } catch (const protocol::ProtocolError& e) {
+      if (response.status < 200 || response.status >= 300)
+        throw ServerError(std::string(method) + ": server answered status " +
+                          std::to_string(response.status));
+      throw ServerError(std::string(method) + ": unreadable reply: " + e.what());
+    }
+    if (decoded.isError) throw ServerError(decoded.error);
+    if (response.status < 200 || response.status >= 300)
+      throw ServerError(std::string(method) + ": server answered status " +
+                        std::to_string(response.status));
+    if (decoded.reply.args.size() != args.size())
+      throw ServerError(std::string(method) + ": reply holds " +
+                        std::to_string(decoded.reply.args.size()) + " arguments, the call " +
+                        std::to_string(args.size()));
+    args = std::move(decoded.reply.args);
+    return std::move(decoded.reply.result);
+  }
+
+ private:
+  std::string objectName_;
+  EndpointSource endpointSource_;
+  Endpoint endpoint_;
+  bool connected_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<AppServer> makeHttpAppServer(std::string objectName, EndpointSource endpoint) {
+  return std::make_unique<HttpAppServer>(std::move(objectName), std::move(endpoint));
+}
+
+}  // namespace outside

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+namespace outside {
+
+// What an HTTP exchange returned; transport failures throw outside::ServerError instead.
+struct HttpResponse {
+  long status = 0;
+  std::string body;
+};
+
+struct HttpTimeouts {
+  // Reaching the server must be quick; the work a method does may take as long as it takes,
+  // so there is no overall limit on a request (long table downloads run for minutes).
+  std::chrono::milliseconds connect{10'000};
+};
+
+HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
+                      const HttpTimeouts& timeouts = {});
+HttpResponse httpGet(const std::string& url, const HttpTimeouts& timeouts = {});
+// GET straight into a file (replaced); throws outside::ServerError on a transport failure or a
+// status outside 2xx, leaving no partial file behind.
+void httpGetToFile(const std::string& url, const std::string& localPath,
+                   const HttpTimeouts& timeouts = {});
+
+}  // namespace outside

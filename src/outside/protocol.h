@@ -1,0 +1,49 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "db/core/value.h"
+
+// The wire format shared by the client and the central server (docs/protocol.md):
+// request {"args": [...]}, reply {"result": v, "args": [...]} or {"error": "text"}.
+namespace outside::protocol {
+
+// A body that is not valid protocol JSON.
+class ProtocolError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Nesting deeper than this is refused, so a hostile body cannot exhaust the stack.
+constexpr int kMaxDepth = 64;
+
+nlohmann::json toJson(const db::Value& value);
+db::Value fromJson(const nlohmann::json& json);  // throws ProtocolError
+// Compact JSON text of a value; throws ProtocolError for a text that is not UTF-8.
+std::string dump(const nlohmann::json& json);
+// Parses with the depth limit; throws ProtocolError.
+nlohmann::json parse(std::string_view body);
+
+std::string encodeRequest(const std::vector<db::Value>& args);
+std::vector<db::Value> decodeRequest(std::string_view body);  // throws ProtocolError
+
+struct Reply {
+  db::Value result;
+  std::vector<db::Value> args;
+};
+std::string encodeReply(const db::Value& result, const std::vector<db::Value>& args);
+std::string encodeError(std::string_view text);
+// Error replies come back with `error` set and nothing else; throws ProtocolError when malformed.
+struct DecodedReply {
+  bool isError = false;
+  std::string error;
+  Reply reply;
+};
+DecodedReply decodeReply(std::string_view body);
+
+}  // namespace outside::protocol
