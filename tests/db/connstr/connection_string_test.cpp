@@ -1,0 +1,163 @@
+#include "db/core/connection_string.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using db::EngineKind;
+
+TEST(ParseConnectionString, KeysValuesAndQuoting) {
+  const auto items = db::parseConnectionString(
+      " Provider = SQLOLEDB.1 ;Password='a;b''c';User ID=\"sa\";;Extended={x;}}y}; Empty=");
+  ASSERT_EQ(items.size(), 5u);
+  EXPECT_EQ(items[0].key, "Provider");
+  EXPECT_EQ(items[0].value, "SQLOLEDB.1");
+  EXPECT_EQ(items[1].value, "a;b'c");
+  EXPECT_EQ(items[2].value, "sa");
+  EXPECT_EQ(items[3].value, "x;}y");
+  EXPECT_EQ(items[4].value, "");
+  EXPECT_EQ(db::findConnectionValue(items, "user id").value(), "sa");
+  EXPECT_FALSE(db::findConnectionValue(items, "Data Source"));
+  EXPECT_TRUE(db::parseConnectionString("").empty());
+}
+
+TEST(ParseConnectionString, MalformedItemsFailWithoutEchoingSecrets) {
+  for (const char* bad : {"Provider=X;Password=secret99;garbage", "Password='secret99", "=secret99",
+                          "Password='secret99' tail"}) {
+    try {
+      db::parseConnectionString(bad);
+      ADD_FAILURE() << bad;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()).find("secret99"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(LoginName, TakesTextUpToSemicolonUpperCased) {
+  EXPECT_EQ(db::loginName("Provider=SQLOLEDB.1;User ID=sa;Initial Catalog=LOJA"), "SA");
+  EXPECT_EQ(db::loginName("user id=Caixa01;Data Source=X"), "CAIXA01");
+  EXPECT_EQ(db::loginName("Provider=SQLOLEDB.1;Initial Catalog=LOJA"), "");
+  // Nothing after the name: no ';' follows, so there is no login.
+  EXPECT_EQ(db::loginName("Provider=SQLOLEDB.1;User ID=sa"), "");
+  // The ';' must come within 255 characters.
+  EXPECT_EQ(db::loginName("User ID=" + std::string(254, 'a') + ";"), std::string(254, 'A'));
+  EXPECT_EQ(db::loginName("User ID=" + std::string(255, 'a') + ";"), "");
+}
+
+TEST(ReplaceCatalog, KeepsProviderAndDataSourceDropsWhatLiesBetween) {
+  EXPECT_EQ(
+      db::replaceCatalog("Provider=SQLOLEDB.1;Initial Catalog=LOJA;Data Source=SRV01", "CENTRAL"),
+      "Provider=SQLOLEDB.1;Initial Catalog=CENTRAL;Data Source=SRV01");
+  EXPECT_EQ(db::replaceCatalog(
+                "Provider=SQLOLEDB.1;Initial Catalog=LOJA;Persist Security Info=False;Data "
+                "Source=SRV01;User ID=sa;",
+                "CONS"),
+            "Provider=SQLOLEDB.1;Initial Catalog=CONS;Data Source=SRV01;User ID=sa;");
+  EXPECT_EQ(db::replaceCatalog("initial catalog=LOJA;data source=S", "C"),
+            "initial catalog=C;data source=S");
+}
+
+TEST(ReplaceCatalog, RefusesStringsItCannotRewriteSoundly) {
+  EXPECT_THROW(db::replaceCatalog("Provider=SQLOLEDB.1;Data Source=SRV01", "C"),
+               std::invalid_argument);
+  EXPECT_THROW(db::replaceCatalog("Provider=SQLOLEDB.1;Initial Catalog=LOJA", "C"),
+               std::invalid_argument);
+  EXPECT_THROW(db::replaceCatalog("Data Source=SRV01;Initial Catalog=LOJA", "C"),
+               std::invalid_argument);
+  EXPECT_THROW(db::replaceCatalog("Initial Catalog=LOJA;Data Source=S", "X;Data Source=EVIL"),
+               std::invalid_argument);
+  EXPECT_THROW(db::replaceCatalog("Initial Catalog=LOJA;Data Source=S", "  "),
+               std::invalid_argument);
+}
+
+const db::OdbcDrivers kDrivers{"FreeTDS", "OracleDrv"};
+
+TEST(MapConnectionString, EmbeddedEngine) {
+  auto t = db::mapConnectionString("Provider=SQLite;Data Source=/tmp/loja.db", kDrivers);
+  EXPECT_EQ(t.kind, EngineKind::Embedded);
+  EXPECT_EQ(t.path, "/tmp/loja.db");
+  EXPECT_EQ(t.user, "dbo");
+  EXPECT_TRUE(t.create);
+  t = db::mapConnectionString("provider=sqlite;User ID=sa;Data Source='/a b;c.db';Create=No",
+                              kDrivers);
+  EXPECT_EQ(t.path, "/a b;c.db");
+  EXPECT_EQ(t.user, "sa");
+  EXPECT_FALSE(t.create);
+  EXPECT_THROW(db::mapConnectionString("Provider=SQLite", kDrivers), std::invalid_argument);
+}
+
+TEST(MapConnectionString, SqlServerProvidersBecomeOdbc) {
+  for (const char* provider :
+       {"SQLOLEDB.1", "SQLOLEDB", "SQLNCLI11", "SQLNCLI10.1", "MSOLEDBSQL", "MSOLEDBSQL19"}) {
+    const auto t = db::mapConnectionString(
+        std::string("Provider=") + provider +
+            ";Password=p;User ID=sa;Initial Catalog=LOJA;Data Source=SRV01\\INST;"
+            "Connect Timeout=5",
+        kDrivers);
+    EXPECT_EQ(t.kind, EngineKind::SqlServerOdbc) << provider;
+    EXPECT_EQ(t.odbc,
+              "DRIVER={FreeTDS};SERVER=SRV01\\INST;DATABASE=LOJA;UID=sa;PWD=p;"
+              "ClientCharset=UTF-8;")
+        << provider;
+    EXPECT_EQ(t.password, "p");
+    EXPECT_EQ(t.loginTimeoutSeconds, 5);
+  }
+  const auto quoted = db::mapConnectionString("Provider=SQLOLEDB.1;Password=\"a;b}\";Data Source=S",
+                                              db::OdbcDrivers{"ODBC Driver 18", "x"});
+  EXPECT_EQ(quoted.odbc, "DRIVER={ODBC Driver 18};SERVER=S;PWD={a;b}}};");
+  const auto trusted = db::mapConnectionString(
+      "Provider=SQLOLEDB.1;Integrated Security=SSPI;User ID=x;Password=y;Data Source=S", kDrivers);
+  EXPECT_EQ(trusted.odbc, "DRIVER={FreeTDS};SERVER=S;Trusted_Connection=Yes;ClientCharset=UTF-8;");
+  EXPECT_THROW(db::mapConnectionString("Provider=SQLOLEDB.1;Initial Catalog=X", kDrivers),
+               std::invalid_argument);
+  EXPECT_THROW(
+      db::mapConnectionString("Provider=SQLOLEDB.1;Data Source=S;Connect Timeout=soon", kDrivers),
+      std::invalid_argument);
+}
+
+TEST(MapConnectionString, OracleAndPassThrough) {
+  auto t = db::mapConnectionString("Provider=MSDAORA.1;User ID=loja;Password=pw;Data Source=ORCL",
+                                   kDrivers);
+  EXPECT_EQ(t.kind, EngineKind::OracleOdbc);
+  EXPECT_EQ(t.odbc, "DRIVER={OracleDrv};DBQ=ORCL;UID=loja;PWD=pw;");
+
+  t = db::mapConnectionString("Driver={SQLite3};Database=/tmp/x.db;PWD={a;b}", kDrivers);
+  EXPECT_EQ(t.kind, EngineKind::Odbc);
+  EXPECT_EQ(t.odbc, "Driver={SQLite3};Database=/tmp/x.db;PWD={a;b}");
+  EXPECT_EQ(t.password, "a;b");
+
+  t = db::mapConnectionString("Provider=ODBC;DSN=loja;UID=u", kDrivers);
+  EXPECT_EQ(t.odbc, "DSN=loja;UID=u;");
+}
+
+TEST(MapConnectionString, ProviderErrorsAreClear) {
+  try {
+    db::mapConnectionString("Provider=Jet.4;Password=hush;Data Source=x", kDrivers);
+    FAIL();
+  } catch (const std::invalid_argument& e) {
+    EXPECT_NE(std::string(e.what()).find("Jet.4"), std::string::npos);
+    EXPECT_EQ(std::string(e.what()).find("hush"), std::string::npos);
+  }
+  EXPECT_THROW(db::mapConnectionString("Data Source=x;User ID=sa", kDrivers),
+               std::invalid_argument);
+}
+
+TEST(OdbcDrivers, EnvironmentOverridesDefaults) {
+  unsetenv("KIVTAB_ODBC_SQLSERVER_DRIVER");
+  unsetenv("KIVTAB_ODBC_ORACLE_DRIVER");
+  EXPECT_EQ(db::OdbcDrivers::fromEnvironment().sqlServer, "FreeTDS");
+  setenv("KIVTAB_ODBC_SQLSERVER_DRIVER", "MyTds", 1);
+  setenv("KIVTAB_ODBC_ORACLE_DRIVER", "MyOra", 1);
+  const auto d = db::OdbcDrivers::fromEnvironment();
+  EXPECT_EQ(d.sqlServer, "MyTds");
+  EXPECT_EQ(d.oracle, "MyOra");
+  const auto t = db::mapConnectionString("Provider=SQLOLEDB.1;Data Source=S");
+  EXPECT_EQ(t.odbc, "DRIVER={MyTds};SERVER=S;");
+  unsetenv("KIVTAB_ODBC_SQLSERVER_DRIVER");
+  unsetenv("KIVTAB_ODBC_ORACLE_DRIVER");
+}
+
+}  // namespace
