@@ -1,0 +1,128 @@
+#include "db/odbc/parameter_buffer.h"
+
+#include <stdexcept>
+
+#include "db/core/error.h"
+
+namespace db::odbc {
+namespace {
+
+// Beyond this many bytes SQL Server wants the long (MAX) variants of text and binary types.
+constexpr SQLULEN kLongDataThreshold = 8000;
+constexpr SQLULEN kTimestampColumnSize = 23;  // "yyyy-mm-dd hh:mm:ss.fff"
+constexpr SQLSMALLINT kTimestampDigits = 3;   // milliseconds
+constexpr int kNanosPerMilli = 1'000'000;
+
+}  // namespace
+
+SQL_TIMESTAMP_STRUCT toTimestamp(DateTime t) {
+  const auto p = t.parts();
+  SQL_TIMESTAMP_STRUCT ts{};
+  ts.year = static_cast<SQLSMALLINT>(p.year);
+  ts.month = static_cast<SQLUSMALLINT>(p.month);
+  ts.day = static_cast<SQLUSMALLINT>(p.day);
+  ts.hour = static_cast<SQLUSMALLINT>(p.hour);
+  ts.minute = static_cast<SQLUSMALLINT>(p.minute);
+  ts.second = static_cast<SQLUSMALLINT>(p.second);
+  ts.fraction = static_cast<SQLUINTEGER>(p.millisecond) * kNanosPerMilli;
+  return ts;
+}
+
+DateTime fromTimestamp(const SQL_TIMESTAMP_STRUCT& ts) {
+  // Round the nanoseconds; SQL Server's 1/300 s ticks arrive as e.g. .996666667.
+  const int64_t ms = (static_cast<int64_t>(ts.fraction) + kNanosPerMilli / 2) / kNanosPerMilli;
+  try {
+    return DateTime::fromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second).addMs(ms);
+  } catch (const std::invalid_argument& e) {
+    throw Error(ErrorKind::Conversion, std::string("the driver returned an ") + e.what());
+  }
+}
+
+void ParameterBuffer::set(const Value& value) {
+  kind_ = value.kind();
+  indicator_ = 0;
+  switch (kind_) {
+    case Value::Kind::Null:
+      indicator_ = SQL_NULL_DATA;
+      break;
+    case Value::Kind::Bool:
+      bit_ = value.getBool() ? 1 : 0;
+      break;
+    case Value::Kind::Int:
+      integer_ = value.getInt();
+      break;
+    case Value::Kind::Double:
+      real_ = value.getDouble();
+      break;
+    case Value::Kind::Text:
+      text_ = value.getText();
+      indicator_ = static_cast<SQLLEN>(text_.size());
+      break;
+    case Value::Kind::DateTime:
+      timestamp_ = toTimestamp(value.getDateTime());
+      break;
+    case Value::Kind::Bytes:
+      bytes_ = value.getBytes();
+      indicator_ = static_cast<SQLLEN>(bytes_.size());
+      break;
+    case Value::Kind::Array:
+      throw Error(ErrorKind::Conversion, "an array cannot be a statement parameter");
+  }
+  set_ = true;
+}
+
+SQLRETURN ParameterBuffer::bindTo(SQLHSTMT statement, SQLUSMALLINT number) {
+  SQLSMALLINT cType = SQL_C_CHAR;
+  SQLSMALLINT sqlType = SQL_VARCHAR;
+  SQLULEN size = 1;
+  SQLSMALLINT digits = 0;
+  SQLPOINTER data = nullptr;
+  SQLLEN capacity = 0;
+  switch (kind_) {
+    case Value::Kind::Null:
+    case Value::Kind::Array:
+      data = text_.data();
+      break;
+    case Value::Kind::Bool:
+      cType = SQL_C_BIT;
+      sqlType = SQL_BIT;
+      data = &bit_;
+      break;
+    case Value::Kind::Int:
+      cType = SQL_C_SBIGINT;
+      sqlType = SQL_BIGINT;
+      size = 19;
+      data = &integer_;
+      break;
+    case Value::Kind::Double:
+      cType = SQL_C_DOUBLE;
+      sqlType = SQL_DOUBLE;
+      size = 15;
+      data = &real_;
+      break;
+    case Value::Kind::Text:
+      size = std::max<SQLULEN>(text_.size(), 1);
+      sqlType = size > kLongDataThreshold ? SQL_LONGVARCHAR : SQL_VARCHAR;
+      data = text_.data();
+      capacity = static_cast<SQLLEN>(text_.size());
+      break;
+    case Value::Kind::DateTime:
+      cType = SQL_C_TYPE_TIMESTAMP;
+      sqlType = SQL_TYPE_TIMESTAMP;
+      size = kTimestampColumnSize;
+      digits = kTimestampDigits;
+      data = &timestamp_;
+      break;
+    case Value::Kind::Bytes:
+      cType = SQL_C_BINARY;
+      size = std::max<SQLULEN>(bytes_.size(), 1);
+      sqlType = size > kLongDataThreshold ? SQL_LONGVARBINARY : SQL_VARBINARY;
+      data = bytes_.data();
+      capacity = static_cast<SQLLEN>(bytes_.size());
+      break;
+  }
+  return SQLBindParameter(statement, number, SQL_PARAM_INPUT, cType, sqlType, size, digits, data,
+                          capacity, &indicator_);
+}
+
+}  // namespace db::odbc

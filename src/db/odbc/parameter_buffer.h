@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+#include <string>
+
+#include "db/core/value.h"
+
+namespace db::odbc {
+
+// The storage behind one bound parameter. The driver keeps pointers into it between binding and
+// execution, so a buffer must stay where it is while its statement runs.
+class ParameterBuffer {
+ public:
+  // Copies the value in. Throws db::Error(ErrorKind::Conversion) for an array.
+  void set(const Value& value);
+  bool isSet() const { return set_; }
+  // Binds the buffer as parameter `number` (1-based) of `statement`; returns the driver's code.
+  SQLRETURN bindTo(SQLHSTMT statement, SQLUSMALLINT number);
+
+ private:
+  bool set_ = false;
+  Value::Kind kind_ = Value::Kind::Null;
+  int64_t integer_ = 0;
+  double real_ = 0;
+  unsigned char bit_ = 0;
+  SQL_TIMESTAMP_STRUCT timestamp_{};
+  std::string text_;
+  Bytes bytes_;
+  SQLLEN indicator_ = 0;
+};
+
+// SQL's timestamp structure and back, to the millisecond.
+SQL_TIMESTAMP_STRUCT toTimestamp(DateTime t);
+DateTime fromTimestamp(const SQL_TIMESTAMP_STRUCT& t);
+
+}  // namespace db::odbc
