@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "db/core/value.h"
+
+namespace central::world {
+
+// The values a column takes across the world, so that codes agree between tables: the products
+// of ITEMPRECO are those of PRODUTO, the consumers of EXTRATOCONS those of CONSUMIDOR.
+class Domain {
+ public:
+  // size 0 means "as many as needed" (the value is the index itself).
+  virtual ~Domain() = default;
+  virtual int64_t size(int scale) const = 0;
+  virtual db::Value value(int64_t index) const = 0;
+};
+
+// The domain of a column name, or nullptr when the name has none.
+const Domain* domainOf(std::string_view columnName);
+
+// Branches and registers of the world: "0001" with registers "001", "002", "009"; "0002" with
+// register "001".
+inline constexpr const char* kBranches[] = {"0001", "0002"};
+
+}  // namespace central::world
