@@ -60,13 +60,31 @@ template <typename Result, typename Run>
 Result OdbcConnection::run(std::string_view sql, const Params& params, Run runStatement) {
   requireOpen();
   const std::string text(sql);
-  if (auto it = prepared_.find(text); it != prepared_.end() || !params.empty()) {
-    Statement& statement = it != prepared_.end() ? *it->second : prepare(sql);
+  if (auto it = prepared_.find(text); it != prepared_.end()) {
+    it->second->bind(params);
+    return runStatement(*it->second);
+  }
+  if (!params.empty() || implicit_.contains(text)) {
+    OdbcStatement& statement = implicitStatement(text);
     statement.bind(params);
     return runStatement(statement);
   }
   OdbcStatement direct(dbc(), text, OdbcStatement::Mode::Direct, secret_);
   return runStatement(direct);
+}
+
+OdbcStatement& OdbcConnection::implicitStatement(const std::string& text) {
+  if (auto it = implicit_.find(text); it != implicit_.end()) return *it->second;
+  auto statement =
+      std::make_unique<OdbcStatement>(dbc(), text, OdbcStatement::Mode::Prepared, secret_);
+  if (implicit_.size() >= kImplicitStatementLimit) {
+    implicit_.erase(implicitOrder_.front());
+    implicitOrder_.pop_front();
+  }
+  implicitOrder_.push_back(text);
+  auto& stored = implicit_[text];
+  stored = std::move(statement);
+  return *stored;
 }
 
 int64_t OdbcConnection::execute(std::string_view sql, const Params& params) {
@@ -81,8 +99,16 @@ Statement& OdbcConnection::prepare(std::string_view sql) {
   requireOpen();
   std::string text(sql);
   if (auto it = prepared_.find(text); it != prepared_.end()) return *it->second;
-  auto statement =
-      std::make_unique<OdbcStatement>(dbc(), text, OdbcStatement::Mode::Prepared, secret_);
+  std::unique_ptr<OdbcStatement> statement;
+  if (auto it = implicit_.find(text); it != implicit_.end()) {
+    // Promoted: from now on it must outlive the implicit limit.
+    statement = std::move(it->second);
+    implicit_.erase(it);
+    std::erase(implicitOrder_, text);
+  } else {
+    statement =
+        std::make_unique<OdbcStatement>(dbc(), text, OdbcStatement::Mode::Prepared, secret_);
+  }
   auto& stored = prepared_[std::move(text)];
   stored = std::move(statement);
   return *stored;
@@ -123,6 +149,8 @@ void OdbcConnection::close() {
   if (!open_) return;
   open_ = false;
   prepared_.clear();
+  implicit_.clear();
+  implicitOrder_.clear();
   if (inTransaction_) {
     // Closing with work pending discards it explicitly rather than leaving it to the driver.
     SQLEndTran(SQL_HANDLE_DBC, dbc(), SQL_ROLLBACK);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -32,10 +33,12 @@ class OdbcConnection : public Connection {
  private:
   SQLHDBC dbc() const { return connection_.get(); }
   void requireOpen() const;
-  // The cached prepared statement for a text; texts without parameters that were never prepared
-  // run directly, so statements built with inline values do not pile up in the cache.
+  // Runs a text through the statement prepared for it. Texts with parameters are prepared on
+  // first use and kept among the implicit statements; texts without parameters that were never
+  // prepared run directly, so statements built with inline values do not pile up.
   template <typename Result, typename Run>
   Result run(std::string_view sql, const Params& params, Run runStatement);
+  OdbcStatement& implicitStatement(const std::string& text);
   void endTransaction(SQLSMALLINT completion, std::string_view what);
 
   Handle environment_;
@@ -43,7 +46,14 @@ class OdbcConnection : public Connection {
   std::string secret_;
   bool open_ = false;
   bool inTransaction_ = false;
+  // Statements handed out by prepare() live until close(); the implicit ones, used only inside
+  // execute() and query(), are limited in number and the oldest is dropped first.
   std::unordered_map<std::string, std::unique_ptr<OdbcStatement>> prepared_;
+  std::unordered_map<std::string, std::unique_ptr<OdbcStatement>> implicit_;
+  std::deque<std::string> implicitOrder_;
 };
+
+// How many implicit statements a connection keeps open.
+inline constexpr size_t kImplicitStatementLimit = 256;
 
 }  // namespace db::odbc

@@ -5,6 +5,7 @@
 
 #include "db/core/connection_string.h"
 #include "db/odbc/odbc.h"
+#include "db/odbc/odbc_connection.h"
 #include "odbc_test_env.h"
 
 namespace {
@@ -149,6 +150,30 @@ TEST_F(OdbcSqlite, PreparedStatementsAreReusedByText) {
   rows = count.query();
   ASSERT_TRUE(rows->next());
   EXPECT_EQ(rows->at(0).asInt(), 101);
+}
+
+TEST_F(OdbcSqlite, ManyDistinctTextsLeavePreparedStatementsValid) {
+  db::Statement& kept = db_->prepare("SELECT COUNT(*) FROM PRODUTO WHERE QTESTOQUE = :P_QT");
+  // More distinct parameterised texts than the connection keeps implicitly.
+  for (size_t i = 0; i < db::odbc::kImplicitStatementLimit + 20; ++i)
+    db_->execute(
+        "INSERT INTO PRODUTO (CDPRODUTO, QTESTOQUE) VALUES (:P_CD, " + std::to_string(i % 3) + ")",
+        {{"P_CD", std::to_string(i)}});
+  kept.bind("P_QT", 1);
+  auto rows = kept.query();
+  ASSERT_TRUE(rows->next());
+  EXPECT_EQ(rows->at(0).asInt(),
+            static_cast<int64_t>((db::odbc::kImplicitStatementLimit + 20) / 3));
+  // A text first run implicitly, then prepared, is the same statement from then on.
+  const std::string sql = "DELETE FROM PRODUTO WHERE QTESTOQUE = :P_QT";
+  EXPECT_GT(db_->execute(sql, {{"P_QT", 0}}), 0);
+  db::Statement& promoted = db_->prepare(sql);
+  for (int i = 0; i < 300; ++i)
+    db_->execute("UPDATE PRODUTO SET NMPRODUTO = :P_NM WHERE QTESTOQUE = " + std::to_string(i),
+                 {{"P_NM", "n"}});
+  EXPECT_EQ(&promoted, &db_->prepare(sql));
+  promoted.bind("P_QT", 2);
+  EXPECT_GT(promoted.execute(), 0);
 }
 
 TEST_F(OdbcSqlite, TransactionsCommitAndRollBack) {
