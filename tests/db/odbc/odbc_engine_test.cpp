@@ -51,6 +51,8 @@ TEST_F(OdbcSqlite, ExecuteReportsRowsAffected) {
               1);
   EXPECT_EQ(db_->execute("UPDATE PRODUTO SET QTESTOQUE = 7 WHERE CDPRODUTO <> '2'"), 2);
   EXPECT_EQ(db_->execute("DELETE FROM PRODUTO WHERE CDPRODUTO = 'none'"), 0);
+  // A query run as a command leaves the connection ready for the next statement.
+  EXPECT_NO_THROW(db_->execute("SELECT * FROM PRODUTO"));
   auto rows = db_->query("SELECT SUM(QTESTOQUE) AS TOTAL FROM PRODUTO");
   ASSERT_TRUE(rows->next());
   EXPECT_EQ((*rows)["total"].asInt(), 19);
