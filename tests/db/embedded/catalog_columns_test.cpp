@@ -1,0 +1,70 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "catalog_test_support.h"
+
+namespace db::embedded {
+namespace {
+
+using test_support::CatalogDb;
+using ::testing::ElementsAre;
+
+// The server column query the schema reconciliation compares tables with, as the translator
+// hands it to SQLite: catalogue names replaced by their views, '+' by '||', LEN and SUBSTRING
+// by their SQLite spellings.
+constexpr const char* kColumnQuery = R"sql(
+SELECT C.NAME AS COL_NAME,
+       CASE UPPER(T.NAME) WHEN 'VARCHAR' THEN 'VARCHAR(' || CAST(C.LENGTH AS TEXT) || ')'
+                          WHEN 'DECIMAL' THEN 'DECIMAL(' || CAST(C.XPREC AS TEXT) || ',' ||
+                                              CAST(C.XSCALE AS TEXT) || ')'
+                          ELSE UPPER(T.NAME) END AS FIELD_TYPE,
+       CASE C.ISNULLABLE WHEN '0' THEN 'NOT NULL' ELSE 'NULL' END AS NULLABLE,
+       CASE UPPER(T.NAME) WHEN 'VARCHAR' THEN substr(CO.TEXT, 2, length(CO.TEXT) - 2)
+            ELSE CASE substr(CO.TEXT, 2, 1) WHEN '''' THEN substr(CO.TEXT, 3, length(CO.TEXT) - 4)
+                 ELSE substr(CO.TEXT, 2, length(CO.TEXT) - 2) END END AS COL_DEFAULT
+FROM kivtab_syslogins L, kivtab_syscolumns C LEFT JOIN kivtab_syscomments CO ON (CO.ID = C.CDEFAULT),
+     kivtab_sysobjects O, kivtab_systypes T, kivtab_sysusers U
+WHERE C.ID = O.ID AND O.XTYPE = 'U' AND C.XTYPE = T.XTYPE AND U.SID = L.SID AND L.NAME = :P_OWNER
+  AND O.UID = U.UID AND O.NAME = :P_TABLE AND ((UPPER(T.NAME) <> 'IMAGE') OR (:P_TABLE = 'VENDA'))
+ORDER BY C.COLID, C.NAME)sql";
+
+TEST(CatalogColumns, ColumnQueryAnswersAsTheServerDoes) {
+  CatalogDb db("sa");
+  db.exec(
+      "CREATE TABLE T (A VARCHAR(10) NOT NULL DEFAULT 'X', B DECIMAL(17,3) NULL DEFAULT 0, "
+      "C DATETIME NULL)");
+  // The owner is upper-cased by the caller; the login was written in lower case.
+  EXPECT_THAT(db.rows(kColumnQuery, {"SA", "t"}),
+              ElementsAre("A|VARCHAR(10)|NOT NULL|'X'", "B|DECIMAL(17,3)|NULL|(0)",
+                          "C|DATETIME|NULL|NULL"));
+  EXPECT_TRUE(db.rows(kColumnQuery, {"OTHER", "T"}).empty());
+  EXPECT_TRUE(db.rows(kColumnQuery, {"SA", "CAIXA"}).empty());
+}
+
+TEST(CatalogColumns, TypesAndDefaultsAreRenderedTheServerWay) {
+  CatalogDb db;
+  db.exec(
+      "CREATE TABLE K (N NVARCHAR(20), M VARCHAR(-1), I INTEGER PRIMARY KEY, D DECIMAL(5), "
+      "Q CHAR(3) DEFAULT ('A'), G DATETIME DEFAULT (julianday('now','localtime') - 2415018.5), "
+      "Z IMAGE, W INT DEFAULT -1)");
+  EXPECT_THAT(db.rows("SELECT name, xtype, length, xprec, xscale, isnullable FROM "
+                      "kivtab_syscolumns WHERE id = (SELECT id FROM kivtab_sysobjects WHERE "
+                      "name = 'k') ORDER BY colid"),
+              ElementsAre("N|231|40|0|0|1", "M|167|-1|0|0|1", "I|56|4|10|0|0", "D|106|5|5|0|1",
+                          "Q|175|3|0|0|1", "G|61|8|23|3|1", "Z|34|16|0|0|1", "W|56|4|10|0|1"));
+  EXPECT_THAT(db.rows("SELECT CO.text FROM kivtab_syscolumns C JOIN kivtab_syscomments CO ON "
+                      "CO.id = C.cdefault ORDER BY C.colid"),
+              ElementsAre("('A')", "(getdate())", "((-1))"));
+  EXPECT_THAT(db.rows("SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
+                      "NUMERIC_PRECISION, IS_NULLABLE FROM kivtab_is_columns WHERE TABLE_NAME = "
+                      "'K' AND COLUMN_NAME IN ('N', 'M', 'D', 'I')"),
+              ElementsAre("N|nvarchar|20|NULL|YES", "M|varchar|-1|NULL|YES", "I|int|NULL|10|NO",
+                          "D|decimal|NULL|5|YES"));
+  EXPECT_EQ(db.scalar("SELECT is_identity FROM kivtab_sys_columns WHERE name = 'I'"), "1");
+  EXPECT_EQ(db.scalar("SELECT T.name FROM kivtab_sys_columns C JOIN kivtab_sys_types T ON "
+                      "T.user_type_id = C.user_type_id WHERE C.name = 'Z'"),
+            "image");
+}
+
+}  // namespace
+}  // namespace db::embedded
