@@ -290,11 +290,22 @@ ChangeSummary applyChange(db::Connection& connection, const Model& model, uint64
   summary.at = options.at.value_or(worldBaseDate().addDays(1));
   const std::vector<std::string> names =
       options.tables.empty() ? changeableTables(model) : options.tables;
+  // Checked before anything is written: a batch dated no later than rows it may touch would
+  // write deletions the register never applies and updates it never asks for.
   for (const std::string& name : names) {
     const Table& table = model.table(name);
     if (!changeable(table)) {
       throw std::invalid_argument("central table " + name + " cannot be changed by a batch");
     }
+    auto newest = connection.query(world::newestUpdateStatement(table));
+    if (newest->next() && !newest->at(0).isNull() && newest->at(0).asDateTime() >= summary.at) {
+      throw std::invalid_argument("change time " + summary.at.iso() + " is not later than " +
+                                  newest->at(0).asDateTime().iso() + ", the newest update of " +
+                                  name);
+    }
+  }
+  for (const std::string& name : names) {
+    const Table& table = model.table(name);
     TableBatch(connection, model, table, seed, options, summary.at, summary).run();
   }
   return summary;

@@ -42,6 +42,10 @@ std::string countStatement(const Table& table) {
   return "SELECT COUNT(*) AS NRREGS FROM " + table.name;
 }
 
+std::string newestUpdateStatement(const Table& table) {
+  return "SELECT MAX(" + table.updateColumn + ") AS DTULTATU FROM " + table.name;
+}
+
 std::string existsByKeyStatement(const Table& table) {
   return "SELECT 1 AS FOUND FROM " + table.name + " WHERE " + keyCondition(table);
 }
