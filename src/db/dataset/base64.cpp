@@ -1,0 +1,77 @@
+#include "db/dataset/base64.h"
+
+#include <array>
+#include <cstdint>
+
+namespace db {
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+constexpr std::array<int8_t, 256> makeDecodeTable() {
+  std::array<int8_t, 256> t{};
+  for (auto& v : t) v = -1;
+  for (int i = 0; i < 64; ++i) t[static_cast<uint8_t>(kAlphabet[i])] = static_cast<int8_t>(i);
+  return t;
+}
+
+constexpr auto kDecode = makeDecodeTable();
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+std::string base64Encode(std::string_view bytes) {
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const uint32_t v = (static_cast<uint8_t>(bytes[i]) << 16) |
+                       (static_cast<uint8_t>(bytes[i + 1]) << 8) |
+                       static_cast<uint8_t>(bytes[i + 2]);
+    out += kAlphabet[v >> 18];
+    out += kAlphabet[(v >> 12) & 63];
+    out += kAlphabet[(v >> 6) & 63];
+    out += kAlphabet[v & 63];
+  }
+  if (i < bytes.size()) {
+    uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    out += kAlphabet[v >> 18];
+    out += kAlphabet[(v >> 12) & 63];
+    out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+std::optional<std::string> base64Decode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() / 4 * 3);
+  uint32_t acc = 0;
+  int bits = 0;
+  size_t padding = 0;
+  size_t symbols = 0;
+  for (const char c : text) {
+    if (isBlank(c)) continue;
+    if (c == '=') {
+      ++padding;
+      ++symbols;
+      continue;
+    }
+    if (padding > 0) return std::nullopt;  // data after padding
+    const int8_t v = kDecode[static_cast<uint8_t>(c)];
+    if (v < 0) return std::nullopt;
+    ++symbols;
+    acc = (acc << 6) | static_cast<uint32_t>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += static_cast<char>((acc >> bits) & 0xFF);
+    }
+  }
+  if (symbols % 4 != 0 || padding > 2) return std::nullopt;
+  return out;
+}
+
+}  // namespace db
