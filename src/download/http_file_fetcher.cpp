@@ -1,0 +1,45 @@
+#include <string>
+
+#include "download/file_fetcher.h"
+#include "outside/http_transport.h"
+#include "outside/server_url.h"
+
+namespace download {
+namespace {
+
+bool isUrl(std::string_view text) {
+  return text.starts_with("http://") || text.starts_with("https://");
+}
+
+class HttpFileFetcher : public FileFetcher {
+ public:
+  explicit HttpFileFetcher(outside::EndpointSource endpoint) : endpoint_(std::move(endpoint)) {}
+
+  void getInsertFile(const std::filesystem::path& localFile, std::string_view serverPath,
+                     std::string_view accessLine) override {
+    if (serverPath.empty()) throw outside::ServerError("getInsertFile: no server file was named");
+    std::string url;
+    if (isUrl(serverPath)) {
+      url = serverPath;
+    } else if (isUrl(accessLine)) {
+      url = std::string(accessLine);
+      if (url.ends_with('/') && serverPath.starts_with('/')) url.pop_back();
+      if (!url.ends_with('/') && !serverPath.starts_with('/')) url += '/';
+      url += serverPath;
+    } else {
+      url = outside::serverUrl(endpoint_(), serverPath);
+    }
+    outside::httpGetToFile(url, localFile.string());
+  }
+
+ private:
+  outside::EndpointSource endpoint_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileFetcher> makeHttpFileFetcher(outside::EndpointSource endpoint) {
+  return std::make_unique<HttpFileFetcher>(std::move(endpoint));
+}
+
+}  // namespace download

@@ -1,0 +1,195 @@
+#include "download/server_file_transfer.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "db/core/text.h"
+#include "download/statement_file_runner.h"
+#include "download/zip_extractor.h"
+
+namespace download {
+namespace fs = std::filesystem;
+namespace {
+
+// The texts naming each server step in the error line.
+constexpr std::string_view kStepNrOrg = "IntToStr(netProcedimentos.AppServer.getNRORG);";
+constexpr std::string_view kStepGera =
+    "netProcedimentos.AppServer.setGeraArquivo(P_NMARQUIVO, P_TIPOARQUIVO, P_CDFILIAL, "
+    "P_CDCAIXA, P_VALORES, P_LINHAINI, P_LINHAFIN);";
+constexpr std::string_view kStepAcesso =
+    "netProcedimentos.AppServer.getAcessoArquivo(stDiretorio+P_NMARQUIVO);";
+constexpr std::string_view kStepAccessLine = "Copy(stAcesso, 1, Pos(#13#10, stAcesso) -1);";
+constexpr std::string_view kStepZipPath = "System.Delete(stAcesso, 1, Pos(#13#10, stAcesso)+1);";
+constexpr std::string_view kStepZipName = "ExtractFileName(stAcesso);";
+constexpr std::string_view kStepLocalZip =
+    "stNmArquivo := ExtractFileDir(ParamStr(0))+\\Dados\\Kiv_Tab\\+P_NMARQUIVO+.zip;";
+
+std::string fileNamePart(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+bool isStatementFile(const fs::directory_entry& entry) {
+  return entry.is_regular_file() && db::iequals(entry.path().extension().string(), ".sql");
+}
+
+// Removes a file when it exists, whatever else happened; never raises.
+class RemoveOnExit {
+ public:
+  explicit RemoveOnExit(fs::path file) : file_(std::move(file)) {}
+  ~RemoveOnExit() {
+    std::error_code ignored;
+    fs::remove(file_, ignored);
+  }
+  RemoveOnExit(const RemoveOnExit&) = delete;
+  RemoveOnExit& operator=(const RemoveOnExit&) = delete;
+
+ private:
+  fs::path file_;
+};
+
+}  // namespace
+
+ServerFileTransfer::ServerFileTransfer(db::Connection& local, outside::AppServer& netProcedimentos,
+                                       FileFetcher& fetcher, fs::path kivTabDirectory,
+                                       const Services& services, FileKindHooks* hooks)
+    : local_(local),
+      net_(netProcedimentos),
+      fetcher_(fetcher),
+      dir_(std::move(kivTabDirectory)),
+      s_(services),
+      hooks_(hooks),
+      keepAlive_(netProcedimentos) {}
+
+std::string ServerFileTransfer::backupName(std::string_view zipFileName, db::DateTime when) {
+  const size_t at = zipFileName.size() >= 8 ? zipFileName.size() - 8 : 0;
+  return std::string(zipFileName.substr(0, at)) + "_BKP" + when.format("dd.mm.yyyy.hhnnss") +
+         std::string(zipFileName.substr(at));
+}
+
+void ServerFileTransfer::baixaArquivoServidor(const ServerFileRequest& request) {
+  total_ = 0;
+  s_.info("Gerando o arquivo .zip no servidor...");
+  const fs::path localZip = dir_ / (request.nmArquivo + ".zip");
+  const ServerReply reply = askServer(request, localZip);
+
+  s_.info("Recebendo o arquivo .zip do servidor...");
+  const FileKind& kind = fileKindOf(request.tipoArquivo);
+  if (const auto before = beforeStatement(kind, request.linhaIni)) local_.execute(*before);
+
+  fetcher_.getInsertFile(localZip, reply.directory + reply.zipName, reply.accessLine);
+  reconnect();
+  s_.info("Reconecta 2 com a Qir.dll");
+
+  s_.info("Apagando o arquivo .zip do servidor...");
+  std::vector<db::Value> args{reply.zipPath, request.cdFilial};
+  s_.info(net_.call("setApagaArquivo", args).asText());
+
+  if (fs::exists(localZip)) loadZip(request, kind, localZip);
+}
+
+// Steps whose failure is only logged: the fetch is attempted whatever the server answered.
+ServerFileTransfer::ServerReply ServerFileTransfer::askServer(const ServerFileRequest& request,
+                                                              const fs::path& localZip) {
+  ServerReply reply;
+  std::string_view step;
+  try {
+    step = kStepNrOrg;
+    std::vector<db::Value> nrOrgArgs{request.cdFilial};
+    const std::string nrOrg = net_.call("getNRORG", nrOrgArgs).asText();
+    s_.info("getNRORG");
+
+    step = kStepGera;
+    std::vector<db::Value> geraArgs{request.nmArquivo, request.tipoArquivo, nrOrg,
+                                    request.cdFilial,  request.cdCaixa,     request.valores,
+                                    request.linhaIni,  request.linhaFin};
+    reply.directory = net_.call("setGeraArquivo", geraArgs).asText();
+    if (request.linhaIni < 1)
+      s_.info("setGeraArquivo");
+    else
+      s_.info("setGeraArquivo de " + std::to_string(request.linhaIni) + " a " +
+              std::to_string(request.linhaFin));
+
+    step = kStepAcesso;
+    const std::string access = accessWithRetry(reply.directory + request.nmArquivo);
+
+    step = kStepAccessLine;
+    const size_t pair = access.find("\r\n");
+    if (pair == std::string::npos)
+      throw std::runtime_error("a resposta de getAcessoArquivo não traz CR LF: \"" + access + "\"");
+    reply.accessLine = access.substr(0, pair);
+    step = kStepZipPath;
+    reply.zipPath = access.substr(pair + 2);
+    step = kStepZipName;
+    reply.zipName = fileNamePart(reply.zipPath);
+
+    step = kStepLocalZip;
+    fs::remove(localZip);
+  } catch (const std::exception& e) {
+    s_.info("Exceção -> " + std::string(e.what()) + " Comando: " + std::string(step));
+  }
+  return reply;
+}
+
+std::string ServerFileTransfer::accessWithRetry(const std::string& serverFile) {
+  std::string access;
+  try {
+    std::vector<db::Value> args{serverFile};
+    access = net_.call("getAcessoArquivo", args).asText();
+  } catch (const std::exception&) {
+    reconnect();
+    s_.info("Reconecta com a Qir.dll");
+    std::vector<db::Value> args{serverFile};
+    access = net_.call("getAcessoArquivo", args).asText();
+  }
+  s_.info("getAcessoArquivo");
+  return access;
+}
+
+void ServerFileTransfer::reconnect() {
+  net_.disconnect();
+  net_.connect();
+}
+
+void ServerFileTransfer::loadZip(const ServerFileRequest& request, const FileKind& kind,
+                                 const fs::path& localZip) {
+  RemoveOnExit leftover(dir_ / request.nmArquivo);
+  const bool delCache = isDelCacheKind(request.tipoArquivo);
+  if (!delCache)
+    fs::copy_file(localZip, dir_ / backupName(localZip.filename().string(), s_.now()),
+                  fs::copy_options::overwrite_existing);
+
+  s_.info("Descompactando o arquivo para inserção...");
+  try {
+    extractAll(localZip, dir_, kZipPassword, [&](const std::string& member) {
+      s_.info("Arquivo recusado no .zip (caminho fora da pasta de destino): " + member);
+    });
+  } catch (const std::exception& e) {
+    s_.info("Exception componente TAbUnZipper: " + std::string(e.what()));
+  }
+  fs::remove(localZip);
+  runStatementFiles(kind, !delCache);
+}
+
+void ServerFileTransfer::runStatementFiles(const FileKind& kind, bool logBatches) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(dir_))
+    if (isStatementFile(entry)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+
+  StatementFileRunner runner(local_, s_, [this] { mantemConexao(false); });
+  for (const auto& file : files) {
+    const FileRunResult result = runner.run(file, kind.label, logBatches);
+    total_ += result.statements;
+    if (result.failed) consumerLoadOk = extractLoadOk = false;
+    fs::remove(file);
+    if (!hooks_) continue;
+    if (kind.after == AfterStep::ConsClienFil) hooks_->afterConsClienFil();
+    if (kind.after == AfterStep::ConsDt) hooks_->afterConsDt();
+  }
+}
+
+}  // namespace download

@@ -1,0 +1,96 @@
+#include "download/statement_file_runner.h"
+
+#include <exception>
+#include <fstream>
+#include <string>
+
+#include "db/core/text.h"
+#include "download/insert_fast_path.h"
+
+namespace download {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool isBlank(std::string_view line) { return db::trim(line).empty(); }
+
+}  // namespace
+
+bool isValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t extra = 0;
+    if ((c & 0xE0) == 0xC0 && c >= 0xC2)
+      extra = 1;
+    else if ((c & 0xF0) == 0xE0)
+      extra = 2;
+    else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
+      extra = 3;
+    else
+      return false;
+    if (i + extra >= text.size()) return false;
+    for (size_t k = 1; k <= extra; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::string_view label,
+                                       bool logBatches) {
+  FileRunResult result;
+  const std::string tableLabel(label);
+  InsertFastPath fastPath(conn_);
+  std::string line, converted;
+  std::string_view statement;
+  bool started = false;
+  int64_t sinceCommit = 0;
+  try {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + file.string());
+    for (bool first = true; std::getline(in, line); first = false) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      statement = line;
+      if (first && statement.starts_with(kUtf8Bom)) statement.remove_prefix(kUtf8Bom.size());
+      if (isBlank(statement)) continue;
+      if (!isValidUtf8(statement)) {
+        converted = db::cp1252ToUtf8(statement);
+        statement = converted;
+      }
+      if (!started) {
+        if (!conn_.inTransaction()) conn_.begin();
+        started = true;
+        s_.info("-------------------------------------");
+        s_.info("Início da inserção da tabela " + tableLabel + "...");
+      }
+      if (!fastPath.tryRun(statement)) conn_.execute(statement);
+      ++result.statements;
+      if (++sinceCommit == kBatchSize) {
+        conn_.commit();
+        if (logBatches)
+          s_.info("Registros da tabela " + tableLabel +
+                  " inseridos: " + std::to_string(result.statements));
+        s_.processMessages();
+        conn_.begin();
+        sinceCommit = 0;
+      }
+      afterStatement_();
+      statement = {};
+    }
+    if (in.bad()) throw std::runtime_error("cannot read " + file.string());
+    if (started && conn_.inTransaction()) conn_.commit();
+  } catch (const std::exception& e) {
+    if (conn_.inTransaction()) conn_.rollback();
+    result.failed = true;
+    s_.info("Erro no insert da tabela " + tableLabel + " -> " + e.what() + " -> " +
+            std::string(statement));
+  }
+  return result;
+}
+
+}  // namespace download
