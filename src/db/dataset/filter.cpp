@@ -27,6 +27,7 @@ class FilterParser {
  private:
   FilterTerm term() {
     FilterTerm t;
+    skipBlanks();
     t.field = name();
     skipBlanks();
     if (pos_ >= s_.size() || s_[pos_] != '=') fail("'=' expected");
