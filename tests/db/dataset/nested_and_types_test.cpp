@@ -1,0 +1,234 @@
+// Nested datasets (the structure package's shape) and every field type through both formats.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "compare.h"
+#include "db/core/error.h"
+#include "db/dataset/dataset.h"
+
+namespace {
+
+using dataset_test::differences;
+using db::DataSet;
+using db::FieldType;
+using db::makeField;
+using db::makeNestedField;
+
+std::vector<db::FieldDef> columnFields() {
+  return {makeField("COL_NAME", FieldType::String, 30),
+          makeField("FIELD_TYPE", FieldType::String, 30),
+          makeField("NULLABLE", FieldType::String, 8),
+          makeField("COL_DEFAULT", FieldType::String, 300)};
+}
+
+DataSet structPackage() {
+  DataSet ds("struct");
+  ds.createDataSet({makeField("TABLE_NAME", FieldType::String, 30),
+                    makeNestedField("adqColunas", columnFields()),
+                    makeNestedField("adqColunasOracle", columnFields()),
+                    makeNestedField("adqIndices", {makeField("INDEX_NAME", FieldType::String, 30),
+                                                   makeField("COL_NAME", FieldType::String, 30),
+                                                   makeField("DESCEND", FieldType::String, 4)}),
+                    makeNestedField("adqPriKeys", {makeField("INDEX_NAME", FieldType::String, 30),
+                                                   makeField("COL_NAME", FieldType::String, 30)})});
+  for (const std::string table : {"PRODUTO", "SA_CAIXA", "VAZIA"}) {
+    ds.append();
+    ds.fieldByName("TABLE_NAME").setString(table);
+    ds.post();
+    if (table == "VAZIA") continue;
+    DataSet& cols = ds.nested("adqColunas");
+    cols.appendRecord({"CD" + table, "VARCHAR(10)", "NOT NULL", ""});
+    cols.appendRecord({"VR" + table, "DECIMAL(17,3)", "NULL", "(0)"});
+    ds.nested("adqColunasOracle").appendRecord({"CD" + table, "VARCHAR2(10)", "NOT NULL", nullptr});
+    DataSet& idx = ds.nested("adqIndices");
+    idx.appendRecord({"PK_" + table, "CD" + table, "ASC"});
+    idx.appendRecord({"IX_" + table, "VR" + table, "DESC"});
+    ds.nested("adqPriKeys").appendRecord({"PK_" + table, "CD" + table});
+  }
+  return ds;
+}
+
+TEST(NestedDataSets, ChildRowsFollowTheParentRow) {
+  DataSet ds = structPackage();
+  ds.first();
+  DataSet& cols = ds.nested("adqColunas");
+  EXPECT_EQ(cols.recordCount(), 2u);
+  EXPECT_EQ(cols.fieldByName("COL_NAME").asString(), "CDPRODUTO");
+  cols.next();
+  ds.next();
+  EXPECT_EQ(cols.recNo(), 0u);  // a new parent row starts its children from the first
+  EXPECT_EQ(cols.fieldByName("COL_NAME").asString(), "CDSA_CAIXA");
+  ds.next();
+  EXPECT_TRUE(cols.isEmpty());
+  EXPECT_TRUE(cols.eof());
+
+  // The filter of the primary-key step of the reconciliation.
+  ds.first();
+  DataSet& idx = ds.fieldByName("adqIndices").nestedDataSet();
+  idx.setFilter("INDEX_NAME = 'PK_PRODUTO'");
+  idx.setFiltered(true);
+  EXPECT_EQ(idx.recordCount(), 1u);
+  ds.next();
+  EXPECT_EQ(idx.recordCount(), 0u);  // the filter stays on for the next table
+  idx.setFiltered(false);
+  EXPECT_EQ(idx.recordCount(), 2u);
+}
+
+TEST(NestedDataSets, RowsAddedWhileTheParentIsInsertedArriveWithIt) {
+  DataSet ds = structPackage();
+  ds.append();
+  ds.fieldByName("TABLE_NAME").setString("NOVA");
+  ds.nested("adqPriKeys").appendRecord({"PK_NOVA", "CDNOVA"});
+  ds.post();
+  EXPECT_EQ(ds.nested("adqPriKeys").fieldByName("COL_NAME").asString(), "CDNOVA");
+  ds.first();
+  ds.deleteRecord();
+  EXPECT_EQ(ds.fieldByName("TABLE_NAME").asString(), "SA_CAIXA");
+  EXPECT_EQ(ds.nested("adqPriKeys").fieldByName("COL_NAME").asString(), "CDSA_CAIXA");
+  EXPECT_THROW(ds.nested("TABLE_NAME"), db::Error);
+}
+
+TEST(NestedDataSets, StructureAndConstraintPackagesSurviveBothFormats) {
+  DataSet constraints("constraints");
+  constraints.createDataSet({makeField("TABLE_NAME", FieldType::String, 30),
+                             makeField("CONSTRAINT_NAME", FieldType::String, 30),
+                             makeField("R_CONSTRAINT_NAME", FieldType::String, 60),
+                             makeField("COL_NAME", FieldType::String, 30)});
+  constraints.appendRecord({"ITEMPRECO", "FK_ITEMPRECO_1", "PRODUTO (CDPRODUTO)", "CDPRODUTO"});
+  constraints.appendRecord({"ITEMPRECO", "FK_ITEMPRECO_2", "TABEPREC (CDTABEPREC)", "CDTABEPREC"});
+  DataSet structure = structPackage();
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("kivtab_ds_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  for (DataSet* original : {&structure, &constraints}) {
+    for (const db::PacketFormat format : {db::PacketFormat::Binary, db::PacketFormat::Xml}) {
+      const auto file = dir / (original->name() + ".cds");
+      original->saveToFile(file, format);
+      DataSet loaded;
+      loaded.loadFromFile(file);
+      EXPECT_EQ(differences(*original, loaded), "") << original->name();
+      EXPECT_EQ(loaded.fieldDefs(), original->fieldDefs());
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(FieldTypes, EveryTypeSurvivesBothFormatsExactly) {
+  db::FieldDef money = makeField("PRICE", FieldType::Float);
+  money.subtype = "Money";
+  db::FieldDef bcd = makeField("QTY", FieldType::Bcd, 17);
+  bcd.decimals = 3;
+  db::FieldDef memo = makeField("NOTE", FieldType::Blob, 10);
+  memo.subtype = "Text";
+  db::FieldDef photo = makeField("PHOTO", FieldType::Blob);
+  photo.subtype = "Graphics";
+  db::FieldDef wideMemo = makeField("WNOTE", FieldType::Blob);
+  wideMemo.subtype = "WideText";
+  DataSet ds("types");
+  ds.createDataSet({makeField("S", FieldType::String, 20),
+                    makeField("F", FieldType::FixedString, 3),
+                    makeField("W", FieldType::WideString, 20),
+                    makeField("I1", FieldType::Int8),
+                    makeField("I2", FieldType::Int16),
+                    makeField("I4", FieldType::Int32),
+                    makeField("I8", FieldType::Int64),
+                    makeField("U1", FieldType::UInt8),
+                    makeField("U2", FieldType::UInt16),
+                    makeField("U4", FieldType::UInt32),
+                    makeField("U8", FieldType::UInt64),
+                    money,
+                    bcd,
+                    makeField("B", FieldType::Boolean),
+                    makeField("D", FieldType::Date),
+                    makeField("T", FieldType::Time),
+                    makeField("DT", FieldType::DateTime),
+                    makeField("SDT", FieldType::SqlDateTime),
+                    memo,
+                    photo,
+                    wideMemo,
+                    makeField("LONG", FieldType::String, 1000)});
+  const db::DateTime when = db::DateTime::fromParts(2026, 12, 8, 23, 59, 58, 999);
+  ds.appendRecord({"Ação café €",
+                   "AB ",
+                   "日本 ação 🎉",
+                   -128,
+                   -32768,
+                   INT32_MIN,
+                   INT64_MIN,
+                   255,
+                   65535,
+                   int64_t{UINT32_MAX},
+                   INT64_MAX,
+                   0.1 + 0.2,
+                   "-123456789012345.678",
+                   true,
+                   when,
+                   when,
+                   when,
+                   when,
+                   "linha 1\r\nlinha 2 & <fim>",
+                   db::Bytes{0, 1, 2, 255, '"'},
+                   "ü\n",
+                   std::string(700, 'x')});
+  ds.appendRecord({});  // every field null
+  ds.appendRecord({"",
+                   "",
+                   "",
+                   0,
+                   0,
+                   0,
+                   0,
+                   0,
+                   0,
+                   0,
+                   0,
+                   0.0,
+                   "0",
+                   false,
+                   db::DateTime(0),
+                   db::DateTime(0),
+                   db::DateTime(0),
+                   db::DateTime::fromParts(1, 1, 1),
+                   "",
+                   db::Bytes{},
+                   "",
+                   ""});
+  for (const db::PacketFormat format : {db::PacketFormat::Binary, db::PacketFormat::Xml}) {
+    DataSet copy;
+    copy.setData(ds.toPacket(format));
+    EXPECT_EQ(differences(ds, copy), "");
+    EXPECT_EQ(copy.fieldDefs(), ds.fieldDefs());
+  }
+  ds.first();
+  EXPECT_EQ(ds.fieldByName("D").asDateTime(), db::DateTime::fromParts(2026, 12, 8));
+  EXPECT_EQ(ds.fieldByName("T").value().getDateTime().msSinceZero(),
+            when.msSinceZero() % db::DateTime::kMsPerDay);
+  EXPECT_EQ(ds.fieldByName("QTY").asString(), "-123456789012345.678");
+}
+
+TEST(FieldTypes, TextsOutsideCodePage1252AreRefusedInSingleByteFields) {
+  DataSet ds("t");
+  ds.createDataSet({makeField("S", FieldType::String, 10)});
+  ds.appendRecord({"日本"});
+  EXPECT_THROW(ds.data(), db::PacketError);
+  DataSet xml;
+  xml.setData(ds.toPacket(db::PacketFormat::Xml));  // UTF-8 XML holds it
+  xml.first();
+  EXPECT_EQ(xml.fieldByName("S").asString(), "日本");
+}
+
+TEST(FieldTypes, OldXmlInCodePage1252ReadsAsUtf8) {
+  const std::string packet =
+      "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+      "<FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"10\"/></FIELDS><PARAMS/></METADATA>"
+      "<ROWDATA><ROW NM=\"A\xE7\xE3o\"/><ROW RowState=\"2\" NM=\"gone\"/></ROWDATA></DATAPACKET>";
+  DataSet ds;
+  ds.setData(std::string_view(packet));
+  EXPECT_EQ(ds.recordCount(), 1u);  // the deleted row is not presented
+  ds.first();
+  EXPECT_EQ(ds.fieldByName("NM").asString(), "Ação");
+}
+
+}  // namespace
