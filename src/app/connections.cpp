@@ -1,0 +1,205 @@
+#include "app/connections.h"
+
+#include <charconv>
+
+#include "db/core/connection_string.h"
+#include "db/core/text.h"
+
+namespace app {
+namespace {
+
+constexpr std::string_view kSemConexao = "Sem conexão com servidor central.";
+constexpr std::string_view kVersaoBanco =
+    "SELECT CONVERT(VARCHAR, SERVERPROPERTY('productversion')) AS VERSAO";
+constexpr int kFirstCurrentVersion = 9;
+
+bool isOpen(const std::unique_ptr<db::Connection>& c) { return c && c->isOpen(); }
+
+void disconnect(std::unique_ptr<db::Connection>& c) {
+  if (c) c->close();
+  c.reset();
+}
+
+}  // namespace
+
+ConnectionFactories ConnectionFactories::standard(const outside::Package& package) {
+  return {[](std::string_view s) { return db::connect(s); },
+          [&package](std::string objectName) {
+            return outside::connectionTo(package, std::move(objectName));
+          }};
+}
+
+Connections::Connections(const outside::Package& package, RunLog& log, RunFlag& flag,
+                         ConnectionFactories factories)
+    : package_(package), log_(log), flag_(flag), factories_(std::move(factories)) {}
+
+Connections::~Connections() = default;
+
+std::unique_ptr<db::Connection> Connections::openLocal(const std::string& connectionString) const {
+  if (db::trim(connectionString).empty())
+    throw db::Error(db::ErrorKind::Connection,
+                    "no local connection string: set " + std::string(package_._sStringConex) +
+                        " under [" + std::string(package_._sSiteWebSrvKey) + "] in " +
+                        package_.registryPath().string());
+  return factories_.database(connectionString);
+}
+
+void Connections::connectServer(outside::AppServer& server) {
+  if (!server.connected()) server.connect();
+}
+
+BaixaEstruturaModule& Connections::dtmBaixaEstrutura() {
+  if (!estrutura_) {
+    estrutura_ = std::make_unique<BaixaEstruturaModule>();
+    estrutura_->netLocalCache = factories_.server(kRdmAtualizaEstrutura);
+    try {
+      connectServer(*estrutura_->netLocalCache);
+    } catch (const std::exception&) {
+      // The Open step connects again and reports.
+    }
+  }
+  return *estrutura_;
+}
+
+BaixaTabelasModule& Connections::dtmBaixaTabelas() {
+  if (!tabelas_) {
+    tabelas_ = std::make_unique<BaixaTabelasModule>();
+    tabelas_->netProcedimentos = factories_.server(kRdmExpDados);
+    try {
+      connectServer(*tabelas_->netProcedimentos);
+    } catch (const std::exception&) {
+      // The Open step connects again and reports.
+    }
+  }
+  return *tabelas_;
+}
+
+FuncoesServidorModule& Connections::dtmFuncoesServidor() {
+  if (!funcoes_) {
+    funcoes_ = std::make_unique<FuncoesServidorModule>();
+    funcoes_->netConnexString = factories_.server(kRdmExpDados);
+  }
+  return *funcoes_;
+}
+
+bool Connections::OpenADOEstrutura() {
+  try {
+    BaixaEstruturaModule& m = dtmBaixaEstrutura();
+    if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(package_._GetStringConexKiv());
+    connectServer(*m.netLocalCache);
+    return true;
+  } catch (const std::exception&) {
+    log_.GravaLog(kSemConexao, "1");
+    flag_.clear();
+    return false;
+  }
+}
+
+void Connections::CloseADOEstrutura() {
+  if (!estrutura_) return;
+  disconnect(estrutura_->adcGeral);
+  disconnect(estrutura_->adcDebConsCentral);
+  estrutura_->netLocalCache->disconnect();
+  estrutura_.reset();
+}
+
+bool Connections::OpenADOBaixa() {
+  try {
+    BaixaTabelasModule& m = dtmBaixaTabelas();
+    if (!isOpen(m.adcCliExp)) m.adcCliExp = openLocal(package_._GetStringConexKiv());
+    connectServer(*m.netProcedimentos);
+    return true;
+  } catch (const std::exception&) {
+    log_.GravaLog(kSemConexao, "2");
+    return false;
+  }
+}
+
+void Connections::CloseADOBaixa() {
+  try {
+    log_.GravaLog("Inicio CloseADOBaixa", "3");
+    if (tabelas_) {
+      disconnect(tabelas_->adcCliExp);
+      disconnect(tabelas_->adcBancoCentral);
+      tabelas_->netProcedimentos->disconnect();
+      tabelas_.reset();
+    }
+    log_.GravaLog("Final CloseADOBaixa", "3");
+  } catch (const std::exception&) {
+    // Closing must not stop the run.
+  }
+}
+
+bool Connections::OpenADOFuncoes() {
+  try {
+    FuncoesServidorModule& m = dtmFuncoesServidor();
+    if (!isOpen(m.adcFuncoes)) m.adcFuncoes = openLocal(package_._GetStringConexKiv());
+    connectServer(*m.netConnexString);
+    return true;
+  } catch (const std::exception&) {
+    log_.GravaLog(kSemConexao, "1");
+    flag_.clear();
+    return false;
+  }
+}
+
+void Connections::CloseADOFuncoes() {
+  if (!funcoes_) return;
+  disconnect(funcoes_->adcFuncoes);
+  funcoes_->netConnexString->disconnect();
+  funcoes_.reset();
+}
+
+bool Connections::getVersaoBanco() {
+  try {
+    BaixaEstruturaModule& m = dtmBaixaEstrutura();
+    if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(package_._GetStringConexKiv());
+    auto rows = m.adcGeral->query(kVersaoBanco);
+    if (!rows->next()) return false;
+    const std::string version = (*rows)["VERSAO"].asText();
+    if (version.empty()) return false;
+    const std::string major = version.substr(0, version.find('.'));
+    int number = 0;
+    const auto [end, ec] = std::from_chars(major.data(), major.data() + major.size(), number);
+    if (major.empty() || ec != std::errc() || end != major.data() + major.size())
+      throw std::invalid_argument("server version is not a number: \"" + version + "\"");
+    return number < kFirstCurrentVersion;
+  } catch (const std::exception& e) {
+    log_.GravaLog(std::string("ERRO Except getVersaoBanco: ") + e.what(), "1");
+    return false;
+  }
+}
+
+void Connections::beginBancoCentral() {
+  if (!tabelas_ || tabelas_->idSenConsCentral != "S") return;
+  try {
+    if (!isOpen(tabelas_->adcBancoCentral))
+      tabelas_->adcBancoCentral =
+          openLocal(db::replaceCatalog(package_._GetStringConexKiv(), tabelas_->nmSqlNameDb));
+    if (!tabelas_->adcBancoCentral->inTransaction()) tabelas_->adcBancoCentral->begin();
+  } catch (const std::exception&) {
+    // The mirror is best effort: the local load goes on without it.
+  }
+}
+
+void Connections::commitBancoCentral() {
+  if (!tabelas_ || tabelas_->idSenConsCentral != "S") return;
+  try {
+    if (isOpen(tabelas_->adcBancoCentral) && tabelas_->adcBancoCentral->inTransaction())
+      tabelas_->adcBancoCentral->commit();
+  } catch (const std::exception&) {
+    // Best effort, as above.
+  }
+}
+
+void Connections::rollbackBancoCentral() {
+  if (!tabelas_ || tabelas_->idSenConsCentral != "S") return;
+  try {
+    if (isOpen(tabelas_->adcBancoCentral) && tabelas_->adcBancoCentral->inTransaction())
+      tabelas_->adcBancoCentral->rollback();
+  } catch (const std::exception&) {
+    // Best effort, as above.
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "outside/app_server.h"
+#include "outside/package/registry_file.h"
+
+namespace outside {
+
+// Where the program lives and which registry file it reads.
+struct Environment {
+  std::filesystem::path programDirectory;
+  std::filesystem::path registryFile;
+
+  // KIVTAB_HOME (else the directory of the running executable) and KIVTAB_REGISTRY (else
+  // registry.ini in the program directory).
+  static Environment fromProcess();
+};
+
+// Settings of the shared runtime package, read from the registry file at every call so that a
+// change (the IPServer rewrite) takes effect at the next connect.
+class Package {
+ public:
+  // The key of the package's settings and the value holding the local connection string.
+  static constexpr std::string_view _sSiteWebSrvKey =
+      "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
+  static constexpr std::string_view _sStringConex = "StringConex";
+  static constexpr std::string_view kIPServer = "IPServer";
+  static constexpr std::string_view kWebPort = "WebPort";
+  static constexpr std::string_view kWorkingDirectory = "WorkingDirectory";
+
+  explicit Package(Environment environment) : env_(std::move(environment)) {}
+
+  const std::filesystem::path& programDirectory() const { return env_.programDirectory; }
+  const std::filesystem::path& registryPath() const { return env_.registryFile; }
+
+  RegistryFile registry() const { return RegistryFile::load(env_.registryFile); }
+  std::optional<RegistryValue> setting(std::string_view name) const;
+
+  // The local connection string: StringConex deciphered; empty when the value is missing.
+  std::string _GetStringConexKiv() const;
+  // "ORACLE" when the local connection string names an Oracle provider, else "MSSQL" (the
+  // embedded engine speaks the SQL Server dialect).
+  std::string UsedDatabase() const;
+  // Central server host and port. Raise RegistryError when they are not configured.
+  std::string WebURL() const;
+  int WebPort() const;
+  Endpoint endpoint() const { return {WebURL(), WebPort()}; }
+  // WorkingDirectory when set, else the program directory.
+  std::filesystem::path WorkingDirectory() const;
+
+  // Writes one WebCli value, keeping everything else in the file.
+  void writeSetting(std::string_view name, const RegistryValue& value) const;
+
+ private:
+  Environment env_;
+};
+
+// Opens a connection to the named remote data module at the package's current endpoint.
+std::unique_ptr<AppServer> connectionTo(const Package& package, std::string objectName);
+
+}  // namespace outside

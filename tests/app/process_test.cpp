@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/console_view.h"
+#include "app/instance_lock.h"
+#include "outside/package/consiste.h"
+#include "outside/package/message_box.h"
+#include "outside/package/messages.h"
+#include "temp_dir.h"
+
+namespace app {
+namespace {
+
+using testing_support::TempDir;
+
+TEST(InstanceLock, OnlyOneHolderPerProgramDirectory) {
+  TempDir dir;
+  TempDir other;
+  {
+    InstanceLock first(dir.path());
+    EXPECT_TRUE(first.held());
+    InstanceLock second(dir.path());
+    EXPECT_FALSE(second.held());
+    EXPECT_TRUE(InstanceLock(other.path()).held());
+  }
+  // Released with its holder.
+  EXPECT_TRUE(InstanceLock(dir.path()).held());
+  EXPECT_THROW(InstanceLock(dir.path() / "missing"), std::system_error);
+}
+
+std::string shown(ConsoleView::Mode mode, bool hide) {
+  std::FILE* out = std::tmpfile();
+  ConsoleView view(out, mode);
+  view.setHidden(hide);
+  view.logLine("07/12/2026 06:35:10 - linha");
+  view.progress({1, 25, 2}, {1, 327, 1});
+  view.finalMessage("ATUALIZAÇÃO REALIZADA COM SUCESSO", MessageColour::Green);
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  return text;
+}
+
+TEST(ConsoleView, PlainLinesTerminalBarsAndHiddenSilence) {
+  EXPECT_EQ(shown(ConsoleView::Mode::Plain, false),
+            "07/12/2026 06:35:10 - linha\nATUALIZAÇÃO REALIZADA COM SUCESSO\n");
+  EXPECT_EQ(shown(ConsoleView::Mode::Plain, true), "");
+  const std::string terminal = shown(ConsoleView::Mode::Terminal, false);
+  EXPECT_NE(terminal.find("Atualização da Estrutura  das Tabelas do Cache Local"),
+            std::string::npos);
+  EXPECT_NE(terminal.find("2/25"), std::string::npos);
+  EXPECT_NE(terminal.find("\033[1;32mATUALIZAÇÃO REALIZADA COM SUCESSO\033[0m"), std::string::npos);
+}
+
+TEST(PackageHelpers, TextHelpersMessagesAndMessageBox) {
+  EXPECT_TRUE(outside::EmptyString(""));
+  EXPECT_TRUE(outside::EmptyString(" \t\r\n"));
+  EXPECT_FALSE(outside::EmptyString(" x "));
+  EXPECT_EQ(outside::Right("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", 22), "EFGHIJKLMNOPQRSTUVWXYZ");
+  EXPECT_EQ(outside::Right("abc", 22), "abc");
+  EXPECT_EQ(outside::iif<std::string>(true, "S", "N"), "S");
+
+  EXPECT_EQ(outside::msgPadrao().Msg("DE"), " de ");
+  EXPECT_EQ(outside::msgPadrao().Msg("Caixa_Sem"), "Caixa sem string de conexão.");
+  EXPECT_THROW(outside::msgPadrao().Msg("nenhuma"), std::out_of_range);
+
+  std::string seen;
+  outside::setMessageSink([&](std::string_view text) { seen = text; });
+  outside::Mensagem("E", "falhou", "detalhe");
+  EXPECT_EQ(seen, "Erro: falhou\ndetalhe");
+  outside::setMessageSink([](std::string_view) {});
+}
+
+}  // namespace
+}  // namespace app
