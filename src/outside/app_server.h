@@ -1,8 +1,8 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -46,7 +46,8 @@ std::string base64Encode(const db::Bytes& bytes) {
 }
 
 db::Bytes base64Decode(std::string_view text) {
-  if (text.size() % 4 != 0) throw std::invalid_argument("base64 text length is not a multiple of 4");
+  if (text.size() % 4 != 0)
+    throw std::invalid_argument("base64 text length is not a multiple of 4");
   db::Bytes out;
   out.reserve(text.size() / 4 * 3);
   for (size_t i = 0; i < text.size(); i += 4) {

@@ -58,14 +58,20 @@ json argsJson(const std::vector<db::Value>& args) {
 
 json toJson(const db::Value& value) {
   switch (value.kind()) {
-    case db::Value::Kind::Null: return nullptr;
-    case db::Value::Kind::Bool: return value.getBool();
-    case db::Value::Kind::Int: return value.getInt();
-    case db::Value::Kind::Double: return value.getDouble();
-    case db::Value::Kind::Text: return value.getText();
+    case db::Value::Kind::Null:
+      return nullptr;
+    case db::Value::Kind::Bool:
+      return value.getBool();
+    case db::Value::Kind::Int:
+      return value.getInt();
+    case db::Value::Kind::Double:
+      return value.getDouble();
+    case db::Value::Kind::Text:
+      return value.getText();
     case db::Value::Kind::DateTime:
       return json{{kDateKey, value.getDateTime().format(kDateFormat)}};
-    case db::Value::Kind::Bytes: return json{{kPacketKey, base64Encode(value.getBytes())}};
+    case db::Value::Kind::Bytes:
+      return json{{kPacketKey, base64Encode(value.getBytes())}};
     case db::Value::Kind::Array: {
       json array = json::array();
       for (const auto& element : value.getArray()) array.push_back(toJson(element));
@@ -77,24 +83,31 @@ json toJson(const db::Value& value) {
 
 db::Value fromJson(const json& j) {
   switch (j.type()) {
-    case json::value_t::null: return db::Value();
-    case json::value_t::boolean: return j.get<bool>();
-    case json::value_t::number_integer: return j.get<int64_t>();
+    case json::value_t::null:
+      return db::Value();
+    case json::value_t::boolean:
+      return j.get<bool>();
+    case json::value_t::number_integer:
+      return j.get<int64_t>();
     case json::value_t::number_unsigned: {
       auto u = j.get<uint64_t>();
       if (u > static_cast<uint64_t>(INT64_MAX)) throw ProtocolError("integer out of range");
       return static_cast<int64_t>(u);
     }
-    case json::value_t::number_float: return j.get<double>();
-    case json::value_t::string: return j.get<std::string>();
+    case json::value_t::number_float:
+      return j.get<double>();
+    case json::value_t::string:
+      return j.get<std::string>();
     case json::value_t::array: {
       db::ValueArray array;
       array.reserve(j.size());
       for (const auto& element : j) array.push_back(fromJson(element));
       return array;
     }
-    case json::value_t::object: return fromTaggedObject(j);
-    default: throw ProtocolError("unsupported JSON value");
+    case json::value_t::object:
+      return fromTaggedObject(j);
+    default:
+      throw ProtocolError("unsupported JSON value");
   }
 }
 

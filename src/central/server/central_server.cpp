@@ -1,0 +1,151 @@
+#include "central/server/central_server.h"
+
+#include <httplib.h>
+
+#include <iostream>
+
+#include "central/server/method_table.h"
+#include "outside/protocol.h"
+#include "outside/server_url.h"
+
+namespace central::server {
+namespace {
+
+namespace protocol = outside::protocol;
+
+constexpr const char* kJson = "application/json";
+
+void replyError(httplib::Response& res, int status, std::string_view text) {
+  res.status = status;
+  res.set_content(protocol::encodeError(text), kJson);
+}
+
+// Writes {"result": [e0, e1, ...], "args": [...]} element by element, holding the database
+// lock until the last element is written.
+void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db::Value> args,
+                     std::unique_lock<std::mutex> lock) {
+  struct State {
+    MethodResult result;
+    std::vector<db::Value> args;
+    std::unique_lock<std::mutex> lock;
+  };
+  auto state = std::make_shared<State>(State{std::move(result), std::move(args), std::move(lock)});
+  res.set_chunked_content_provider(kJson, [state](size_t, httplib::DataSink& sink) {
+    try {
+      std::string piece = "{\"result\":[";
+      for (size_t i = 0; i < state->result.lazyElements.size(); ++i) {
+        if (i > 0) piece += ',';
+        piece += protocol::dump(protocol::toJson(state->result.lazyElements[i]()));
+        if (!sink.write(piece.data(), piece.size())) return false;
+        piece.clear();
+      }
+      nlohmann::json args = nlohmann::json::array();
+      for (const auto& arg : state->args) args.push_back(protocol::toJson(arg));
+      piece += "],\"args\":" + protocol::dump(args) + "}";
+      if (!sink.write(piece.data(), piece.size())) return false;
+      sink.done();
+      state->lock = {};
+      return true;
+    } catch (const std::exception& e) {
+      // The status line is gone already: cutting the reply short is how the client learns.
+      std::cerr << "kivtab-central: reply aborted: " << e.what() << "\n";
+      state->lock = {};
+      return false;
+    }
+  });
+}
+
+}  // namespace
+
+CentralServer::CentralServer(ServerOptions options)
+    : service_(std::make_unique<Service>(std::move(options))),
+      methods_(std::make_unique<MethodTable>()),
+      http_(std::make_unique<httplib::Server>()) {
+  registerStructureMethods(*methods_);
+  registerSessionMethods(*methods_);
+  registerTableMethods(*methods_);
+  registerFileMethods(*methods_);
+  registerAnticipationMethods(*methods_);
+  installRoutes();
+}
+
+CentralServer::~CentralServer() { stop(); }
+
+void CentralServer::installRoutes() {
+  http_->set_payload_max_length(service_->options().maxRequestBytes);
+  http_->set_mount_point(std::string(kFilesUrl), service_->filesRoot().string());
+
+  http_->Get(std::string(outside::kPingPath), [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("kivtab-central", "text/plain");
+  });
+
+  http_->Post(R"(/([^/]+)/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string object = req.matches[1];
+    const std::string method = req.matches[2];
+    try {
+      const MethodSpec& spec = methods_->find(object, method);
+      std::vector<db::Value> args = protocol::decodeRequest(req.body);
+      MethodTable::checkArgs(spec, args);
+      Call call{*service_, args, req.get_header_value("Host")};
+      auto lock = service_->lock();
+      MethodResult result = spec.handler(call);
+      if (result.lazy) {
+        streamLazyReply(res, std::move(result), std::move(args), std::move(lock));
+        return;
+      }
+      res.set_content(protocol::encodeReply(result.value, args), kJson);
+    } catch (const protocol::ProtocolError& e) {
+      replyError(res, 400, std::string("bad request: ") + e.what());
+    } catch (const BadRequest& e) {
+      replyError(res, 400, e.what());
+    } catch (const std::exception& e) {
+      replyError(res, 500, method + ": " + e.what());
+    }
+  });
+
+  // A body over the payload limit, or any other refusal httplib makes, still gets a JSON error.
+  http_->set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.body.empty()) {
+      std::string text = res.status == 413
+                             ? "request body too large"
+                             : "request refused (status " + std::to_string(res.status) + ")";
+      res.set_content(protocol::encodeError(text), kJson);
+    }
+  });
+  http_->set_exception_handler(
+      [](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+        std::string text = "internal error";
+        try {
+          if (ep) std::rethrow_exception(ep);
+        } catch (const std::exception& e) {
+          text += std::string(": ") + e.what();
+        } catch (...) {
+        }
+        replyError(res, 500, text);
+      });
+}
+
+int CentralServer::bind(const std::string& host, int port) {
+  if (port == 0) {
+    int bound = http_->bind_to_any_port(host);
+    if (bound <= 0) throw std::runtime_error("cannot listen on " + host + ": no free port");
+    return bound;
+  }
+  if (!http_->bind_to_port(host, port))
+    throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(port));
+  return port;
+}
+
+void CentralServer::serve() { http_->listen_after_bind(); }
+
+void CentralServer::start() {
+  // bind() has put the socket in listening state already, so clients may connect at once.
+  thread_ = std::thread([this] { serve(); });
+}
+
+void CentralServer::stop() {
+  if (http_) http_->stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace central::server

@@ -1,0 +1,138 @@
+#include "central/server/table_query.h"
+
+#include "central/server/packet_builder.h"
+#include "db/core/text.h"
+
+namespace central::server {
+namespace {
+
+constexpr std::string_view kBranchParam = "P_CDFILIAL";
+constexpr std::string_view kRegisterParam = "P_CDCAIXA";
+constexpr std::string_view kSinceParam = "P_DTDESDE";
+constexpr std::string_view kClientColumn = "CDCLIENTE";
+constexpr std::string_view kBranchClientsTable = "CLIENFILIAL";
+constexpr std::string_view kClientsOfBranch =
+    "CDCLIENTE IN (SELECT CDCLIENTE FROM CLIENFILIAL WHERE CDFILIAL = :P_CDFILIAL)";
+
+// Tables whose rows belong to a branch through other tables. Benefit movements count for a
+// branch the way the register counts them after loading: through the branch's client campaigns.
+struct BranchScope {
+  std::string_view table;
+  std::string_view condition;
+};
+constexpr BranchScope kBranchScopes[] = {
+    {"MOVBENEFICIOCTR",
+     "EXISTS (SELECT 1 FROM CAMPANHA C, FILICAMPANHA F, BENEFICIOCAMP B "
+     "WHERE C.CDCAMPANHA = MOVBENEFICIOCTR.CDCAMPANHA AND F.CDCAMPANHA = "
+     "MOVBENEFICIOCTR.CDCAMPANHA "
+     "AND B.CDCAMPANHA = MOVBENEFICIOCTR.CDCAMPANHA AND B.NRSEQPRODCAMP = "
+     "MOVBENEFICIOCTR.NRSEQPRODCAMP "
+     "AND B.NRSEQBENEFICIO = MOVBENEFICIOCTR.NRSEQBENEFICIO AND C.IDCAMPANHA = 'C' "
+     "AND F.CDFILIAL = :P_CDFILIAL)"},
+};
+
+const BranchScope* branchScopeOf(std::string_view table) {
+  for (const auto& scope : kBranchScopes)
+    if (db::iequals(scope.table, table)) return &scope;
+  return nullptr;
+}
+
+struct Where {
+  std::string text;
+  db::Params params;
+  void add(std::string condition) {
+    text += text.empty() ? " WHERE " : " AND ";
+    text += condition;
+  }
+};
+
+Where whereOf(const central::Table& table, const RowFilter& filter) {
+  Where where;
+  if (!filter.branch.empty()) {
+    if (const BranchScope* scope = branchScopeOf(table.name)) {
+      where.add(std::string(scope->condition));
+      where.params.push_back({std::string(kBranchParam), filter.branch});
+    } else if (!table.branchColumn.empty()) {
+      where.add(table.branchColumn + " = :" + std::string(kBranchParam));
+      where.params.push_back({std::string(kBranchParam), filter.branch});
+    } else if (table.hasColumn(kClientColumn) && !db::iequals(table.name, kBranchClientsTable)) {
+      where.add(std::string(kClientsOfBranch));
+      where.params.push_back({std::string(kBranchParam), filter.branch});
+    }
+  }
+  if (!filter.registerCode.empty() && !table.registerColumn.empty()) {
+    where.add(table.registerColumn + " = :" + std::string(kRegisterParam));
+    where.params.push_back({std::string(kRegisterParam), filter.registerCode});
+  }
+  if (filter.since && *filter.since > baseDate() && !table.updateColumn.empty()) {
+    where.add(table.updateColumn + " > :" + std::string(kSinceParam));
+    where.params.push_back({std::string(kSinceParam), *filter.since});
+  }
+  if (!filter.extraCondition.empty()) {
+    where.add("(" + filter.extraCondition + ")");
+    for (const auto& p : filter.extraParams) where.params.push_back(p);
+  }
+  return where;
+}
+
+}  // namespace
+
+RowFilter branchRows(std::string branch, std::optional<db::DateTime> since) {
+  RowFilter filter;
+  filter.branch = std::move(branch);
+  filter.since = since;
+  return filter;
+}
+
+db::DateTime baseDate() { return db::DateTime::fromParts(1985, 1, 1, 12, 0, 0); }
+
+TableQuery selectRows(const central::Table& table, const RowFilter& filter) {
+  TableQuery query;
+  std::string list;
+  for (const auto& column : table.columns) {
+    if (!list.empty()) list += ", ";
+    list += column.name;
+    query.fields.push_back(fieldFor(column));
+  }
+  Where where = whereOf(table, filter);
+  query.sql = "SELECT " + list + " FROM " + table.name + where.text;
+  std::string order;
+  for (const auto& key : table.keyColumns()) order += (order.empty() ? "" : ", ") + key;
+  if (!order.empty()) query.sql += " ORDER BY " + order;
+  query.params = std::move(where.params);
+  return query;
+}
+
+TableQuery countRows(const central::Table& table, const RowFilter& filter) {
+  Where where = whereOf(table, filter);
+  return {"SELECT COUNT(*) AS QTD FROM " + table.name + where.text, std::move(where.params), {}};
+}
+
+int64_t queryCount(db::Connection& db, const TableQuery& query) {
+  db::Statement& statement = db.prepare(query.sql);
+  statement.bind(query.params);
+  auto rows = statement.query();
+  return rows->next() ? rows->at(0).asInt() : 0;
+}
+
+std::optional<db::DateTime> queryMaxDate(db::Connection& db, const std::string& sql,
+                                         const db::Params& params) {
+  db::Statement& statement = db.prepare(sql);
+  statement.bind(params);
+  auto rows = statement.query();
+  if (!rows->next() || rows->at(0).isNull()) return std::nullopt;
+  return rows->at(0).asDateTime();
+}
+
+std::optional<db::DateTime> requestDate(const db::Value& value) {
+  switch (value.kind()) {
+    case db::Value::Kind::DateTime:
+    case db::Value::Kind::Int:
+    case db::Value::Kind::Double:
+      return value.asDateTime();
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace central::server
