@@ -118,7 +118,9 @@ std::optional<size_t> varyingKeyColumn(const Table& t) {
 }
 
 db::Value newKeyValue(const Column& column, const db::Value& old, uint64_t h) {
-  if (column.type == "DATETIME") return old.asDateTime().addMs(1000 * (1 + h % 100000));
+  if (column.type == "DATETIME") {
+    return old.asDateTime().addDays(-static_cast<int64_t>(1 + h % 3650));
+  }
   static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   const int width = std::min(world::varcharWidth(column.type), 10);
   std::string text = "Z";  // generated codes are digits only, so a Z-code is always new
@@ -151,7 +153,8 @@ class TableBatch {
         summary_(summary) {}
 
   void run() {
-    const int64_t count = connection_.query(world::countStatement(table_))->at(0).asInt();
+    auto counted = connection_.query(world::countStatement(table_));
+    const int64_t count = counted->next() ? counted->at(0).asInt() : 0;
     if (count == 0) return;
     const bool deletable = !model_.deleteCachesOf(table_.name).empty();
     std::set<int64_t> taken;

@@ -60,7 +60,8 @@ int varcharWidth(const std::string& type) {
 }
 
 db::Value numberedValue(const Column& column, int64_t number) {
-  if (column.type == "DATETIME") return worldBaseDate().addMs(-number * 60'000);
+  // Whole days: some date keys are compared by day only, so two keys must differ in the day.
+  if (column.type == "DATETIME") return worldBaseDate().addDays(-number);
   if (column.type == "INT" || column.type == "BIGINT") return number;
   if (startsWith(column.type, "DECIMAL") || column.type == "FLOAT") {
     return static_cast<double>(number);
