@@ -8,9 +8,12 @@
 namespace db::embedded {
 
 struct Options {
-  std::string path;           // database file; ":memory:" for a private in-memory database
-  std::string user = "dbo";   // login name the catalogue reports (USER ID of the connection string)
-  bool create = true;         // create the file when it does not exist
+  std::string path;          // database file; ":memory:" for a private in-memory database
+  std::string user = "dbo";  // login name the catalogue reports (USER ID of the connection string)
+  bool create = true;        // create the file when it does not exist
+  // How long a statement waits for another process to release the database before it fails
+  // as busy; a register shares its database with the sales program.
+  int busyTimeoutMs = 15'000;
 };
 
 // Opens the embedded engine: SQLite underneath, speaking the T-SQL subset this program sends.

@@ -1,0 +1,202 @@
+#include "db/embedded/date_parts.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "db/core/text.h"
+
+namespace db::embedded {
+namespace {
+
+struct PartName {
+  std::string_view name;
+  DatePart part;
+};
+
+constexpr PartName kPartNames[] = {
+    {"YEAR", DatePart::Year},
+    {"YY", DatePart::Year},
+    {"YYYY", DatePart::Year},
+    {"QUARTER", DatePart::Quarter},
+    {"QQ", DatePart::Quarter},
+    {"Q", DatePart::Quarter},
+    {"MONTH", DatePart::Month},
+    {"MM", DatePart::Month},
+    {"M", DatePart::Month},
+    {"DAYOFYEAR", DatePart::DayOfYear},
+    {"DY", DatePart::DayOfYear},
+    {"Y", DatePart::DayOfYear},
+    {"DAY", DatePart::Day},
+    {"DD", DatePart::Day},
+    {"D", DatePart::Day},
+    {"WEEK", DatePart::Week},
+    {"WK", DatePart::Week},
+    {"WW", DatePart::Week},
+    {"HOUR", DatePart::Hour},
+    {"HH", DatePart::Hour},
+    {"MINUTE", DatePart::Minute},
+    {"MI", DatePart::Minute},
+    {"N", DatePart::Minute},
+    {"SECOND", DatePart::Second},
+    {"SS", DatePart::Second},
+    {"S", DatePart::Second},
+    {"MILLISECOND", DatePart::Millisecond},
+    {"MS", DatePart::Millisecond},
+};
+
+int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+int daysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+DateTime addMonths(DateTime date, int64_t months) {
+  const auto p = date.parts();
+  const int64_t total = p.year * 12LL + (p.month - 1) + months;
+  const int year = static_cast<int>(floorDiv(total, 12));
+  const int month = static_cast<int>(total - year * 12LL) + 1;
+  const int day = std::min(p.day, daysInMonth(year, month));
+  return DateTime::fromParts(year, month, day, p.hour, p.minute, p.second, p.millisecond);
+}
+
+int64_t unitMs(DatePart part) {
+  switch (part) {
+    case DatePart::Hour:
+      return 3'600'000;
+    case DatePart::Minute:
+      return 60'000;
+    case DatePart::Second:
+      return 1'000;
+    case DatePart::Millisecond:
+      return 1;
+    default:
+      return DateTime::kMsPerDay;
+  }
+}
+
+}  // namespace
+
+std::optional<DatePart> datePartNamed(std::string_view name) {
+  for (const auto& p : kPartNames)
+    if (iequals(p.name, name)) return p.part;
+  return std::nullopt;
+}
+
+DateTime dateAdd(DatePart part, int64_t amount, DateTime date) {
+  switch (part) {
+    case DatePart::Year:
+      return addMonths(date, amount * 12);
+    case DatePart::Quarter:
+      return addMonths(date, amount * 3);
+    case DatePart::Month:
+      return addMonths(date, amount);
+    case DatePart::Week:
+      return date.addDays(amount * 7);
+    default:
+      return date.addMs(amount * unitMs(part));
+  }
+}
+
+int64_t dateDiff(DatePart part, DateTime from, DateTime to) {
+  const auto a = from.parts();
+  const auto b = to.parts();
+  switch (part) {
+    case DatePart::Year:
+      return b.year - a.year;
+    case DatePart::Quarter:
+      return (b.year * 4LL + (b.month - 1) / 3) - (a.year * 4LL + (a.month - 1) / 3);
+    case DatePart::Month:
+      return (b.year * 12LL + b.month) - (a.year * 12LL + a.month);
+    case DatePart::Week:
+      // Weeks start on Sunday; the zero date 1899-12-30 was a Saturday.
+      return floorDiv(floorDiv(to.msSinceZero(), DateTime::kMsPerDay) + 6, 7) -
+             floorDiv(floorDiv(from.msSinceZero(), DateTime::kMsPerDay) + 6, 7);
+    default: {
+      const int64_t unit = unitMs(part);
+      return floorDiv(to.msSinceZero(), unit) - floorDiv(from.msSinceZero(), unit);
+    }
+  }
+}
+
+int64_t datePart(DatePart part, DateTime date) {
+  const auto p = date.parts();
+  switch (part) {
+    case DatePart::Year:
+      return p.year;
+    case DatePart::Quarter:
+      return (p.month - 1) / 3 + 1;
+    case DatePart::Month:
+      return p.month;
+    case DatePart::DayOfYear:
+      return dateDiff(DatePart::Day, DateTime::fromParts(p.year, 1, 1), date) + 1;
+    case DatePart::Day:
+      return p.day;
+    case DatePart::Week:
+      return dateDiff(DatePart::Week, DateTime::fromParts(p.year, 1, 1), date) + 1;
+    case DatePart::Hour:
+      return p.hour;
+    case DatePart::Minute:
+      return p.minute;
+    case DatePart::Second:
+      return p.second;
+    case DatePart::Millisecond:
+      return p.millisecond;
+  }
+  return 0;
+}
+
+std::optional<std::string> formatDateStyle(DateTime date, int style) {
+  switch (style) {
+    case 0:
+    case 100: {
+      static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+      const auto p = date.parts();
+      const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonths[p.month - 1], p.day, p.year,
+                    hour12, p.minute, p.hour < 12 ? "AM" : "PM");
+      return std::string(buf);
+    }
+    case 3:
+      return date.format("dd/mm/yy");
+    case 101:
+      return date.format("mm/dd/yyyy");
+    case 103:
+      return date.format("dd/mm/yyyy");
+    case 104:
+      return date.format("dd.mm.yyyy");
+    case 108:
+      return date.format("hh:nn:ss");
+    case 112:
+      return date.format("yyyymmdd");
+    case 120:
+      return date.format("yyyy-mm-dd hh:nn:ss");
+    case 121:
+      return date.format("yyyy-mm-dd hh:nn:ss.zzz");
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<DateTime> parseDateStyle(std::string_view text, int style) {
+  const std::string_view s = trim(text);
+  if (s.empty()) return DateTime::fromParts(1900, 1, 1);
+  if (style == 101 && s.size() >= 10 && s[2] == '/' && s[5] == '/') {
+    // mm/dd/yyyy: swap to the day-first form the common parser reads.
+    std::string swapped(s);
+    std::swap(swapped[0], swapped[3]);
+    std::swap(swapped[1], swapped[4]);
+    return DateTime::parse(swapped);
+  }
+  if (style == 104 && s.size() >= 10 && s[2] == '.' && s[5] == '.') {
+    std::string slashed(s);
+    slashed[2] = slashed[5] = '/';
+    return DateTime::parse(slashed);
+  }
+  return DateTime::parse(s);
+}
+
+}  // namespace db::embedded

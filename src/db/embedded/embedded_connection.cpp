@@ -1,0 +1,165 @@
+#include "db/embedded/embedded_connection.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+
+#include "db/embedded/extension.h"
+#include "db/embedded/sqlite_error.h"
+#include "db/embedded/tokenizer.h"
+
+namespace db::embedded {
+namespace {
+
+// Texts run through execute()/query() without prepare() are kept up to this many; statement
+// files send thousands of distinct texts once each, which must not pile up.
+constexpr size_t kMaxUnpinnedStatements = 512;
+
+constexpr std::string_view kBegin = "BEGIN IMMEDIATE";
+constexpr std::string_view kCommit = "COMMIT";
+constexpr std::string_view kRollback = "ROLLBACK";
+
+}  // namespace
+
+EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user)
+    : state_(std::make_shared<ConnectionState>(ConnectionState{db})),
+      translator_(db, std::move(user)) {}
+
+EmbeddedConnection::~EmbeddedConnection() { close(); }
+
+void EmbeddedConnection::checkOpen(std::string_view statement) const {
+  if (!state_->open())
+    throw Error(ErrorKind::Connection, "The connection is closed", std::string(statement));
+}
+
+void EmbeddedConnection::schemaChanged() {
+  ++generation_;
+  translator_.schemaChanged();
+}
+
+std::shared_ptr<const Translation> EmbeddedConnection::translate(const std::string& sql) {
+  return translator_.translate(sql);
+}
+
+std::optional<int64_t> EmbeddedConnection::tryDdl(std::string_view sql) {
+  return ddl::tryExecute(db(), significant(tokenize(sql)), sql);
+}
+
+std::shared_ptr<StatementCore> EmbeddedConnection::prepareCore(const std::string& sqlite,
+                                                               const std::string& original) {
+  checkOpen(original);
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v3(db(), sqlite.c_str(), static_cast<int>(sqlite.size() + 1),
+                                    SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    throwSqliteError(db(), rc, original);
+  }
+  if (!stmt) throw Error(ErrorKind::Syntax, "The statement is empty", original);
+  auto core = std::make_shared<StatementCore>(state_, stmt, original);
+  for (; tail && *tail; ++tail)
+    if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
+      throw Error(ErrorKind::Unsupported, "Several statements in one text", original);
+  return core;
+}
+
+void EmbeddedConnection::run(const std::string& sqlite, std::string_view original) {
+  checkOpen(original);
+  char* message = nullptr;
+  const int rc = sqlite3_exec(db(), sqlite.c_str(), nullptr, nullptr, &message);
+  if (rc == SQLITE_OK) return;
+  sqlite3_free(message);
+  throwSqliteError(db(), rc, original);
+}
+
+EmbeddedStatement& EmbeddedConnection::statementFor(std::string_view sql, bool pin) {
+  checkOpen(sql);
+  if (auto it = statements_.find(sql); it != statements_.end()) {
+    if (pin && !it->second.pinned) {
+      it->second.pinned = true;
+      --unpinned_;
+    }
+    return *it->second.statement;
+  }
+  auto statement = std::make_unique<EmbeddedStatement>(*this, std::string(sql));
+  if (!pin && unpinned_ >= kMaxUnpinnedStatements) evictUnpinned();
+  auto& entry = statements_[std::string(sql)];
+  entry.statement = std::move(statement);
+  entry.pinned = pin;
+  if (!pin) ++unpinned_;
+  return *entry.statement;
+}
+
+void EmbeddedConnection::evictUnpinned() {
+  for (auto it = statements_.begin(); it != statements_.end();) {
+    const auto& s = *it->second.statement;
+    if (!it->second.pinned && !s.busy() && !s.active()) {
+      it = statements_.erase(it);
+      --unpinned_;
+    } else {
+      ++it;
+    }
+  }
+}
+
+int64_t EmbeddedConnection::execute(std::string_view sql, const Params& params) {
+  EmbeddedStatement& cached = statementFor(sql, false);
+  if (cached.busy() || cached.active()) {
+    EmbeddedStatement fresh(*this, std::string(sql));
+    fresh.bind(params);
+    return fresh.execute();
+  }
+  cached.bind(params);
+  return cached.execute();
+}
+
+std::unique_ptr<Rows> EmbeddedConnection::query(std::string_view sql, const Params& params) {
+  EmbeddedStatement& cached = statementFor(sql, false);
+  if (cached.busy() || cached.active()) {
+    EmbeddedStatement fresh(*this, std::string(sql));
+    fresh.bind(params);
+    return fresh.query();
+  }
+  cached.bind(params);
+  return cached.query();
+}
+
+Statement& EmbeddedConnection::prepare(std::string_view sql) { return statementFor(sql, true); }
+
+void EmbeddedConnection::begin() {
+  checkOpen(kBegin);
+  if (inTransaction())
+    throw Error(ErrorKind::General, "A transaction is already open", std::string(kBegin));
+  run(std::string(kBegin), kBegin);
+}
+
+void EmbeddedConnection::commit() {
+  checkOpen(kCommit);
+  if (!inTransaction())
+    throw Error(ErrorKind::General, "No transaction is open", std::string(kCommit));
+  run(std::string(kCommit), kCommit);
+}
+
+void EmbeddedConnection::rollback() {
+  checkOpen(kRollback);
+  if (inTransaction()) run(std::string(kRollback), kRollback);
+}
+
+bool EmbeddedConnection::inTransaction() const {
+  return state_->open() && sqlite3_get_autocommit(state_->db) == 0;
+}
+
+void EmbeddedConnection::close() {
+  if (!state_->open()) return;
+  statements_.clear();
+  unpinned_ = 0;
+  translator_.detach();
+  // Rows still held by callers keep their statements; close_v2 defers the close until they
+  // are finalized, and the shared state makes them fail cleanly meanwhile.
+  sqlite3* db = state_->db;
+  state_->db = nullptr;
+  sqlite3_close_v2(db);
+}
+
+}  // namespace db::embedded

@@ -1,0 +1,188 @@
+#include "db/embedded/embedded_statement.h"
+
+#include <sqlite3.h>
+
+#include "db/core/text.h"
+#include "db/embedded/embedded_connection.h"
+#include "db/embedded/embedded_rows.h"
+#include "db/embedded/select_into.h"
+#include "db/embedded/sqlite_error.h"
+#include "db/embedded/tokenizer.h"
+#include "db/embedded/value_codec.h"
+
+namespace db::embedded {
+namespace {
+
+// Statements the engine always translates itself; anything else may be DDL that the
+// extension carries out.
+bool isPlainDml(const std::vector<Token>& tokens) {
+  for (const auto& t : tokens) {
+    if (t.kind == TokenKind::Space) continue;
+    static constexpr std::string_view kDml[] = {"SELECT",   "INSERT", "UPDATE", "DELETE",  "WITH",
+                                                "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK"};
+    for (auto word : kDml)
+      if (t.is(word)) return true;
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> parameterNamesOf(const std::vector<Token>& tokens) {
+  std::vector<std::string> names;
+  for (const auto& t : tokens) {
+    if (t.kind != TokenKind::Parameter) continue;
+    const std::string name = t.value();
+    bool seen = false;
+    for (const auto& n : names) seen = seen || iequals(n, name);
+    if (!seen) names.push_back(name);
+  }
+  return names;
+}
+
+// Marks a statement as running for the duration of a call, so the connection's cache keeps it.
+struct ActiveScope {
+  explicit ActiveScope(int& counter) : counter_(counter) { ++counter_; }
+  ~ActiveScope() { --counter_; }
+  int& counter_;
+};
+
+}  // namespace
+
+EmbeddedStatement::EmbeddedStatement(EmbeddedConnection& connection, std::string text)
+    : connection_(connection), text_(std::move(text)) {
+  const auto tokens = tokenize(text_);
+  names_ = parameterNamesOf(tokens);
+  mayBeDdl_ = !isPlainDml(tokens);
+}
+
+void EmbeddedStatement::ready() {
+  connection_.checkOpen(text_);
+  if (generation_ == connection_.generation()) return;
+  translation_ = connection_.translate(text_);
+  generation_ = connection_.generation();
+  if (!core_ || core_->translated() != translation_->sql) prepareCore();
+  if (translation_->kind != Translation::Kind::Plain) kept_.resize(names_.size());
+}
+
+void EmbeddedStatement::prepareCore() {
+  auto fresh = connection_.prepareCore(translation_->sql, text_);
+  if (core_ &&
+      sqlite3_bind_parameter_count(core_->stmt()) == sqlite3_bind_parameter_count(fresh->stmt()))
+    sqlite3_transfer_bindings(core_->stmt(), fresh->stmt());
+  core_ = std::move(fresh);
+}
+
+Value EmbeddedStatement::converted(size_t index, const Value& value) const {
+  if (value.kind() != Value::Kind::Text || index >= translation_->dateParameters.size() ||
+      !translation_->dateParameters[index])
+    return value;
+  const std::string_view text = trim(value.getText());
+  // SQL Server reads an empty text as its own base date, 1900-01-01.
+  if (text.empty()) return DateTime::fromParts(1900, 1, 1);
+  if (auto t = DateTime::parse(text)) return *t;
+  throw Error(ErrorKind::Conversion,
+              "Conversion failed when converting date and/or time from character string '" +
+                  value.getText() + "' (parameter " + names_[index] + ")",
+              text_);
+}
+
+void EmbeddedStatement::bind(size_t index, const Value& value) {
+  if (index >= names_.size())
+    throw Error(ErrorKind::General,
+                "Parameter index " + std::to_string(index) + " out of range (" +
+                    std::to_string(names_.size()) + " parameters)",
+                text_);
+  ready();
+  if (translation_->kind != Translation::Kind::Plain) {
+    kept_[index] = converted(index, value);
+    return;
+  }
+  const bool date = index < translation_->dateParameters.size() &&
+                    translation_->dateParameters[index] && value.kind() == Value::Kind::Text;
+  const int rc =
+      bindValue(core_->stmt(), static_cast<int>(index) + 1, date ? converted(index, value) : value);
+  if (rc != SQLITE_OK) throwSqliteError(connection_.db(), rc, text_);
+}
+
+void EmbeddedStatement::bindAll(sqlite3_stmt* stmt) const {
+  for (size_t i = 0; i < kept_.size(); ++i) {
+    const int rc = bindValue(stmt, static_cast<int>(i) + 1, kept_[i]);
+    if (rc != SQLITE_OK) throwSqliteError(connection_.db(), rc, text_);
+  }
+}
+
+void EmbeddedStatement::step(StatementCore& core) {
+  core.restart();
+  int rc;
+  while ((rc = sqlite3_step(core.stmt())) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) {
+    Error error = sqliteError(connection_.db(), rc, text_);
+    sqlite3_reset(core.stmt());
+    throw error;
+  }
+  sqlite3_reset(core.stmt());
+}
+
+int64_t EmbeddedStatement::execute() {
+  ActiveScope scope(active_);
+  connection_.checkOpen(text_);
+  if (mayBeDdl_ && (ddl_ || generation_ != connection_.generation())) {
+    if (auto done = connection_.tryDdl(text_)) {
+      ddl_ = true;
+      connection_.schemaChanged();
+      return *done;
+    }
+    ddl_ = false;
+  }
+  ready();
+  switch (translation_->kind) {
+    case Translation::Kind::Plain:
+      return executePlain();
+    case Translation::Kind::SelectInto:
+      return executeSelectInto();
+    case Translation::Kind::Conditional:
+      return executeConditional();
+  }
+  return 0;
+}
+
+int64_t EmbeddedStatement::executePlain() {
+  for (const auto& s : translation_->setup) connection_.run(s, text_);
+  step(*core_);
+  const int64_t changed = translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
+  if (translation_->changesSchema) connection_.schemaChanged();
+  return changed;
+}
+
+int64_t EmbeddedStatement::executeSelectInto() {
+  bindAll(core_->stmt());
+  const int64_t rows = selectInto(connection_, *core_, *translation_, kept_);
+  connection_.schemaChanged();
+  return rows;
+}
+
+int64_t EmbeddedStatement::executeConditional() {
+  bindAll(core_->stmt());
+  core_->restart();
+  const int rc = sqlite3_step(core_->stmt());
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    Error error = sqliteError(connection_.db(), rc, text_);
+    sqlite3_reset(core_->stmt());
+    throw error;
+  }
+  sqlite3_reset(core_->stmt());
+  if (rc == SQLITE_DONE) return 0;
+  return connection_.execute(translation_->body);
+}
+
+std::unique_ptr<Rows> EmbeddedStatement::query() {
+  ActiveScope scope(active_);
+  ready();
+  if (translation_->kind != Translation::Kind::Plain)
+    throw Error(ErrorKind::General, "The statement returns no rows", text_);
+  for (const auto& s : translation_->setup) connection_.run(s, text_);
+  return std::make_unique<EmbeddedRows>(core_);
+}
+
+}  // namespace db::embedded

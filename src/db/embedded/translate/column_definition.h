@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace db::embedded {
+
+class ExpressionWriter;
+struct TranslationContext;
+
+// One column of CREATE TABLE or ALTER TABLE ... ADD, as SQLite declares it: the type text kept
+// as written (VARCHAR(MAX) as VARCHAR(-1)), texts compared without regard to case.
+struct ColumnDefinition {
+  std::string name;  // as written
+  std::string sql;   // the SQLite column definition
+  bool identity = false;
+  bool primaryKey = false;  // PRIMARY KEY written on the column
+  bool nullable = true;
+  bool hasDefault = false;
+};
+
+ColumnDefinition translateColumn(TranslationContext& ctx, ExpressionWriter& writer,
+                                 std::pair<size_t, size_t> range);
+
+// A table constraint (PRIMARY KEY, UNIQUE, FOREIGN KEY, CHECK) with the SQL Server-only words
+// (CLUSTERED, NONCLUSTERED, WITH options, ON filegroup) left out.
+std::string translateTableConstraint(TranslationContext& ctx, ExpressionWriter& writer,
+                                     std::pair<size_t, size_t> range);
+
+}  // namespace db::embedded

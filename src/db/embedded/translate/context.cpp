@@ -1,0 +1,155 @@
+#include "db/embedded/translate/context.h"
+
+#include "db/core/error.h"
+#include "db/core/text.h"
+#include "db/embedded/extension.h"
+#include "db/embedded/translate/keywords.h"
+
+namespace db::embedded {
+
+TranslationContext::TranslationContext(std::string_view sqlText,
+                                       std::vector<Token> significantTokens, SchemaInfo& schemaInfo,
+                                       const std::string& userName)
+    : sql(sqlText), tokens(std::move(significantTokens)), schema(schemaInfo), user(userName) {
+  for (const auto& t : tokens) {
+    if (t.kind != TokenKind::Parameter) continue;
+    const std::string name = t.value();
+    bool seen = false;
+    for (const auto& n : parameters) seen = seen || iequals(n, name);
+    if (!seen) parameters.push_back(name);
+  }
+  dateParameters.assign(parameters.size(), false);
+}
+
+void TranslationContext::unsupported(const std::string& construct) const {
+  throw Error(ErrorKind::Unsupported, "The embedded database engine does not support " + construct,
+              std::string(sql));
+}
+
+void TranslationContext::syntax(const std::string& what) const {
+  throw Error(ErrorKind::Syntax, "Incorrect syntax: " + what, std::string(sql));
+}
+
+const Token& TranslationContext::at(size_t i) const {
+  if (i >= tokens.size()) syntax("the statement ends too early");
+  return tokens[i];
+}
+
+size_t TranslationContext::closing(size_t open) const {
+  int depth = 0;
+  for (size_t i = open; i < tokens.size(); ++i) {
+    if (tokens[i].isSymbol("(")) ++depth;
+    if (tokens[i].isSymbol(")") && --depth == 0) return i;
+  }
+  syntax("a '(' is not closed");
+}
+
+std::vector<std::pair<size_t, size_t>> TranslationContext::splitCommas(size_t begin,
+                                                                       size_t end) const {
+  std::vector<std::pair<size_t, size_t>> out;
+  size_t start = begin;
+  for (size_t i = begin; i < end; ++i) {
+    if (tokens[i].isSymbol("(")) {
+      i = closing(i);
+    } else if (tokens[i].isSymbol(",")) {
+      out.emplace_back(start, i);
+      start = i + 1;
+    }
+  }
+  if (start < end || !out.empty()) out.emplace_back(start, end);
+  return out;
+}
+
+size_t TranslationContext::parameterIndex(std::string_view name) const {
+  for (size_t i = 0; i < parameters.size(); ++i)
+    if (iequals(parameters[i], name)) return i;
+  return 0;
+}
+
+ExprType TranslationContext::columnType(std::string_view qualifier, std::string_view column) {
+  auto typeIn = [&](const std::string& table) -> std::optional<ExprType> {
+    for (const auto& c : schema.columns(table))
+      if (iequals(c.name, column)) return exprTypeOfDeclared(c.declaredType);
+    return std::nullopt;
+  };
+  for (const auto& t : tables) {
+    if (!qualifier.empty() && !iequals(qualifier, t.alias) && !iequals(qualifier, t.name)) continue;
+    if (auto type = typeIn(t.name)) return *type;
+  }
+  return ExprType::Unknown;
+}
+
+std::vector<std::string> readChain(const TranslationContext& ctx, size_t& i) {
+  std::vector<std::string> parts;
+  for (;;) {
+    const Token& t = ctx.at(i);
+    if (t.kind != TokenKind::Word && t.kind != TokenKind::Quoted) ctx.syntax("a name was expected");
+    parts.push_back(t.value());
+    ++i;
+    if (!ctx.isSymbol(i, ".")) return parts;
+    if (ctx.isSymbol(i + 1, ".")) ctx.unsupported("database..object names");
+    if (ctx.isSymbol(i + 1, "*")) return parts;
+    ++i;
+  }
+}
+
+std::string sqliteTableName(const TranslationContext& ctx, const std::vector<std::string>& chain) {
+  std::string joined;
+  for (const auto& p : chain) joined += (joined.empty() ? "" : ".") + p;
+  if (auto view = catalog::viewFor(joined)) return *view;
+  if (chain.size() == 2 && iequals(chain[0], "dbo")) return chain[1];
+  if (chain.size() == 1) return chain[0];
+  ctx.unsupported("the qualified name " + joined);
+}
+
+void collectTables(TranslationContext& ctx) {
+  const auto& toks = ctx.tokens;
+  for (size_t i = 0; i < toks.size(); ++i) {
+    const bool from = toks[i].is("FROM");
+    if (!from && !toks[i].is("JOIN") && !toks[i].is("UPDATE") && !toks[i].is("INTO") &&
+        !toks[i].is("TABLE") &&
+        !(toks[i].is("DELETE") && i + 1 < toks.size() && !toks[i + 1].is("FROM")))
+      continue;
+    size_t j = i + 1;
+    for (;;) {
+      if (j >= toks.size()) break;
+      TableRef ref;
+      if (toks[j].isSymbol("(")) {
+        j = ctx.closing(j) + 1;
+      } else if (toks[j].kind == TokenKind::Word || toks[j].kind == TokenKind::Quoted) {
+        if (isKeyword(toks[j])) break;
+        ref.name = sqliteTableName(ctx, readChain(ctx, j));
+      } else {
+        break;
+      }
+      if (ctx.is(j, "AS")) ++j;
+      if (j < toks.size() &&
+          (toks[j].kind == TokenKind::Word || toks[j].kind == TokenKind::Quoted) &&
+          !isKeyword(toks[j]))
+        ref.alias = toks[j++].value();
+      if (!ref.name.empty()) ctx.tables.push_back(ref);
+      if (!from || !ctx.isSymbol(j, ",")) break;
+      ++j;
+    }
+  }
+}
+
+std::string quoteIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + '"';
+}
+
+std::string quoteString(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + '\'';
+}
+
+}  // namespace db::embedded

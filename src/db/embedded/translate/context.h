@@ -1,0 +1,62 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/embedded/tokenizer.h"
+#include "db/embedded/translate/schema_info.h"
+
+namespace db::embedded {
+
+struct TableRef {
+  std::string name;   // as SQLite knows it (owner dropped, catalogue names replaced)
+  std::string alias;  // empty when none
+};
+
+// What translating one statement shares between its parts.
+struct TranslationContext {
+  TranslationContext(std::string_view sql, std::vector<Token> tokens, SchemaInfo& schema,
+                     const std::string& user);
+
+  std::string_view sql;       // the original text, for errors
+  std::vector<Token> tokens;  // significant tokens
+  SchemaInfo& schema;
+  const std::string& user;
+  std::vector<std::string> parameters;  // names in order of first appearance
+  std::vector<bool> dateParameters;
+  std::vector<TableRef> tables;  // every table the statement names, with its alias
+
+  [[noreturn]] void unsupported(const std::string& construct) const;
+  [[noreturn]] void syntax(const std::string& what) const;
+
+  const Token& at(size_t i) const;  // a Syntax error past the end
+  bool is(size_t i, std::string_view keyword) const {
+    return i < tokens.size() && tokens[i].is(keyword);
+  }
+  bool isSymbol(size_t i, std::string_view symbol) const {
+    return i < tokens.size() && tokens[i].isSymbol(symbol);
+  }
+  size_t closing(size_t open) const;  // the ')' matching the '(' at `open`
+  // Top-level comma-separated ranges of [begin, end).
+  std::vector<std::pair<size_t, size_t>> splitCommas(size_t begin, size_t end) const;
+
+  size_t parameterIndex(std::string_view name) const;
+  ExprType columnType(std::string_view qualifier, std::string_view column);
+};
+
+// A name chain at `i` (a, a.b, [a].b.c) as bare parts; advances `i` past it.
+std::vector<std::string> readChain(const TranslationContext& ctx, size_t& i);
+
+// A table name as SQLite knows it (bare, unquoted): catalogue names become their views, the
+// owner is dropped.
+std::string sqliteTableName(const TranslationContext& ctx, const std::vector<std::string>& chain);
+
+// Collects the tables a statement names (FROM, JOIN, UPDATE, INTO, DELETE) with their aliases.
+void collectTables(TranslationContext& ctx);
+
+std::string quoteIdentifier(std::string_view name);
+std::string quoteString(std::string_view text);
+
+}  // namespace db::embedded

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace db::embedded {
+
+// What a statement's expressions are, as far as the translator needs to know.
+enum class ExprType { Unknown, Text, Number, Date };
+
+ExprType exprTypeOfDeclared(std::string_view declaredType);
+
+// Declared column types of tables and views, read from SQLite and kept until the schema changes.
+class SchemaInfo {
+ public:
+  struct ColumnInfo {
+    std::string name;
+    std::string declaredType;
+  };
+
+  explicit SchemaInfo(sqlite3* db);
+  ~SchemaInfo();
+  SchemaInfo(const SchemaInfo&) = delete;
+  SchemaInfo& operator=(const SchemaInfo&) = delete;
+
+  // Empty when there is no such table or view.
+  const std::vector<ColumnInfo>& columns(std::string_view table);
+  void clear();
+  void detach();  // the connection is closing
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* query_ = nullptr;
+  std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
+};
+
+}  // namespace db::embedded

@@ -1,0 +1,320 @@
+#include "db/embedded/translate/statement_forms.h"
+
+#include "db/core/text.h"
+#include "db/embedded/extension.h"
+#include "db/embedded/translate/column_definition.h"
+#include "db/embedded/translate/context.h"
+#include "db/embedded/translate/expression_writer.h"
+
+namespace db::embedded {
+namespace {
+
+bool isConstraintStart(const Token& t) {
+  return t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE") || t.is("FOREIGN") ||
+         t.is("CHECK");
+}
+
+void expect(const TranslationContext& ctx, size_t i, std::string_view word) {
+  if (!ctx.is(i, word)) ctx.syntax(std::string(word) + " was expected");
+}
+
+std::string tableAt(TranslationContext& ctx, size_t& i) {
+  return sqliteTableName(ctx, readChain(ctx, i));
+}
+
+// The source text from token `from` to the end of the statement (without a closing ';').
+std::string sourceFrom(const TranslationContext& ctx, size_t from) {
+  const Token& last = ctx.tokens.back();
+  const size_t begin = ctx.tokens[from].offset;
+  return std::string(ctx.sql.substr(begin, last.offset + last.text.size() - begin));
+}
+
+std::string objectExistsProbe(const std::string& name) {
+  if (auto view = catalog::viewFor("SYSOBJECTS"))
+    return "SELECT 1 FROM " + quoteIdentifier(*view) + " WHERE NAME = " + quoteString(name);
+  return "SELECT 1 FROM sqlite_master WHERE name = " + quoteString(name) + " COLLATE NOCASE";
+}
+
+void createTable(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  size_t i = 2;
+  const std::string table = tableAt(ctx, i);
+  if (!ctx.isSymbol(i, "(")) ctx.syntax("'(' was expected after the table name");
+  const size_t close = ctx.closing(i);
+  for (size_t k = close + 1; k < ctx.tokens.size(); ++k) {
+    if (ctx.is(k, "ON") || ctx.is(k, "TEXTIMAGE_ON")) {
+      ++k;  // filegroup
+      continue;
+    }
+    ctx.unsupported("the table option " + std::string(ctx.tokens[k].text));
+  }
+  std::vector<ColumnDefinition> columns;
+  std::vector<std::string> constraints;
+  std::vector<std::pair<size_t, size_t>> constraintRanges;
+  for (const auto& range : ctx.splitCommas(i + 1, close)) {
+    if (isConstraintStart(ctx.at(range.first))) {
+      constraintRanges.push_back(range);
+      constraints.push_back(translateTableConstraint(ctx, writer, range));
+    } else {
+      columns.push_back(translateColumn(ctx, writer, range));
+    }
+  }
+  // SQLite numbers rows itself only for an INTEGER PRIMARY KEY column, so an IDENTITY column
+  // whose key is a separate constraint takes the key over.
+  for (auto& column : columns) {
+    if (!column.identity || column.primaryKey) continue;
+    bool moved = false;
+    for (size_t c = 0; c < constraints.size() && !moved; ++c) {
+      const auto [b, e] = constraintRanges[c];
+      size_t k = b;
+      if (ctx.is(k, "CONSTRAINT")) k += 2;
+      if (!ctx.is(k, "PRIMARY")) continue;
+      while (k < e && !ctx.isSymbol(k, "(")) ++k;
+      if (k + 2 < e && ctx.isSymbol(k + 2, ")") &&
+          iequals(ctx.tokens[k + 1].value(), column.name)) {
+        constraints.erase(constraints.begin() + static_cast<long>(c));
+        constraintRanges.erase(constraintRanges.begin() + static_cast<long>(c));
+        moved = true;
+      }
+    }
+    if (!moved) ctx.unsupported("IDENTITY on a column that is not the table's only key column");
+    column.primaryKey = true;
+    column.sql = quoteIdentifier(column.name) + " INTEGER PRIMARY KEY AUTOINCREMENT" +
+                 (column.nullable ? "" : " NOT NULL");
+  }
+  std::string sql = "CREATE TABLE " + quoteIdentifier(table) + " (";
+  bool first = true;
+  for (const auto& c : columns) {
+    sql += (first ? "" : ", ") + c.sql;
+    first = false;
+  }
+  for (const auto& c : constraints) {
+    sql += (first ? "" : ", ") + c;
+    first = false;
+  }
+  out.sql = sql + ")";
+  out.changesSchema = true;
+}
+
+void createIndex(TranslationContext& ctx, Translation& out) {
+  size_t i = 1;
+  const bool unique = ctx.is(i, "UNIQUE");
+  if (unique) ++i;
+  if (ctx.is(i, "CLUSTERED") || ctx.is(i, "NONCLUSTERED")) ++i;
+  expect(ctx, i++, "INDEX");
+  const std::string name = ctx.at(i++).value();
+  expect(ctx, i++, "ON");
+  const std::string table = tableAt(ctx, i);
+  if (!ctx.isSymbol(i, "(")) ctx.syntax("'(' was expected after the table name");
+  const size_t close = ctx.closing(i);
+  std::string columns;
+  for (size_t k = i + 1; k < close; ++k) {
+    const Token& t = ctx.tokens[k];
+    columns += t.isSymbol(",") ? ", "
+                               : (k > i + 1 && !ctx.tokens[k - 1].isSymbol(",") ? " " : "") +
+                                     std::string(t.text);
+  }
+  i = close + 1;
+  bool dropExisting = false;
+  while (i < ctx.tokens.size()) {
+    if (ctx.is(i, "INCLUDE") && ctx.isSymbol(i + 1, "(")) {
+      // Included columns only widen SQL Server's leaf pages; the key is what SQLite needs.
+      i = ctx.closing(i + 1) + 1;
+    } else if (ctx.is(i, "WITH") && ctx.isSymbol(i + 1, "(")) {
+      const size_t end = ctx.closing(i + 1);
+      for (size_t k = i + 2; k < end; ++k)
+        if (ctx.is(k, "DROP_EXISTING") && !(ctx.isSymbol(k + 1, "=") && ctx.is(k + 2, "OFF")))
+          dropExisting = true;
+      i = end + 1;
+    } else if (ctx.is(i, "WITH") && ctx.is(i + 1, "DROP_EXISTING")) {
+      dropExisting = true;
+      i += 2;
+      if (ctx.isSymbol(i, "=")) {
+        dropExisting = ctx.is(i + 1, "ON");
+        i += 2;
+      }
+    } else if (ctx.is(i, "ON")) {
+      i += 2;  // filegroup
+    } else {
+      ctx.unsupported("the index option " + std::string(ctx.tokens[i].text));
+    }
+  }
+  if (dropExisting) out.setup.push_back("DROP INDEX IF EXISTS " + quoteIdentifier(name));
+  out.sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + quoteIdentifier(name) +
+            " ON " + quoteIdentifier(table) + " (" + columns + ")";
+  out.changesSchema = true;
+}
+
+void createView(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  size_t i = 2;
+  const std::string view = tableAt(ctx, i);
+  expect(ctx, i, "AS");
+  collectTables(ctx);
+  out.sql = "CREATE VIEW " + quoteIdentifier(view) + " AS " + writer.rest(i + 1).text;
+  out.changesSchema = true;
+}
+
+}  // namespace
+
+void translateIf(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  size_t i = 1;
+  const bool negated = ctx.is(i, "NOT");
+  if (negated) ++i;
+  if (ctx.is(i, "EXISTS") && ctx.isSymbol(i + 1, "(")) {
+    const size_t close = ctx.closing(i + 1);
+    collectTables(ctx);
+    out.sql = std::string("SELECT 1 WHERE ") + (negated ? "NOT " : "") + "EXISTS (" +
+              writer.sequence(i + 2, close).text + ")";
+    i = close + 1;
+  } else if (!negated && ctx.is(i, "OBJECT_ID") && ctx.isSymbol(i + 1, "(")) {
+    const size_t close = ctx.closing(i + 1);
+    if (ctx.at(i + 2).kind != TokenKind::String) ctx.unsupported("OBJECT_ID of an expression");
+    std::string name = ctx.tokens[i + 2].value();
+    if (upper(name).starts_with("DBO.")) name = name.substr(4);
+    i = close + 1;
+    expect(ctx, i++, "IS");
+    const bool exists = ctx.is(i, "NOT");
+    if (exists) ++i;
+    expect(ctx, i++, "NULL");
+    out.sql = std::string("SELECT 1 WHERE ") + (exists ? "" : "NOT ") + "EXISTS (" +
+              objectExistsProbe(name) + ")";
+  } else {
+    ctx.unsupported("this IF condition (only IF [NOT] EXISTS and IF OBJECT_ID are)");
+  }
+  if (i >= ctx.tokens.size()) ctx.syntax("IF without a statement");
+  if (ctx.is(i, "BEGIN")) ctx.unsupported("IF ... BEGIN ... END blocks");
+  for (size_t k = i; k < ctx.tokens.size(); ++k)
+    if (ctx.is(k, "ELSE")) ctx.unsupported("IF ... ELSE");
+  out.kind = Translation::Kind::Conditional;
+  out.body = sourceFrom(ctx, i);
+}
+
+void translateSelect(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  int depth = 0;
+  for (size_t i = 0; i < ctx.tokens.size(); ++i) {
+    const Token& t = ctx.tokens[i];
+    if (t.isSymbol("(")) ++depth;
+    if (t.isSymbol(")")) --depth;
+    if (depth != 0 || !t.is("INTO")) continue;
+    size_t j = i + 1;
+    out.target = quoteIdentifier(tableAt(ctx, j));
+    ctx.tokens.erase(ctx.tokens.begin() + static_cast<long>(i),
+                     ctx.tokens.begin() + static_cast<long>(j));
+    out.kind = Translation::Kind::SelectInto;
+    out.changesSchema = true;
+    break;
+  }
+  collectTables(ctx);
+  out.sql = writer.rest(0).text;
+}
+
+void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  size_t i = 2;
+  const std::string table = tableAt(ctx, i);
+  collectTables(ctx);
+  std::vector<std::string> names;
+  std::string sql = "INSERT INTO " + quoteIdentifier(table);
+  if (ctx.isSymbol(i, "(") && !ctx.is(i + 1, "SELECT")) {
+    const size_t close = ctx.closing(i);
+    std::string list;
+    for (const auto& [b, e] : ctx.splitCommas(i + 1, close)) {
+      if (e != b + 1) ctx.syntax("a column name was expected");
+      names.push_back(ctx.tokens[b].value());
+      list += (list.empty() ? "" : ", ") + std::string(ctx.tokens[b].text);
+    }
+    sql += " (" + list + ")";
+    i = close + 1;
+  } else {
+    for (const auto& c : ctx.schema.columns(table)) names.push_back(c.name);
+  }
+  if (!ctx.is(i, "VALUES")) {
+    if (ctx.is(i, "EXEC") || ctx.is(i, "EXECUTE")) ctx.unsupported("INSERT ... EXEC");
+    out.sql = sql + " " + writer.rest(i).text;
+    return;
+  }
+  sql += " VALUES ";
+  ++i;
+  bool firstRow = true;
+  while (i < ctx.tokens.size()) {
+    if (!ctx.isSymbol(i, "(")) ctx.syntax("'(' was expected after VALUES");
+    const size_t close = ctx.closing(i);
+    std::string row;
+    size_t column = 0;
+    for (const auto& range : ctx.splitCommas(i + 1, close)) {
+      const bool date =
+          column < names.size() && ctx.columnType(table, names[column]) == ExprType::Date;
+      row += (column ? ", " : "") + writer.sequence(range.first, range.second, date).text;
+      ++column;
+    }
+    sql += (firstRow ? "(" : ", (") + row + ")";
+    firstRow = false;
+    i = close + 1;
+    if (ctx.isSymbol(i, ","))
+      ++i;
+    else if (i < ctx.tokens.size())
+      ctx.syntax("unexpected text after VALUES");
+  }
+  out.sql = sql;
+}
+
+void translateCreate(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  if (ctx.is(1, "TABLE")) return createTable(ctx, writer, out);
+  if (ctx.is(1, "VIEW")) return createView(ctx, writer, out);
+  for (size_t i = 1; i < 4 && i < ctx.tokens.size(); ++i)
+    if (ctx.is(i, "INDEX")) return createIndex(ctx, out);
+  ctx.unsupported("CREATE " + upper(ctx.at(1).text));
+}
+
+void translateDrop(TranslationContext& ctx, Translation& out) {
+  const Token& what = ctx.at(1);
+  size_t i = 2;
+  const bool ifExists = ctx.is(i, "IF") && ctx.is(i + 1, "EXISTS");
+  if (ifExists) i += 2;
+  const std::string guard = ifExists ? "IF EXISTS " : "";
+  if (what.is("TABLE") || what.is("VIEW")) {
+    out.sql = "DROP " + upper(what.text) + " " + guard + quoteIdentifier(tableAt(ctx, i));
+  } else if (what.is("INDEX")) {
+    // DROP INDEX name ON table, or DROP INDEX [owner.]table.name: SQLite names indexes alone.
+    auto chain = readChain(ctx, i);
+    if (ctx.is(i, "ON")) {
+      ++i;
+      tableAt(ctx, i);
+    } else if (chain.size() < 2) {
+      ctx.syntax("DROP INDEX needs the table: DROP INDEX name ON table");
+    }
+    out.sql = "DROP INDEX " + guard + quoteIdentifier(chain.back());
+  } else {
+    ctx.unsupported("DROP " + upper(what.text));
+  }
+  if (i != ctx.tokens.size()) ctx.unsupported("DROP of several objects or with options");
+  out.changesSchema = true;
+}
+
+void translateAlter(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  expect(ctx, 1, "TABLE");
+  size_t i = 2;
+  const std::string table = quoteIdentifier(tableAt(ctx, i));
+  if (!ctx.is(i, "ADD")) ctx.unsupported("ALTER TABLE ... " + upper(ctx.at(i).text));
+  ++i;
+  if (ctx.is(i, "COLUMN")) ++i;
+  if (i < ctx.tokens.size() && (isConstraintStart(ctx.tokens[i]) || ctx.is(i, "DEFAULT")))
+    ctx.unsupported("ALTER TABLE ... ADD " + upper(ctx.tokens[i].text));
+  size_t end = ctx.tokens.size();
+  const bool withValues = end >= 2 && ctx.is(end - 2, "WITH") && ctx.is(end - 1, "VALUES");
+  if (withValues) end -= 2;
+  std::vector<std::string> statements;
+  for (const auto& range : ctx.splitCommas(i, end)) {
+    const ColumnDefinition column = translateColumn(ctx, writer, range);
+    if (column.identity) ctx.unsupported("adding an IDENTITY column");
+    statements.push_back("ALTER TABLE " + table + " ADD COLUMN " + column.sql);
+    // SQL Server fills existing rows with the default only for NOT NULL columns or WITH
+    // VALUES; SQLite always shows the default, so the other rows are set back to NULL.
+    if (column.hasDefault && column.nullable && !withValues)
+      statements.push_back("UPDATE " + table + " SET " + quoteIdentifier(column.name) + " = NULL");
+  }
+  out.sql = statements.back();
+  statements.pop_back();
+  out.setup = std::move(statements);
+  out.changesSchema = true;
+}
+
+}  // namespace db::embedded

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace db::embedded {
+
+// What one T-SQL text becomes on SQLite. Most texts are one SQLite statement; a few need the
+// connection's help (a SELECT ... INTO creates its table from the SELECT's column types; an IF
+// runs its statement only when the probe returns a row).
+struct Translation {
+  enum class Kind {
+    Plain,        // run `setup` (no parameters), then `sql`
+    SelectInto,   // `sql` is the SELECT whose rows fill the new table `target`
+    Conditional,  // `sql` is a probe; when it returns a row, `body` (T-SQL) runs
+  };
+
+  Kind kind = Kind::Plain;
+  std::string sql;
+  std::vector<std::string> setup;
+  // Parameter names in order of first appearance (without ':'); `sql` numbers them ?1, ?2...
+  std::vector<std::string> parameters;
+  // Per parameter: compared with or assigned to a DATETIME column, so a text value is read as a
+  // date-time (as SQL Server converts it).
+  std::vector<bool> dateParameters;
+  bool changesSchema = false;   // caches of names and types must be refreshed after it runs
+  bool reportsChanges = false;  // INSERT, UPDATE, DELETE: rows affected come from SQLite
+  std::string target;           // SelectInto: the table to create
+  std::string body;             // Conditional: the statement to run
+};
+
+}  // namespace db::embedded

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace db::embedded {
+
+// Declared types whose values are texts (CHAR, VARCHAR, NCHAR, NVARCHAR, TEXT, NTEXT...).
+bool isTextType(std::string_view declaredType);
+
+// The type text stored for a T-SQL type: "VARCHAR(MAX)" becomes "VARCHAR(-1)" (the length SQL
+// Server's own catalogue reports for MAX), other types are kept as written, upper-cased.
+std::string storedTypeName(std::string_view tsqlType);
+
+}  // namespace db::embedded
