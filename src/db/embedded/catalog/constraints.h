@@ -17,6 +17,10 @@ struct CatalogConstraint {
   std::string type;    // "PK", "F", "D", "UQ", "C"
   int64_t offset = 0;  // object id = table id * kIdsPerTable + offset
   std::string column;  // the column of a default
+  // Where it is declared: a column's constraint (columnIndex >= 0) or a table constraint.
+  int columnIndex = -1;
+  size_t constraintIndex = 0;  // in the column's or the table's constraint list
+  std::string refTable;        // the referenced table of a foreign key
 };
 
 constexpr int64_t kIdsPerTable = 65536;

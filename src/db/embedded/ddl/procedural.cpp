@@ -1,0 +1,163 @@
+#include "db/embedded/ddl/procedural.h"
+
+#include <vector>
+
+#include "db/core/error.h"
+#include "db/core/text.h"
+#include "db/embedded/catalog/sqlite_access.h"
+#include "db/embedded/ddl/table_store.h"
+
+namespace db::embedded::ddl {
+namespace {
+
+constexpr std::string_view kObjectCount = "SELECT count(*) FROM kivtab_cat_objects WHERE name = ?1";
+constexpr std::string_view kFindTableOrView =
+    "SELECT name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
+    "AND name = ?1 COLLATE NOCASE";
+constexpr std::string_view kFindProcedural =
+    "SELECT type, parent FROM kivtab_objects WHERE name = ?1";
+// Triggers go with their table, as on the server.
+constexpr std::string_view kForgetOrphanTriggers =
+    "DELETE FROM kivtab_objects WHERE type = 'TR' AND NOT EXISTS (SELECT 1 FROM main.sqlite_schema "
+    "s WHERE s.type IN ('table', 'view') AND s.name = kivtab_objects.parent COLLATE NOCASE)";
+constexpr std::string_view kInsert =
+    "INSERT INTO kivtab_objects (name, type, parent, is_instead_of, definition, create_date, "
+    "modify_date) VALUES (?1, ?2, ?3, ?4, ?5, julianday('now', 'localtime') - 2415018.5, "
+    "julianday('now', 'localtime') - 2415018.5)";
+constexpr std::string_view kReplace =
+    "UPDATE kivtab_objects SET parent = ?3, is_instead_of = ?4, definition = ?5, "
+    "modify_date = julianday('now', 'localtime') - 2415018.5 WHERE name = ?1 AND type = ?2";
+constexpr std::string_view kDelete = "DELETE FROM kivtab_objects WHERE name = ?1";
+constexpr std::string_view kSetDisabled =
+    "UPDATE kivtab_objects SET is_disabled = ?1 WHERE type = 'TR' AND name = ?2 AND parent = ?3";
+constexpr std::string_view kSetAllDisabled =
+    "UPDATE kivtab_objects SET is_disabled = ?1 WHERE type = 'TR' AND parent = ?2";
+
+struct Existing {
+  std::string type;
+  std::string parent;
+};
+
+std::optional<Existing> findProcedural(sqlite3* db, std::string_view name) {
+  sqlite::Stmt stmt(db, kFindProcedural);
+  stmt.bind(1, name);
+  if (!stmt.step()) return std::nullopt;
+  return Existing{stmt.text(0), stmt.text(1)};
+}
+
+[[noreturn]] void fail(const TokenCursor& cursor, const std::string& message) {
+  throw Error(ErrorKind::General, message, std::string(cursor.sql()));
+}
+
+std::string kindWord(const std::string& type) { return type == "P" ? "procedure" : "trigger"; }
+
+// PROCEDURE, PROC or TRIGGER at the cursor: "P" or "TR".
+std::string readKind(TokenCursor& cursor) {
+  if (cursor.accept("PROCEDURE") || cursor.accept("PROC")) return "P";
+  if (cursor.accept("TRIGGER")) return "TR";
+  cursor.unsupported("this kind of object");
+}
+
+}  // namespace
+
+bool objectExists(sqlite3* db, std::string_view name) {
+  sqlite::Stmt stmt(db, kObjectCount);
+  stmt.bind(1, name);
+  return stmt.step() && stmt.integer(0) > 0;
+}
+
+int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter) {
+  const bool createOrAlter = !alter && cursor.accept("OR");
+  if (createOrAlter) cursor.expect("ALTER");
+  const std::string type = readKind(cursor);
+  const std::string name = cursor.name();
+  std::string parent;
+  bool insteadOf = false;
+  if (type == "TR") {
+    cursor.expect("ON");
+    const std::string table = cursor.name();
+    sqlite::Stmt find(db, kFindTableOrView);
+    find.bind(1, table);
+    if (!find.step())
+      fail(cursor, "The object '" + table + "' does not exist or is invalid for this operation.");
+    parent = find.text(0);
+  }
+  while (!cursor.atEnd() && !cursor.peekIs("AS")) {
+    if (cursor.peekIs("INSTEAD")) insteadOf = true;
+    cursor.seek(cursor.position() + 1);
+  }
+  if (!cursor.accept("AS") || cursor.atEnd()) cursor.syntax("AS and the body expected");
+
+  sqlite::exec(db, kForgetOrphanTriggers);
+  const auto existing = findProcedural(db, name);
+  const bool replace = (alter || createOrAlter) && existing && existing->type == type;
+  if (alter && !replace) fail(cursor, "Invalid object name '" + name + "'.");
+  if (!replace && objectExists(db, name))
+    fail(cursor, "There is already an object named '" + name + "' in the database.");
+  sqlite::Stmt stmt(db, replace ? kReplace : kInsert);
+  stmt.bind(1, name).bind(2, type).bind(3, parent).bind(4, int64_t{insteadOf});
+  stmt.bind(5, trim(cursor.sql())).run();
+  return 0;
+}
+
+int64_t dropProcedural(sqlite3* db, TokenCursor& cursor) {
+  const std::string type = readKind(cursor);
+  bool ifExists = false;
+  if (cursor.accept("IF")) {
+    cursor.expect("EXISTS");
+    ifExists = true;
+  }
+  sqlite::exec(db, kForgetOrphanTriggers);
+  do {
+    const std::string name = cursor.name();
+    const auto existing = findProcedural(db, name);
+    if (!existing || existing->type != type) {
+      if (ifExists) continue;
+      fail(cursor, "Cannot drop the " + kindWord(type) + " '" + name +
+                       "', because it does not exist or you do not have permission.");
+    }
+    sqlite::Stmt stmt(db, kDelete);
+    stmt.bind(1, name).run();
+  } while (cursor.acceptSymbol(","));
+  cursor.expectEnd();
+  return 0;
+}
+
+int64_t enableTriggers(sqlite3* db, TokenCursor& cursor, bool enable) {
+  cursor.expect("TRIGGER");
+  const size_t namesAt = cursor.position();
+  while (!cursor.atEnd() && !cursor.peekIs("ON")) cursor.seek(cursor.position() + 1);
+  cursor.expect("ON");
+  if (cursor.peekIs("DATABASE") || cursor.peekIs("ALL"))
+    cursor.unsupported("database and server triggers");
+  const std::string table = cursor.name();
+  cursor.expectEnd();
+  cursor.seek(namesAt);
+  return enableTableTriggers(db, cursor, table, enable);
+}
+
+int64_t enableTableTriggers(sqlite3* db, TokenCursor& cursor, const std::string& table,
+                            bool enable) {
+  cursor.accept("TRIGGER");
+  sqlite::exec(db, kForgetOrphanTriggers);
+  const auto stored = loadTable(db, table, cursor.sql());
+  const int64_t disabled = enable ? 0 : 1;
+  if (cursor.accept("ALL")) {
+    sqlite::Stmt stmt(db, kSetAllDisabled);
+    stmt.bind(1, disabled).bind(2, stored.name).run();
+    return 0;
+  }
+  do {
+    const std::string name = cursor.name();
+    const auto existing = findProcedural(db, name);
+    if (!existing || existing->type != "TR" || !iequals(existing->parent, stored.name))
+      fail(cursor, "Cannot find the object \"" + name +
+                       "\" because it does not exist or you do not have permissions.");
+    sqlite::Stmt stmt(db, kSetDisabled);
+    stmt.bind(1, disabled).bind(2, name).bind(3, stored.name).run();
+  } while (cursor.acceptSymbol(","));
+  if (!cursor.atEnd() && !cursor.peekIs("ON")) cursor.syntax("unexpected text after the triggers");
+  return 0;
+}
+
+}  // namespace db::embedded::ddl
