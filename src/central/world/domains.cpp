@@ -100,6 +100,7 @@ DomainTable makeDomains() {
       {"CDSERVFILI", codes(3, 3, 0)},
       {"CDIMPRESSORA", codes(3, 4, 0)},
       {"CDMENSAGEM", codes(4, 5, 0)},
+      {"IDTPARQMAG", list({"SINTEGRA", "SPED", "DIGITAL"})},
   };
 }
 
