@@ -135,9 +135,9 @@ FROM (SELECT t.id AS object_id, CASE WHEN t.pk THEN kivtab_pk_name(t.name, t.sql
              CASE WHEN t.pk THEN 1 ELSE 0 END AS index_id, CASE WHEN t.pk THEN 1 ELSE 0 END AS type,
              CASE WHEN t.pk THEN 'CLUSTERED' ELSE 'HEAP' END AS type_desc, t.pk AS is_unique,
              t.pk AS is_primary_key, 0 AS is_unique_constraint, 0 AS has_filter
-      FROM (SELECT id, name, sql,
-                   EXISTS (SELECT 1 FROM pragma_table_info(name, 'main') WHERE pk > 0) AS pk
-            FROM kivtab_cat_tables WHERE type = 'table') t
+      FROM (SELECT k.id, k.name, k.sql,
+                   EXISTS (SELECT 1 FROM pragma_table_info(k.name, 'main') p WHERE p.pk > 0) AS pk
+            FROM kivtab_cat_tables k WHERE k.type = 'table') t
       UNION ALL
       SELECT t.id, il.name, s.rowid + 1, 2, 'NONCLUSTERED', il."unique", 0, il.origin = 'u',
              il.partial

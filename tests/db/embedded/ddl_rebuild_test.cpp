@@ -1,0 +1,293 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "catalog_test_support.h"
+#include "db/core/error.h"
+
+namespace db::embedded {
+namespace {
+
+using test_support::CatalogDb;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// A sale and its items: rows, a secondary index, a foreign key with cascade from a note table
+// to the items, and one from the items to the sale.
+class Rebuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db.exec(R"sql(
+      CREATE TABLE VENDA (CDFILIAL VARCHAR(4) COLLATE NOCASE NOT NULL,
+                          NRSEQVENDA VARCHAR(10) COLLATE NOCASE NOT NULL, VRTOTAL DECIMAL(17,3),
+                          CONSTRAINT PK_VENDA PRIMARY KEY (CDFILIAL, NRSEQVENDA));
+      CREATE TABLE ITEMVENDA (CDFILIAL VARCHAR(4) COLLATE NOCASE NOT NULL,
+                              NRSEQVENDA VARCHAR(10) COLLATE NOCASE NOT NULL, NRITEM INT NOT NULL,
+                              DSITEM VARCHAR(20) COLLATE NOCASE DEFAULT 'X', QTITEM DECIMAL(17,3),
+                              CONSTRAINT PK_ITEMVENDA PRIMARY KEY (CDFILIAL, NRSEQVENDA, NRITEM),
+                              CONSTRAINT FK_ITEM_VENDA FOREIGN KEY (CDFILIAL, NRSEQVENDA)
+                                REFERENCES VENDA (CDFILIAL, NRSEQVENDA));
+      CREATE TABLE OBSITEM (CDFILIAL VARCHAR(4) COLLATE NOCASE NOT NULL,
+                            NRSEQVENDA VARCHAR(10) COLLATE NOCASE NOT NULL, NRITEM INT NOT NULL,
+                            DSOBS VARCHAR(50),
+                            CONSTRAINT FK_OBS_ITEM FOREIGN KEY (CDFILIAL, NRSEQVENDA, NRITEM)
+                              REFERENCES ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM)
+                              ON DELETE CASCADE);
+      CREATE INDEX IX_ITEM_DS ON ITEMVENDA (DSITEM);
+      INSERT INTO VENDA VALUES ('01', '1', 10.5), ('01', '2', 20);
+      INSERT INTO ITEMVENDA VALUES ('01', '1', 1, 'CAFE', 1), ('01', '1', 2, NULL, 2),
+                                   ('01', '2', 1, 'PAO', 3);
+      INSERT INTO OBSITEM VALUES ('01', '1', 1, 'SEM ACUCAR');)sql");
+  }
+
+  std::vector<std::string> items() {
+    return db.rows("SELECT * FROM ITEMVENDA ORDER BY NRSEQVENDA, NRITEM");
+  }
+  std::vector<std::string> indexes(const std::string& table) {
+    return db.rows("SELECT name FROM pragma_index_list('" + table + "') ORDER BY name");
+  }
+  std::vector<std::string> constraints(const std::string& table) {
+    return db.rows(
+        "SELECT O.name || ':' || O.xtype FROM kivtab_sysobjects O, kivtab_sysobjects "
+        "P WHERE O.parent_obj = P.id AND P.name = '" +
+        table + "' ORDER BY O.name");
+  }
+  std::string column(const std::string& table, const std::string& name) {
+    return db.scalar(
+        "SELECT DATA_TYPE || ':' || COALESCE(CHARACTER_MAXIMUM_LENGTH, '') || ':' || "
+        "IS_NULLABLE || ':' || COALESCE(COLUMN_DEFAULT, '') FROM kivtab_is_columns "
+        "WHERE TABLE_NAME = '" +
+        table + "' AND COLUMN_NAME = '" + name + "'");
+  }
+  // Everything a rebuild must keep, apart from the change itself.
+  void expectKept() {
+    EXPECT_THAT(db.rows("SELECT * FROM VENDA ORDER BY NRSEQVENDA"),
+                ElementsAre("01|1|10.5", "01|2|20"));
+    EXPECT_EQ(items().size(), 3u);
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM OBSITEM"), "1");
+    EXPECT_THAT(indexes("ITEMVENDA"), ::testing::Contains("IX_ITEM_DS"));
+    EXPECT_EQ(db.scalar("PRAGMA foreign_key_check"), "");
+    EXPECT_THROW(db.exec("INSERT INTO ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) VALUES ('01', "
+                         "'9', 1)"),
+                 Error);  // the sale does not exist
+    EXPECT_THROW(db.exec("INSERT INTO ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) VALUES ('01', "
+                         "'1', 1)"),
+                 Error);  // duplicate key
+  }
+
+  CatalogDb db;
+};
+
+TEST_F(Rebuild, AlterColumnChangesTypeAndNullabilityAndKeepsTheRest) {
+  db.exec("UPDATE ITEMVENDA SET DSITEM = 'X' WHERE DSITEM IS NULL");
+  db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(40) NOT NULL");
+  EXPECT_EQ(column("ITEMVENDA", "DSITEM"), "varchar:40:NO:('X')");
+  expectKept();
+  EXPECT_THAT(constraints("ITEMVENDA"),
+              ElementsAre("DF__ITEMVENDA__DSITEM:D", "FK_ITEM_VENDA:F", "PK_ITEMVENDA:PK"));
+  // Without NULL or NOT NULL the column allows NULL again; texts still compare without case.
+  db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(30)");
+  EXPECT_EQ(column("ITEMVENDA", "DSITEM"), "varchar:30:YES:('X')");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM ITEMVENDA WHERE DSITEM = 'cafe'"), "1");
+  db.ddl("ALTER TABLE VENDA ALTER COLUMN VRTOTAL DECIMAL(19,4) NULL");
+  EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:");
+  expectKept();
+}
+
+TEST_F(Rebuild, AFailedRebuildChangesNothing) {
+  // A NULL in the column: the server refuses NOT NULL, and so does the rebuild.
+  EXPECT_THROW(db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(40) NOT NULL"), Error);
+  EXPECT_EQ(column("ITEMVENDA", "DSITEM"), "varchar:20:YES:('X')");
+  expectKept();
+  // The same inside the caller's transaction, which stays open and usable.
+  db.exec("BEGIN");
+  db.exec("INSERT INTO VENDA VALUES ('01', '3', 1)");
+  EXPECT_THROW(db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(40) NOT NULL"), Error);
+  db.ddl("ALTER TABLE VENDA ALTER COLUMN VRTOTAL DECIMAL(19,4)");
+  db.exec("ROLLBACK");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM VENDA"), "2");
+  EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:");
+  EXPECT_EQ(db.scalar("SELECT xprec FROM kivtab_syscolumns WHERE name = 'VRTOTAL'"), "17");
+}
+
+TEST_F(Rebuild, RebuildingAParentNeverCascadesIntoItsChildren) {
+  db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN QTITEM DECIMAL(19,4)");
+  db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT FK_ITEM_VENDA");
+  db.ddl(
+      "ALTER TABLE VENDA ADD CONSTRAINT FK_NOTHING_PARENT FOREIGN KEY (CDFILIAL, NRSEQVENDA) "
+      "REFERENCES VENDA (CDFILIAL, NRSEQVENDA)");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM OBSITEM"), "1");
+  EXPECT_EQ(items().size(), 3u);
+}
+
+TEST_F(Rebuild, PrimaryKeyDroppedAndAddedAgain) {
+  // The note table's foreign key references the key: it goes first, as on the server.
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT PK_ITEMVENDA"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("FK_OBS_ITEM")));
+  db.ddl("ALTER TABLE OBSITEM DROP CONSTRAINT FK_OBS_ITEM");
+  EXPECT_EQ(db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT PK_ITEMVENDA"), 0);
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_sys_indexes I, kivtab_sysobjects O "
+                      "WHERE I.object_id = O.id AND O.name = 'ITEMVENDA' AND I.is_primary_key = 1"),
+            "0");
+  db.exec("INSERT INTO ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) VALUES ('01', '2', 1)");
+  // Duplicates now present: the server's refusal, and nothing changes.
+  try {
+    db.ddl(
+        "ALTER TABLE ITEMVENDA ADD CONSTRAINT PK_ITEMVENDA PRIMARY KEY CLUSTERED "
+        "(CDFILIAL, NRSEQVENDA, NRITEM)");
+    FAIL() << "a duplicate key was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::DuplicateKey);
+  }
+  db.exec("DELETE FROM ITEMVENDA WHERE rowid = (SELECT max(rowid) FROM ITEMVENDA)");
+  db.ddl(
+      "ALTER TABLE ITEMVENDA ADD CONSTRAINT PK_ITEMVENDA PRIMARY KEY (CDFILIAL, NRSEQVENDA, "
+      "NRITEM)");
+  EXPECT_THAT(db.rows("SELECT I.name, I.index_id, C.name, IC.key_ordinal FROM kivtab_sys_indexes "
+                      "I JOIN kivtab_sys_index_columns IC ON IC.object_id = I.object_id AND "
+                      "IC.index_id = I.index_id JOIN kivtab_sys_columns C ON C.object_id = "
+                      "IC.object_id AND C.column_id = IC.column_id WHERE I.is_primary_key = 1 "
+                      "AND I.object_id = (SELECT id FROM kivtab_sysobjects WHERE name = "
+                      "'itemvenda') ORDER BY IC.key_ordinal"),
+              ElementsAre("PK_ITEMVENDA|1|CDFILIAL|1", "PK_ITEMVENDA|1|NRSEQVENDA|2",
+                          "PK_ITEMVENDA|1|NRITEM|3"));
+  expectKept();
+}
+
+TEST_F(Rebuild, PrimaryKeyRulesOfTheServer) {
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD CONSTRAINT PK_OTHER PRIMARY KEY (CDFILIAL)"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("already has a primary key")));
+  db.exec("CREATE TABLE LIVRE (A VARCHAR(2) NOT NULL, B VARCHAR(2))");
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE LIVRE ADD CONSTRAINT PK_LIVRE PRIMARY KEY (A, B)"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("nullable column")));
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE LIVRE ADD CONSTRAINT PK_VENDA PRIMARY KEY (A)"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("already an object named")));
+  // A key still referenced by another table's foreign key cannot go.
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_VENDA"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("FK_ITEM_VENDA")));
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_NONE"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("is not a constraint")));
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE NOSUCH DROP CONSTRAINT PK_NONE"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("NOSUCH")));
+}
+
+TEST_F(Rebuild, ForeignKeyAddedWithCascadeWorks) {
+  db.exec(
+      "CREATE TABLE PROMOITEM (CDFILIAL VARCHAR(4) NOT NULL, NRSEQVENDA VARCHAR(10) NOT NULL, "
+      "NRITEM INT NOT NULL, VRDESC DECIMAL(17,3))");
+  db.exec("CREATE INDEX IX_PROMO ON PROMOITEM (NRITEM)");
+  db.exec("INSERT INTO PROMOITEM VALUES ('01', '1', 2, 1), ('01', '2', 1, 2)");
+  db.ddl(
+      "ALTER TABLE PROMOITEM ADD CONSTRAINT FKPDV001ITEM FOREIGN KEY (CDFILIAL, NRSEQVENDA, "
+      "NRITEM) REFERENCES ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) ON DELETE CASCADE");
+  EXPECT_THAT(constraints("PROMOITEM"), ElementsAre("FKPDV001ITEM:F"));
+  EXPECT_THAT(indexes("PROMOITEM"), ElementsAre("IX_PROMO"));
+  db.exec("DELETE FROM ITEMVENDA WHERE NRSEQVENDA = '1' AND NRITEM = 2");
+  EXPECT_THAT(db.rows("SELECT NRSEQVENDA FROM PROMOITEM"), ElementsAre("2"));
+  EXPECT_THROW(db.exec("INSERT INTO PROMOITEM VALUES ('01', '7', 1, 0)"), Error);
+  // Applying the same key again fails, as it does on every later run against the server.
+  EXPECT_THAT(
+      [&] {
+        db.ddl(
+            "ALTER TABLE PROMOITEM ADD CONSTRAINT FKPDV001ITEM FOREIGN KEY (CDFILIAL, NRSEQVENDA, "
+            "NRITEM) REFERENCES ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) ON DELETE CASCADE");
+      },
+      ::testing::ThrowsMessage<Error>(HasSubstr("already an object named 'FKPDV001ITEM'")));
+}
+
+TEST_F(Rebuild, ForeignKeyRefusedForOrphansAndNonKeys) {
+  db.exec("CREATE TABLE ORFA (CDFILIAL VARCHAR(4), NRSEQVENDA VARCHAR(10))");
+  db.exec("INSERT INTO ORFA VALUES ('01', '1'), ('01', NULL), ('02', '5')");
+  try {
+    db.ddl(
+        "ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA FOREIGN KEY (CDFILIAL, NRSEQVENDA) "
+        "REFERENCES VENDA (CDFILIAL, NRSEQVENDA)");
+    FAIL() << "an orphan row was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::Constraint);
+  }
+  EXPECT_TRUE(constraints("ORFA").empty());
+  db.exec("DELETE FROM ORFA WHERE CDFILIAL = '02'");
+  // A key written without its columns references the parent's primary key.
+  db.ddl(
+      "ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA FOREIGN KEY (CDFILIAL, NRSEQVENDA) "
+      "REFERENCES VENDA");
+  EXPECT_THAT(constraints("ORFA"), ElementsAre("FK_ORFA:F"));
+  EXPECT_THAT(
+      [&] {
+        db.ddl(
+            "ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA2 FOREIGN KEY (NRSEQVENDA) REFERENCES "
+            "VENDA (NRSEQVENDA)");
+      },
+      ::testing::ThrowsMessage<Error>(HasSubstr("no primary or candidate keys")));
+  EXPECT_THAT(
+      [&] {
+        db.ddl("ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA3 FOREIGN KEY (CDFILIAL) REFERENCES NADA");
+      },
+      ::testing::ThrowsMessage<Error>(HasSubstr("invalid table 'NADA'")));
+  db.ddl("ALTER TABLE ORFA DROP CONSTRAINT FK_ORFA");
+  db.exec("INSERT INTO ORFA VALUES ('09', '9')");
+  EXPECT_TRUE(constraints("ORFA").empty());
+}
+
+TEST_F(Rebuild, DefaultsAddedNamedAndDropped) {
+  db.ddl("ALTER TABLE VENDA ADD CONSTRAINT DF_VENDA_TOTAL DEFAULT 0 FOR VRTOTAL");
+  EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:((0))");
+  EXPECT_THAT(constraints("VENDA"), ElementsAre("DF_VENDA_TOTAL:D", "PK_VENDA:PK"));
+  db.exec("INSERT INTO VENDA (CDFILIAL, NRSEQVENDA) VALUES ('01', '3')");
+  EXPECT_EQ(db.scalar("SELECT VRTOTAL FROM VENDA WHERE NRSEQVENDA = '3'"), "0");
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD DEFAULT 1 FOR VRTOTAL"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("already has a DEFAULT")));
+  db.ddl("ALTER TABLE VENDA DROP CONSTRAINT DF_VENDA_TOTAL");
+  EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:");
+  // Unnamed: the catalogue's own name for it drops it again.
+  db.ddl("ALTER TABLE VENDA ADD DEFAULT GETDATE()  FOR VRTOTAL");
+  EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:(getdate())");
+  db.ddl("ALTER TABLE VENDA DROP CONSTRAINT DF__VENDA__VRTOTAL");
+  EXPECT_THAT(constraints("VENDA"), ElementsAre("PK_VENDA:PK"));
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD DEFAULT SUSER_SNAME() FOR VRTOTAL"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("SUSER_SNAME")));
+}
+
+TEST_F(Rebuild, DropColumnRefusedWhileInUse) {
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN DSITEM"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("DF__ITEMVENDA__DSITEM")));
+  db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT DF__ITEMVENDA__DSITEM");
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN DSITEM"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("IX_ITEM_DS")));
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN NRITEM"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("PK_ITEMVENDA")));
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP COLUMN NRSEQVENDA"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("PK_VENDA")));
+  db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN QTITEM");
+  EXPECT_EQ(column("ITEMVENDA", "QTITEM"), "");
+  EXPECT_THAT(items(), ElementsAre("01|1|1|CAFE", "01|1|2|NULL", "01|2|1|PAO"));
+  expectKept();
+}
+
+TEST_F(Rebuild, AddedColumnsGetDefaultsAsOnTheServer) {
+  // A nullable column with a default leaves the existing rows NULL unless WITH VALUES.
+  db.ddl("ALTER TABLE VENDA ADD IDSTATUS VARCHAR(1) DEFAULT 'A'");
+  db.ddl("ALTER TABLE VENDA ADD IDTIPO VARCHAR(1) NULL DEFAULT 'T' WITH VALUES");
+  db.ddl("ALTER TABLE VENDA ADD NRVIAS INT NOT NULL DEFAULT 1, DSNOTA VARCHAR(MAX)");
+  db.ddl(
+      "ALTER TABLE VENDA ADD DTULTATU DATETIME DEFAULT CONVERT(DATETIME,CONVERT(VARCHAR,"
+      "GETDATE(),103) + ' ' + CONVERT(VARCHAR,GETDATE(),108)) WITH VALUES");
+  EXPECT_THAT(db.rows("SELECT IDSTATUS, IDTIPO, NRVIAS, DSNOTA, DTULTATU > 40000 FROM VENDA"),
+              ElementsAre("NULL|T|1|NULL|1", "NULL|T|1|NULL|1"));
+  db.exec("INSERT INTO VENDA (CDFILIAL, NRSEQVENDA) VALUES ('01', '3')");
+  EXPECT_EQ(db.scalar("SELECT IDSTATUS || IDTIPO || NRVIAS FROM VENDA WHERE NRSEQVENDA = '3'"),
+            "AT1");
+  EXPECT_EQ(column("VENDA", "DSNOTA"), "varchar:-1:YES:");
+  EXPECT_EQ(column("VENDA", "NRVIAS"), "int::NO:((1))");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM VENDA WHERE IDSTATUS = 'a'"), "1");
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD NRNOVO INT NOT NULL"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("non-empty table")));
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD IDSTATUS INT"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("more than once")));
+  EXPECT_EQ(items().size(), 3u);
+  EXPECT_EQ(db.scalar("PRAGMA foreign_key_check"), "");
+  EXPECT_THROW(db.exec("INSERT INTO VENDA (CDFILIAL, NRSEQVENDA) VALUES ('01', '3')"), Error);
+}
+
+}  // namespace
+}  // namespace db::embedded
