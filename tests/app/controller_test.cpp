@@ -62,8 +62,9 @@ class ControllerTest : public ::testing::Test {
     return logText().find(" - " + message + "\r\n") != std::string::npos;
   }
   std::string status(const char* column) {
-    auto rows = local()->query(std::string("SELECT ") + column +
-                               " FROM CTRLEXECREM WHERE IDCTRLEXECREM = 17");
+    auto db = local();
+    auto rows =
+        db->query(std::string("SELECT ") + column + " FROM CTRLEXECREM WHERE IDCTRLEXECREM = 17");
     return rows->next() ? rows->at(0).asText() : "<no row>";
   }
 
