@@ -17,7 +17,9 @@ class HttpFileFetcher : public FileFetcher {
 
   void getInsertFile(const std::filesystem::path& localFile, std::string_view serverPath,
                      std::string_view accessLine) override {
-    if (serverPath.empty()) throw outside::ServerError("getInsertFile: no server file was named");
+    if (serverPath.empty() || serverPath.ends_with('/') || serverPath.ends_with('\\'))
+      throw outside::ServerError("getInsertFile: no server file was named (\"" +
+                                 std::string(serverPath) + "\")");
     std::string url;
     if (isUrl(serverPath)) {
       url = serverPath;

@@ -41,7 +41,8 @@ TEST_F(Hygiene, UncontrolledConsumerAndExtractTablesAreEmptiedUnlessSalesNameCon
   hygiene.checaCtrlBaixaTab("001", false, false);
   EXPECT_EQ(db.count("CONSUMIDOR"), 0);
   EXPECT_EQ(db.count("EXTRATOCONS"), 0);
-  EXPECT_TRUE(log.logged("Limpeza da tabela CONSUMIDOR por não estar controlada pela CTRLBAIXATAB."));
+  EXPECT_TRUE(
+      log.logged("Limpeza da tabela CONSUMIDOR por não estar controlada pela CTRLBAIXATAB."));
   EXPECT_EQ(log.waits, 2);
 
   db.execute("INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR) VALUES ('1', 'C1')");
@@ -113,9 +114,9 @@ TEST_F(UpdateLedgerTest, MergesReceivedRowsAndPropagatesToExistingChildren) {
                       "DSCHAVE = 'INSERIDO PELA HIERARQUIA'")
                 .asDateTime(),
             db::DateTime::fromParts(2026, 5, 1));
-  EXPECT_EQ(db.scalar("SELECT DTULTATU FROM CTRLATUALTAB WHERE NMTABELA = 'TABEVENDGER'")
-                .asDateTime(),
-            db::DateTime::fromParts(2026, 5, 1));
+  EXPECT_EQ(
+      db.scalar("SELECT DTULTATU FROM CTRLATUALTAB WHERE NMTABELA = 'TABEVENDGER'").asDateTime(),
+      db::DateTime::fromParts(2026, 5, 1));
   EXPECT_EQ(db.count("CTRLATUALTAB WHERE NMTABELA = 'ITEMPRECOGER'"), 0);
   EXPECT_EQ(db.commits, 1);
 }

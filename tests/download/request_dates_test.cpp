@@ -1,7 +1,8 @@
+#include "download/request_dates.h"
+
 #include <gtest/gtest.h>
 
 #include "download/control_ledger.h"
-#include "download/request_dates.h"
 #include "ledger_fixture.h"
 
 namespace download::testing {
@@ -48,7 +49,8 @@ TEST_F(GravaCtrlBaixaTab, ScreenMenuRowsArePerRegisterOthersPerBranch) {
   gravaCtrlBaixaTab(db, "0002", "ITEMPRECO", "", d);
   EXPECT_EQ(db.count("CTRLBAIXATAB WHERE NMTABELA = 'ITMENUCONFTE'"), 2);
   EXPECT_EQ(db.count("CTRLBAIXATAB WHERE NMTABELA = 'ITEMPRECO'"), 2);
-  EXPECT_EQ(db.scalar("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE CDCAIXA = '001'").asDateTime(), d);
+  EXPECT_EQ(db.scalar("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE CDCAIXA = '001'").asDateTime(),
+            d);
   EXPECT_EQ(db.scalar("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'ITEMPRECO' AND "
                       "CDFILIAL = '0001'")
                 .asDateTime(),
