@@ -259,8 +259,10 @@ TEST(CentralChange, ChangesExactlyWhatItsSummarySays) {
   }
   // A deleted price item is recorded with its validity start as the register compares it.
   for (const std::string& key : summary.deleteCacheRows.at("CACHEITPREC")) {
-    EXPECT_NE(key.find("DTINIVGPREC=") + 0, std::string::npos);
-    EXPECT_EQ(key.find(';', key.find("DTINIVGPREC=")) - key.find("DTINIVGPREC="), 22u) << key;
+    const size_t start = key.find("DTINIVGPREC=");
+    ASSERT_NE(start, std::string::npos) << key;
+    EXPECT_EQ(key.substr(start + 14, 1), "/") << key;
+    EXPECT_EQ(key.find(';', start) - start, 22u) << key;
   }
 }
 
