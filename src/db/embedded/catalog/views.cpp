@@ -27,14 +27,19 @@ SELECT t.id AS parent_id, t.name AS table_name,
 FROM kivtab_cat_tables t CROSS JOIN json_each(kivtab_constraints(t.name, t.sql)) j
 WHERE t.type = 'table')sql";
 
-// Procedures, and triggers whose table still exists.
+// Procedures, and triggers whose table still exists: a table's triggers carry a marker trigger
+// in SQLite's schema that goes when the table is dropped (see the DDL's procedural objects).
 constexpr std::string_view kProcedural = R"sql(
 SELECT o.name COLLATE NOCASE AS name, 4294967296 + o.rowid AS id, o.type AS type,
        COALESCE(t.id, 0) AS parent_id, o.is_disabled AS is_disabled,
        o.is_instead_of AS is_instead_of, o.definition AS definition,
        o.create_date AS create_date, o.modify_date AS modify_date
 FROM kivtab_objects o LEFT JOIN kivtab_cat_tables t ON t.name = o.parent
-WHERE o.type = 'P' OR t.id IS NOT NULL)sql";
+WHERE o.type = 'P'
+   OR (t.type = 'view')
+   OR EXISTS (SELECT 1 FROM main.sqlite_schema m
+              WHERE m.type = 'trigger' AND m.name = 'kivtab_marker_' || o.name COLLATE NOCASE
+                AND m.tbl_name = o.parent COLLATE NOCASE))sql";
 
 constexpr std::string_view kObjects = R"sql(
 SELECT name COLLATE NOCASE AS name, id, type COLLATE NOCASE AS type, parent_id,

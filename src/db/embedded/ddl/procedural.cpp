@@ -1,5 +1,7 @@
 #include "db/embedded/ddl/procedural.h"
 
+#include <sqlite3.h>
+
 #include <vector>
 
 #include "db/core/error.h"
@@ -12,14 +14,18 @@ namespace {
 
 constexpr std::string_view kObjectCount = "SELECT count(*) FROM kivtab_cat_objects WHERE name = ?1";
 constexpr std::string_view kFindTableOrView =
-    "SELECT name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
+    "SELECT name, type FROM main.sqlite_schema WHERE type IN ('table', 'view') "
     "AND name = ?1 COLLATE NOCASE";
 constexpr std::string_view kFindProcedural =
     "SELECT type, parent FROM kivtab_objects WHERE name = ?1";
-// Triggers go with their table, as on the server.
+// Triggers go with their table, as on the server: each trigger of a table has a marker trigger
+// in SQLite's schema, which SQLite drops with the table and a rebuild carries over.
 constexpr std::string_view kForgetOrphanTriggers =
-    "DELETE FROM kivtab_objects WHERE type = 'TR' AND NOT EXISTS (SELECT 1 FROM main.sqlite_schema "
-    "s WHERE s.type IN ('table', 'view') AND s.name = kivtab_objects.parent COLLATE NOCASE)";
+    "DELETE FROM kivtab_objects WHERE type = 'TR' AND NOT EXISTS (SELECT 1 FROM "
+    "main.sqlite_schema m WHERE (m.type = 'view' AND m.name = kivtab_objects.parent COLLATE "
+    "NOCASE) OR (m.type = 'trigger' AND m.name = 'kivtab_marker_' || kivtab_objects.name COLLATE "
+    "NOCASE AND m.tbl_name = kivtab_objects.parent COLLATE NOCASE))";
+constexpr std::string_view kMarkerPrefix = "kivtab_marker_";
 constexpr std::string_view kInsert =
     "INSERT INTO kivtab_objects (name, type, parent, is_instead_of, definition, create_date, "
     "modify_date) VALUES (?1, ?2, ?3, ?4, ?5, julianday('now', 'localtime') - 2415018.5, "
@@ -49,6 +55,20 @@ std::optional<Existing> findProcedural(sqlite3* db, std::string_view name) {
   throw Error(ErrorKind::General, message, std::string(cursor.sql()));
 }
 
+std::string markerName(const std::string& trigger) {
+  return quoteName(std::string(kMarkerPrefix) + trigger);
+}
+
+// A marker never fires: WHEN 0 keeps it from doing anything.
+void createMarker(sqlite3* db, const std::string& trigger, const std::string& table) {
+  sqlite::exec(db, "CREATE TRIGGER " + markerName(trigger) + " AFTER UPDATE ON " +
+                       quoteName(table) + " WHEN 0 BEGIN SELECT 1; END");
+}
+
+void dropMarker(sqlite3* db, const std::string& trigger) {
+  sqlite::exec(db, "DROP TRIGGER IF EXISTS " + markerName(trigger));
+}
+
 std::string kindWord(const std::string& type) { return type == "P" ? "procedure" : "trigger"; }
 
 // PROCEDURE, PROC or TRIGGER at the cursor: "P" or "TR".
@@ -72,6 +92,7 @@ int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter) {
   const std::string type = readKind(cursor);
   const std::string name = cursor.name();
   std::string parent;
+  bool isView = false;
   bool insteadOf = false;
   if (type == "TR") {
     cursor.expect("ON");
@@ -81,6 +102,7 @@ int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter) {
     if (!find.step())
       fail(cursor, "The object '" + table + "' does not exist or is invalid for this operation.");
     parent = find.text(0);
+    isView = find.text(1) == "view";
   }
   while (!cursor.atEnd() && !cursor.peekIs("AS")) {
     if (cursor.peekIs("INSTEAD")) insteadOf = true;
@@ -94,9 +116,21 @@ int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter) {
   if (alter && !replace) fail(cursor, "Invalid object name '" + name + "'.");
   if (!replace && objectExists(db, name))
     fail(cursor, "There is already an object named '" + name + "' in the database.");
-  sqlite::Stmt stmt(db, replace ? kReplace : kInsert);
-  stmt.bind(1, name).bind(2, type).bind(3, parent).bind(4, int64_t{insteadOf});
-  stmt.bind(5, trim(cursor.sql())).run();
+  sqlite::exec(db, "SAVEPOINT kivtab_procedural");
+  try {
+    sqlite::Stmt stmt(db, replace ? kReplace : kInsert);
+    stmt.bind(1, name).bind(2, type).bind(3, parent).bind(4, int64_t{insteadOf});
+    stmt.bind(5, trim(cursor.sql())).run();
+    if (type == "TR") {
+      dropMarker(db, name);
+      if (!isView) createMarker(db, name, parent);
+    }
+    sqlite::exec(db, "RELEASE kivtab_procedural");
+  } catch (const Error&) {
+    sqlite3_exec(db, "ROLLBACK TO kivtab_procedural; RELEASE kivtab_procedural", nullptr, nullptr,
+                 nullptr);
+    throw;
+  }
   return 0;
 }
 
@@ -118,6 +152,7 @@ int64_t dropProcedural(sqlite3* db, TokenCursor& cursor) {
     }
     sqlite::Stmt stmt(db, kDelete);
     stmt.bind(1, name).run();
+    if (type == "TR") dropMarker(db, name);
   } while (cursor.acceptSymbol(","));
   cursor.expectEnd();
   return 0;
