@@ -231,7 +231,9 @@ TEST(CentralChange, ChangesExactlyWhatItsSummarySays) {
       }
     }
     for (const auto& [key, row] : after) {
-      if (!old.count(key)) EXPECT_TRUE(inserted.count(key)) << name << " gained " << key;
+      if (!old.count(key)) {
+        EXPECT_TRUE(inserted.count(key)) << name << " gained " << key;
+      }
     }
     for (const std::string& key : inserted) EXPECT_TRUE(after.count(key)) << name << " " << key;
     // Exactly the changed rows are newer than the world's base date.
