@@ -60,7 +60,12 @@ void EmbeddedStatement::ready() {
   if (generation_ == connection_.generation()) return;
   translation_ = connection_.translate(text_);
   generation_ = connection_.generation();
-  if (!core_ || core_->translated() != translation_->sql) prepareCore();
+  // A statement with setup (DROP INDEX before CREATE INDEX) is prepared after the setup ran:
+  // SQLite checks the objects it creates when preparing.
+  if (!translation_->setup.empty())
+    core_.reset();
+  else if (!core_ || core_->translated() != translation_->sql)
+    prepareCore();
   if (translation_->kind != Translation::Kind::Plain) kept_.resize(names_.size());
 }
 
@@ -97,6 +102,7 @@ void EmbeddedStatement::bind(size_t index, const Value& value) {
     kept_[index] = converted(index, value);
     return;
   }
+  if (!core_) return;  // statements with setup take no parameters
   const bool date = index < translation_->dateParameters.size() &&
                     translation_->dateParameters[index] && value.kind() == Value::Kind::Text;
   const int rc =
@@ -147,8 +153,14 @@ int64_t EmbeddedStatement::execute() {
   return 0;
 }
 
-int64_t EmbeddedStatement::executePlain() {
+void EmbeddedStatement::runSetup() {
+  if (translation_->setup.empty()) return;
   for (const auto& s : translation_->setup) connection_.run(s, text_);
+  core_ = connection_.prepareCore(translation_->sql, text_);
+}
+
+int64_t EmbeddedStatement::executePlain() {
+  runSetup();
   step(*core_);
   const int64_t changed = translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
   if (translation_->changesSchema) connection_.schemaChanged();
@@ -181,7 +193,7 @@ std::unique_ptr<Rows> EmbeddedStatement::query() {
   ready();
   if (translation_->kind != Translation::Kind::Plain)
     throw Error(ErrorKind::General, "The statement returns no rows", text_);
-  for (const auto& s : translation_->setup) connection_.run(s, text_);
+  runSetup();
   return std::make_unique<EmbeddedRows>(core_);
 }
 

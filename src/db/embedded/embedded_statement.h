@@ -37,6 +37,7 @@ class EmbeddedStatement final : public Statement {
   Value converted(size_t index, const Value& value) const;
   void bindAll(sqlite3_stmt* stmt) const;
   void step(StatementCore& core);
+  void runSetup();
   int64_t executePlain();
   int64_t executeSelectInto();
   int64_t executeConditional();
