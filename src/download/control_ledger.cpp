@@ -24,6 +24,26 @@ void gravaCtrlBaixaTab(db::Connection& conn, std::string_view cdFilial, std::str
   write.execute();
 }
 
+namespace {
+
+db::Value firstValue(db::Statement& statement) {
+  auto rows = statement.query();
+  if (!rows->next() || rows->at(0).isNull()) return {};
+  return rows->at(0).asDateTime();
+}
+
+}  // namespace
+
+db::Value consumerLoadedDate(db::Connection& conn, std::string_view cdFilial) {
+  auto& select = conn.prepare(sql::kMaxDtConsumidor);
+  select.bind("P_CDFILIAL", cdFilial);
+  return firstValue(select);
+}
+
+db::Value extractLoadedDate(db::Connection& conn) {
+  return firstValue(conn.prepare(sql::kMaxDtExtratoCons));
+}
+
 db::DateTime dataPedido(int64_t cont, int kind, const db::Value& date, db::DateTime now) {
   if (kind != 1 && kind != 2)
     throw std::invalid_argument("dataPedido: kind must be 1 or 2, not " + std::to_string(kind));

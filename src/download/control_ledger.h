@@ -22,6 +22,11 @@ void gravaCtrlBaixaTab(db::Connection& conn, std::string_view cdFilial, std::str
 // date, or the base date when it is NULL or zero. Other kinds raise std::invalid_argument.
 db::DateTime dataPedido(int64_t cont, int kind, const db::Value& date, db::DateTime now);
 
+// The dates recorded after the file loads: the newest change among the branch's consumers, and
+// the newest extract row. NULL when there is none.
+db::Value consumerLoadedDate(db::Connection& conn, std::string_view cdFilial);
+db::Value extractLoadedDate(db::Connection& conn);
+
 // Dates at or before the base date become now minus 60 days.
 db::DateTime pisoSessentaDias(db::DateTime date, db::DateTime now);
 

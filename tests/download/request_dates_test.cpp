@@ -62,6 +62,19 @@ TEST_F(GravaCtrlBaixaTab, CodesHoldingQuotesAreStoredNotExecuted) {
   EXPECT_EQ(db.scalar("SELECT CDFILIAL FROM CTRLBAIXATAB").asText(), "0'1");
 }
 
+TEST_F(GravaCtrlBaixaTab, FileLoadDatesAreTheNewestOfTheBranch) {
+  EXPECT_TRUE(extractLoadedDate(db).isNull());
+  db.execute("CREATE TABLE CLIENFILIAL (CDCLIENTE VARCHAR(10), CDFILIAL VARCHAR(4))");
+  db.execute("INSERT INTO CLIENFILIAL (CDCLIENTE, CDFILIAL) VALUES ('1', '0001'), ('2', '0002')");
+  db.execute(
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, DTULTATUCSUM) VALUES ('1', 'A', "
+      "'2026-05-01'), ('2', 'B', '2026-06-01')");
+  db.execute("INSERT INTO EXTRATOCONS (NRSEQ, DTULTATUEXT) VALUES (1, '2026-07-01 08:00:00')");
+  EXPECT_EQ(consumerLoadedDate(db, "0001").asDateTime(), db::DateTime::fromParts(2026, 5, 1));
+  EXPECT_TRUE(consumerLoadedDate(db, "0001' OR '1'='1").isNull());
+  EXPECT_EQ(extractLoadedDate(db).asDateTime(), db::DateTime::fromParts(2026, 7, 1, 8, 0, 0));
+}
+
 class RequestDates : public LedgerFixture {
  protected:
   RequestVectors read(const std::string& mode = "TABELAS", bool pendingSales = false) {
