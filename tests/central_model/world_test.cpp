@@ -99,6 +99,29 @@ TEST(CentralDatabase, EveryTableOfTheModelExistsAndStartsEmpty) {
   EXPECT_THROW(createCentralDatabase(*c, centralModel()), std::exception);
 }
 
+TEST(CentralDatabase, TheCatalogueShowsTypesDefaultsKeysAndIndexesAsModelled) {
+  auto c = emptyCentralDatabase();
+  auto columns = c->query(
+      "SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, COLUMN_DEFAULT "
+      "FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'VENDA' AND COLUMN_NAME IN "
+      "('CDFILIAL', 'IDIMPVENDA', 'VRTOTVENDA') ORDER BY COLUMN_NAME");
+  std::vector<std::string> seen;
+  while (columns->next()) {
+    std::string line;
+    for (size_t i = 0; i < 5; ++i) line += columns->at(i).asText() + "|";
+    seen.push_back(line);
+  }
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"CDFILIAL|varchar|4|NO||", "IDIMPVENDA|varchar|1|YES|('N')|",
+                                      "VRTOTVENDA|decimal||YES||"}));
+  auto indexes = c->query(
+      "SELECT I.NAME FROM sys.indexes I, sys.objects O WHERE O.object_id = I.object_id AND "
+      "O.NAME = 'SALA' ORDER BY I.NAME");
+  std::vector<std::string> names;
+  while (indexes->next()) names.push_back(indexes->at(0).asText());
+  EXPECT_EQ(names, (std::vector<std::string>{"IX_SALA_DTULTATUSALA", "PK_SALA"}));
+}
+
 class DemoWorld : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { db_ = world().release(); }
