@@ -14,7 +14,17 @@ const std::string kModelFile = std::string(KIVTAB_SOURCE_DIR) + "/model/central_
 TEST(CentralModel, EmbeddedModelMatchesTheFileAndValidates) {
   const Model& embedded = centralModel();
   const Model fromFile = loadModel(kModelFile);
-  EXPECT_EQ(embedded.tables().size(), fromFile.tables().size());
+  ASSERT_EQ(embedded.tables().size(), fromFile.tables().size());
+  for (size_t i = 0; i < embedded.tables().size(); ++i) {
+    const Table& a = embedded.tables()[i];
+    const Table& b = fromFile.tables()[i];
+    EXPECT_EQ(a.name, b.name);
+    ASSERT_EQ(a.columns.size(), b.columns.size()) << a.name;
+    for (size_t c = 0; c < a.columns.size(); ++c) {
+      EXPECT_EQ(a.columns[c].name + " " + a.columns[c].type,
+                b.columns[c].name + " " + b.columns[c].type);
+    }
+  }
   EXPECT_NO_THROW(validateModel(embedded));
 }
 
