@@ -75,21 +75,16 @@ std::string quoted(std::string_view text) {
   return out + "'";
 }
 
-std::string compact(std::string_view text) {
-  std::string out;
-  for (char c : text)
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') out += c;
-  return out;
-}
-
 }  // namespace
 
 std::string serverDefaultText(std::string_view sqliteExpression) {
-  for (const auto& known : kKnownDefaults)
-    if (compact(sqliteExpression) == compact(known.sqlite) ||
-        compact("(" + std::string(sqliteExpression) + ")") == compact(known.sqlite))
-      return std::string(known.server);
   const std::vector<Token> t = unwrap(significant(tokenize(sqliteExpression)));
+  const std::string key = normalise(t);
+  // The statement translator may keep the T-SQL call itself (SQLite then runs a function of
+  // that name), so both spellings of a known default are recognised.
+  for (const auto& known : kKnownDefaults)
+    if (key == normalise(unwrap(significant(tokenize(known.sqlite)))) || key == known.tsql)
+      return std::string(known.server);
   if (t.size() == 1 && t[0].kind == TokenKind::String) return "(" + quoted(t[0].value()) + ")";
   if (isSignedNumber(t)) return "((" + normalise(t) + "))";
   if (t.size() == 1 && t[0].is("NULL")) return "(NULL)";
