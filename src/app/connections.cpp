@@ -22,6 +22,16 @@ void disconnect(std::unique_ptr<db::Connection>& c) {
 
 }  // namespace
 
+bool isOldServerVersion(std::string_view version) {
+  if (version.empty()) return false;
+  const std::string_view major = version.substr(0, version.find('.'));
+  int number = 0;
+  const auto [end, ec] = std::from_chars(major.data(), major.data() + major.size(), number);
+  if (major.empty() || ec != std::errc() || end != major.data() + major.size())
+    throw std::invalid_argument("server version is not a number: \"" + std::string(version) + "\"");
+  return number < kFirstCurrentVersion;
+}
+
 ConnectionFactories ConnectionFactories::standard(const outside::Package& package) {
   return {[](std::string_view s) { return db::connect(s); },
           [&package](std::string objectName) {
@@ -156,14 +166,7 @@ bool Connections::getVersaoBanco() {
     if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(package_._GetStringConexKiv());
     auto rows = m.adcGeral->query(kVersaoBanco);
     if (!rows->next()) return false;
-    const std::string version = (*rows)["VERSAO"].asText();
-    if (version.empty()) return false;
-    const std::string major = version.substr(0, version.find('.'));
-    int number = 0;
-    const auto [end, ec] = std::from_chars(major.data(), major.data() + major.size(), number);
-    if (major.empty() || ec != std::errc() || end != major.data() + major.size())
-      throw std::invalid_argument("server version is not a number: \"" + version + "\"");
-    return number < kFirstCurrentVersion;
+    return isOldServerVersion((*rows)["VERSAO"].asText());
   } catch (const std::exception& e) {
     log_.GravaLog(std::string("ERRO Except getVersaoBanco: ") + e.what(), "1");
     return false;

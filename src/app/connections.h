@@ -50,6 +50,11 @@ struct FuncoesServidorModule {
   std::unique_ptr<outside::AppServer> netConnexString;
 };
 
+// True when a SERVERPROPERTY('productversion') text names a server older than version 9 (SQL
+// Server 2005); false for an empty text. Raises std::invalid_argument when the major version is
+// not a number.
+bool isOldServerVersion(std::string_view version);
+
 // The data modules of a run, created on demand, with the steps that open and close their
 // connections. The Open steps never raise: they log and answer false.
 class Connections {

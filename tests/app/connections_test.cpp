@@ -1,0 +1,135 @@
+#include "app/connections.h"
+
+#include <gtest/gtest.h>
+
+#include "db/core/text.h"
+#include "fakes.h"
+#include "temp_dir.h"
+
+namespace app {
+namespace {
+
+using testing_support::CentralRegisters;
+using testing_support::TempDir;
+
+const std::string kWebCli(outside::Package::_sSiteWebSrvKey);
+
+class ConnectionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(RunLog::directoryBelow(dir.path()));
+    setConnectionString("Provider=SQLite;Initial Catalog=LOJA;Data Source=" +
+                        (dir.path() / "local.db").string());
+  }
+  void setConnectionString(const std::string& conn) {
+    testing_support::writeFile(
+        dir.path() / "registry.ini",
+        "[" + kWebCli + "]\nIPServer=h\nWebPort=1\nStringConex=" + conn + "\n");
+  }
+  ConnectionFactories factories() {
+    return {
+        [this](std::string_view s) {
+          opened.emplace_back(s);
+          return db::connect(s);
+        },
+        [this](std::string) { return std::make_unique<testing_support::FakeAppServer>(central); }};
+  }
+  std::string logText() {
+    return db::cp1252ToUtf8(testing_support::readFile(log.fileFor(clock())));
+  }
+
+  TempDir dir;
+  outside::Package package{{dir.path(), dir.path() / "registry.ini"}};
+  Clock clock = [] { return db::DateTime::fromParts(2026, 12, 7, 6, 35, 10); };
+  RunLog log{dir.path(), clock};
+  RunFlag flag;
+  CentralRegisters central;
+  std::vector<std::string> opened;
+};
+
+TEST_F(ConnectionsTest, OpenStepsReportAFailedConnectAndOnlySomeClearTheFlag) {
+  central.down = true;
+  Connections c(package, log, flag, factories());
+  EXPECT_FALSE(c.OpenADOBaixa());
+  EXPECT_TRUE(flag.ok());
+  EXPECT_EQ(log.prgTabelas().position, 2);
+  EXPECT_FALSE(c.OpenADOEstrutura());
+  EXPECT_FALSE(flag.ok());
+  EXPECT_EQ(log.prgEstrutura().position, 2);
+  RunFlag other;
+  Connections d(package, log, other, factories());
+  EXPECT_FALSE(d.OpenADOFuncoes());
+  EXPECT_FALSE(other.ok());
+  EXPECT_NE(logText().find(" - Sem conexão com servidor central.\r\n"), std::string::npos);
+}
+
+TEST_F(ConnectionsTest, OpenAndCloseCreateAndReleaseTheModules) {
+  Connections c(package, log, flag, factories());
+  ASSERT_TRUE(c.OpenADOBaixa());
+  EXPECT_TRUE(c.dtmBaixaTabelas().adcCliExp->isOpen());
+  EXPECT_TRUE(c.dtmBaixaTabelas().netProcedimentos->connected());
+  // A second open keeps the connection it has.
+  ASSERT_TRUE(c.OpenADOBaixa());
+  EXPECT_EQ(opened.size(), 1u);
+  c.CloseADOBaixa();
+  EXPECT_FALSE(c.hasBaixaTabelas());
+  const std::string text = logText();
+  EXPECT_LT(text.find("Inicio CloseADOBaixa"), text.find("Final CloseADOBaixa"));
+
+  ASSERT_TRUE(c.OpenADOEstrutura());
+  EXPECT_TRUE(c.dtmBaixaEstrutura().adcGeral->isOpen());
+  c.CloseADOEstrutura();
+  EXPECT_FALSE(c.hasBaixaEstrutura());
+  ASSERT_TRUE(c.OpenADOFuncoes());
+  c.CloseADOFuncoes();
+  EXPECT_FALSE(c.hasFuncoesServidor());
+  EXPECT_TRUE(flag.ok());
+}
+
+TEST_F(ConnectionsTest, ServerVersionDecidesOldServers) {
+  EXPECT_TRUE(isOldServerVersion("8.00.2039"));
+  EXPECT_FALSE(isOldServerVersion("9.00.1399"));
+  EXPECT_FALSE(isOldServerVersion("10.50.1600"));
+  EXPECT_FALSE(isOldServerVersion(""));
+  EXPECT_THROW(isOldServerVersion("x.1"), std::invalid_argument);
+
+  Connections c(package, log, flag, factories());
+  EXPECT_FALSE(c.getVersaoBanco());
+  setConnectionString("");
+  Connections none(package, log, flag, factories());
+  EXPECT_FALSE(none.getVersaoBanco());
+  EXPECT_NE(logText().find(" - ERRO Except getVersaoBanco: no local connection string"),
+            std::string::npos);
+}
+
+TEST_F(ConnectionsTest, CentralMirrorHelpersActOnlyForTheRunThatAsksAndNeverRaise) {
+  Connections c(package, log, flag, factories());
+  BaixaTabelasModule& m = c.dtmBaixaTabelas();
+  m.idSenConsCentral = "N";
+  m.nmSqlNameDb = "CENTRAL";
+  c.beginBancoCentral();
+  EXPECT_FALSE(m.adcBancoCentral);
+
+  m.idSenConsCentral = "S";
+  c.beginBancoCentral();
+  ASSERT_TRUE(m.adcBancoCentral);
+  EXPECT_EQ(opened.back(), "Provider=SQLite;Initial Catalog=CENTRAL;Data Source=" +
+                               (dir.path() / "local.db").string());
+  EXPECT_TRUE(m.adcBancoCentral->inTransaction());
+  c.commitBancoCentral();
+  EXPECT_FALSE(m.adcBancoCentral->inTransaction());
+  c.beginBancoCentral();
+  c.rollbackBancoCentral();
+  EXPECT_FALSE(m.adcBancoCentral->inTransaction());
+  c.commitBancoCentral();
+
+  // A connection string without a catalog cannot name the mirror: nothing happens, no error.
+  setConnectionString("Provider=SQLite;Data Source=" + (dir.path() / "local.db").string());
+  Connections d(package, log, flag, factories());
+  d.dtmBaixaTabelas().idSenConsCentral = "S";
+  EXPECT_NO_THROW(d.beginBancoCentral());
+  EXPECT_FALSE(d.dtmBaixaTabelas().adcBancoCentral);
+}
+
+}  // namespace
+}  // namespace app

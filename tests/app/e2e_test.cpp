@@ -1,0 +1,319 @@
+// The kivtab program against the reference central server on loopback, with a scale-1 world.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <regex>
+#include <thread>
+
+#include "db/core/connection.h"
+#include "db/core/text.h"
+#include "process_runner.h"
+#include "temp_dir.h"
+
+namespace {
+
+using testing_support::ProcessResult;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+const std::string kWebCli =
+    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
+const std::string kSuccess = "ATUALIZAÇÃO REALIZADA COM SUCESSO";
+const std::string kError = "OCORREU UM ERRO DURANTE A ATUALIZAÇÃO";
+const std::string kRefused =
+    "Este caixa não se encontra parametrizado para realizar a atualização da base local.";
+
+// One central server for the whole suite.
+class CentralServer {
+ public:
+  CentralServer() {
+    const std::string db = (dir_.path() / "central.db").string();
+    const ProcessResult init = testing_support::run(
+        {KIVTAB_CENTRAL_EXE, "init", "--db", db, "--scale", "1"}, {}, dir_.path());
+    if (init.status != 0) throw std::runtime_error("central init failed: " + init.err);
+    port_ = testing_support::freeLoopbackPort();
+    server_ = std::make_unique<testing_support::Process>(
+        std::vector<std::string>{KIVTAB_CENTRAL_EXE, "serve", "--db", db, "--listen",
+                                 "127.0.0.1:" + std::to_string(port_)},
+        std::map<std::string, std::string>{}, dir_.path());
+    if (!testing_support::waitForListener(port_, std::chrono::seconds(60)))
+      throw std::runtime_error("the central server did not start");
+  }
+  int port() const { return port_; }
+
+ private:
+  TempDir dir_;
+  int port_ = 0;
+  std::unique_ptr<testing_support::Process> server_;
+};
+
+// Answers every connection with bytes that are no reply of the protocol.
+class GarbageServer {
+ public:
+  GarbageServer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    ::listen(fd_, 8);
+    thread_ = std::thread([this] {
+      for (int client; (client = ::accept(fd_, nullptr, nullptr)) >= 0;) {
+        char buffer[4096];
+        (void)::read(client, buffer, sizeof buffer);
+        const std::string reply =
+            "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\n{\"result\"";
+        (void)::write(client, reply.data(), reply.size());
+        ::close(client);
+      }
+    });
+  }
+  ~GarbageServer() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+  }
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+class KivtabRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { central_ = new CentralServer(); }
+  static void TearDownTestSuite() {
+    delete central_;
+    central_ = nullptr;
+  }
+
+  void SetUp() override {
+    conn = "Provider=SQLite;Data Source=" + (home.path() / "local.db").string();
+    writeRegistry("127.0.0.1", central_->port());
+    // The local tables the run controller reads; the requester's pending status row 17.
+    auto db = local();
+    db->execute("CREATE TABLE FILIAL (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY)");
+    db->execute(
+        "CREATE TABLE PARAVEND (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, NMSQLNAMEDB "
+        "VARCHAR(30) NULL, NMSQLSCHEMADB VARCHAR(30) NULL, IDDEBCONSCENTRAL CHAR(1) NULL, "
+        "IDEXTCONSCENTRAL CHAR(1) NULL, IDSENCONSCENTRAL CHAR(1) NULL)");
+    db->execute(
+        "CREATE TABLE CTRLEXECREM (IDCTRLEXECREM INT NOT NULL PRIMARY KEY, CDAPP VARCHAR(20) "
+        "NULL, TPOPERACAO VARCHAR(30) NULL, IDSTCTRLEXECREM VARCHAR(3) NULL, DTINICIO DATETIME "
+        "NULL, DTULTATU DATETIME NULL)");
+    db->execute("INSERT INTO CTRLEXECREM (IDCTRLEXECREM, IDSTCTRLEXECREM) VALUES (17, 'P')");
+  }
+
+  void writeRegistry(const std::string& host, int port) {
+    writeFile(home.path() / "registry.ini",
+              "; written by the test\n[" + kWebCli + "]\nIPServer=" + host +
+                  "\nWebPort=dword:" + std::to_string(port) + "\nStringConex=" + conn + "\n");
+  }
+
+  std::unique_ptr<db::Connection> local() { return db::connect(conn); }
+
+  std::map<std::string, std::string> environment(const std::string& closeDelay = "0") {
+    return {{"KIVTAB_HOME", home.path().string()},
+            {"KIVTAB_REGISTRY", (home.path() / "registry.ini").string()},
+            {"KIVTAB_CLOSE_DELAY", closeDelay}};
+  }
+
+  ProcessResult kivtab(const std::string& parameter) {
+    return testing_support::run({KIVTAB_EXE, parameter}, environment(), output.path());
+  }
+
+  // Every line of the day's run log, in UTF-8 and without the CR of its CR LF.
+  std::vector<std::string> logLines() {
+    std::vector<std::string> lines;
+    const auto dir = home.path() / "Dados" / "Kiv_Tab";
+    if (!std::filesystem::exists(dir)) return lines;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      const std::string text = db::cp1252ToUtf8(readFile(entry.path()));
+      size_t start = 0;
+      for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+      EXPECT_EQ(start, text.size()) << "a line without CR LF";
+    }
+    return lines;
+  }
+  bool logged(const std::string& message) {
+    for (const auto& line : logLines())
+      if (line.size() > 22 && line.substr(22) == message) return true;
+    return false;
+  }
+
+  std::string status(const char* column) {
+    auto db = local();
+    auto rows =
+        db->query(std::string("SELECT ") + column + " FROM CTRLEXECREM WHERE IDCTRLEXECREM = 17");
+    return rows->next() ? rows->at(0).asText() : "<no row>";
+  }
+
+  static CentralServer* central_;
+  TempDir home;
+  TempDir output;
+  std::string conn;
+};
+
+CentralServer* KivtabRun::central_ = nullptr;
+
+TEST_F(KivtabRun, TabelasReachesSuccessAndLogsEachLineInFormat) {
+  const ProcessResult r = kivtab("TABELAS_0001_001_");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find(kSuccess + "\n"), std::string::npos) << r.out;
+
+  const auto lines = logLines();
+  ASSERT_FALSE(lines.empty());
+  const std::regex format(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - .*)");
+  for (const auto& line : lines) EXPECT_TRUE(std::regex_match(line, format)) << line;
+  EXPECT_EQ(lines.front().substr(22), "Parâmetro da Baixa de Tabelas: TABELAS");
+  EXPECT_EQ(lines.back().substr(22), kSuccess);
+  EXPECT_TRUE(logged("Inicio CloseADOBaixa"));
+  // The console shows the same lines, as written.
+  EXPECT_NE(r.out.find(lines.front() + "\n"), std::string::npos);
+}
+
+TEST_F(KivtabRun, SyncRunIsHiddenAndReportsOkInTheStatusRow) {
+  const ProcessResult r = kivtab("SYNC_17_0001_001_");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(status("IDSTCTRLEXECREM"), "OK");
+  EXPECT_EQ(status("CDAPP"), "KIVTAB");
+  EXPECT_EQ(status("TPOPERACAO"), "BAIXA_DADOS");
+  EXPECT_NE(status("DTINICIO"), "");
+  EXPECT_NE(status("DTULTATU"), "");
+  EXPECT_TRUE(logged(kSuccess));
+}
+
+TEST_F(KivtabRun, RegistersThatMayNotUpdateEndWithTheBlackMessageAndNok) {
+  GarbageServer garbage;
+  const int closedPort = testing_support::freeLoopbackPort();
+  struct Case {
+    std::string parameter;
+    int port;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"TABELAS_9999_001___17_", central_->port(),
+       "Filial 9999 ou caixa 001 não foram encontrados no servidor"},
+      {"TABELAS_0001_777___17_", central_->port(),
+       "Filial 0001 ou caixa 777 não foram encontrados no servidor"},
+      {"TABELAS_0001_009___17_", central_->port(), ""},
+      {"TABELAS_0001_001___17_", closedPort,
+       "Erro na tentativa de conexão com o servidor. Verifique o I.P. da chave IpServer no "
+       "regedit"},
+      {"TABELAS_0001_001___17_", garbage.port(),
+       "Erro na tentativa de conexão com o servidor. Verifique o I.P. da chave IpServer no "
+       "regedit"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.parameter + " on port " + std::to_string(c.port));
+    writeRegistry("127.0.0.1", c.port);
+    local()->execute("UPDATE CTRLEXECREM SET IDSTCTRLEXECREM = 'P'");
+    const ProcessResult r = kivtab(c.parameter);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(kRefused + "\n"), std::string::npos) << r.out;
+    EXPECT_EQ(status("IDSTCTRLEXECREM"), "NOK");
+    if (!c.line.empty()) {
+      EXPECT_TRUE(logged(c.line));
+    }
+  }
+}
+
+TEST_F(KivtabRun, RegisterWithoutAutomaticImportUpdatesWhenForced) {
+  const ProcessResult r = kivtab("TABELAS_0001_009_ATU__17_");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(kSuccess), std::string::npos);
+  EXPECT_EQ(status("IDSTCTRLEXECREM"), "OK");
+}
+
+TEST_F(KivtabRun, LocalDatabaseOfAnotherBranchFailsInRed) {
+  local()->execute("INSERT INTO FILIAL (CDFILIAL) VALUES ('0002')");
+  const ProcessResult r = kivtab("SYNC_17_0001_001_");
+  EXPECT_EQ(r.status, 1);
+  const auto lines = logLines();
+  ASSERT_GE(lines.size(), 2u);
+  bool adjacent = false;
+  for (size_t i = 0; i + 1 < lines.size(); ++i)
+    adjacent |= lines[i].substr(22) == "BANCO DE DADOS LOCAL JÁ CARREGADO PARA OUTRA FILIAL" &&
+                lines[i + 1].substr(22) == kError;
+  EXPECT_TRUE(adjacent);
+  EXPECT_EQ(status("IDSTCTRLEXECREM"), "NOK");
+}
+
+TEST_F(KivtabRun, RegisterNamingTheServerRewritesIPServer) {
+  writeRegistry("localhost", central_->port());
+  const ProcessResult r = kivtab("TABELAS_0001_002_");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string registry = readFile(home.path() / "registry.ini");
+  EXPECT_NE(registry.find("\nIPServer=127.0.0.1\n"), std::string::npos) << registry;
+  EXPECT_EQ(registry.rfind("; written by the test\n", 0), 0u);
+  EXPECT_NE(registry.find("\nStringConex=" + conn + "\n"), std::string::npos);
+  EXPECT_TRUE(logged("Início da alteração do  IPServer no Regedit"));
+  EXPECT_TRUE(logged("Fim da alteração do IPServer no Regedit"));
+}
+
+TEST_F(KivtabRun, SecondInstanceExitsAtOnceSilently) {
+  testing_support::Process first({KIVTAB_EXE, "TABELAS_0001_001_"}, environment("4"),
+                                 output.path());
+  // The first run holds the lock through its close delay.
+  for (int i = 0; i < 400 && !logged(kSuccess); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(logged(kSuccess));
+  const size_t linesBefore = logLines().size();
+
+  const auto started = std::chrono::steady_clock::now();
+  const ProcessResult second = kivtab("TABELAS_0001_001_");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+  EXPECT_EQ(second.status, 0);
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(logLines().size(), linesBefore);
+  EXPECT_EQ(first.wait(std::chrono::seconds(30)).status, 0);
+}
+
+TEST_F(KivtabRun, BadInputGivesClearErrorsAndNeverACrash) {
+  // Rejected parameter: reason logged, NOK, red message.
+  ProcessResult r = kivtab("TABELAS_0001_001___17_x");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find(kError), std::string::npos);
+  EXPECT_EQ(status("IDSTCTRLEXECREM"), "NOK");
+
+  // A remote-execution id that is no number: reported on stderr and in the log, status 1.
+  r = kivtab("TABELAS_0001_001___x17_");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("x17"), std::string::npos) << r.err;
+
+  // A local database that cannot be opened.
+  conn = "Provider=SQLite;Data Source=" + (home.path() / "no" / "such" / "dir.db").string();
+  writeRegistry("127.0.0.1", central_->port());
+  r = kivtab("TABELAS_0001_001_");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find(kError), std::string::npos);
+  EXPECT_TRUE(logged("Sem conexão com servidor central."));
+
+  // A malformed registry file is named on stderr; the run fails without crashing.
+  writeFile(home.path() / "registry.ini", "IPServer=127.0.0.1\n");
+  r = kivtab("TABELAS_0001_001_");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("registry.ini:1:"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find(kRefused), std::string::npos);
+
+  // No registry file at all.
+  std::filesystem::remove(home.path() / "registry.ini");
+  r = kivtab("TABELAS_0001_001_");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find(kRefused), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// Kept apart from the tests that reach the database interface, whose headers must not meet the
+// dataset's here.
+#include <gtest/gtest.h>
+
+#include "db/dataset/dataset.h"
+#include "outside/app_server.h"
+#include "outside/package/check_result.h"
+#include "register_packet.h"
+
+namespace outside {
+namespace {
+
+TEST(CheckResultServ, PacketsFillTheDatasetAndAnythingElseRaises) {
+  db::DataSet target("cdsCxServidor");
+  CheckResultServ(db::Value(testing_support::registerPacket("10.1.1.1", "N", true)), target,
+                  "getCxServidor");
+  ASSERT_EQ(target.recordCount(), 1u);
+  target.first();
+  EXPECT_EQ(target.fieldByName("IPSERVPRI").asString(), "10.1.1.1");
+
+  const db::Bytes packet = testing_support::registerPacket("", "", false);
+  db::DataSet fromText;
+  CheckResultServ(db::Value(std::string(packet.begin(), packet.end())), fromText, "m");
+  EXPECT_TRUE(fromText.isEmpty());
+  EXPECT_EQ(fromText.fieldCount(), 2u);
+
+  db::DataSet ignored;
+  try {
+    CheckResultServ(db::Value("Filial inexistente"), ignored, "getCxServidor");
+    FAIL() << "an error text was taken for data";
+  } catch (const ServerError& e) {
+    EXPECT_STREQ(e.what(), "getCxServidor: Filial inexistente");
+  }
+  EXPECT_THROW(CheckResultServ(db::Value(), ignored, "m"), ServerError);
+  EXPECT_THROW(CheckResultServ(db::Value(int64_t{3}), ignored, "m"), ServerError);
+  EXPECT_THROW(CheckResultServ(db::Value(db::Bytes{0x96, 0x19, 0xE0, 0xBD, 1}), ignored, "m"),
+               db::Error);
+}
+
+TEST(SetaCampoNull, EmptyTextsBecomeNullOthersStay) {
+  db::DataSet ds("cdsTeste");
+  db::FieldDef a;
+  a.name = "A";
+  a.size = 5;
+  db::FieldDef b = a;
+  b.name = "B";
+  db::FieldDef n;
+  n.name = "N";
+  n.type = db::FieldType::Int32;
+  ds.createDataSet({a, b, n});
+  ds.append();
+  ds.fieldByName("A").setString("");
+  ds.fieldByName("B").setString(" ");
+  ds.fieldByName("N").setInteger(0);
+  Seta_Campo_Null(ds);
+  ds.post();
+  ds.first();
+  EXPECT_TRUE(ds.fieldByName("A").isNull());
+  EXPECT_EQ(ds.fieldByName("B").asString(), " ");
+  EXPECT_FALSE(ds.fieldByName("N").isNull());
+}
+
+}  // namespace
+}  // namespace outside
