@@ -72,6 +72,7 @@ std::string ServerFileTransfer::backupName(std::string_view zipFileName, db::Dat
 
 void ServerFileTransfer::baixaArquivoServidor(const ServerFileRequest& request) {
   total_ = 0;
+  fs::create_directories(dir_);
   s_.info("Gerando o arquivo .zip no servidor...");
   const fs::path localZip = dir_ / (request.nmArquivo + ".zip");
   const ServerReply reply = askServer(request, localZip);
