@@ -24,6 +24,9 @@ struct CellValue {
 // (integers, booleans, date-times as milliseconds, doubles by bit pattern); texts, decimals and
 // blobs live in a byte heap addressed by (offset, length). Memory stays close to the packet's
 // own size instead of one heap object per cell.
+// Its own namespace keeps it apart from db::Column of the connection interface: one program
+// links both, and two classes of one name break the one-definition rule.
+namespace storage {
 class Column {
  public:
   enum class Storage { Word, Heap, Nested };
@@ -64,6 +67,8 @@ class Column {
   std::vector<char> heap_;
   std::vector<std::unique_ptr<Table>> children_;
 };
+}  // namespace storage
+using storage::Column;
 
 // The rows of one dataset (or of one parent row's nested dataset). Rows live in storage slots;
 // `order` lists the live slots in presentation order, so insert and delete move 4-byte slot
