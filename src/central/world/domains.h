@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,9 +12,8 @@ namespace central::world {
 // of ITEMPRECO are those of PRODUTO, the consumers of EXTRATOCONS those of CONSUMIDOR.
 class Domain {
  public:
-  // size 0 means "as many as needed" (the value is the index itself).
   virtual ~Domain() = default;
-  virtual int64_t size(int scale) const = 0;
+  virtual int64_t size(int scale) const = 0;  // distinct values in a world of this scale
   virtual db::Value value(int64_t index) const = 0;
 };
 
