@@ -281,6 +281,31 @@ TEST_F(ControllerTest, OtherModesSkipTheUpdateButRunTheSuccessSteps) {
                                       "ArredondaPrecoDia", "AplicaViewConsAtivo"}));
 }
 
+TEST_F(ControllerTest, ImageColumnIsConvertedByWayOfVarbinaryOthersAreLeftAlone) {
+  auto typeOf = [this] {
+    auto db = local();
+    auto rows = db->query(
+        "SELECT T.name FROM sys.columns C INNER JOIN sys.objects O ON O.object_id = C.object_id "
+        "INNER JOIN sys.types T ON T.user_type_id = C.user_type_id WHERE O.name = "
+        "'KDSOPERACAOTEMP' AND C.name = 'DSOPERACAO'");
+    return rows->next() ? rows->at(0).asText() : std::string();
+  };
+  run("TABELAS_0001_001_");
+  EXPECT_TRUE(logged("adqTipoTabela Open"));
+  EXPECT_FALSE(logged("Execute acmUpdImage"));
+
+  local()->execute("CREATE TABLE KDSOPERACAOTEMP (ID INT NOT NULL, DSOPERACAO IMAGE NULL)");
+  local()->execute("INSERT INTO KDSOPERACAOTEMP VALUES (1, NULL)");
+  run("TABELAS_0001_001_");
+  EXPECT_EQ(typeOf(), "varchar");
+  const std::string text = logText();
+  EXPECT_LT(text.find("Execute acmUpdImage"), text.find("Execute acmUpdVarBinary"));
+  auto db = local();
+  auto rows = db->query("SELECT COUNT(*) FROM KDSOPERACAOTEMP");
+  ASSERT_TRUE(rows->next());
+  EXPECT_EQ(rows->at(0).asInt(), 1);
+}
+
 TEST_F(ControllerTest, UnavailableStepsNeitherFailNorClaimWork) {
   steps = RunSteps::unavailable();
   const RunOutcome outcome = run("TABELAS_0001_001_");
