@@ -4,6 +4,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "central/world/hashing.h"
 #include "central/world/key_text.h"
 #include "central/world/row_maker.h"
 #include "central/world/statements.h"
@@ -23,25 +24,14 @@ int64_t ChangeSummary::changedRows() const {
 
 namespace {
 
+using world::mix;
+using world::textHash;
 using Row = std::vector<db::Value>;
 
 // Set up once by the world and relied on by every demo run: never changed by a batch.
 const std::set<std::string, std::less<>> kFixedTables = {
     "FILIAL",   "CAIXA",         "PARAMGERAL",   "GERPARAMGERAL",
     "PARAVEND", "CONFTELACAIXA", "CTRLBAIXATAB", "CTRLATUALTAB"};
-
-uint64_t mix(uint64_t x) {
-  x += 0x9e3779b97f4a7c15ULL;
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-  return x ^ (x >> 31);
-}
-
-uint64_t textHash(const std::string& text) {
-  uint64_t h = 1469598103934665603ULL;
-  for (unsigned char c : text) h = (h ^ c) * 1099511628211ULL;
-  return h;
-}
 
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 

@@ -20,8 +20,7 @@ class Domain {
 // The domain of a column name, or nullptr when the name has none.
 const Domain* domainOf(std::string_view columnName);
 
-// Branches and registers of the world: "0001" with registers "001", "002", "009"; "0002" with
-// register "001".
+// The branches of the world; their registers are the CAIXA rows of the plan.
 inline constexpr const char* kBranches[] = {"0001", "0002"};
 
 }  // namespace central::world

@@ -5,25 +5,13 @@
 #include <limits>
 
 #include "central/world/domains.h"
+#include "central/world/hashing.h"
 #include "central/world/world.h"
 
 namespace central::world {
 namespace {
 
 constexpr int64_t kMinutesPerMonth = 30 * 24 * 60;
-
-uint64_t mix(uint64_t x) {
-  x += 0x9e3779b97f4a7c15ULL;
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-  return x ^ (x >> 31);
-}
-
-uint64_t textHash(const std::string& text) {
-  uint64_t h = 1469598103934665603ULL;
-  for (unsigned char c : text) h = (h ^ c) * 1099511628211ULL;
-  return h;
-}
 
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 

@@ -15,7 +15,7 @@ std::string selectAllOrderedStatement(const Table& table);  // SELECT * ... ORDE
 std::string countStatement(const Table& table);
 std::string newestUpdateStatement(const Table& table);  // SELECT MAX(update column) AS DTULTATU //
                                                         // SELECT COUNT(*) AS NRREGS ...
-std::string existsByKeyStatement(const Table& table);  // SELECT 1 AS FOUND ... WHERE key
+std::string existsByKeyStatement(const Table& table);   // SELECT 1 AS FOUND ... WHERE key
 std::string deleteByKeyStatement(const Table& table);
 std::string updateByKeyStatement(const Table& table, const std::vector<std::string>& setColumns);
 
