@@ -10,7 +10,6 @@
 #include "app/instance_lock.h"
 #include "app/parameter_file.h"
 #include "close_delay.h"
-#include "outside/package/message_box.h"
 
 namespace {
 
@@ -49,7 +48,6 @@ int main(int argc, char** argv) {
 
   warnAboutRegistry(package);
   app::ConsoleView view(stdout, app::ConsoleView::modeFor(stdout));
-  outside::setMessageSink([&view](std::string_view text) { view.logLine(text); });
   app::RunLog log(package.programDirectory());
   log.setView(&view);
   app::ErrorLog errorLog(package.programDirectory());

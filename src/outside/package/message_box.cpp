@@ -26,4 +26,8 @@ void Mensagem(std::string_view kind, std::string_view text, std::string_view det
   sink()(shown);
 }
 
+void ShowDetailError(std::string_view message, std::string_view detail) {
+  Mensagem("E", message, detail);
+}
+
 }  // namespace outside

@@ -15,5 +15,7 @@ void setMessageSink(MessageSink sink);
 // Shows a message of the given kind code ("E" error, "A" warning, "I" information, others as
 // information). `detail` is appended on its own line when not empty.
 void Mensagem(std::string_view kind, std::string_view text, std::string_view detail = {});
+// The error box with a detail text; the caller aborts its step afterwards.
+void ShowDetailError(std::string_view message, std::string_view detail);
 
 }  // namespace outside
