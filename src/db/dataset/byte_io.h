@@ -19,21 +19,32 @@ class ByteReader {
   size_t position() const { return pos_; }
   size_t remaining() const { return data_.size() - pos_; }
 
-  std::string_view bytes(size_t n, const char* what) {
-    if (n > remaining()) {
-      fail(std::string("truncated packet: ") + what + " needs " + std::to_string(n) + " bytes, " +
-           std::to_string(remaining()) + " left");
-    }
-    const std::string_view out = data_.substr(pos_, n);
+  [[gnu::always_inline]] std::string_view bytes(size_t n, const char* what) {
+    if (n > remaining()) [[unlikely]]
+      truncated(n, what);
+    const std::string_view out(data_.data() + pos_, n);
     pos_ += n;
     return out;
   }
 
-  uint64_t unsignedLe(size_t width, const char* what) {
-    const std::string_view b = bytes(width, what);
-    uint64_t v = 0;
-    for (size_t i = width; i-- > 0;) v = (v << 8) | static_cast<uint8_t>(b[i]);
-    return v;
+  // Fixed widths are copied with constant sizes so that the compiler inlines them.
+  [[gnu::always_inline]] uint64_t unsignedLe(size_t width, const char* what) {
+    const char* p = bytes(width, what).data();
+    switch (width) {
+      case 1:
+        return static_cast<uint8_t>(*p);
+      case 2:
+        return load<uint16_t>(p);
+      case 4:
+        return load<uint32_t>(p);
+      case 8:
+        return load<uint64_t>(p);
+      default: {
+        uint64_t v = 0;
+        for (size_t i = width; i-- > 0;) v = (v << 8) | static_cast<uint8_t>(p[i]);
+        return v;
+      }
+    }
   }
   int64_t signedLe(size_t width, const char* what) {
     const uint64_t v = unsignedLe(width, what);
@@ -46,12 +57,27 @@ class ByteReader {
   uint32_t u32(const char* what) { return static_cast<uint32_t>(unsignedLe(4, what)); }
   double f64(const char* what) { return std::bit_cast<double>(unsignedLe(8, what)); }
 
+  [[noreturn, gnu::noinline, gnu::cold]] void truncated(size_t n, const char* what) const {
+    fail(std::string("truncated packet: ") + what + " needs " + std::to_string(n) + " bytes, " +
+         std::to_string(remaining()) + " left");
+  }
   [[noreturn]] void fail(const std::string& what) const { failAt(pos_, what); }
   [[noreturn]] void failAt(size_t offset, const std::string& what) const {
     throw PacketError(std::string(source_) + ": offset " + std::to_string(offset) + ": " + what);
   }
 
  private:
+  template <typename T>
+  static T load(const char* p) {
+    T v = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&v, p, sizeof v);
+    } else {
+      for (size_t i = sizeof v; i-- > 0;) v = static_cast<T>((v << 8) | static_cast<uint8_t>(p[i]));
+    }
+    return v;
+  }
+
   std::string_view data_;
   std::string_view source_;
   size_t pos_ = 0;

@@ -44,6 +44,7 @@ constexpr std::string_view kSubtype = "SUBTYPE";
 // nested field.
 struct Layout {
   uint16_t prefix = 0;
+  uint16_t fixedSize = 0;
   std::vector<Layout> children;
 };
 
@@ -179,6 +180,7 @@ class BinaryReader {
     }
     def.type = *ft;
     Layout lay;
+    lay.fixedSize = typeInfo(def.type).fixedSize;
     if (type & pt::kVarying) {
       if (size != 1 && size != 2 && size != 4) {
         r_.failAt(at, "field " + def.name + ": bad length width " + std::to_string(size));
@@ -200,28 +202,31 @@ class BinaryReader {
       r_.fail("record count " + std::to_string(count) + " points past the end");
     }
     if (depth == 0) t.reserve(count, r_.remaining());
+    const uint32_t first = t.appendSlots(count);
+    std::vector<uint32_t> hidden;
     std::optional<uint32_t> original;
     for (uint64_t rec = 0; rec < count; ++rec) {
       const size_t at = r_.position();
       const uint8_t status = r_.u8("record status");
       const std::string_view flags = r_.bytes(flagBytes, "field flags");
-      const uint32_t slot = t.appendSlot();
+      const uint32_t slot = first + static_cast<uint32_t>(rec);
       for (size_t f = 0; f < n; ++f) {
         const unsigned flag = (static_cast<uint8_t>(flags[f / 4]) >> ((f % 4) * 2)) & 3;
-        if (flag == kFlagNull) continue;
-        if (flag == kFlagUnchanged) {
+        if (flag == 0) [[likely]] {
+          readValue(t, layout[f], slot, f, depth);
+        } else if (flag == kFlagUnchanged) {
           if (!original) r_.failAt(at, "unchanged field without an original record");
           copyCell(t, *original, slot, f);
-          continue;
+        } else if (flag != kFlagNull) {
+          r_.failAt(at, "bad field flags in record " + std::to_string(rec));
         }
-        if (flag != 0) r_.failAt(at, "bad field flags in record " + std::to_string(rec));
-        readValue(t, layout[f], slot, f, depth);
       }
       if (status & (kStatusOriginal | kStatusDeleted)) {
-        t.removeRow(t.rowCount() - 1);
+        hidden.push_back(slot);
         if (status & kStatusOriginal) original = slot;
       }
     }
+    t.hideSlots(hidden);
   }
 
   static void copyCell(Table& t, uint32_t from, uint32_t to, size_t f) {
@@ -276,14 +281,13 @@ class BinaryReader {
       case FieldType::Int16:
       case FieldType::Int32:
       case FieldType::Int64:
-        c.setWord(slot, r_.signedLe(typeInfo(def.type).fixedSize, "integer value"));
+        c.setWord(slot, r_.signedLe(lay.fixedSize, "integer value"));
         return;
       case FieldType::UInt8:
       case FieldType::UInt16:
       case FieldType::UInt32:
       case FieldType::UInt64:
-        c.setWord(slot, static_cast<int64_t>(
-                            r_.unsignedLe(typeInfo(def.type).fixedSize, "integer value")));
+        c.setWord(slot, static_cast<int64_t>(r_.unsignedLe(lay.fixedSize, "integer value")));
         return;
       case FieldType::Float:
         c.setReal(slot, r_.f64("float value"));

@@ -1,5 +1,6 @@
 #include "db/dataset/table.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <limits>
@@ -98,29 +99,26 @@ std::string decimalText(const Value& v) {
 
 }  // namespace
 
-Column::Column(const FieldDef& def)
+Column::Column(const FieldDef& def, std::vector<char>* heap)
     : storage_(storageOf(def.type)),
       type_(def.type),
-      textual_(def.type != FieldType::Blob || isTextBlob(def)) {}
+      textual_(def.type != FieldType::Blob || isTextBlob(def)),
+      heap_(heap) {}
 
-void Column::reserve(size_t cells, size_t heapBytes) {
+void Column::reserve(size_t cells) {
   nulls_.reserve(cells);
   if (storage_ == Storage::Nested) {
     children_.reserve(cells);
     return;
   }
   words_.reserve(cells);
-  if (storage_ == Storage::Heap) {
-    lengths_.reserve(cells);
-    heap_.reserve(heapBytes);
-  }
+  if (storage_ == Storage::Heap) lengths_.reserve(cells);
 }
 
 void Column::shrink() {
   nulls_.shrink_to_fit();
   words_.shrink_to_fit();
   lengths_.shrink_to_fit();
-  heap_.shrink_to_fit();
   children_.shrink_to_fit();
 }
 
@@ -134,11 +132,20 @@ void Column::appendNull() {
   if (storage_ == Storage::Heap) lengths_.push_back(0);
 }
 
+void Column::appendNulls(size_t count) {
+  nulls_.resize(nulls_.size() + count, 1);
+  if (storage_ == Storage::Nested) {
+    children_.resize(children_.size() + count);
+    return;
+  }
+  words_.resize(words_.size() + count, 0);
+  if (storage_ == Storage::Heap) lengths_.resize(lengths_.size() + count, 0);
+}
+
 void Column::clear() {
   nulls_.clear();
   words_.clear();
   lengths_.clear();
-  heap_.clear();
   children_.clear();
 }
 
@@ -146,7 +153,7 @@ double Column::real(uint32_t slot) const { return std::bit_cast<double>(words_[s
 
 std::string_view Column::bytes(uint32_t slot) const {
   if (storage_ != Storage::Heap || nulls_[slot]) return {};
-  return std::string_view(heap_.data() + words_[slot], lengths_[slot]);
+  return std::string_view(heap_->data() + words_[slot], lengths_[slot]);
 }
 
 void Column::setNull(uint32_t slot) {
@@ -168,9 +175,9 @@ void Column::setBytes(uint32_t slot, std::string_view value) {
   }
   // An edit appends; the old bytes stay unreferenced until the rows are emptied.
   nulls_[slot] = 0;
-  words_[slot] = static_cast<int64_t>(heap_.size());
+  words_[slot] = static_cast<int64_t>(heap_->size());
   lengths_[slot] = static_cast<uint32_t>(value.size());
-  heap_.insert(heap_.end(), value.begin(), value.end());
+  heap_->insert(heap_->end(), value.begin(), value.end());
 }
 
 void Column::setChild(uint32_t slot, std::unique_ptr<Table> table) {
@@ -188,7 +195,7 @@ Table& Column::ensureChild(uint32_t slot, const FieldDef& def) {
 
 size_t Column::memoryUsed() const {
   size_t total = nulls_.capacity() + words_.capacity() * sizeof(int64_t) +
-                 lengths_.capacity() * sizeof(uint32_t) + heap_.capacity() +
+                 lengths_.capacity() * sizeof(uint32_t) +
                  children_.capacity() * sizeof(std::unique_ptr<Table>);
   for (const auto& child : children_) {
     if (child) total += sizeof(Table) + child->memoryUsed();
@@ -198,7 +205,7 @@ size_t Column::memoryUsed() const {
 
 Table::Table(std::vector<FieldDef> fields) : fields_(std::move(fields)) {
   columns_.reserve(fields_.size());
-  for (const FieldDef& def : fields_) columns_.emplace_back(def);
+  for (const FieldDef& def : fields_) columns_.emplace_back(def, &heap_);
 }
 
 uint32_t Table::insertSlot(size_t row) {
@@ -211,6 +218,25 @@ uint32_t Table::insertSlot(size_t row) {
   return slot;
 }
 
+uint32_t Table::appendSlots(size_t count) {
+  if (count > std::numeric_limits<uint32_t>::max() - slots_) {
+    throw Error(ErrorKind::General, "too many rows for one dataset");
+  }
+  for (Column& c : columns_) c.appendNulls(count);
+  const uint32_t first = slots_;
+  order_.reserve(order_.size() + count);
+  for (size_t i = 0; i < count; ++i) order_.push_back(first + static_cast<uint32_t>(i));
+  slots_ += static_cast<uint32_t>(count);
+  return first;
+}
+
+void Table::hideSlots(const std::vector<uint32_t>& sortedSlots) {
+  if (sortedSlots.empty()) return;
+  std::erase_if(order_, [&](uint32_t slot) {
+    return std::binary_search(sortedSlots.begin(), sortedSlots.end(), slot);
+  });
+}
+
 void Table::removeRow(size_t row) {
   const uint32_t slot = order_[row];
   for (size_t f = 0; f < columns_.size(); ++f) {
@@ -221,19 +247,21 @@ void Table::removeRow(size_t row) {
 
 void Table::clearRows() {
   for (Column& c : columns_) c.clear();
+  heap_.clear();
   order_.clear();
   slots_ = 0;
 }
 
 void Table::reserve(size_t rows, size_t heapBytes) {
   order_.reserve(rows);
-  size_t heapColumns = 0;
-  for (const Column& c : columns_) heapColumns += c.storage() == Column::Storage::Heap;
-  for (Column& c : columns_) c.reserve(rows, heapColumns ? heapBytes / heapColumns : 0);
+  heap_.reserve(heapBytes);
+  for (Column& c : columns_) c.reserve(rows);
 }
 
 void Table::shrink() {
   order_.shrink_to_fit();
+  // Readers reserve the heap for the worst case; give back a large unused part.
+  if (heap_.capacity() - heap_.size() > heap_.size() / 4) heap_.shrink_to_fit();
   for (Column& c : columns_) c.shrink();
 }
 
@@ -397,7 +425,7 @@ std::unique_ptr<Table> Table::clone() const {
 }
 
 size_t Table::memoryUsed() const {
-  size_t total = order_.capacity() * sizeof(uint32_t);
+  size_t total = order_.capacity() * sizeof(uint32_t) + heap_.capacity();
   for (const Column& c : columns_) total += sizeof(Column) + c.memoryUsed();
   return total;
 }

@@ -22,8 +22,8 @@ struct CellValue {
 
 // One field's cells for every storage slot. Fixed-size values live in one 64-bit word per cell
 // (integers, booleans, date-times as milliseconds, doubles by bit pattern); texts, decimals and
-// blobs live in a byte heap addressed by (offset, length). Memory stays close to the packet's
-// own size instead of one heap object per cell.
+// blobs live in the table's byte heap addressed by (offset, length). Memory stays close to the
+// packet's own size instead of one heap object per cell.
 // Its own namespace keeps it apart from db::Column of the connection interface: one program
 // links both, and two classes of one name break the one-definition rule.
 namespace storage {
@@ -31,15 +31,16 @@ class Column {
  public:
   enum class Storage { Word, Heap, Nested };
 
-  explicit Column(const FieldDef& def);
+  Column(const FieldDef& def, std::vector<char>* heap);
 
   Storage storage() const { return storage_; }
   FieldType type() const { return type_; }
   bool textual() const { return textual_; }
 
-  void reserve(size_t cells, size_t heapBytes);
+  void reserve(size_t cells);
   void shrink();
   void appendNull();
+  void appendNulls(size_t count);
   void clear();
 
   bool isNull(uint32_t slot) const { return nulls_[slot] != 0; }
@@ -64,7 +65,7 @@ class Column {
   std::vector<uint8_t> nulls_;
   std::vector<int64_t> words_;     // Word: the value; Heap: offset into heap_
   std::vector<uint32_t> lengths_;  // Heap only
-  std::vector<char> heap_;
+  std::vector<char>* heap_;        // the table's, shared by its columns
   std::vector<std::unique_ptr<Table>> children_;
 };
 }  // namespace storage
@@ -75,8 +76,10 @@ using storage::Column;
 // numbers rather than row data.
 class Table {
  public:
-  Table() = default;
-  explicit Table(std::vector<FieldDef> fields);
+  explicit Table(std::vector<FieldDef> fields = {});
+  // Columns point at the table's heap, so a table stays where it was made.
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
 
   const std::vector<FieldDef>& fields() const { return fields_; }
   std::vector<PacketParam>& params() { return params_; }
@@ -89,6 +92,10 @@ class Table {
   // A fresh slot with every field null, placed at presentation position `row`.
   uint32_t insertSlot(size_t row);
   uint32_t appendSlot() { return insertSlot(order_.size()); }
+  // `count` fresh null slots at the end; returns the first. For readers that know the count.
+  uint32_t appendSlots(size_t count);
+  // Takes slots out of the presentation order (records a packet marks original or deleted).
+  void hideSlots(const std::vector<uint32_t>& sortedSlots);
   void removeRow(size_t row);
   void clearRows();
   void reserve(size_t rows, size_t heapBytes);
@@ -118,6 +125,7 @@ class Table {
  private:
   std::vector<FieldDef> fields_;
   std::vector<PacketParam> params_;
+  std::vector<char> heap_;
   std::vector<Column> columns_;
   std::vector<uint32_t> order_;
   uint32_t slots_ = 0;

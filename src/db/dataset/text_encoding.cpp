@@ -1,5 +1,7 @@
 #include "db/dataset/text_encoding.h"
 
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 #include "db/core/text.h"
@@ -59,7 +61,13 @@ bool decodeUtf8(std::string_view s, size_t& i, char32_t& cp) {
 }  // namespace
 
 bool isAscii(std::string_view s) {
-  for (const char c : s) {
+  size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, s.data() + i, 8);
+    if (word & 0x8080808080808080ULL) return false;
+  }
+  for (const char c : s.substr(i)) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
   return true;

@@ -99,19 +99,19 @@ TEST(BadXmlPackets, MalformedDocumentsAreErrorsWithLineAndColumn) {
   const std::string tail = "</ROWDATA></DATAPACKET>";
   EXPECT_EQ(errorOf(head + "<ROW N=\"1\"/>" + tail), "");
   const std::vector<std::string> bad = {
-      head + "<ROW N=\"1\">" + tail,                    // unclosed element
-      head + "<ROW N=\"x\"/>" + tail,                   // not a number
-      head + "<ROW N=\"99999999999\"/>" + tail,         // out of the field's range
-      head + "<ROW M=\"1\"/>" + tail,                   // unknown field
-      head + "<ROW N=\"1\" N=\"2\"/>" + tail,           // repeated attribute
-      head + "<ROW N=\"&bogus;\"/>" + tail,             // unknown entity
-      head + "<ROW N=\"&#0;\"/>" + tail,                // invalid character reference
-      head + "<ROW N='1/>" + tail,                      // unterminated value
-      head + "text<ROW N=\"1\"/>" + tail,               // text between elements
-      head + "<![CDATA[x]]>" + tail,                    // CDATA
-      head + tail + "<DATAPACKET/>",                    // a second document element
+      head + "<ROW N=\"1\">" + tail,                     // unclosed element
+      head + "<ROW N=\"x\"/>" + tail,                    // not a number
+      head + "<ROW N=\"99999999999\"/>" + tail,          // out of the field's range
+      head + "<ROW M=\"1\"/>" + tail,                    // unknown field
+      head + "<ROW N=\"1\" N=\"2\"/>" + tail,            // repeated attribute
+      head + "<ROW N=\"&bogus;\"/>" + tail,              // unknown entity
+      head + "<ROW N=\"&#0;\"/>" + tail,                 // invalid character reference
+      head + "<ROW N='1/>" + tail,                       // unterminated value
+      head + "text<ROW N=\"1\"/>" + tail,                // text between elements
+      head + "<![CDATA[x]]>" + tail,                     // CDATA
+      head + tail + "<DATAPACKET/>",                     // a second document element
       "<!DOCTYPE x [<!ENTITY a \"b\">]>" + head + tail,  // DOCTYPE
-      head,                                             // cut off
+      head,                                              // cut off
       "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"A\" fieldtype=\"money\"/></FIELDS>"
       "</METADATA></DATAPACKET>",  // unknown field type
       "",
