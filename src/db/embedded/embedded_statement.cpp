@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include "db/core/text.h"
 #include "db/embedded/embedded_connection.h"
 #include "db/embedded/embedded_rows.h"
@@ -111,7 +113,10 @@ void EmbeddedStatement::bind(size_t index, const Value& value) {
 }
 
 void EmbeddedStatement::bindAll(sqlite3_stmt* stmt) const {
-  for (size_t i = 0; i < kept_.size(); ++i) {
+  // An IF's probe may use fewer parameters than its statement.
+  const size_t count =
+      std::min(kept_.size(), static_cast<size_t>(sqlite3_bind_parameter_count(stmt)));
+  for (size_t i = 0; i < count; ++i) {
     const int rc = bindValue(stmt, static_cast<int>(i) + 1, kept_[i]);
     if (rc != SQLITE_OK) throwSqliteError(connection_.db(), rc, text_);
   }
