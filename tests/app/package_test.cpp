@@ -2,10 +2,12 @@
 // dataset's here.
 #include <gtest/gtest.h>
 
+#include "app/parameter_file.h"
 #include "db/dataset/dataset.h"
 #include "outside/app_server.h"
 #include "outside/package/check_result.h"
 #include "register_packet.h"
+#include "temp_dir.h"
 
 namespace outside {
 namespace {
@@ -58,6 +60,32 @@ TEST(SetaCampoNull, EmptyTextsBecomeNullOthersStay) {
   EXPECT_TRUE(ds.fieldByName("A").isNull());
   EXPECT_EQ(ds.fieldByName("B").asString(), " ");
   EXPECT_FALSE(ds.fieldByName("N").isNull());
+}
+
+TEST(ParameterFile, FirstRecordOfPelmoraNamesBranchAndRegister) {
+  testing_support::TempDir dir;
+  EXPECT_FALSE(app::readParameterFile(dir.path()));
+
+  db::DataSet pelmora("cdsPelmora");
+  db::FieldDef branch;
+  branch.name = "CDFILIAL";
+  branch.size = 4;
+  db::FieldDef cashRegister = branch;
+  cashRegister.name = "CDCAIXA";
+  pelmora.createDataSet({branch, cashRegister});
+  pelmora.saveToFile(dir.path() / "Pelmora.cds");
+  EXPECT_EQ(app::readParameterFile(dir.path())->branch, "");
+
+  pelmora.appendRecord({db::Value("0002"), db::Value("003")});
+  pelmora.appendRecord({db::Value("0009"), db::Value("009")});
+  pelmora.saveToFile(dir.path() / "Pelmora.cds");
+  const auto record = app::readParameterFile(dir.path());
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->branch, "0002");
+  EXPECT_EQ(record->cashRegister, "003");
+
+  testing_support::writeFile(dir.path() / "Pelmora.cds", "not a packet");
+  EXPECT_THROW(app::readParameterFile(dir.path()), db::Error);
 }
 
 }  // namespace
