@@ -44,7 +44,7 @@ Controller::Controller(const outside::Package& package, RunLog& log, ErrorLog& e
       steps_(steps),
       parameterFile_(std::move(parameterFile)),
       connections_(package, log, flag_, std::move(factories)),
-      status_(std::nullopt, [this]() -> db::Connection& { return adcBaixaTabelas(); }) {}
+      status_(statusRow(std::nullopt)) {}
 
 Controller::~Controller() = default;
 
@@ -56,6 +56,10 @@ db::Connection& Controller::adcBaixaTabelas() {
   if (!adcBaixaTabelas_ || !adcBaixaTabelas_->isOpen())
     adcBaixaTabelas_ = connections_.openLocal(package_._GetStringConexKiv());
   return *adcBaixaTabelas_;
+}
+
+RemoteStatus Controller::statusRow(std::optional<int64_t> id) {
+  return RemoteStatus(id, [this]() -> db::Connection& { return adcBaixaTabelas(); });
 }
 
 RunOutcome Controller::run(std::string_view argument) {
@@ -85,8 +89,7 @@ RunOutcome Controller::runSteps(std::string_view argument) {
   view_.setHidden(slots_.hidden);
   if (rejected) return rejectParameters(*rejected);
 
-  status_ = RemoteStatus(remoteExecutionId(slots_.remoteId()),
-                         [this]() -> db::Connection& { return adcBaixaTabelas(); });
+  status_ = statusRow(remoteExecutionId(slots_.remoteId()));
   status_.start();
   log_.GravaLog("Parâmetro da Baixa de Tabelas: " + slots_.mode(), "3");
 
@@ -132,7 +135,7 @@ RunOutcome Controller::rejectParameters(const ParameterError& error) {
   } catch (const std::invalid_argument&) {
     // An id that is no number names no status row to tell.
   }
-  status_ = RemoteStatus(id, [this]() -> db::Connection& { return adcBaixaTabelas(); });
+  status_ = statusRow(id);
   status_.finish("NOK");
   RunOutcome outcome = finish(final_text::kErro, MessageColour::Red, false);
   view_.finalMessage(outcome.finalMessage, outcome.colour);

@@ -64,6 +64,7 @@ class Controller {
   void rewriteIPServer(const std::string& ipServPri);
   RunOutcome finish(std::string_view text, MessageColour colour, bool updateAllowed);
   db::Connection& adcBaixaTabelas();
+  RemoteStatus statusRow(std::optional<int64_t> id);
   RunContext context();
 
   const outside::Package& package_;
