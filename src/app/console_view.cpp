@@ -56,7 +56,7 @@ void ConsoleView::logLine(std::string_view line) {
   if (mode_ == Mode::Terminal) eraseBars();
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fputc('\n', out_);
-  if (mode_ == Mode::Terminal) drawBars();
+  // The bars come back with the progress that follows every log line.
   std::fflush(out_);
 }
 
