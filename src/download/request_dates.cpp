@@ -40,8 +40,8 @@ std::string requestQuery(const ControlledTable& table) {
   return text;
 }
 
-bool tableIsEmpty(db::Connection& conn, std::string_view table) {
-  auto rows = conn.query("SELECT COUNT(*) AS NRREGS FROM " + std::string(table));
+bool menuItemsAreEmpty(db::Connection& conn) {
+  auto rows = conn.prepare(sql::kCountItMenuConfTe).query();
   return !rows->next() || rows->at(0).asInt() < 1;
 }
 
@@ -100,7 +100,7 @@ class Reader {
   }
 
   void readScreenMenu(size_t p) {
-    if (db::iequals(run_.mode, "TABELAS") && tableIsEmpty(conn_, "ITMENUCONFTE")) {
+    if (db::iequals(run_.mode, "TABELAS") && menuItemsAreEmpty(conn_)) {
       v_.vDatasControle[p] = db::Value(int64_t{0});
       v_.vDatasBase[p] = db::Value(int64_t{0});
       return;
