@@ -117,7 +117,6 @@ ColumnDefinition translateColumn(TranslationContext& ctx, ExpressionWriter& writ
     } else if (t.is("DEFAULT")) {
       ++i;
       options += " DEFAULT " + defaultValue(ctx, writer, i, end);
-      out.hasDefault = true;
     } else if (t.is("PRIMARY") && ctx.is(i + 1, "KEY")) {
       i += 2;
       if (i < end && isIndexKind(ctx.tokens[i])) ++i;

@@ -8,7 +8,7 @@ namespace db::embedded {
 class ExpressionWriter;
 struct TranslationContext;
 
-// One column of CREATE TABLE or ALTER TABLE ... ADD, as SQLite declares it: the type text kept
+// One column of CREATE TABLE, as SQLite declares it: the type text kept
 // as written (VARCHAR(MAX) as VARCHAR(-1)), texts compared without regard to case.
 struct ColumnDefinition {
   std::string name;  // as written
@@ -16,7 +16,6 @@ struct ColumnDefinition {
   bool identity = false;
   bool primaryKey = false;  // PRIMARY KEY written on the column
   bool nullable = true;
-  bool hasDefault = false;
 };
 
 ColumnDefinition translateColumn(TranslationContext& ctx, ExpressionWriter& writer,

@@ -128,8 +128,9 @@ Piece ExpressionWriter::sequence(size_t begin, size_t end, bool dateContext) {
     if (t.is("INTO") && sawSelect) ctx_.unsupported("SELECT ... INTO inside another statement");
     if (t.is("FROM")) {
       inFrom = true;
-    } else if (t.is("WHERE") || t.is("GROUP") || t.is("ORDER") || t.is("HAVING") || t.is("ON") ||
-               t.is("SET") || t.is("VALUES") || t.is("UNION")) {
+    } else if (t.is("WHERE") || t.is("GROUP") || t.is("ORDER") || t.is("HAVING") || t.is("SET") ||
+               t.is("VALUES") || t.is("UNION")) {
+      // A join's ON condition does not end the FROM list: ", TABLE" may follow it.
       inFrom = false;
     }
     if (t.is("WITH") && ctx_.isSymbol(i + 1, "(")) {

@@ -289,32 +289,4 @@ void translateDrop(TranslationContext& ctx, Translation& out) {
   out.changesSchema = true;
 }
 
-void translateAlter(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
-  expect(ctx, 1, "TABLE");
-  size_t i = 2;
-  const std::string table = quoteIdentifier(tableAt(ctx, i));
-  if (!ctx.is(i, "ADD")) ctx.unsupported("ALTER TABLE ... " + upper(ctx.at(i).text));
-  ++i;
-  if (ctx.is(i, "COLUMN")) ++i;
-  if (i < ctx.tokens.size() && (isConstraintStart(ctx.tokens[i]) || ctx.is(i, "DEFAULT")))
-    ctx.unsupported("ALTER TABLE ... ADD " + upper(ctx.tokens[i].text));
-  size_t end = ctx.tokens.size();
-  const bool withValues = end >= 2 && ctx.is(end - 2, "WITH") && ctx.is(end - 1, "VALUES");
-  if (withValues) end -= 2;
-  std::vector<std::string> statements;
-  for (const auto& range : ctx.splitCommas(i, end)) {
-    const ColumnDefinition column = translateColumn(ctx, writer, range);
-    if (column.identity) ctx.unsupported("adding an IDENTITY column");
-    statements.push_back("ALTER TABLE " + table + " ADD COLUMN " + column.sql);
-    // SQL Server fills existing rows with the default only for NOT NULL columns or WITH
-    // VALUES; SQLite always shows the default, so the other rows are set back to NULL.
-    if (column.hasDefault && column.nullable && !withValues)
-      statements.push_back("UPDATE " + table + " SET " + quoteIdentifier(column.name) + " = NULL");
-  }
-  out.sql = statements.back();
-  statements.pop_back();
-  out.setup = std::move(statements);
-  out.changesSchema = true;
-}
-
 }  // namespace db::embedded

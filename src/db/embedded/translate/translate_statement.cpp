@@ -77,8 +77,6 @@ Translation translateStatement(std::string_view sql, SchemaInfo& schema, const s
     translateCreate(ctx, writer, out);
   } else if (first.is("DROP")) {
     translateDrop(ctx, out);
-  } else if (first.is("ALTER")) {
-    translateAlter(ctx, writer, out);
   } else if (first.is("BEGIN") || first.is("COMMIT") || first.is("ROLLBACK")) {
     if (ctx.tokens.size() > 1 && !ctx.is(1, "TRAN") && !ctx.is(1, "TRANSACTION"))
       ctx.unsupported(upper(first.text) + " " + std::string(ctx.tokens[1].text));
