@@ -391,7 +391,7 @@ Table* DataSet::currentChildTable(size_t field) {
     if (!pending) pending = std::make_unique<Table>(t->fields()[field].children);
     return pending.get();
   }
-  if (rows().empty()) return nullptr;
+  if (pos_ >= rows().size()) return nullptr;
   return &t->ensureChild(currentSlot(), field);
 }
 
@@ -400,7 +400,7 @@ Value DataSet::fieldValue(size_t index) const {
   const Table* t = table();
   if (!t) return Value();
   if (state_ != State::Browse && modified_[index]) return t->toValue(index, buffer_[index]);
-  if (state_ == State::Insert || rows().empty()) return Value();
+  if (state_ == State::Insert || pos_ >= rows().size()) return Value();
   return t->get(currentSlot(), index);
 }
 
@@ -488,6 +488,8 @@ void DataSet::post() {
 
 void DataSet::cancel() {
   sync();
+  // Nested datasets may be looking at the rows of a parent row that is being dropped.
+  if (state_ == State::Insert) unbindChildren();
   state_ = State::Browse;
   buffer_.clear();
   modified_.clear();

@@ -232,3 +232,19 @@ TEST(FieldTypes, OldXmlInCodePage1252ReadsAsUtf8) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NestedDataSets, CancellingANewParentRowDropsItsPendingChildren) {
+  DataSet ds = structPackage();
+  ds.append();
+  ds.nested("adqPriKeys").appendRecord({"PK_X", "CDX"});
+  ds.cancel();
+  ds.append();
+  EXPECT_TRUE(ds.nested("adqPriKeys").isEmpty());
+  EXPECT_TRUE(ds.nested("adqPriKeys").fieldByName("COL_NAME").isNull());
+  ds.cancel();
+  EXPECT_EQ(ds.recordCount(), 3u);
+}
+
+}  // namespace
