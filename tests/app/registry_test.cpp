@@ -17,7 +17,7 @@ const std::string kWebCli(Package::_sSiteWebSrvKey);
 
 TEST(RegistryFile, ReadsTypedValuesWithoutRegardToCase) {
   const RegistryFile file =
-      RegistryFile::parse("; comment\n[" + kWebCli +
+      RegistryFile::parse("\xEF\xBB\xBF; comment\n[" + kWebCli +
                               "]\r\nIPServer = 10.0.0.5 \r\nWebPort=dword:8211\n"
                               "Pad=sz:  two blanks  \nHttpHttps=dword:1\nEmpty=\n",
                           "test.ini");

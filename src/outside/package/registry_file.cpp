@@ -83,6 +83,9 @@ RegistryFile RegistryFile::load(const std::filesystem::path& path) {
 
 RegistryFile RegistryFile::parse(std::string_view text, const std::string& sourceName) {
   RegistryFile file;
+  // Editors on Windows like to start the file with a byte-order mark.
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
   int lineNo = 0;
   while (!text.empty()) {
     const size_t eol = text.find('\n');
