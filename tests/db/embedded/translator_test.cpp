@@ -93,6 +93,12 @@ TEST_F(TSql, TextsMeetingDateColumnsAreConverted) {
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM CTRLBAIXATAB WHERE DTULTATUTAB > :P_D",
                    {{"P_D", "2026-02-20"}}),
             Value(int64_t{2}));
+  // A scalar subquery has the type of its column: the text is compared as a date, not as a
+  // text (which SQLite would order after every number).
+  EXPECT_EQ(db->execute("UPDATE CTRLBAIXATAB SET QTREG = 5 WHERE (SELECT MAX(DTULTATUTAB) FROM "
+                        "CTRLBAIXATAB) < :P_D",
+                        {{"P_D", "2020-01-01"}}),
+            0);
   try {
     db->execute("DELETE FROM CTRLBAIXATAB WHERE DTULTATUTAB = 'tomorrow'");
     FAIL();

@@ -209,6 +209,13 @@ Piece ExpressionWriter::sequence(size_t begin, size_t end, bool dateContext) {
   if (!limit.empty()) out.text += " LIMIT " + limit;
   out.single = items.size() == 1 && items[0].expression;
   if (out.single) out.type = items[0].type;
+  if (!items.empty() && items[0].keyword == "SELECT") {
+    size_t k = 1;
+    if (k < items.size() && (items[k].keyword == "DISTINCT" || items[k].keyword == "ALL")) ++k;
+    if (k + 1 < items.size() && items[k].expression &&
+        (items[k + 1].keyword == "FROM" || items[k + 1].keyword == "AS"))
+      out.selectType = items[k].type;
+  }
   return out;
 }
 
@@ -328,7 +335,7 @@ Piece ExpressionWriter::group(size_t& i) {
   const size_t close = ctx_.closing(i);
   Piece inner = sequence(i + 1, close);
   i = close + 1;
-  return {"(" + inner.text + ")", inner.single ? inner.type : ExprType::Unknown, true};
+  return {"(" + inner.text + ")", inner.single ? inner.type : inner.selectType, true};
 }
 
 Piece ExpressionWriter::caseExpression(size_t& i, size_t end) {

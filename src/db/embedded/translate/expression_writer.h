@@ -11,6 +11,8 @@ struct Piece {
   std::string text;
   ExprType type = ExprType::Unknown;  // of the expression, when the stretch is one expression
   bool single = false;                // exactly one expression
+  // For a SELECT with one column: that column's type (a scalar subquery's type).
+  ExprType selectType = ExprType::Unknown;
 };
 
 // Translates the expression-level T-SQL of a statement: names, literals, parameters, the T-SQL
