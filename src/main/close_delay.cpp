@@ -1,4 +1,4 @@
-#include "close_delay.h"
+#include "main/close_delay.h"
 
 #include <charconv>
 #include <cstring>

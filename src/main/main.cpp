@@ -9,7 +9,7 @@
 #include "app/controller.h"
 #include "app/instance_lock.h"
 #include "app/parameter_file.h"
-#include "close_delay.h"
+#include "main/close_delay.h"
 
 namespace {
 

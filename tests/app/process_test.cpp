@@ -4,6 +4,7 @@
 
 #include "app/console_view.h"
 #include "app/instance_lock.h"
+#include "main/close_delay.h"
 #include "outside/package/consiste.h"
 #include "outside/package/message_box.h"
 #include "outside/package/messages.h"
@@ -27,6 +28,14 @@ TEST(InstanceLock, OnlyOneHolderPerProgramDirectory) {
   // Released with its holder.
   EXPECT_TRUE(InstanceLock(dir.path()).held());
   EXPECT_THROW(InstanceLock(dir.path() / "missing"), std::system_error);
+}
+
+TEST(CloseDelay, SecondsFromTheEnvironmentWithTheDefaultForAnythingElse) {
+  EXPECT_EQ(kivtab::closeDelay(nullptr), std::chrono::seconds(5));
+  EXPECT_EQ(kivtab::closeDelay("0"), std::chrono::seconds(0));
+  EXPECT_EQ(kivtab::closeDelay("12"), std::chrono::seconds(12));
+  for (const char* bad : {"", "-1", "2s", "abc", "99999999999"})
+    EXPECT_EQ(kivtab::closeDelay(bad), std::chrono::seconds(5)) << bad;
 }
 
 std::string shown(ConsoleView::Mode mode, bool hide) {
