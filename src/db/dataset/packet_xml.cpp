@@ -151,7 +151,8 @@ PacketParam paramFromText(std::string_view name, const std::string& text) {
 
 class XmlReader {
  public:
-  XmlReader(std::string_view text, std::string_view source) : x_(text, source) {}
+  XmlReader(std::string_view text, std::string_view source)
+      : x_(text, source), cellBudget_(4 * text.size() + kCellAllowance) {}
 
   std::unique_ptr<Table> read() {
     expectStart("DATAPACKET");
@@ -274,6 +275,9 @@ class XmlReader {
       if (x_.name() != rowName && x_.name() != "ROW") {
         x_.fail("<" + std::string(rowName) + "> expected, found <" + std::string(x_.name()) + ">");
       }
+      // "<ROW/>" costs six bytes but a cell per field; keep memory in proportion to the input.
+      cells_ += defs.size();
+      if (cells_ > cellBudget_) x_.fail("more rows and fields than a packet of this size can hold");
       const uint32_t slot = t.appendSlot();
       int rowState = 0;
       size_t hint = 0;
@@ -379,8 +383,12 @@ class XmlReader {
     }
   }
 
+  static constexpr size_t kCellAllowance = 1'000'000;
+
   XmlScanner x_;
   size_t fieldsSeen_ = 0;
+  size_t cells_ = 0;
+  size_t cellBudget_;
 };
 
 // ---- writing ----

@@ -147,3 +147,18 @@ TEST(BadFiles, MissingFileNamesThePath) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BadXmlPackets, EmptyRowsCannotAskForMemoryOutOfProportion) {
+  std::string packet = "<DATAPACKET><METADATA><FIELDS>";
+  for (int f = 0; f < 4000; ++f) {
+    packet += "<FIELD attrname=\"F" + std::to_string(f) + "\" fieldtype=\"i4\"/>";
+  }
+  packet += "</FIELDS></METADATA><ROWDATA>";
+  for (int r = 0; r < 100000; ++r) packet += "<ROW/>";
+  packet += "</ROWDATA></DATAPACKET>";
+  EXPECT_NE(errorOf(packet).find("more rows and fields"), std::string::npos);
+}
+
+}  // namespace
