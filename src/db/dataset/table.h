@@ -110,6 +110,9 @@ class Table {
   Value toValue(size_t field, const CellValue& cell) const;
   CellValue convert(size_t field, const Value& value) const;
   void store(uint32_t slot, size_t field, const CellValue& cell);
+  void set(uint32_t slot, size_t field, const Value& value) {
+    store(slot, field, convert(field, value));
+  }
   // True when the cell holds `value` after converting it to the field's type.
   bool matches(uint32_t slot, size_t field, const Value& value) const;
   // Orders two slots by one field, nulls first.
