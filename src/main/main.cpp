@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
   app::RunLog log(package.programDirectory());
   log.setView(&view);
   app::ErrorLog errorLog(package.programDirectory());
+  // Step groups built into the program replace their do-nothing stand-ins here.
   app::RunSteps steps = app::RunSteps::unavailable();
   app::Controller controller(
       package, log, errorLog, view, steps, app::ConnectionFactories::standard(package),
