@@ -1,12 +1,11 @@
 #include "app/error_log.h"
 
-#include <unistd.h>
-
 #include <fstream>
 #include <sstream>
 
 #include "db/core/text.h"
 #include "outside/package/messages.h"
+#include "outside/package/replace_file.h"
 
 namespace app {
 namespace {
@@ -63,22 +62,10 @@ void ErrorLog::GravaLogErro(std::string_view branch, std::string_view cashRegist
   content +=
       std::string(125, ' ') + std::string(kCrLf) + db::utf8ToCp1252(entry) + std::string(kCrLf);
 
-  const std::filesystem::path temp =
-      path.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.flush();
-    if (!out) {
-      std::filesystem::remove(temp, ec);
-      throw LogError("cannot write the error log " + temp.string());
-    }
-  }
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw LogError("cannot replace the error log " + path.string() + ": " + ec.message());
+  try {
+    outside::replaceFile(path, content);
+  } catch (const std::runtime_error& e) {
+    throw LogError(std::string("error log: ") + e.what());
   }
 }
 

@@ -1,14 +1,12 @@
 #include "outside/package/registry_file.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <sstream>
-#include <system_error>
 
 #include "db/core/text.h"
+#include "outside/package/replace_file.h"
 
 namespace outside {
 namespace {
@@ -184,24 +182,10 @@ std::string RegistryFile::serialize() const {
 }
 
 void RegistryFile::save(const std::filesystem::path& path) const {
-  const std::filesystem::path temp =
-      path.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << serialize();
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      throw RegistryError("cannot write registry file " + temp.string());
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw RegistryError("cannot replace registry file " + path.string() + ": " + ec.message());
+  try {
+    replaceFile(path, serialize());
+  } catch (const std::runtime_error& e) {
+    throw RegistryError(std::string("registry file: ") + e.what());
   }
 }
 
