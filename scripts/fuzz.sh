@@ -9,9 +9,11 @@ build=build-fuzz
 seconds=${FUZZ_SECONDS:-30}
 fixtures="$(cd .. && pwd)/shared/fixtures"
 sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
+cc=$(command -v clang-14 || command -v clang)
+cxx=$(command -v clang++-14 || command -v clang++)
 
 cmake -S . -B "$build" -G Ninja -DKIVTAB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
   -DCMAKE_C_FLAGS="$sanitizers" -DCMAKE_CXX_FLAGS="$sanitizers" >/dev/null
 
 mapfile -t targets < <(cmake --build "$build" --target help | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\):.*/\1/p' | sort -u)
