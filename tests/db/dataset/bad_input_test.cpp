@@ -162,3 +162,43 @@ TEST(BadXmlPackets, EmptyRowsCannotAskForMemoryOutOfProportion) {
 }
 
 }  // namespace
+
+namespace {
+
+// industry.cds: records start at byte 115; the second one at 143 (status, flags, i2, texts).
+constexpr size_t kSecondRecord = 143;
+
+db::DataSet readIndustry(const std::string& packet) {
+  db::DataSet ds;
+  ds.setData(std::string_view(packet), "industry.cds");
+  return ds;
+}
+
+TEST(ChangeLogRecords, DeletedAndOriginalImagesAreNotPresented) {
+  std::string packet = readFile(fixture("industry.cds"));
+  packet[kSecondRecord] = 2;  // deleted
+  db::DataSet deleted = readIndustry(packet);
+  EXPECT_EQ(deleted.recordCount(), 6u);
+  EXPECT_FALSE(deleted.locate("IND_NAME", {"Auto"}));
+
+  // The first record becomes the original image of the second, a modification that keeps
+  // IND_CODE unchanged (flag 2, no value in the record).
+  packet = readFile(fixture("industry.cds"));
+  packet[115] = 1;
+  packet[kSecondRecord] = 8;
+  packet[kSecondRecord + 1] = 2;
+  packet.erase(kSecondRecord + 2, 2);
+  db::DataSet modified = readIndustry(packet);
+  EXPECT_EQ(modified.recordCount(), 6u);
+  modified.first();
+  EXPECT_EQ(modified.fieldByName("IND_NAME").asString(), "Auto");
+  EXPECT_EQ(modified.fieldByName("IND_CODE").asInteger(), 3579);
+
+  // An unchanged field with no original image before it is an error, not a guess.
+  packet = readFile(fixture("industry.cds"));
+  packet[115 + 1] = 2;
+  packet.erase(115 + 2, 2);
+  EXPECT_NE(errorOf(packet).find("without an original"), std::string::npos);
+}
+
+}  // namespace
