@@ -4,6 +4,7 @@
 
 #include "db/embedded/embedded_connection.h"
 #include "db/embedded/sqlite_error.h"
+#include "db/embedded/translate/context.h"
 #include "db/embedded/translate/type_names.h"
 #include "db/embedded/value_codec.h"
 
@@ -14,22 +15,13 @@ constexpr std::string_view kSavepoint = "SAVEPOINT kivtab_select_into";
 constexpr std::string_view kRelease = "RELEASE kivtab_select_into";
 constexpr std::string_view kRollbackTo = "ROLLBACK TO kivtab_select_into";
 
-std::string quoted(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + '"';
-}
-
 std::string createTableFor(const std::string& target, StatementCore& select) {
   std::string sql = "CREATE TABLE " + target + " (";
   bool first = true;
   for (const auto& column : select.columns()) {
     if (!first) sql += ", ";
     first = false;
-    sql += quoted(column.name);
+    sql += quoteIdentifier(column.name);
     if (!column.declaredType.empty()) sql += " " + column.declaredType;
     if (isTextType(column.declaredType)) sql += " COLLATE NOCASE";
   }
