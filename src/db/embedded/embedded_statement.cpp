@@ -123,7 +123,8 @@ void EmbeddedStatement::bindAll(sqlite3_stmt* stmt) const {
 }
 
 void EmbeddedStatement::step(StatementCore& core) {
-  core.restart();
+  // A statement is left reset after every run; only open rows still hold it.
+  if (core.busy()) core.restart();
   int rc;
   while ((rc = sqlite3_step(core.stmt())) == SQLITE_ROW) {
   }
