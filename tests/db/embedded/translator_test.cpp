@@ -244,6 +244,8 @@ TEST_F(TSql, ConstructsOutsideTheSubsetAreRefusedByName) {
       {"SELECT * FROM OUTRO.dbo.CTRLBAIXATAB", "OUTRO.dbo.CTRLBAIXATAB"},
       {"SELECT DATEADD(fortnight, 1, GETDATE())", "date part"},
       {"CREATE TABLE T (A INT IDENTITY, B INT)", "IDENTITY"},
+      {"IF OBJECT_ID('CTRLBAIXATAB') IS NOT NULL DELETE FROM CTRLBAIXATAB WHERE NMTABELA = :P_N",
+       "parameters after IF"},
   };
   for (const auto& [sql, construct] : cases) {
     try {

@@ -182,8 +182,11 @@ void translateIf(TranslationContext& ctx, ExpressionWriter& writer, Translation&
   }
   if (i >= ctx.tokens.size()) ctx.syntax("IF without a statement");
   if (ctx.is(i, "BEGIN")) ctx.unsupported("IF ... BEGIN ... END blocks");
-  for (size_t k = i; k < ctx.tokens.size(); ++k)
+  for (size_t k = i; k < ctx.tokens.size(); ++k) {
     if (ctx.is(k, "ELSE")) ctx.unsupported("IF ... ELSE");
+    // The statement runs on its own: a parameter there would silently be NULL.
+    if (ctx.tokens[k].kind == TokenKind::Parameter) ctx.unsupported("parameters after IF");
+  }
   out.kind = Translation::Kind::Conditional;
   out.body = sourceFrom(ctx, i);
 }
