@@ -140,7 +140,15 @@ int64_t EmbeddedStatement::execute() {
   ActiveScope scope(active_);
   connection_.checkOpen(text_);
   if (mayBeDdl_ && (ddl_ || generation_ != connection_.generation())) {
-    if (auto done = connection_.tryDdl(text_)) {
+    std::optional<int64_t> done;
+    try {
+      done = connection_.tryDdl(text_);
+    } catch (...) {
+      // A failed change may still have changed something; what is known is refreshed.
+      connection_.schemaChanged();
+      throw;
+    }
+    if (done) {
       ddl_ = true;
       connection_.schemaChanged();
       return *done;
@@ -166,16 +174,31 @@ void EmbeddedStatement::runSetup() {
 }
 
 int64_t EmbeddedStatement::executePlain() {
-  runSetup();
-  step(*core_);
-  const int64_t changed = translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
-  if (translation_->changesSchema) connection_.schemaChanged();
-  return changed;
+  if (!translation_->changesSchema) {
+    step(*core_);
+    return translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
+  }
+  // Whether it succeeds or not, names and types are read afresh afterwards.
+  try {
+    runSetup();
+    step(*core_);
+  } catch (...) {
+    connection_.schemaChanged();
+    throw;
+  }
+  connection_.schemaChanged();
+  return 0;
 }
 
 int64_t EmbeddedStatement::executeSelectInto() {
   bindAll(core_->stmt());
-  const int64_t rows = selectInto(connection_, *core_, *translation_, kept_);
+  int64_t rows = 0;
+  try {
+    rows = selectInto(connection_, *core_, *translation_, kept_);
+  } catch (...) {
+    connection_.schemaChanged();
+    throw;
+  }
   connection_.schemaChanged();
   return rows;
 }
