@@ -182,6 +182,7 @@ int64_t EmbeddedStatement::executePlain() {
   try {
     runSetup();
     step(*core_);
+    for (const auto& s : translation_->after) connection_.run(s, text_);
   } catch (...) {
     connection_.schemaChanged();
     throw;

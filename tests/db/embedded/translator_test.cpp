@@ -197,6 +197,12 @@ TEST_F(TSql, CreateTableKeepsDeclaredTypesAndNumbersIdentityRows) {
   db->execute("INSERT INTO CTRLEXECREM (CDAPP) VALUES ('B')");
   EXPECT_THAT(rowsOf(*db, "SELECT IDCTRLEXECREM, CDAPP, VR FROM CTRLEXECREM ORDER BY 1"),
               ElementsAre("1|A|0", "2|B|0"));
+  db->execute(
+      "CREATE TABLE SEQ (ID INT IDENTITY(100, 1) NOT NULL, A CHAR(1), CONSTRAINT PK_SEQ "
+      "PRIMARY KEY (ID))");
+  db->execute("INSERT INTO SEQ (A) VALUES ('x')");
+  db->execute("INSERT INTO SEQ (A) VALUES ('y')");
+  EXPECT_THAT(rowsOf(*db, "SELECT ID FROM SEQ ORDER BY ID"), ElementsAre("100", "101"));
   auto rows = db->query("SELECT DSOPERACAO, DTINCLUSAO FROM CTRLEXECREM");
   ASSERT_TRUE(rows->next());
   EXPECT_EQ(rows->columns()[0].declaredType, "NVARCHAR(-1)");
@@ -244,6 +250,7 @@ TEST_F(TSql, ConstructsOutsideTheSubsetAreRefusedByName) {
       {"SELECT * FROM OUTRO.dbo.CTRLBAIXATAB", "OUTRO.dbo.CTRLBAIXATAB"},
       {"SELECT DATEADD(fortnight, 1, GETDATE())", "date part"},
       {"CREATE TABLE T (A INT IDENTITY, B INT)", "IDENTITY"},
+      {"CREATE TABLE T (A INT IDENTITY(1, 2) PRIMARY KEY)", "IDENTITY increments"},
       {"IF OBJECT_ID('CTRLBAIXATAB') IS NOT NULL DELETE FROM CTRLBAIXATAB WHERE NMTABELA = :P_N",
        "parameters after IF"},
   };

@@ -103,7 +103,25 @@ ColumnDefinition translateColumn(TranslationContext& ctx, ExpressionWriter& writ
     if (t.is("IDENTITY")) {
       out.identity = true;
       ++i;
-      if (ctx.isSymbol(i, "(")) i = ctx.closing(i) + 1;
+      if (ctx.isSymbol(i, "(")) {
+        const size_t close = ctx.closing(i);
+        const auto args = ctx.splitCommas(i + 1, close);
+        auto number = [&](std::pair<size_t, size_t> r) -> int64_t {
+          std::string text;
+          for (size_t k = r.first; k < r.second; ++k) text += std::string(ctx.tokens[k].text);
+          try {
+            size_t used = 0;
+            const int64_t v = std::stoll(text, &used);
+            if (used == text.size()) return v;
+          } catch (const std::exception&) {
+          }
+          ctx.syntax("IDENTITY needs whole numbers");
+        };
+        if (args.size() != 2) ctx.syntax("IDENTITY needs a seed and an increment");
+        out.identitySeed = number(args[0]);
+        if (number(args[1]) != 1) ctx.unsupported("IDENTITY increments other than 1");
+        i = close + 1;
+      }
     } else if (t.is("NOT") && ctx.is(i + 1, "NULL")) {
       options += " NOT NULL";
       out.nullable = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -14,7 +15,8 @@ struct ColumnDefinition {
   std::string name;  // as written
   std::string sql;   // the SQLite column definition
   bool identity = false;
-  bool primaryKey = false;  // PRIMARY KEY written on the column
+  int64_t identitySeed = 1;  // the first number IDENTITY(seed, increment) hands out
+  bool primaryKey = false;   // PRIMARY KEY written on the column
   bool nullable = true;
 };
 

@@ -93,6 +93,11 @@ void createTable(TranslationContext& ctx, ExpressionWriter& writer, Translation&
   }
   out.sql = sql + ")";
   out.changesSchema = true;
+  // SQLite's AUTOINCREMENT continues after the number its sequence table holds.
+  for (const auto& column : columns)
+    if (column.identity && column.identitySeed != 1)
+      out.after.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + quoteString(table) +
+                          ", " + std::to_string(column.identitySeed - 1) + ")");
 }
 
 void createIndex(TranslationContext& ctx, Translation& out) {

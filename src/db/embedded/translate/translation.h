@@ -10,7 +10,7 @@ namespace db::embedded {
 // runs its statement only when the probe returns a row).
 struct Translation {
   enum class Kind {
-    Plain,        // run `setup` (no parameters), then `sql`
+    Plain,        // run `setup` (no parameters), then `sql`, then `after` (no parameters)
     SelectInto,   // `sql` is the SELECT whose rows fill the new table `target`
     Conditional,  // `sql` is a probe; when it returns a row, `body` (T-SQL) runs
   };
@@ -18,6 +18,7 @@ struct Translation {
   Kind kind = Kind::Plain;
   std::string sql;
   std::vector<std::string> setup;
+  std::vector<std::string> after;
   // Parameter names in order of first appearance (without ':'); `sql` numbers them ?1, ?2...
   std::vector<std::string> parameters;
   // Per parameter: compared with or assigned to a DATETIME column, so a text value is read as a
