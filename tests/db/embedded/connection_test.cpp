@@ -28,7 +28,7 @@ ErrorKind kindOf(const std::function<void()>& f) {
   return ErrorKind::General;
 }
 
-class Connected : public ::testing::Test {
+class EmbeddedConnection : public ::testing::Test {
  protected:
   void SetUp() override {
     db->execute(
@@ -38,7 +38,7 @@ class Connected : public ::testing::Test {
   std::unique_ptr<Connection> db = openMemory();
 };
 
-TEST_F(Connected, NamedParametersBindByNameWithoutRegardToCaseAndRepeat) {
+TEST_F(EmbeddedConnection, NamedParametersBindByNameWithoutRegardToCaseAndRepeat) {
   EXPECT_EQ(db->execute("INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, VRPRECO) VALUES "
                         "(:P_CDPRODUTO, :P_NMPRODUTO, :p_vrpreco)",
                         {{"p_cdproduto", "001"}, {"P_NMPRODUTO", "Café"}, {"P_VRPRECO", 2.5}}),
@@ -53,7 +53,7 @@ TEST_F(Connected, NamedParametersBindByNameWithoutRegardToCaseAndRepeat) {
   EXPECT_EQ(kindOf([&] { s.bind("P_MISSING", 1); }), ErrorKind::General);
 }
 
-TEST_F(Connected, ValuesRoundTripWithTheirKinds) {
+TEST_F(EmbeddedConnection, ValuesRoundTripWithTheirKinds) {
   const DateTime when = DateTime::fromParts(2026, 3, 4, 5, 6, 7, 89);
   db->execute(
       "INSERT INTO PRODUTO (CDPRODUTO, VRPRECO, QTESTOQUE, DTULTATU, IDATIVO) VALUES "
@@ -74,7 +74,7 @@ TEST_F(Connected, ValuesRoundTripWithTheirKinds) {
   EXPECT_FALSE(rows->next());
 }
 
-TEST_F(Connected, PreparedStatementsAreKeptByTextAndReused) {
+TEST_F(EmbeddedConnection, PreparedStatementsAreKeptByTextAndReused) {
   Statement& insert =
       db->prepare("INSERT INTO PRODUTO (CDPRODUTO, QTESTOQUE) VALUES (:P_CD, :P_QT)");
   EXPECT_EQ(&insert,
@@ -87,7 +87,7 @@ TEST_F(Connected, PreparedStatementsAreKeptByTextAndReused) {
   EXPECT_EQ(scalar(*db, "SELECT SUM(QTESTOQUE) FROM PRODUTO").asInt(), 49 * 50 / 2);
 }
 
-TEST_F(Connected, ABusyStatementIsNotDisturbedByTheSameTextRunAgain) {
+TEST_F(EmbeddedConnection, ABusyStatementIsNotDisturbedByTheSameTextRunAgain) {
   for (const char* cd : {"1", "2", "3"})
     db->execute("INSERT INTO PRODUTO (CDPRODUTO) VALUES (:P_CD)", {{"P_CD", cd}});
   const char* sql = "SELECT CDPRODUTO FROM PRODUTO ORDER BY CDPRODUTO";
@@ -100,7 +100,7 @@ TEST_F(Connected, ABusyStatementIsNotDisturbedByTheSameTextRunAgain) {
   EXPECT_THAT(seen, ElementsAre("1", "2", "3"));
 }
 
-TEST_F(Connected, RowsEndedByRunningTheirStatementAgainRaise) {
+TEST_F(EmbeddedConnection, RowsEndedByRunningTheirStatementAgainRaise) {
   db->execute("INSERT INTO PRODUTO (CDPRODUTO) VALUES ('1')");
   Statement& s = db->prepare("SELECT CDPRODUTO FROM PRODUTO");
   auto first = s.query();
@@ -109,7 +109,7 @@ TEST_F(Connected, RowsEndedByRunningTheirStatementAgainRaise) {
   EXPECT_TRUE(second->next());
 }
 
-TEST_F(Connected, TransactionsCommitAndRollBack) {
+TEST_F(EmbeddedConnection, TransactionsCommitAndRollBack) {
   EXPECT_FALSE(db->inTransaction());
   db->begin();
   EXPECT_TRUE(db->inTransaction());
@@ -125,7 +125,7 @@ TEST_F(Connected, TransactionsCommitAndRollBack) {
   EXPECT_EQ(kindOf([&] { db->commit(); }), ErrorKind::General);
 }
 
-TEST_F(Connected, ErrorsCarryTheirKindAndTheStatementText) {
+TEST_F(EmbeddedConnection, ErrorsCarryTheirKindAndTheStatementText) {
   db->execute("INSERT INTO PRODUTO (CDPRODUTO) VALUES ('1')");
   const std::string dup = "INSERT INTO PRODUTO (CDPRODUTO) VALUES ('1')";
   try {
@@ -150,13 +150,13 @@ TEST_F(Connected, ErrorsCarryTheirKindAndTheStatementText) {
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM PRODUTO").asInt(), 1);
 }
 
-TEST_F(Connected, ForeignKeysAreEnforced) {
+TEST_F(EmbeddedConnection, ForeignKeysAreEnforced) {
   db->execute("CREATE TABLE ITEM (CDPRODUTO VARCHAR(10) REFERENCES PRODUTO (CDPRODUTO))");
   EXPECT_EQ(kindOf([&] { db->execute("INSERT INTO ITEM VALUES ('none')"); }),
             ErrorKind::Constraint);
 }
 
-TEST_F(Connected, ClosedConnectionsAndTheirRowsFailCleanly) {
+TEST_F(EmbeddedConnection, ClosedConnectionsAndTheirRowsFailCleanly) {
   db->execute("INSERT INTO PRODUTO (CDPRODUTO) VALUES ('1')");
   auto rows = db->query("SELECT CDPRODUTO FROM PRODUTO");
   db->close();

@@ -477,9 +477,9 @@ const Case kCases[] = {
      1},
 };
 
-class Corpus : public ::testing::TestWithParam<Case> {};
+class EmbeddedCorpus : public ::testing::TestWithParam<Case> {};
 
-TEST_P(Corpus, RunsWithItsEffect) {
+TEST_P(EmbeddedCorpus, RunsWithItsEffect) {
   const Case& c = GetParam();
   auto db = openMemory("sa");
   for (const char* ddl : kSchema) db->execute(ddl);
@@ -494,9 +494,9 @@ TEST_P(Corpus, RunsWithItsEffect) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(LocalStatements, Corpus, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(LocalStatements, EmbeddedCorpus, ::testing::ValuesIn(kCases));
 
-TEST(CorpusDates, RecentRegisterShiftsAreFoundByDayArithmetic) {
+TEST(EmbeddedCorpusDates, RecentRegisterShiftsAreFoundByDayArithmetic) {
   auto db = openMemory();
   for (const char* ddl : kSchema) db->execute(ddl);
   db->execute("INSERT INTO TURCAIXA VALUES ('001', '01', GETDATE() - 2)");

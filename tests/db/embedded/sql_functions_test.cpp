@@ -12,13 +12,13 @@ namespace {
 using test_support::openMemory;
 using test_support::scalar;
 
-class SqlFunctions : public ::testing::Test {
+class EmbeddedFunctions : public ::testing::Test {
  protected:
   Value eval(const std::string& expression) { return scalar(*db, "SELECT " + expression); }
   std::unique_ptr<Connection> db = openMemory();
 };
 
-TEST_F(SqlFunctions, DateDiffCountsBoundariesCrossed) {
+TEST_F(EmbeddedFunctions, DateDiffCountsBoundariesCrossed) {
   constexpr int64_t kRefused = INT64_MIN;
   const std::pair<const char*, int64_t> cases[] = {
       {"DATEDIFF(year, '2025-12-31 23:59:59', '2026-01-01')", 1},
@@ -40,7 +40,7 @@ TEST_F(SqlFunctions, DateDiffCountsBoundariesCrossed) {
   }
 }
 
-TEST_F(SqlFunctions, DateAddKeepsTimeAndClampsToTheMonthEnd) {
+TEST_F(EmbeddedFunctions, DateAddKeepsTimeAndClampsToTheMonthEnd) {
   EXPECT_EQ(eval("DATEADD(month, 1, '2026-01-31 10:20:30')").asDateTime(),
             DateTime::fromParts(2026, 2, 28, 10, 20, 30));
   EXPECT_EQ(eval("DATEADD(year, 1, '2024-02-29')").asDateTime(), DateTime::fromParts(2025, 2, 28));
@@ -51,7 +51,7 @@ TEST_F(SqlFunctions, DateAddKeepsTimeAndClampsToTheMonthEnd) {
             Value(int64_t{20260506}));
 }
 
-TEST_F(SqlFunctions, ConvertStylesFormatExactly) {
+TEST_F(EmbeddedFunctions, ConvertStylesFormatExactly) {
   const char* date = "CONVERT(DATETIME, '2026-07-08 09:05:04.123')";
   const std::pair<int, const char*> cases[] = {
       {0, "Jul  8 2026  9:05AM"},
@@ -77,7 +77,7 @@ TEST_F(SqlFunctions, ConvertStylesFormatExactly) {
   EXPECT_EQ(eval("CONVERT(DECIMAL(10,2), '3.14159')"), Value(3.14));
 }
 
-TEST_F(SqlFunctions, TextLengthsAndPositionsCountCharacters) {
+TEST_F(EmbeddedFunctions, TextLengthsAndPositionsCountCharacters) {
   EXPECT_EQ(eval("LEN('ação  ')"), Value(int64_t{4}));
   EXPECT_EQ(eval("RIGHT('ação', 2)"), Value("ão"));
   EXPECT_EQ(eval("LEFT('ação', 2)"), Value("aç"));

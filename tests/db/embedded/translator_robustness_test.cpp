@@ -36,7 +36,7 @@ constexpr const char* kStatements[] = {
     "DROP INDEX IX ON dbo.T",
 };
 
-class Robustness : public ::testing::Test {
+class EmbeddedRobustness : public ::testing::Test {
  protected:
   void SetUp() override {
     sqlite3_open(":memory:", &db_);
@@ -67,11 +67,11 @@ class Robustness : public ::testing::Test {
   std::unique_ptr<SchemaInfo> schema_;
 };
 
-TEST_F(Robustness, WholeStatementsTranslate) {
+TEST_F(EmbeddedRobustness, WholeStatementsTranslate) {
   for (const char* sql : kStatements) EXPECT_TRUE(attempt(sql)) << sql;
 }
 
-TEST_F(Robustness, CutAndThinnedStatementsFailCleanly) {
+TEST_F(EmbeddedRobustness, CutAndThinnedStatementsFailCleanly) {
   for (const char* sql : kStatements) {
     const std::string text = sql;
     const auto tokens = tokenize(text);

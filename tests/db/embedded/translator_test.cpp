@@ -16,7 +16,7 @@ using test_support::scalar;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-class TSql : public ::testing::Test {
+class EmbeddedTSql : public ::testing::Test {
  protected:
   void SetUp() override {
     db->execute(
@@ -27,7 +27,7 @@ class TSql : public ::testing::Test {
   std::unique_ptr<Connection> db = openMemory("sa");
 };
 
-TEST_F(TSql, DayArithmeticWorksOnStoredDates) {
+TEST_F(EmbeddedTSql, DayArithmeticWorksOnStoredDates) {
   db->execute(
       "INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA, DTULTATUTAB) VALUES ('1', 'A', "
       "'2026-01-10 06:00:00')");
@@ -44,7 +44,7 @@ TEST_F(TSql, DayArithmeticWorksOnStoredDates) {
       DateTime::fromParts(2026, 2, 28));
 }
 
-TEST_F(TSql, ConvertFormatsAndParsesDatesByStyle) {
+TEST_F(EmbeddedTSql, ConvertFormatsAndParsesDatesByStyle) {
   db->execute(
       "INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA, DTULTATUTAB) VALUES ('1', 'A', "
       "'2026-03-04 05:06:07')");
@@ -67,7 +67,7 @@ TEST_F(TSql, ConvertFormatsAndParsesDatesByStyle) {
   }
 }
 
-TEST_F(TSql, TextsMeetingDateColumnsAreConverted) {
+TEST_F(EmbeddedTSql, TextsMeetingDateColumnsAreConverted) {
   db->execute(
       "INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA, DTULTATUTAB) VALUES ('1', 'A', "
       "'2026-01-01 00:00:00')");
@@ -107,7 +107,7 @@ TEST_F(TSql, TextsMeetingDateColumnsAreConverted) {
   }
 }
 
-TEST_F(TSql, TopLimitsEachSelect) {
+TEST_F(EmbeddedTSql, TopLimitsEachSelect) {
   for (const char* n : {"A", "B", "C"})
     db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', :P_N)", {{"P_N", n}});
   EXPECT_THAT(rowsOf(*db, "SELECT TOP 1 NMTABELA FROM CTRLBAIXATAB ORDER BY NMTABELA DESC"),
@@ -118,7 +118,7 @@ TEST_F(TSql, TopLimitsEachSelect) {
               ElementsAre("A", "B"));
 }
 
-TEST_F(TSql, PlusJoinsTextsAndAddsNumbers) {
+TEST_F(EmbeddedTSql, PlusJoinsTextsAndAddsNumbers) {
   db->execute("INSERT INTO CTRLBAIXATAB VALUES ('1', 'A', NULL, 2, 1.5)");
   EXPECT_THAT(rowsOf(*db,
                      "SELECT CDFILIAL + '-' + NMTABELA, QTREG + 1, QTREG + VRTOT, "
@@ -127,7 +127,7 @@ TEST_F(TSql, PlusJoinsTextsAndAddsNumbers) {
               ElementsAre("1-A|3|3.5|#2|002"));
 }
 
-TEST_F(TSql, TextFunctionsBehaveAsOnSqlServer) {
+TEST_F(EmbeddedTSql, TextFunctionsBehaveAsOnSqlServer) {
   EXPECT_THAT(rowsOf(*db,
                      "SELECT LEN('ab  '), LEFT('abcdef', 2), RIGHT('abcdef', 2), RIGHT('ab', 5), "
                      "CHARINDEX('C', 'abcabc'), CHARINDEX('c', 'abcabc', 4), CHARINDEX('z', 'a'), "
@@ -137,7 +137,7 @@ TEST_F(TSql, TextFunctionsBehaveAsOnSqlServer) {
               ElementsAre("10.50.1600.1"));
 }
 
-TEST_F(TSql, TextsCompareWithoutRegardToCase) {
+TEST_F(EmbeddedTSql, TextsCompareWithoutRegardToCase) {
   db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', 'Produto')");
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM CTRLBAIXATAB WHERE NMTABELA = 'PRODUTO'"),
             Value(int64_t{1}));
@@ -149,7 +149,7 @@ TEST_F(TSql, TextsCompareWithoutRegardToCase) {
   }
 }
 
-TEST_F(TSql, SelectIntoCopiesRowsAndColumnTypes) {
+TEST_F(EmbeddedTSql, SelectIntoCopiesRowsAndColumnTypes) {
   db->execute("INSERT INTO CTRLBAIXATAB VALUES ('1', 'A', '2026-01-01', 1, 2)");
   db->execute("INSERT INTO CTRLBAIXATAB VALUES ('1', 'B', '2026-01-02', 1, 2)");
   EXPECT_EQ(db->execute("SELECT * INTO CTRL_COPIA FROM CTRLBAIXATAB WHERE NMTABELA = :P_N",
@@ -168,7 +168,7 @@ TEST_F(TSql, SelectIntoCopiesRowsAndColumnTypes) {
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM CTRL_COPIA"), Value(int64_t{1}));
 }
 
-TEST_F(TSql, IndexesAreCreatedReplacedAndDroppedTheSqlServerWay) {
+TEST_F(EmbeddedTSql, IndexesAreCreatedReplacedAndDroppedTheSqlServerWay) {
   const char* create =
       "CREATE NONCLUSTERED INDEX IX_CTRL ON dbo.CTRLBAIXATAB (NMTABELA ASC) WITH (PAD_INDEX = "
       "OFF, DROP_EXISTING = ON) ON [PRIMARY]";
@@ -188,7 +188,7 @@ TEST_F(TSql, IndexesAreCreatedReplacedAndDroppedTheSqlServerWay) {
   EXPECT_EQ(indexCount(), 0);
 }
 
-TEST_F(TSql, CreateTableKeepsDeclaredTypesAndNumbersIdentityRows) {
+TEST_F(EmbeddedTSql, CreateTableKeepsDeclaredTypesAndNumbersIdentityRows) {
   db->execute(
       "CREATE TABLE CTRLEXECREM ( IDCTRLEXECREM INT IDENTITY PRIMARY KEY, CDAPP VARCHAR(16), "
       "DSOPERACAO NVARCHAR(MAX), DTINCLUSAO DATETIME DEFAULT GETDATE(), VR NUMERIC(5,2) DEFAULT "
@@ -209,7 +209,7 @@ TEST_F(TSql, CreateTableKeepsDeclaredTypesAndNumbersIdentityRows) {
   EXPECT_EQ((*rows)["DTINCLUSAO"].kind(), Value::Kind::DateTime);
 }
 
-TEST_F(TSql, AddedColumnsFillExistingRowsAsSqlServerDoes) {
+TEST_F(EmbeddedTSql, AddedColumnsFillExistingRowsAsSqlServerDoes) {
   db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', 'A')");
   db->execute(
       "ALTER TABLE CTRLBAIXATAB ADD IDA CHAR(1) DEFAULT 'S', IDB CHAR(1) NOT NULL "
@@ -222,7 +222,7 @@ TEST_F(TSql, AddedColumnsFillExistingRowsAsSqlServerDoes) {
   EXPECT_EQ(scalar(*db, "SELECT DTNOVA FROM CTRLBAIXATAB"), Value(DateTime::fromParts(2026, 5, 6)));
 }
 
-TEST_F(TSql, IfRunsItsStatementOnlyWhenTheProbeHolds) {
+TEST_F(EmbeddedTSql, IfRunsItsStatementOnlyWhenTheProbeHolds) {
   const char* dropIfThere =
       "IF EXISTS (SELECT * FROM SYSOBJECTS WHERE NAME = 'TEMPX' AND TYPE = 'U') DROP TABLE TEMPX";
   EXPECT_EQ(db->execute(dropIfThere), 0);
@@ -236,7 +236,7 @@ TEST_F(TSql, IfRunsItsStatementOnlyWhenTheProbeHolds) {
 }
 
 // Constructs outside the subset are refused by name, never run as something else.
-TEST_F(TSql, ConstructsOutsideTheSubsetAreRefusedByName) {
+TEST_F(EmbeddedTSql, ConstructsOutsideTheSubsetAreRefusedByName) {
   const std::pair<const char*, const char*> cases[] = {
       {"SELECT TOP 10 PERCENT NMTABELA FROM CTRLBAIXATAB", "PERCENT"},
       {"SELECT TOP 1 NMTABELA FROM CTRLBAIXATAB UNION SELECT 'x'", "TOP in a UNION"},
