@@ -59,6 +59,10 @@ TEST_F(EmbeddedTSql, ConvertFormatsAndParsesDatesByStyle) {
             DateTime::fromParts(2026, 1, 2));
   EXPECT_EQ(scalar(*db, "SELECT CONVERT(INT, '42') + 1"), Value(int64_t{43}));
   EXPECT_EQ(scalar(*db, "SELECT CONVERT(VARCHAR, 12) + 'x'"), Value("12x"));
+  // Without a length the result has at most 30 characters.
+  EXPECT_EQ(scalar(*db, "SELECT LEN(CAST(REPLICATE('a', 40) AS VARCHAR))"), Value(int64_t{30}));
+  EXPECT_EQ(scalar(*db, "SELECT LEN(CONVERT(VARCHAR(MAX), REPLICATE('a', 40)))"),
+            Value(int64_t{40}));
   try {
     db->query("SELECT CONVERT(DATETIME, 'not a date', 103)")->next();
     FAIL();

@@ -140,7 +140,10 @@ Piece ExpressionWriter::convert(const std::string& typeText, size_t typeBegin, s
     std::string text =
         asDate ? "KIVTAB_DATETEXT(" + value.text + ", " + (style.empty() ? "0" : style) + ")"
                : "CAST(" + value.text + " AS TEXT)";
-    if (!sizes.empty() && sizes[0] != "MAX") text = "SUBSTR(" + text + ", 1, " + sizes[0] + ")";
+    // Without a length SQL Server converts to 30 characters.
+    const std::string length = sizes.empty() ? "30" : sizes[0];
+    if (length != "MAX" && base != "TEXT" && base != "NTEXT")
+      text = "SUBSTR(" + text + ", 1, " + length + ")";
     return {text, ExprType::Text, true};
   }
   if (base == "DATETIME" || base == "SMALLDATETIME" || base == "DATE") {
