@@ -100,6 +100,22 @@ TEST_F(EmbeddedConnection, ABusyStatementIsNotDisturbedByTheSameTextRunAgain) {
   EXPECT_THAT(seen, ElementsAre("1", "2", "3"));
 }
 
+TEST_F(EmbeddedConnection, ManyDistinctTextsKeepPreparedStatementsAndOpenRows) {
+  Statement& prepared = db->prepare("SELECT COUNT(*) FROM PRODUTO WHERE QTESTOQUE >= :P_Q");
+  db->execute("INSERT INTO PRODUTO (CDPRODUTO) VALUES ('first')");
+  auto open = db->query("SELECT CDPRODUTO FROM PRODUTO WHERE CDPRODUTO = 'first'");
+  // As statement files do: thousands of texts, each run once.
+  for (int i = 0; i < 3000; ++i)
+    db->execute("INSERT INTO PRODUTO (CDPRODUTO, QTESTOQUE) VALUES ('" + std::to_string(i) + "', " +
+                std::to_string(i) + ")");
+  ASSERT_TRUE(open->next());
+  EXPECT_EQ(open->at(0), Value("first"));
+  prepared.bind(size_t{0}, 2990);
+  auto rows = prepared.query();
+  ASSERT_TRUE(rows->next());
+  EXPECT_EQ(rows->at(0), Value(int64_t{10}));
+}
+
 TEST_F(EmbeddedConnection, RowsEndedByRunningTheirStatementAgainRaise) {
   db->execute("INSERT INTO PRODUTO (CDPRODUTO) VALUES ('1')");
   Statement& s = db->prepare("SELECT CDPRODUTO FROM PRODUTO");
