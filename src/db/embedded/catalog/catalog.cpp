@@ -3,6 +3,7 @@
 #include "db/core/text.h"
 #include "db/embedded/catalog/functions.h"
 #include "db/embedded/catalog/metadata.h"
+#include "db/embedded/catalog/snapshot_tables.h"
 #include "db/embedded/catalog/sqlite_access.h"
 #include "db/embedded/catalog/views.h"
 #include "db/embedded/extension.h"
@@ -38,6 +39,7 @@ std::string normalise(std::string_view qualified) {
 void install(sqlite3* db, const std::string& user) {
   createMetadataTables(db);
   registerFunctions(db, user, databaseName(db));
+  registerSnapshotTables(db);
   for (const auto& view : catalogViews()) {
     sqlite::exec(db, "DROP VIEW IF EXISTS temp." + std::string(view.view));
     sqlite::exec(db,

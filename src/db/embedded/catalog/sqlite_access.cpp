@@ -74,6 +74,11 @@ void Stmt::run() {
   }
 }
 
+void Stmt::reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
 int Stmt::columnCount() const { return sqlite3_column_count(stmt_); }
 
 bool Stmt::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
@@ -86,6 +91,8 @@ std::string Stmt::text(int column) const {
 }
 
 int64_t Stmt::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+double Stmt::real(int column) const { return sqlite3_column_double(stmt_, column); }
 
 std::string scalarText(sqlite3* db, std::string_view sql) {
   Stmt stmt(db, sql);

@@ -28,11 +28,13 @@ class Stmt {
   Stmt& bind(int index, int64_t number);
   // Moves to the next row; false when done. Throws on failure.
   bool step();
-  void run();  // steps to the end
+  void run();    // steps to the end
+  void reset();  // ready to run again with new bindings
   int columnCount() const;
   bool isNull(int column) const;
   std::string text(int column) const;
   int64_t integer(int column) const;
+  double real(int column) const;
 
  private:
   sqlite3* db_;

@@ -1,0 +1,299 @@
+#include "db/embedded/catalog/schema_snapshot.h"
+
+#include "db/core/error.h"
+#include "db/core/text.h"
+#include "db/embedded/catalog/constraints.h"
+#include "db/embedded/catalog/default_text.h"
+#include "db/embedded/catalog/metadata.h"
+#include "db/embedded/catalog/sql_types.h"
+#include "db/embedded/catalog/sqlite_access.h"
+#include "db/embedded/ddl/table_def.h"
+
+namespace db::embedded::catalog {
+namespace {
+
+constexpr std::string_view kSchemaRows =
+    "SELECT rowid, type, name, sql FROM main.sqlite_schema ORDER BY rowid";
+constexpr std::string_view kUserTables =
+    "SELECT rowid, name, type, sql FROM main.sqlite_schema WHERE type IN ('table', 'view') "
+    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT LIKE 'kivtab\\_%' ESCAPE '\\' "
+    "ORDER BY rowid";
+// Procedures, and triggers whose table still exists: a table's triggers carry a marker trigger
+// in SQLite's schema that goes when the table is dropped (see the DDL's procedural objects).
+constexpr std::string_view kProcedural =
+    "SELECT o.rowid, o.name, o.type, o.parent, o.is_disabled, o.is_instead_of, o.definition, "
+    "o.create_date, o.modify_date FROM kivtab_objects o WHERE o.type = 'P' OR EXISTS (SELECT 1 "
+    "FROM main.sqlite_schema m WHERE (m.type = 'view' AND m.name = o.parent COLLATE NOCASE) OR "
+    "(m.type = 'trigger' AND m.name = 'kivtab_marker_' || o.name COLLATE NOCASE AND m.tbl_name = "
+    "o.parent COLLATE NOCASE)) ORDER BY o.rowid";
+constexpr std::string_view kProceduralRows =
+    "SELECT rowid, name, type, parent, is_disabled, definition FROM kivtab_objects ORDER BY rowid";
+constexpr std::string_view kIndexIds =
+    "SELECT name, rowid FROM main.sqlite_schema WHERE type = 'index'";
+constexpr std::string_view kTableColumns =
+    "SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1, 'main')";
+constexpr std::string_view kTableIndexes =
+    "SELECT name, \"unique\", origin, partial FROM pragma_index_list(?1, 'main')";
+constexpr std::string_view kIndexKeyColumns =
+    "SELECT seqno, cid, \"desc\" FROM pragma_index_xinfo(?1, 'main') WHERE key = 1 AND cid >= 0 "
+    "ORDER BY seqno";
+
+const std::vector<Relation>& shapes() {
+  static const std::vector<Relation> kShapes = {
+      {"kivtab_vt_tables",
+       {"id INTEGER", "name TEXT COLLATE NOCASE", "type TEXT", "sql TEXT"},
+       {0, 1},
+       {},
+       {}},
+      {"kivtab_vt_columns",
+       {"table_id INTEGER",
+        "table_name TEXT COLLATE NOCASE",
+        "table_type TEXT",
+        "cid INTEGER",
+        "name TEXT COLLATE NOCASE",
+        "declared TEXT",
+        "not_null INTEGER",
+        "dflt TEXT",
+        "pk INTEGER",
+        "default_id INTEGER",
+        "type_name TEXT COLLATE NOCASE",
+        "xtype INTEGER",
+        "length INTEGER",
+        "xprec INTEGER",
+        "xscale INTEGER",
+        "char_length INTEGER",
+        "numeric_precision INTEGER",
+        "numeric_scale INTEGER",
+        "datetime_precision INTEGER",
+        "default_text TEXT",
+        "is_identity INTEGER"},
+       {0, 9},
+       {},
+       {}},
+      {"kivtab_vt_constraints",
+       {"parent_id INTEGER", "table_name TEXT COLLATE NOCASE", "id INTEGER",
+        "name TEXT COLLATE NOCASE", "type TEXT"},
+       {2, 3, 0},
+       {},
+       {}},
+      {"kivtab_vt_indexes",
+       {"object_id INTEGER", "name TEXT COLLATE NOCASE", "index_id INTEGER", "type INTEGER",
+        "type_desc TEXT", "is_unique INTEGER", "is_primary_key INTEGER",
+        "is_unique_constraint INTEGER", "has_filter INTEGER"},
+       {0, 1},
+       {},
+       {}},
+      {"kivtab_vt_index_columns",
+       {"object_id INTEGER", "index_id INTEGER", "index_column_id INTEGER", "column_id INTEGER",
+        "key_ordinal INTEGER", "is_descending_key INTEGER"},
+       {0, 1},
+       {},
+       {}},
+      {"kivtab_vt_objects",
+       {"name TEXT COLLATE NOCASE", "id INTEGER", "type TEXT COLLATE NOCASE", "parent_id INTEGER",
+        "create_date REAL", "modify_date REAL", "is_disabled INTEGER", "is_instead_of INTEGER"},
+       {0, 1, 3},
+       {},
+       {}},
+      {"kivtab_vt_comments", {"id INTEGER", "text TEXT"}, {0}, {}, {}},
+  };
+  return kShapes;
+}
+
+Cell optional(const std::optional<int64_t>& v) { return v ? Cell(*v) : Cell(); }
+Cell optional(const std::optional<int>& v) { return v ? Cell(int64_t{*v}) : Cell(); }
+
+uint64_t fnv(uint64_t hash, std::string_view text) {
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  return hash * 1099511628211ull;  // separates consecutive fields
+}
+
+// The schema's identity: every object's row id, kind, name and definition.
+uint64_t schemaFingerprint(sqlite3* db) {
+  uint64_t hash = 14695981039346656037ull;
+  sqlite::Stmt rows(db, kSchemaRows);
+  while (rows.step())
+    for (int i = 0; i < 4; ++i) hash = fnv(hash, rows.text(i));
+  sqlite::Stmt objects(db, kProceduralRows);
+  while (objects.step())
+    for (int i = 0; i < 6; ++i) hash = fnv(hash, objects.text(i));
+  return hash;
+}
+
+}  // namespace
+
+void Relation::addRow(std::vector<Cell> row) {
+  const size_t index = rows.size();
+  for (size_t k = 0; k < keyColumns.size(); ++k)
+    lookups[k][keyOf(row[keyColumns[k]])].push_back(index);
+  rows.push_back(std::move(row));
+}
+
+const std::vector<size_t>* Relation::find(size_t keyColumn, const Cell& value) const {
+  for (size_t k = 0; k < keyColumns.size(); ++k) {
+    if (keyColumns[k] != keyColumn) continue;
+    auto it = lookups[k].find(keyOf(value));
+    static const std::vector<size_t> kNone;
+    return it == lookups[k].end() ? &kNone : &it->second;
+  }
+  return nullptr;
+}
+
+std::string Relation::keyOf(const Cell& value) {
+  if (const auto* i = std::get_if<int64_t>(&value)) return "#" + std::to_string(*i);
+  if (const auto* s = std::get_if<std::string>(&value)) return "'" + upper(*s);
+  if (const auto* d = std::get_if<double>(&value)) return "#" + std::to_string(*d);
+  return "null";
+}
+
+const Relation& SchemaSnapshot::shape(RelationId id) { return shapes()[static_cast<size_t>(id)]; }
+
+std::shared_ptr<const Relations> SchemaSnapshot::current(sqlite3* db) {
+  const uint64_t fingerprint = schemaFingerprint(db);
+  if (!relations_ || fingerprint != fingerprint_) {
+    relations_ = read(db);
+    fingerprint_ = fingerprint;
+  }
+  return relations_;
+}
+
+std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db) {
+  auto out = std::make_shared<Relations>(shapes());
+  for (auto& r : *out) r.lookups.resize(r.keyColumns.size());
+  auto& tables = (*out)[static_cast<size_t>(RelationId::Tables)];
+  auto& columns = (*out)[static_cast<size_t>(RelationId::Columns)];
+  auto& constraints = (*out)[static_cast<size_t>(RelationId::Constraints)];
+  auto& indexes = (*out)[static_cast<size_t>(RelationId::Indexes)];
+  auto& indexColumns = (*out)[static_cast<size_t>(RelationId::IndexColumns)];
+  auto& objects = (*out)[static_cast<size_t>(RelationId::Objects)];
+  auto& comments = (*out)[static_cast<size_t>(RelationId::Comments)];
+  std::unordered_map<std::string, int64_t> tableIds;
+
+  std::unordered_map<std::string, int64_t> indexIds;
+  {
+    sqlite::Stmt stmt(db, kIndexIds);
+    while (stmt.step()) indexIds[upper(stmt.text(0))] = stmt.integer(1);
+  }
+  sqlite::Stmt columnQuery(db, kTableColumns);
+  sqlite::Stmt indexQuery(db, kTableIndexes);
+  sqlite::Stmt keyQuery(db, kIndexKeyColumns);
+  sqlite::Stmt tableQuery(db, kUserTables);
+  while (tableQuery.step()) {
+    const int64_t id = tableQuery.integer(0);
+    const std::string name = tableQuery.text(1);
+    const std::string type = tableQuery.text(2);
+    const std::string sql = tableQuery.text(3);
+    const bool isTable = type == "table";
+    tables.addRow({id, name, type, sql});
+    objects.addRow({name, id, std::string(isTable ? "U" : "V"), int64_t{0}, Cell(), Cell(),
+                    int64_t{0}, int64_t{0}});
+    tableIds[upper(name)] = id;
+    if (!isTable) comments.addRow({id, sql});
+
+    struct KeyColumn {
+      int64_t pk, cid;
+    };
+    std::vector<KeyColumn> keyColumns;
+    std::vector<std::vector<Cell>> columnRows;
+    columnQuery.bind(1, name);
+    while (columnQuery.step()) {
+      const int64_t cid = columnQuery.integer(0);
+      const std::string declared = columnQuery.text(2);
+      const bool hasDefault = !columnQuery.isNull(4) && isTable;
+      const int64_t pk = columnQuery.integer(5);
+      if (pk > 0) keyColumns.push_back({pk, cid});
+      const SqlType t = describeType(declared);
+      columnRows.push_back({id,
+                            name,
+                            type,
+                            cid,
+                            columnQuery.text(1),
+                            declared,
+                            columnQuery.integer(3),
+                            hasDefault ? Cell(columnQuery.text(4)) : Cell(),
+                            pk,
+                            hasDefault ? Cell(id * kIdsPerTable + cid + 1) : Cell(int64_t{0}),
+                            t.name,
+                            int64_t{t.xtype},
+                            t.length,
+                            int64_t{t.precision},
+                            int64_t{t.scale},
+                            optional(t.charLength),
+                            optional(t.numericPrecision),
+                            optional(t.numericScale),
+                            optional(t.datetimePrecision),
+                            hasDefault ? Cell(serverDefaultText(columnQuery.text(4))) : Cell(),
+                            int64_t{0}});
+    }
+    columnQuery.reset();
+    const bool identity = keyColumns.size() == 1;
+    for (auto& row : columnRows) {
+      if (identity && std::get<int64_t>(row[8]) == 1 &&
+          iequals(std::get<std::string>(row[5]), "INTEGER"))
+        row[20] = int64_t{1};
+      if (!std::holds_alternative<std::monostate>(row[19])) comments.addRow({row[9], row[19]});
+      columns.addRow(std::move(row));
+    }
+    if (!isTable) continue;
+
+    std::string keyName = "PK__" + name;
+    try {
+      for (const auto& c : constraintsOf(ddl::TableDef::parse(sql), name)) {
+        constraints.addRow({id, name, id * kIdsPerTable + c.offset, c.name, c.type});
+        objects.addRow({c.name, id * kIdsPerTable + c.offset, c.type, id, Cell(), Cell(),
+                        int64_t{0}, int64_t{0}});
+        if (c.type == "PK") keyName = c.name;
+      }
+    } catch (const Error&) {
+      // A definition the parser does not follow lists no named constraints.
+    }
+    if (keyColumns.empty()) {
+      indexes.addRow({id, Cell(), int64_t{0}, int64_t{0}, std::string("HEAP"), int64_t{0},
+                      int64_t{0}, int64_t{0}, int64_t{0}});
+    } else {
+      indexes.addRow({id, keyName, int64_t{1}, int64_t{1}, std::string("CLUSTERED"), int64_t{1},
+                      int64_t{1}, int64_t{0}, int64_t{0}});
+      for (const auto& k : keyColumns)
+        indexColumns.addRow({id, int64_t{1}, k.pk, k.cid + 1, k.pk, int64_t{0}});
+    }
+    indexQuery.bind(1, name);
+    std::vector<std::pair<std::string, std::vector<Cell>>> found;
+    while (indexQuery.step()) {
+      if (indexQuery.text(2) == "pk") continue;
+      const std::string indexName = indexQuery.text(0);
+      const int64_t indexId = indexIds[upper(indexName)] + 1;
+      found.push_back(
+          {indexName,
+           {id, indexName, indexId, int64_t{2}, std::string("NONCLUSTERED"), indexQuery.integer(1),
+            int64_t{0}, int64_t{indexQuery.text(2) == "u" ? 1 : 0}, indexQuery.integer(3)}});
+    }
+    indexQuery.reset();
+    for (auto& [indexName, row] : found) {
+      const Cell indexId = row[2];
+      indexes.addRow(std::move(row));
+      keyQuery.bind(1, indexName);
+      while (keyQuery.step())
+        indexColumns.addRow({id, indexId, keyQuery.integer(0) + 1, keyQuery.integer(1) + 1,
+                             keyQuery.integer(0) + 1, keyQuery.integer(2)});
+      keyQuery.reset();
+    }
+  }
+  sqlite::Stmt procedural(db, kProcedural);
+  while (procedural.step()) {
+    const int64_t id = kProceduralIdBase + procedural.integer(0);
+    auto parent = tableIds.find(upper(procedural.text(3)));
+    auto date = [&](int column) {
+      return procedural.isNull(column) ? Cell() : Cell(procedural.real(column));
+    };
+    objects.addRow({procedural.text(1), id, procedural.text(2),
+                    parent == tableIds.end() ? int64_t{0} : parent->second, date(7), date(8),
+                    procedural.integer(4), procedural.integer(5)});
+    comments.addRow({id, procedural.text(6)});
+  }
+  return out;
+}
+
+}  // namespace db::embedded::catalog

@@ -1,0 +1,199 @@
+#include "db/embedded/catalog/snapshot_tables.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "db/core/error.h"
+#include "db/embedded/catalog/schema_snapshot.h"
+
+namespace db::embedded::catalog {
+namespace {
+
+constexpr int kFullScan = -1;
+
+// What each registered name knows: its relation and the connection's shared snapshot.
+struct ModuleData {
+  RelationId relation;
+  std::shared_ptr<SchemaSnapshot> snapshot;
+};
+
+struct Table {
+  sqlite3_vtab base{};
+  sqlite3* db = nullptr;
+  ModuleData* data = nullptr;
+};
+
+struct Cursor {
+  sqlite3_vtab_cursor base{};
+  std::shared_ptr<const Relations> relations;
+  const Relation* relation = nullptr;
+  const std::vector<size_t>* subset = nullptr;  // rows of a look-up; null for all rows
+  size_t position = 0;
+
+  size_t size() const { return subset ? subset->size() : relation->rows.size(); }
+  size_t row() const { return subset ? (*subset)[position] : position; }
+};
+
+int fail(sqlite3_vtab* vtab, const char* message) {
+  sqlite3_free(vtab->zErrMsg);
+  vtab->zErrMsg = sqlite3_mprintf("%s", message);
+  return SQLITE_ERROR;
+}
+
+int connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
+  auto* data = static_cast<ModuleData*>(aux);
+  const Relation& shape = SchemaSnapshot::shape(data->relation);
+  std::string schema = "CREATE TABLE x(";
+  for (size_t i = 0; i < shape.columns.size(); ++i)
+    schema += (i ? ", " : "") + std::string(shape.columns[i]);
+  schema += ")";
+  const int rc = sqlite3_declare_vtab(db, schema.c_str());
+  if (rc != SQLITE_OK) return rc;
+  auto* table = new Table;
+  table->db = db;
+  table->data = data;
+  *out = &table->base;
+  return SQLITE_OK;
+}
+
+int disconnect(sqlite3_vtab* vtab) {
+  delete reinterpret_cast<Table*>(vtab);
+  return SQLITE_OK;
+}
+
+bool isKeyColumn(const Relation& shape, int column) {
+  for (size_t k : shape.keyColumns)
+    if (static_cast<int>(k) == column) return true;
+  return false;
+}
+
+int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+  const Relation& shape = SchemaSnapshot::shape(reinterpret_cast<Table*>(vtab)->data->relation);
+  info->idxNum = kFullScan;
+  info->estimatedCost = 1e7;
+  info->estimatedRows = 1000000;
+  for (int i = 0; i < info->nConstraint; ++i) {
+    const auto& c = info->aConstraint[i];
+    if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || !isKeyColumn(shape, c.iColumn)) continue;
+    // SQLite checks the constraint again on the rows handed back, so a look-up may return a
+    // few more rows than match (texts are looked up without regard to case).
+    info->aConstraintUsage[i].argvIndex = 1;
+    info->aConstraintUsage[i].omit = 0;
+    info->idxNum = c.iColumn;
+    info->estimatedCost = 1;
+    info->estimatedRows = 10;
+    break;
+  }
+  return SQLITE_OK;
+}
+
+int open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out) {
+  auto* table = reinterpret_cast<Table*>(vtab);
+  auto* cursor = new Cursor;
+  try {
+    cursor->relations = table->data->snapshot->current(table->db);
+  } catch (const std::exception& e) {
+    delete cursor;
+    return fail(vtab, e.what());
+  }
+  cursor->relation = &(*cursor->relations)[static_cast<size_t>(table->data->relation)];
+  *out = &cursor->base;
+  return SQLITE_OK;
+}
+
+int close(sqlite3_vtab_cursor* cursor) {
+  delete reinterpret_cast<Cursor*>(cursor);
+  return SQLITE_OK;
+}
+
+// The look-up key for an argument, in the form the relation stores: integers for INTEGER
+// columns, texts otherwise. Nothing when no stored value can equal it.
+std::optional<Cell> keyFor(sqlite3_value* value, bool integerColumn) {
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+      return integerColumn ? Cell(sqlite3_value_int64(value))
+                           : Cell(std::to_string(sqlite3_value_int64(value)));
+    case SQLITE_FLOAT: {
+      const double d = sqlite3_value_double(value);
+      if (!integerColumn || d != std::floor(d)) return std::nullopt;
+      return Cell(static_cast<int64_t>(d));
+    }
+    case SQLITE_TEXT: {
+      const std::string text(reinterpret_cast<const char*>(sqlite3_value_text(value)));
+      if (!integerColumn) return Cell(text);
+      int64_t n = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+      if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+      return Cell(n);
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+int filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
+  auto* cursor = reinterpret_cast<Cursor*>(base);
+  cursor->position = 0;
+  cursor->subset = nullptr;
+  if (idxNum == kFullScan || argc < 1) return SQLITE_OK;
+  const std::string_view declared = cursor->relation->columns[static_cast<size_t>(idxNum)];
+  const auto key = keyFor(argv[0], declared.find("INTEGER") != std::string_view::npos);
+  static const std::vector<size_t> kNone;
+  cursor->subset = key ? cursor->relation->find(static_cast<size_t>(idxNum), *key) : &kNone;
+  return SQLITE_OK;
+}
+
+int next(sqlite3_vtab_cursor* base) {
+  ++reinterpret_cast<Cursor*>(base)->position;
+  return SQLITE_OK;
+}
+
+int eof(sqlite3_vtab_cursor* base) {
+  auto* cursor = reinterpret_cast<Cursor*>(base);
+  return cursor->position >= cursor->size();
+}
+
+int column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int index) {
+  auto* cursor = reinterpret_cast<Cursor*>(base);
+  const Cell& cell = cursor->relation->rows[cursor->row()][static_cast<size_t>(index)];
+  if (const auto* i = std::get_if<int64_t>(&cell)) {
+    sqlite3_result_int64(ctx, *i);
+  } else if (const auto* d = std::get_if<double>(&cell)) {
+    sqlite3_result_double(ctx, *d);
+  } else if (const auto* s = std::get_if<std::string>(&cell)) {
+    sqlite3_result_text(ctx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+  } else {
+    sqlite3_result_null(ctx);
+  }
+  return SQLITE_OK;
+}
+
+int rowid(sqlite3_vtab_cursor* base, sqlite3_int64* out) {
+  *out = static_cast<sqlite3_int64>(reinterpret_cast<Cursor*>(base)->row());
+  return SQLITE_OK;
+}
+
+const sqlite3_module kModule = {0,       nullptr, connect, bestIndex, disconnect, nullptr,
+                                open,    close,   filter,  next,      eof,        column,
+                                rowid,   nullptr, nullptr, nullptr,   nullptr,    nullptr,
+                                nullptr, nullptr, nullptr, nullptr,   nullptr,    nullptr};
+
+void destroyData(void* p) { delete static_cast<ModuleData*>(p); }
+
+}  // namespace
+
+void registerSnapshotTables(sqlite3* db) {
+  auto snapshot = std::make_shared<SchemaSnapshot>();
+  for (size_t i = 0; i < static_cast<size_t>(RelationId::Count); ++i) {
+    const auto id = static_cast<RelationId>(i);
+    const std::string name(SchemaSnapshot::shape(id).name);
+    auto* data = new ModuleData{id, snapshot};
+    if (sqlite3_create_module_v2(db, name.c_str(), &kModule, data, destroyData) != SQLITE_OK)
+      throw Error(ErrorKind::General, "Cannot register " + name + ": " + sqlite3_errmsg(db));
+  }
+}
+
+}  // namespace db::embedded::catalog
