@@ -66,5 +66,29 @@ TEST(CatalogColumns, TypesAndDefaultsAreRenderedTheServerWay) {
             "image");
 }
 
+TEST(CatalogSnapshot, FollowsEverySchemaChangeIncludingRollbacks) {
+  CatalogDb db;
+  const std::string tables = "SELECT name FROM kivtab_sysobjects WHERE xtype = 'U' ORDER BY name";
+  db.exec("BEGIN; CREATE TABLE A1 (X INT)");
+  EXPECT_THAT(db.rows(tables), ElementsAre("A1"));
+  db.exec("ROLLBACK");
+  EXPECT_TRUE(db.rows(tables).empty());
+  // Same length, same position in the schema: still seen as a different schema.
+  db.exec("BEGIN; CREATE TABLE B1 (X INT)");
+  EXPECT_THAT(db.rows(tables), ElementsAre("B1"));
+  db.exec("COMMIT");
+  db.ddl("CREATE PROCEDURE P1 AS SELECT 1");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_sysobjects WHERE name = 'P1'"), "1");
+  db.ddl("DROP PROCEDURE P1");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_sysobjects WHERE name = 'P1'"), "0");
+  // A query left open keeps its rows while the schema changes under it.
+  sqlite::Stmt open(db.get(), "SELECT name FROM kivtab_syscolumns");
+  ASSERT_TRUE(open.step());
+  db.exec("CREATE TABLE C1 (Y INT, Z INT)");
+  EXPECT_EQ(open.text(0), "X");
+  EXPECT_FALSE(open.step());
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_syscolumns"), "3");
+}
+
 }  // namespace
 }  // namespace db::embedded

@@ -93,6 +93,18 @@ TEST_F(Rebuild, AlterColumnChangesTypeAndNullabilityAndKeepsTheRest) {
   expectKept();
 }
 
+TEST_F(Rebuild, ViewsOverARebuiltTableKeepWorking) {
+  db.exec(
+      "CREATE VIEW ITENS AS SELECT I.DSITEM, V.VRTOTAL FROM ITEMVENDA I JOIN VENDA V ON "
+      "V.CDFILIAL = I.CDFILIAL AND V.NRSEQVENDA = I.NRSEQVENDA");
+  db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(40)");
+  db.ddl("ALTER TABLE VENDA ADD IDSTATUS VARCHAR(1) DEFAULT 'A'");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM ITENS"), "3");
+  EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_sysobjects WHERE name = 'ITENS' AND xtype = "
+                      "'V'"),
+            "1");
+}
+
 TEST_F(Rebuild, AFailedRebuildChangesNothing) {
   // A NULL in the column: the server refuses NOT NULL, and so does the rebuild.
   EXPECT_THROW(db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(40) NOT NULL"), Error);
