@@ -180,16 +180,6 @@ const ColumnConstraint* ColumnDef::find(Kind kind) const {
   return nullptr;
 }
 
-void ColumnDef::remove(Kind kind) {
-  std::erase_if(constraints, [kind](const ColumnConstraint& c) { return c.kind == kind; });
-}
-
-std::optional<std::string> ColumnDef::defaultExpression() const {
-  const ColumnConstraint* c = find(Kind::Default);
-  if (!c) return std::nullopt;
-  return std::string(trim(std::string_view(c->body).substr(7)));  // after "DEFAULT"
-}
-
 TableDef TableDef::parse(std::string_view sql) {
   const std::vector<Token> t = significant(tokenize(sql));
   if (t.size() < 5 || !t[0].is("CREATE")) notATable(sql);

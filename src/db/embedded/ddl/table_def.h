@@ -24,9 +24,6 @@ struct ColumnDef {
   bool notNull() const;
   bool hasPrimaryKey() const;
   const ColumnConstraint* find(ColumnConstraint::Kind kind) const;
-  void remove(ColumnConstraint::Kind kind);
-  // The default's expression text (after DEFAULT), or nothing.
-  std::optional<std::string> defaultExpression() const;
 };
 
 struct TableConstraint {

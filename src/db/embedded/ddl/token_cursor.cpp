@@ -74,13 +74,6 @@ std::vector<std::string> TokenCursor::nameList() {
   return out;
 }
 
-std::string_view TokenCursor::textFrom(size_t from) const {
-  if (from >= end_) return {};
-  const size_t begin = tokens_[from].offset;
-  const Token& last = tokens_[end_ - 1];
-  return sql_.substr(begin, last.offset + last.text.size() - begin);
-}
-
 void TokenCursor::syntax(const std::string& what) const {
   const std::string near = atEnd() ? "at the end" : "near '" + std::string(peek().text) + "'";
   throw Error(ErrorKind::Syntax, "Incorrect syntax " + near + ": " + what, std::string(sql_));

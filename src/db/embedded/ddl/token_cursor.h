@@ -20,7 +20,6 @@ class TokenCursor {
   bool atEnd() const { return pos_ >= end_; }
   size_t position() const { return pos_; }
   void seek(size_t pos) { pos_ = pos; }
-  size_t end() const { return end_; }
   const Token& peek(size_t ahead = 0) const;
   bool peekIs(std::string_view keyword, size_t ahead = 0) const;
   bool peekSymbol(std::string_view symbol, size_t ahead = 0) const;
@@ -51,8 +50,6 @@ class TokenCursor {
     }
     return out;
   }
-  // The statement's text from token `from` to the end.
-  std::string_view textFrom(size_t from) const;
 
   [[noreturn]] void syntax(const std::string& what) const;
   [[noreturn]] void unsupported(const std::string& construct) const;
