@@ -55,7 +55,7 @@ struct Case {
   const char* check = nullptr;  // a query whose rows must then equal `rows`
 };
 
-class Corpus : public ::testing::Test {
+class CatalogCorpus : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* sql : {
@@ -115,7 +115,7 @@ class Corpus : public ::testing::Test {
   std::unique_ptr<Connection> db = open(Options{":memory:", "sa", true});
 };
 
-TEST_F(Corpus, StructureProbesAndColumnQuery) {
+TEST_F(CatalogCorpus, StructureProbesAndColumnQuery) {
   run({
       {"column query",
        kColumnQuery,
@@ -145,7 +145,7 @@ TEST_F(Corpus, StructureProbesAndColumnQuery) {
   });
 }
 
-TEST_F(Corpus, TableReconciliationStatements) {
+TEST_F(CatalogCorpus, TableReconciliationStatements) {
   const char* consultaIndex =
       "SELECT i.name FROM sys.indexes AS i INNER JOIN sys.data_spaces AS ds ON i.data_space_id = "
       "ds.data_space_id WHERE is_hypothetical = 0 AND i.index_id <> 0 AND i.name = :P_NAME";
@@ -240,7 +240,7 @@ TEST_F(Corpus, TableReconciliationStatements) {
   });
 }
 
-TEST_F(Corpus, ProceduresTriggersAndSnapshot) {
+TEST_F(CatalogCorpus, ProceduresTriggersAndSnapshot) {
   const char* dropProcedure =
       "IF EXISTS (SELECT * FROM SYSOBJECTS O, SYSUSERS U WHERE O.NAME = 'NOVO_CODIGO' AND TYPE = "
       "'P' AND U.UID = O.UID AND U.NAME = USER) DROP PROCEDURE NOVO_CODIGO";
@@ -354,7 +354,7 @@ TEST_F(Corpus, ProceduresTriggersAndSnapshot) {
   });
 }
 
-TEST_F(Corpus, ForeignKeyApplication) {
+TEST_F(CatalogCorpus, ForeignKeyApplication) {
   for (const char* sql : {
            "CREATE TABLE COMANDAVEN (CDFILIAL VARCHAR(4) NOT NULL, NRVENDAREST VARCHAR(10) NOT "
            "NULL, NRCOMANDA VARCHAR(10) NOT NULL, DSCOMANDA VARCHAR(20), CONSTRAINT "

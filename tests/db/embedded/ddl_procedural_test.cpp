@@ -18,7 +18,7 @@ constexpr const char* kTrigger =
     "CREATE TRIGGER LOG_DEL ON COMANDAVEN FOR DELETE AS BEGIN INSERT INTO LOGCMD (TX) "
     "SELECT 'x' FROM DELETED END";
 
-class Procedural : public ::testing::Test {
+class DdlProcedural : public ::testing::Test {
  protected:
   void SetUp() override {
     db.exec(
@@ -33,7 +33,7 @@ class Procedural : public ::testing::Test {
   CatalogDb db{"sa"};
 };
 
-TEST_F(Procedural, ProceduresAreCataloguedWithTheirText) {
+TEST_F(DdlProcedural, ProceduresAreCataloguedWithTheirText) {
   db.ddl(kProcedure);
   EXPECT_EQ(ownedCount("NOVO_CODIGO", "P"), "1");
   EXPECT_EQ(db.scalar("SELECT CO.text FROM kivtab_syscomments CO, kivtab_sysobjects O WHERE "
@@ -61,7 +61,7 @@ TEST_F(Procedural, ProceduresAreCataloguedWithTheirText) {
               ::testing::ThrowsMessage<Error>(HasSubstr("already an object named 'LOGCMD'")));
 }
 
-TEST_F(Procedural, TriggersAreListedEnabledDisabledAndNeverRun) {
+TEST_F(DdlProcedural, TriggersAreListedEnabledDisabledAndNeverRun) {
   db.ddl(kTrigger);
   EXPECT_EQ(ownedCount("LOG_DEL", "TR"), "1");
   EXPECT_THAT(db.rows("SELECT T.name, T.is_disabled, T.is_instead_of_trigger, O.name FROM "
@@ -91,7 +91,7 @@ TEST_F(Procedural, TriggersAreListedEnabledDisabledAndNeverRun) {
               ::testing::ThrowsMessage<Error>(HasSubstr("Cannot drop the trigger")));
 }
 
-TEST_F(Procedural, TriggersGoWithTheirTable) {
+TEST_F(DdlProcedural, TriggersGoWithTheirTable) {
   EXPECT_THAT([&] { db.ddl("CREATE TRIGGER T1 ON NOSUCH AFTER INSERT AS SELECT 1"); },
               ::testing::ThrowsMessage<Error>(HasSubstr("NOSUCH")));
   db.ddl("CREATE TRIGGER T1 ON LOGCMD AFTER INSERT, UPDATE AS SELECT 1");
@@ -102,7 +102,7 @@ TEST_F(Procedural, TriggersGoWithTheirTable) {
   EXPECT_EQ(db.scalar("SELECT is_instead_of_trigger FROM kivtab_sys_triggers"), "1");
 }
 
-TEST_F(Procedural, SnapshotSettingIsRecordedForTheDatabase) {
+TEST_F(DdlProcedural, SnapshotSettingIsRecordedForTheDatabase) {
   const std::string query =
       "SELECT is_read_committed_snapshot_on AS CONFIG FROM kivtab_sys_databases WHERE name= ?1";
   // A private in-memory database is called "main".
@@ -126,7 +126,7 @@ TEST_F(Procedural, SnapshotSettingIsRecordedForTheDatabase) {
   EXPECT_THROW(db.ddl("ALTER DATABASE main SET RECOVERY SIMPLE"), Error);
 }
 
-TEST(ProceduralFile, TheDatabaseIsNamedAfterItsFileAndKeepsItsObjects) {
+TEST(DdlProceduralFile, TheDatabaseIsNamedAfterItsFileAndKeepsItsObjects) {
   const std::string path = ::testing::TempDir() + "/LOJA01.db";
   std::remove(path.c_str());
   {

@@ -13,7 +13,7 @@ using ::testing::HasSubstr;
 
 // A sale and its items: rows, a secondary index, a foreign key with cascade from a note table
 // to the items, and one from the items to the sale.
-class Rebuild : public ::testing::Test {
+class DdlRebuild : public ::testing::Test {
  protected:
   void SetUp() override {
     db.exec(R"sql(
@@ -77,7 +77,7 @@ class Rebuild : public ::testing::Test {
   CatalogDb db;
 };
 
-TEST_F(Rebuild, AlterColumnChangesTypeAndNullabilityAndKeepsTheRest) {
+TEST_F(DdlRebuild, AlterColumnChangesTypeAndNullabilityAndKeepsTheRest) {
   db.exec("UPDATE ITEMVENDA SET DSITEM = 'X' WHERE DSITEM IS NULL");
   db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(40) NOT NULL");
   EXPECT_EQ(column("ITEMVENDA", "DSITEM"), "varchar:40:NO:('X')");
@@ -93,7 +93,7 @@ TEST_F(Rebuild, AlterColumnChangesTypeAndNullabilityAndKeepsTheRest) {
   expectKept();
 }
 
-TEST_F(Rebuild, ViewsOverARebuiltTableKeepWorking) {
+TEST_F(DdlRebuild, ViewsOverARebuiltTableKeepWorking) {
   db.exec(
       "CREATE VIEW ITENS AS SELECT I.DSITEM, V.VRTOTAL FROM ITEMVENDA I JOIN VENDA V ON "
       "V.CDFILIAL = I.CDFILIAL AND V.NRSEQVENDA = I.NRSEQVENDA");
@@ -105,7 +105,7 @@ TEST_F(Rebuild, ViewsOverARebuiltTableKeepWorking) {
             "1");
 }
 
-TEST_F(Rebuild, AFailedRebuildChangesNothing) {
+TEST_F(DdlRebuild, AFailedRebuildChangesNothing) {
   // A NULL in the column: the server refuses NOT NULL, and so does the rebuild.
   EXPECT_THROW(db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN DSITEM VARCHAR(40) NOT NULL"), Error);
   EXPECT_EQ(column("ITEMVENDA", "DSITEM"), "varchar:20:YES:('X')");
@@ -121,7 +121,7 @@ TEST_F(Rebuild, AFailedRebuildChangesNothing) {
   EXPECT_EQ(db.scalar("SELECT xprec FROM kivtab_syscolumns WHERE name = 'VRTOTAL'"), "17");
 }
 
-TEST_F(Rebuild, RebuildingAParentNeverCascadesIntoItsChildren) {
+TEST_F(DdlRebuild, RebuildingAParentNeverCascadesIntoItsChildren) {
   db.ddl("ALTER TABLE ITEMVENDA ALTER COLUMN QTITEM DECIMAL(19,4)");
   db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT FK_ITEM_VENDA");
   db.ddl(
@@ -131,7 +131,7 @@ TEST_F(Rebuild, RebuildingAParentNeverCascadesIntoItsChildren) {
   EXPECT_EQ(items().size(), 3u);
 }
 
-TEST_F(Rebuild, PrimaryKeyDroppedAndAddedAgain) {
+TEST_F(DdlRebuild, PrimaryKeyDroppedAndAddedAgain) {
   // The note table's foreign key references the key: it goes first, as on the server.
   EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT PK_ITEMVENDA"); },
               ::testing::ThrowsMessage<Error>(HasSubstr("FK_OBS_ITEM")));
@@ -165,7 +165,7 @@ TEST_F(Rebuild, PrimaryKeyDroppedAndAddedAgain) {
   expectKept();
 }
 
-TEST_F(Rebuild, PrimaryKeyRulesOfTheServer) {
+TEST_F(DdlRebuild, PrimaryKeyRulesOfTheServer) {
   EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD CONSTRAINT PK_OTHER PRIMARY KEY (CDFILIAL)"); },
               ::testing::ThrowsMessage<Error>(HasSubstr("already has a primary key")));
   db.exec("CREATE TABLE LIVRE (A VARCHAR(2) NOT NULL, B VARCHAR(2))");
@@ -182,7 +182,7 @@ TEST_F(Rebuild, PrimaryKeyRulesOfTheServer) {
               ::testing::ThrowsMessage<Error>(HasSubstr("NOSUCH")));
 }
 
-TEST_F(Rebuild, ForeignKeyAddedWithCascadeWorks) {
+TEST_F(DdlRebuild, ForeignKeyAddedWithCascadeWorks) {
   db.exec(
       "CREATE TABLE PROMOITEM (CDFILIAL VARCHAR(4) NOT NULL, NRSEQVENDA VARCHAR(10) NOT NULL, "
       "NRITEM INT NOT NULL, VRDESC DECIMAL(17,3))");
@@ -206,7 +206,7 @@ TEST_F(Rebuild, ForeignKeyAddedWithCascadeWorks) {
       ::testing::ThrowsMessage<Error>(HasSubstr("already an object named 'FKPDV001ITEM'")));
 }
 
-TEST_F(Rebuild, ForeignKeyRefusedForOrphansAndNonKeys) {
+TEST_F(DdlRebuild, ForeignKeyRefusedForOrphansAndNonKeys) {
   db.exec("CREATE TABLE ORFA (CDFILIAL VARCHAR(4), NRSEQVENDA VARCHAR(10))");
   db.exec("INSERT INTO ORFA VALUES ('01', '1'), ('01', NULL), ('02', '5')");
   try {
@@ -241,7 +241,7 @@ TEST_F(Rebuild, ForeignKeyRefusedForOrphansAndNonKeys) {
   EXPECT_TRUE(constraints("ORFA").empty());
 }
 
-TEST_F(Rebuild, DefaultsAddedNamedAndDropped) {
+TEST_F(DdlRebuild, DefaultsAddedNamedAndDropped) {
   db.ddl("ALTER TABLE VENDA ADD CONSTRAINT DF_VENDA_TOTAL DEFAULT 0 FOR VRTOTAL");
   EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:((0))");
   EXPECT_THAT(constraints("VENDA"), ElementsAre("DF_VENDA_TOTAL:D", "PK_VENDA:PK"));
@@ -260,7 +260,7 @@ TEST_F(Rebuild, DefaultsAddedNamedAndDropped) {
               ::testing::ThrowsMessage<Error>(HasSubstr("SUSER_SNAME")));
 }
 
-TEST_F(Rebuild, DropColumnRefusedWhileInUse) {
+TEST_F(DdlRebuild, DropColumnRefusedWhileInUse) {
   EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN DSITEM"); },
               ::testing::ThrowsMessage<Error>(HasSubstr("DF__ITEMVENDA__DSITEM")));
   db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT DF__ITEMVENDA__DSITEM");
@@ -276,7 +276,7 @@ TEST_F(Rebuild, DropColumnRefusedWhileInUse) {
   expectKept();
 }
 
-TEST_F(Rebuild, AddedColumnsGetDefaultsAsOnTheServer) {
+TEST_F(DdlRebuild, AddedColumnsGetDefaultsAsOnTheServer) {
   // A nullable column with a default leaves the existing rows NULL unless WITH VALUES.
   db.ddl("ALTER TABLE VENDA ADD IDSTATUS VARCHAR(1) DEFAULT 'A'");
   db.ddl("ALTER TABLE VENDA ADD IDTIPO VARCHAR(1) NULL DEFAULT 'T' WITH VALUES");
