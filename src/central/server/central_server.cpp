@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <iostream>
 
 #include "central/server/method_table.h"
@@ -141,6 +142,9 @@ void CentralServer::serve() { http_->listen_after_bind(); }
 void CentralServer::start() {
   // bind() has put the socket in listening state already, so clients may connect at once.
   thread_ = std::thread([this] { serve(); });
+  // A stop() before the loop runs would be lost, so wait (briefly) until it does.
+  for (int i = 0; i < 5000 && !http_->is_running(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void CentralServer::stop() {

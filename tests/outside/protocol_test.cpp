@@ -1,0 +1,77 @@
+#include "outside/protocol.h"
+
+#include <gtest/gtest.h>
+
+#include "outside/base64.h"
+
+namespace outside {
+namespace {
+
+using protocol::ProtocolError;
+
+TEST(ProtocolValues, EveryKindSurvivesTheRoundTrip) {
+  db::Bytes packet{0x96, 0x19, 0xE0, 0xBD, 0x00, 0xFF};
+  db::ValueArray nested{db::Value(), db::Value(int64_t{7}), db::Value("x")};
+  std::vector<db::Value> args{db::Value(),
+                              db::Value(true),
+                              db::Value(int64_t{1} << 40),
+                              db::Value(2.5),
+                              db::Value(3.0),
+                              db::Value("São Paulo"),
+                              db::Value(db::DateTime::fromParts(1985, 1, 1, 12, 0, 0, 7)),
+                              db::Value(db::DateTime()),
+                              db::Value(packet),
+                              db::Value(nested)};
+  auto decoded = protocol::decodeRequest(protocol::encodeRequest(args));
+  ASSERT_EQ(decoded.size(), args.size());
+  for (size_t i = 0; i < args.size(); ++i) EXPECT_EQ(decoded[i], args[i]) << "argument " << i;
+  // Integers stay integers and doubles stay doubles, even when whole.
+  EXPECT_EQ(decoded[2].kind(), db::Value::Kind::Int);
+  EXPECT_EQ(decoded[4].kind(), db::Value::Kind::Double);
+}
+
+TEST(ProtocolValues, WireFormsAreTheDocumentedOnes) {
+  auto date = protocol::toJson(db::Value(db::DateTime::fromParts(2026, 12, 7, 6, 30, 0, 5)));
+  EXPECT_EQ(date.dump(), R"({"$dt":"2026-12-07T06:30:00.005"})");
+  EXPECT_EQ(protocol::toJson(db::Value(db::Bytes{'M', 'a'})).dump(), R"({"$packet":"TWE="})");
+}
+
+TEST(ProtocolValues, MalformedBodiesAreRefused) {
+  for (const char* body :
+       {"", "{", "[1]", R"({"args": 5})", R"({"args": [{"$dt": "2026-13-01T00:00:00.000"}]})",
+        R"({"args": [{"$dt": "2026-01-01 00:00:00.000"}]})", R"({"args": [{"$packet": "a=b"}]})",
+        R"({"args": [{"other": 1}]})", R"({"args": [18446744073709551615]})"}) {
+    EXPECT_THROW(protocol::decodeRequest(body), ProtocolError) << body;
+  }
+}
+
+TEST(ProtocolValues, DeepNestingIsRefusedNotFollowed) {
+  std::string deep = R"({"args": )" + std::string(100000, '[') + std::string(100000, ']') + "}";
+  EXPECT_THROW(protocol::decodeRequest(deep), ProtocolError);
+}
+
+TEST(ProtocolReplies, ErrorAndResultReplies) {
+  auto error = protocol::decodeReply(protocol::encodeError("Filial não encontrada"));
+  EXPECT_TRUE(error.isError);
+  EXPECT_EQ(error.error, "Filial não encontrada");
+  auto ok = protocol::decodeReply(protocol::encodeReply(db::Value("r"), {db::Value("a")}));
+  EXPECT_FALSE(ok.isError);
+  EXPECT_EQ(ok.reply.result, db::Value("r"));
+  EXPECT_EQ(ok.reply.args, std::vector<db::Value>{db::Value("a")});
+  EXPECT_THROW(protocol::decodeReply(R"({"args": []})"), ProtocolError);
+}
+
+TEST(Base64, EncodesAndDecodesEveryTailLength) {
+  db::Bytes bytes;
+  for (int n = 0; n < 10; ++n) {
+    EXPECT_EQ(base64Decode(base64Encode(bytes)), bytes);
+    bytes.push_back(static_cast<uint8_t>(n * 37));
+  }
+  EXPECT_EQ(base64Encode({'f', 'o', 'o', 'b'}), "Zm9vYg==");
+  EXPECT_THROW(base64Decode("Zm9"), std::invalid_argument);
+  EXPECT_THROW(base64Decode("Zm=v"), std::invalid_argument);
+  EXPECT_THROW(base64Decode("Zm9v!A=="), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace outside
