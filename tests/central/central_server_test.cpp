@@ -1,0 +1,371 @@
+#include "central/server/central_server.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "central/model/central_ddl.h"
+#include "central/model/model.h"
+#include "central/world/change.h"
+#include "central/world/world.h"
+#include "db/embedded/embedded.h"
+#include "outside/app_server.h"
+#include "outside/http_transport.h"
+#include "outside/server_url.h"
+#include "packet_view.h"
+
+namespace central::server {
+namespace {
+
+namespace fs = std::filesystem;
+
+using namespace packet_view;
+
+size_t rows(const db::Value& packet) { return rowCount(of(packet)); }
+std::string first(const db::Value& packet, const char* field) {
+  auto values = column(of(packet), field);
+  return values.empty() ? "<none>" : values[0];
+}
+
+// Reads one member of a zip, with a password when given; throws on failure.
+std::string zipMember(const fs::path& archive, const std::string& member, const char* password) {
+  int code = 0;
+  zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &code);
+  if (!zip) throw std::runtime_error("cannot open zip");
+  if (password) zip_set_default_password(zip, password);
+  zip_file_t* file = zip_fopen(zip, member.c_str(), 0);
+  if (!file) {
+    zip_close(zip);
+    throw std::runtime_error("cannot open member");
+  }
+  std::string content;
+  char buffer[4096];
+  zip_int64_t n;
+  while ((n = zip_fread(file, buffer, sizeof buffer)) > 0) content.append(buffer, n);
+  zip_fclose(file);
+  zip_close(zip);
+  if (n < 0) throw std::runtime_error("cannot read member");
+  return content;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0, end;
+  while ((end = text.find("\r\n", start)) != std::string::npos) {
+    out.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return out;
+}
+
+class CentralServerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = fs::temp_directory_path() / ("kivtab_central_test_" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    dbPath_ = (dir_ / "central.db").string();
+    auto db = db::embedded::open({.path = dbPath_});
+    createCentralDatabase(*db, centralModel());
+    generateWorld(*db, centralModel(), 1, 1);
+    db.reset();
+    ServerOptions options;
+    options.databasePath = dbPath_;
+    options.filesDirectory = (dir_ / "files").string();
+    options.maxRequestBytes = 1 << 20;
+    server_ = new CentralServer(options);
+    port_ = server_->bind("127.0.0.1", 0);
+    server_->start();
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    fs::remove_all(dir_);
+  }
+
+  std::unique_ptr<outside::AppServer> client(const char* object = "rdmExpDados") {
+    return outside::makeHttpAppServer(object, [] { return outside::Endpoint{"127.0.0.1", port_}; });
+  }
+  std::string url(const std::string& path) {
+    return outside::serverUrl({"127.0.0.1", port_}, path);
+  }
+
+  // getTabelas with every request date set to `date`, as a TABELAS run of register 001.
+  db::ValueArray tabelas(db::DateTime date, const char* wholeConsumers = "N") {
+    db::ValueArray dates(Model::kSlotCount, db::Value(date));
+    db::ValueArray indicators(9, db::Value("N"));
+    indicators[0] = db::Value(wholeConsumers);
+    std::vector<db::Value> args{"0001",      "001",     "01",        dates,
+                                dates,       false,     false,       "00000000000000000000",
+                                "",          "TABELAS", db::Value(), db::Value(),
+                                db::Value(), indicators};
+    auto c = client();
+    db::Value result = c->call("getTabelas", args);
+    return result.getArray();
+  }
+
+  int64_t count(const std::string& sql) {
+    auto db = db::embedded::open({.path = dbPath_, .create = false});
+    auto rows = db->query(sql);
+    return rows->next() ? rows->at(0).asInt() : -1;
+  }
+
+  static inline fs::path dir_;
+  static inline std::string dbPath_;
+  static inline CentralServer* server_ = nullptr;
+  static inline int port_ = 0;
+};
+
+TEST_F(CentralServerTest, RegisterCheckAndSmallMethods) {
+  auto c = client();
+  std::vector<db::Value> args{"0001", "002"};
+  auto cx = c->call("getCxServidor", args);
+  ASSERT_EQ(rows(cx), 1u);
+  EXPECT_EQ(first(cx, "IPSERVPRI"), "127.0.0.1");
+  EXPECT_NE(first(cx, "IDAUTOIMPTAB"), "N");
+  args = {"0001", "009"};
+  EXPECT_EQ(first(c->call("getCxServidor", args), "IDAUTOIMPTAB"), "N");
+  args = {"9999", "001"};
+  EXPECT_EQ(rows(c->call("getCxServidor", args)), 0u);
+
+  args = {"0001"};
+  EXPECT_EQ(c->call("getNRORG", args), db::Value("1"));
+  EXPECT_TRUE(c->call("setKeepAlive").isNull());
+  EXPECT_EQ(c->call("getBanco"), db::Value("ORACLE"));
+  EXPECT_EQ(rows(c->call("getTriggersNAplicadas")), 0u);
+  args = {"0001"};
+  EXPECT_EQ(c->call("getDtMaxItemPreco", args).kind(), db::Value::Kind::DateTime);
+
+  args = {"SINTEGRA",
+          "0001",
+          db::DateTime::fromParts(2026, 1, 1),
+          db::DateTime::fromParts(2026, 12, 31),
+          "",
+          ""};
+  auto fiscal = c->call("getSintegraQir", args);
+  ASSERT_GE(rows(fiscal), 2u);
+  EXPECT_EQ(first(fiscal, "NRORDREGARQ"), "1");
+  EXPECT_EQ(first(fiscal, "DSREGARQMAG").substr(0, 3), "10|");
+}
+
+TEST_F(CentralServerTest, TabelasAtTheBaseDateBringsEveryRowOfTheBranch) {
+  const Model& model = centralModel();
+  auto result = tabelas(db::DateTime::fromParts(1985, 1, 1, 12));
+  ASSERT_EQ(result.size(), static_cast<size_t>(Model::kPositionCount));
+  int checked = 0;
+  for (const Position& p : model.positions()) {
+    if (p.kind != PositionKind::Table) {
+      if (p.kind == PositionKind::Unused) EXPECT_TRUE(result[p.index].isNull());
+      continue;
+    }
+    const Table& t = model.table(p.table);
+    if (t.hasColumn("CDCLIENTE") && t.branchColumn.empty()) continue;  // scoped through clients
+    std::string sql = "SELECT COUNT(*) FROM " + t.name;
+    if (!t.branchColumn.empty()) sql += " WHERE " + t.branchColumn + " = '0001'";
+    EXPECT_EQ(rows(result[p.index]), static_cast<size_t>(count(sql))) << p.index << " " << p.name;
+    ++checked;
+  }
+  EXPECT_GT(checked, 100);
+  EXPECT_EQ(result[198], db::Value("OK"));
+}
+
+TEST_F(CentralServerTest, TabelasAtTheNewestDatesBringsNothingDated) {
+  const Model& model = centralModel();
+  auto result = tabelas(worldBaseDate().addDays(1));
+  auto slotted = [&](const std::string& table) {
+    for (const auto& s : model.requestSlots())
+      if (s.table == table) return true;
+    return false;
+  };
+  for (const Position& p : model.positions()) {
+    if (p.kind != PositionKind::Table && p.kind != PositionKind::DeleteCache) continue;
+    const Table& t = model.table(p.table);
+    const std::string base = t.deleteCacheOf ? t.deleteCacheOf->table : t.name;
+    if (!slotted(base)) continue;
+    EXPECT_EQ(rows(result[p.index]), 0u) << p.index << " " << p.name;
+  }
+}
+
+TEST_F(CentralServerTest, WholeConsumerBaseTravelsAsACount) {
+  auto result = tabelas(db::DateTime::fromParts(1985, 1, 1, 12), "S");
+  auto consumers = result[28];
+  int64_t expected = count(
+      "SELECT COUNT(*) FROM CONSUMIDOR WHERE CDCLIENTE IN (SELECT CDCLIENTE FROM CLIENFILIAL "
+      "WHERE CDFILIAL = '0001')");
+  if (expected == 0) {
+    EXPECT_EQ(rows(consumers), 0u);
+  } else {
+    ASSERT_EQ(rows(consumers), 1u);
+    EXPECT_EQ(first(consumers, "QTDCONSUMIDOR"), std::to_string(expected));
+  }
+}
+
+TEST_F(CentralServerTest, StatementZipHoldsExactlyItsLineRange) {
+  auto c = client();
+  std::vector<db::Value> args{"0001", db::Value(db::DateTime::fromParts(1985, 1, 1, 12))};
+  const int64_t total = c->call("getTotalConsDT", args).getInt();
+  ASSERT_GE(total, 3);
+  auto fetch = [&](int64_t first, int64_t last) {
+    std::vector<db::Value> gera{
+        "insertConsumidorDTULTATU.sql",
+        "CONSDT_TEMP",
+        "1",
+        "0001",
+        "",
+        db::ValueArray{db::DateTime::fromParts(1985, 1, 1, 12), db::Value()},
+        first,
+        last};
+    std::string directory = c->call("setGeraArquivo", gera).getText();
+    std::vector<db::Value> acesso{directory + "insertConsumidorDTULTATU.sql"};
+    std::string access = c->call("getAcessoArquivo", acesso).getText();
+    auto split = access.find("\r\n");
+    std::string zipPath = access.substr(split + 2);
+    fs::path local = dir_ / "fetched.zip";
+    outside::httpGetToFile(access.substr(0, split) + zipPath, local.string());
+    std::vector<db::Value> apaga{zipPath, "0001"};
+    c->call("setApagaArquivo", apaga);
+    EXPECT_THROW(outside::httpGetToFile(access.substr(0, split) + zipPath, local.string() + "2"),
+                 outside::ServerError);
+    EXPECT_THROW(zipMember(local, "insertConsumidorDTULTATU.sql", nullptr), std::runtime_error);
+    return lines(zipMember(local, "insertConsumidorDTULTATU.sql", "vostrel@vostrel"));
+  };
+  auto whole = fetch(0, 0);
+  ASSERT_EQ(static_cast<int64_t>(whole.size()), total);
+  EXPECT_EQ(whole[0].rfind("INSERT INTO CONSDT_TEMP (CDCLIENTE, CDCONSUMIDOR", 0), 0u) << whole[0];
+  auto middle = fetch(2, 3);
+  ASSERT_EQ(middle.size(), 2u);
+  EXPECT_EQ(middle[0], whole[1]);
+  EXPECT_EQ(middle[1], whole[2]);
+  auto tail = fetch(total, total + 100000);
+  ASSERT_EQ(tail.size(), 1u);
+  EXPECT_EQ(tail[0], whole.back());
+}
+
+TEST_F(CentralServerTest, StructurePackageReadsBackAsLaidOut) {
+  auto c = client("rdmAtualizaEstrutura");
+  std::string token = c->call("StartTableData").getText();
+  std::vector<db::Value> args{"CAIXA=N\r\nVENDA=S\r\nNOSUCHTABLE=N", token, "MSSQL",
+                              "SA_CAIXA=N\r\nSA_VENDA=S", false};
+  std::string reply = c->call("GetTableStructMSDE", args).getText();
+  ASSERT_EQ(reply.find("ERRO"), std::string::npos) << reply;
+  auto value = [&](const std::string& name) {
+    auto at = reply.find(name + "=");
+    auto end = reply.find('&', at);
+    return reply.substr(at + name.size() + 1,
+                        end == std::string::npos ? end : end - at - name.size() - 1);
+  };
+  const std::string dirName = token.size() > 22 ? token.substr(token.size() - 22) : token;
+  fs::path local = dir_ / "struct.zip";
+  outside::httpGetToFile("http://" + value("Address") + value("Path") + dirName + "/struct.zip",
+                         local.string());
+  std::string cds = zipMember(local, "struct.cds", nullptr);
+  EXPECT_EQ(column(cds, "TABLE_NAME"), (std::vector<std::string>{"CAIXA", "VENDA", "SA_VENDA"}));
+  const Table& caixa = centralModel().table("CAIXA");
+  auto names = nestedColumn(cds, 0, "adqColunas", "COL_NAME");
+  ASSERT_EQ(names.size(), caixa.columns.size());
+  EXPECT_EQ(names[0], caixa.columns[0].name);
+  EXPECT_EQ(nestedColumn(cds, 0, "adqColunas", "FIELD_TYPE")[0], caixa.columns[0].type);
+  EXPECT_EQ(nestedColumn(cds, 0, "adqColunas", "NULLABLE")[0], "NOT NULL");
+  EXPECT_EQ(nestedColumn(cds, 0, "adqColunasOracle", "FIELD_TYPE")[0].substr(0, 8), "VARCHAR2");
+  EXPECT_EQ(nestedColumn(cds, 2, "adqColunas", "COL_NAME"),
+            nestedColumn(cds, 1, "adqColunas", "COL_NAME"));
+  auto keyColumns = nestedColumn(cds, 0, "adqPriKeys", "COL_NAME");
+  EXPECT_EQ(keyColumns, caixa.primaryKey->columns);
+  EXPECT_EQ(nestedColumn(cds, 0, "adqPriKeys", "INDEX_NAME")[0], "PK_CAIXA");
+  EXPECT_GE(nestedColumn(cds, 0, "adqIndices", "INDEX_NAME").size(), keyColumns.size());
+  EXPECT_TRUE(hasField(zipMember(local, "constraints.cds", nullptr), "R_CONSTRAINT_NAME"));
+
+  std::vector<db::Value> finish{token};
+  c->call("FinishTableData", finish);
+  EXPECT_THROW(
+      outside::httpGetToFile("http://" + value("Address") + value("Path") + dirName + "/struct.zip",
+                             local.string()),
+      outside::ServerError);
+}
+
+TEST_F(CentralServerTest, TabelasAfterAChangeBringsExactlyTheChange) {
+  auto db = db::embedded::open({.path = dbPath_, .create = false});
+  ChangeSummary change = applyChange(*db, centralModel(), 7);
+  db.reset();
+  ASSERT_GT(change.changedRows(), 0);
+  auto result = tabelas(worldBaseDate());
+  const Model& model = centralModel();
+  int checkedTables = 0, checkedCaches = 0;
+  for (const Position& p : model.positions()) {
+    if (p.kind != PositionKind::Table && p.kind != PositionKind::DeleteCache) continue;
+    const Table& t = model.table(p.table);
+    if (!t.branchColumn.empty() || t.hasColumn("CDCLIENTE")) continue;  // all rows are the branch's
+    bool slotted = false;  // tables without a request date travel whole every time
+    for (const auto& s : model.requestSlots()) slotted = slotted || s.table == t.name;
+    if (!slotted) continue;
+    if (p.kind == PositionKind::Table) {
+      auto it = change.tables.find(t.name);
+      size_t expected =
+          it == change.tables.end() ? 0 : it->second.updated.size() + it->second.inserted.size();
+      EXPECT_EQ(rows(result[p.index]), expected) << p.index << " " << p.name;
+      ++checkedTables;
+    }
+  }
+  for (const Position& p : model.positions()) {
+    if (p.kind != PositionKind::DeleteCache) continue;
+    auto keys = column(of(result[p.index]), "DSKEYCACHE");
+    std::set<std::string> got(keys.begin(), keys.end());
+    auto it = change.deleteCacheRows.find(p.table);
+    if (it == change.deleteCacheRows.end()) {
+      EXPECT_TRUE(got.empty()) << p.name;
+      continue;
+    }
+    for (const auto& key : got)
+      EXPECT_EQ(std::count(it->second.begin(), it->second.end(), key), 1) << key;
+    if (!got.empty()) ++checkedCaches;
+  }
+  EXPECT_GT(checkedTables, 5);
+  EXPECT_GT(checkedCaches, 0);
+}
+
+TEST_F(CentralServerTest, BadRequestsGetErrorRepliesAndServingGoesOn) {
+  auto post = [&](const std::string& path, const std::string& body) {
+    return outside::httpPost(url(path), body);
+  };
+  auto isError = [](const outside::HttpResponse& r) {
+    return r.status >= 400 && r.body.find("\"error\"") != std::string::npos;
+  };
+  EXPECT_TRUE(isError(post("/rdmExpDados/getNRORG", "{\"args\": [")));
+  EXPECT_TRUE(isError(post("/rdmNada/getNRORG", "{\"args\": [\"0001\"]}")));
+  EXPECT_TRUE(isError(post("/rdmExpDados/getNada", "{\"args\": []}")));
+  EXPECT_TRUE(isError(post("/rdmExpDados/getNRORG", "{\"args\": []}")));
+  EXPECT_TRUE(isError(post("/rdmExpDados/getNRORG", "{\"args\": [1]}")));
+  EXPECT_TRUE(isError(
+      post("/rdmExpDados/getTabelas",
+           "{\"args\": "
+           "[\"0001\",\"001\",\"01\",5,[],false,false,\"\",\"\",\"TABELAS\",null,null,null,[]]}")));
+  EXPECT_TRUE(
+      isError(post("/rdmExpDados/setGeraArquivo",
+                   "{\"args\": [\"../../evil.sql\",\"CONS\",\"1\",\"0001\",\"\",null,0,0]}")));
+  EXPECT_TRUE(isError(
+      post("/rdmExpDados/setApagaArquivo", "{\"args\": [\"/files/../central.db\",\"0001\"]}")));
+  EXPECT_TRUE(fs::exists(dbPath_));
+  EXPECT_TRUE(isError(
+      post("/rdmExpDados/getNRORG", "{\"args\": [\"" + std::string(2 << 20, 'x') + "\"]}")));
+  EXPECT_TRUE(isError(
+      post("/RDMEXPDADOS/getTabelaCons", "{\"args\": [\"0001\",\"x\",\"10\",\"PRODUTO\"]}")));
+  // Object and method names match without regard to case, and the server still answers.
+  auto c = client("RDMEXPDADOS");
+  std::vector<db::Value> args{"0001"};
+  EXPECT_EQ(c->call("GETNRORG", args), db::Value("1"));
+}
+
+TEST_F(CentralServerTest, TabelaConsPagesInKeyOrder) {
+  auto c = client();
+  std::vector<db::Value> all{"0001", "0", "1000000", "PRODUTO"};
+  auto whole = column(of(c->call("getTabelaCons", all)), "CDPRODUTO");
+  ASSERT_GE(whole.size(), 3u);
+  std::vector<db::Value> page{"0001", "2", "3", "PRODUTO"};
+  auto part = column(of(c->call("getTabelaCons", page)), "CDPRODUTO");
+  EXPECT_EQ(part, (std::vector<std::string>{whole[1], whole[2]}));
+}
+
+}  // namespace
+}  // namespace central::server
