@@ -84,12 +84,12 @@ void CentralServer::installRoutes() {
     const std::string object = req.matches[1];
     const std::string method = req.matches[2];
     try {
-      const MethodSpec& spec = methods_->find(object, method);
+      const MethodSpec& entry = methods_->find(object, method);
       std::vector<db::Value> args = protocol::decodeRequest(req.body);
-      MethodTable::checkArgs(spec, args);
+      MethodTable::checkArgs(entry, args);
       Call call{*service_, args, req.get_header_value("Host")};
       auto lock = service_->lock();
-      MethodResult result = spec.handler(call);
+      MethodResult result = entry.handler(call);
       if (result.lazy) {
         streamLazyReply(res, std::move(result), std::move(args), std::move(lock));
         return;

@@ -41,9 +41,9 @@ std::string_view kindWord(ArgKind kind) {
 
 }  // namespace
 
-void MethodTable::add(std::string_view object, MethodSpec spec) {
-  auto key = db::upper(spec.name);
-  objects_[db::upper(object)][key] = std::move(spec);
+void MethodTable::add(std::string_view object, MethodSpec entry) {
+  auto key = db::upper(entry.name);
+  objects_[db::upper(object)][key] = std::move(entry);
 }
 
 const MethodSpec& MethodTable::find(std::string_view object, std::string_view method) const {
@@ -56,14 +56,14 @@ const MethodSpec& MethodTable::find(std::string_view object, std::string_view me
   return m->second;
 }
 
-void MethodTable::checkArgs(const MethodSpec& spec, const std::vector<db::Value>& args) {
-  if (args.size() != spec.args.size())
-    throw BadRequest(spec.name + " takes " + std::to_string(spec.args.size()) + " arguments, got " +
-                     std::to_string(args.size()));
+void MethodTable::checkArgs(const MethodSpec& entry, const std::vector<db::Value>& args) {
+  if (args.size() != entry.args.size())
+    throw BadRequest(entry.name + " takes " + std::to_string(entry.args.size()) +
+                     " arguments, got " + std::to_string(args.size()));
   for (size_t i = 0; i < args.size(); ++i) {
-    if (!fits(spec.args[i], args[i]))
-      throw BadRequest(spec.name + ": argument " + std::to_string(i + 1) + " must be " +
-                       std::string(kindWord(spec.args[i])) + ", got " +
+    if (!fits(entry.args[i], args[i]))
+      throw BadRequest(entry.name + ": argument " + std::to_string(i + 1) + " must be " +
+                       std::string(kindWord(entry.args[i])) + ", got " +
                        std::string(db::kindName(args[i].kind())));
   }
 }

@@ -57,11 +57,11 @@ class BadRequest : public std::runtime_error {
 // Remote methods by object and name, both matched without regard to case.
 class MethodTable {
  public:
-  void add(std::string_view object, MethodSpec spec);
+  void add(std::string_view object, MethodSpec entry);
   // Throws BadRequest for an unknown object or method.
   const MethodSpec& find(std::string_view object, std::string_view method) const;
   // Throws BadRequest naming the method and the first argument that does not fit.
-  static void checkArgs(const MethodSpec& spec, const std::vector<db::Value>& args);
+  static void checkArgs(const MethodSpec& entry, const std::vector<db::Value>& args);
 
  private:
   std::map<std::string, std::map<std::string, MethodSpec>> objects_;

@@ -9,7 +9,7 @@
 #include "db/embedded/catalog/constraints.h"
 #include "db/embedded/catalog/default_text.h"
 #include "db/embedded/catalog/sqlite_access.h"
-#include "db/embedded/ddl/column_spec.h"
+#include "db/embedded/ddl/column_clause.h"
 #include "db/embedded/ddl/procedural.h"
 #include "db/embedded/ddl/table_store.h"
 
@@ -98,32 +98,32 @@ int64_t alterColumn(sqlite3* db, TokenCursor& cursor, const StoredTable& table) 
 // rebuilding. On the server a default fills the existing rows only WITH VALUES or for a
 // NOT NULL column; SQLite would always fill them.
 int64_t addColumns(sqlite3* db, TokenCursor& cursor, const StoredTable& table) {
-  std::vector<ColumnSpec> specs;
+  std::vector<ColumnClause> clauses;
   do {
-    specs.push_back(readColumnSpec(cursor));
+    clauses.push_back(readColumnClause(cursor));
   } while (cursor.acceptSymbol(","));
   cursor.expectEnd();
   TableDef next = table.def;
   std::vector<std::string> sources = sameColumns(table.def);
   bool native = true;
-  for (const auto& spec : specs) {
-    if (next.columnIndex(spec.name))
-      fail(cursor, "Column names in each table must be unique. Column name '" + spec.name +
+  for (const auto& clause : clauses) {
+    if (next.columnIndex(clause.name))
+      fail(cursor, "Column names in each table must be unique. Column name '" + clause.name +
                        "' in table '" + table.name + "' is specified more than once.");
-    if (!spec.defaultName.empty()) requireNewName(db, cursor, spec.defaultName);
-    const bool notNull = spec.notNull.value_or(false);
-    const bool fills = spec.defaultTerm && (spec.withValues || notNull);
-    if (notNull && !spec.defaultTerm && !isEmpty(db, table))
+    if (!clause.defaultName.empty()) requireNewName(db, cursor, clause.defaultName);
+    const bool notNull = clause.notNull.value_or(false);
+    const bool fills = clause.defaultTerm && (clause.withValues || notNull);
+    if (notNull && !clause.defaultTerm && !isEmpty(db, table))
       fail(cursor,
            "ALTER TABLE only allows columns to be added that can contain nulls, or have a "
            "DEFAULT definition specified. Column '" +
-               spec.name + "' cannot be added to non-empty table '" + table.name + "'.");
-    const bool constantDefault = spec.defaultTerm && spec.defaultTerm->front() != '(';
-    if ((spec.defaultTerm && !fills) || (spec.defaultTerm && !constantDefault) ||
-        (notNull && !spec.defaultTerm))
+               clause.name + "' cannot be added to non-empty table '" + table.name + "'.");
+    const bool constantDefault = clause.defaultTerm && clause.defaultTerm->front() != '(';
+    if ((clause.defaultTerm && !fills) || (clause.defaultTerm && !constantDefault) ||
+        (notNull && !clause.defaultTerm))
       native = false;
-    next.columns.push_back(spec.toColumnDef());
-    sources.push_back(fills ? *spec.defaultTerm : "NULL");
+    next.columns.push_back(clause.toColumnDef());
+    sources.push_back(fills ? *clause.defaultTerm : "NULL");
   }
   if (!native) {
     rebuildTable(db, table, next, sources, cursor.sql());

@@ -9,7 +9,7 @@
 // A column as ALTER TABLE ... ADD and ALTER COLUMN write it in T-SQL.
 namespace db::embedded::ddl {
 
-struct ColumnSpec {
+struct ColumnClause {
   std::string name;
   std::string type;                        // SQLite declared type: upper case, MAX as -1
   std::string collation;                   // "NOCASE" or "BINARY"
@@ -29,6 +29,6 @@ std::string readType(TokenCursor& cursor);
 std::string readCollation(TokenCursor& cursor, const std::string& type);
 // A column definition of ADD: name type [COLLATE c] [CONSTRAINT n] [NULL|NOT NULL]
 // [DEFAULT x] [WITH VALUES], the clauses in any order; stops before ',' or the end.
-ColumnSpec readColumnSpec(TokenCursor& cursor);
+ColumnClause readColumnClause(TokenCursor& cursor);
 
 }  // namespace db::embedded::ddl

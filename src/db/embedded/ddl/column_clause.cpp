@@ -1,4 +1,4 @@
-#include "db/embedded/ddl/column_spec.h"
+#include "db/embedded/ddl/column_clause.h"
 
 #include "db/core/text.h"
 #include "db/embedded/catalog/default_text.h"
@@ -42,34 +42,34 @@ std::string readCollation(TokenCursor& cursor, const std::string& type) {
   return catalog::isTextType(type) ? "NOCASE" : "";
 }
 
-ColumnSpec readColumnSpec(TokenCursor& cursor) {
-  ColumnSpec spec;
-  spec.name = cursor.name();
-  spec.type = readType(cursor);
-  spec.collation = readCollation(cursor, spec.type);
+ColumnClause readColumnClause(TokenCursor& cursor) {
+  ColumnClause clause;
+  clause.name = cursor.name();
+  clause.type = readType(cursor);
+  clause.collation = readCollation(cursor, clause.type);
   while (!cursor.atEnd() && !cursor.peekSymbol(",")) {
     if (cursor.accept("NOT")) {
       cursor.expect("NULL");
-      spec.notNull = true;
+      clause.notNull = true;
     } else if (cursor.accept("NULL")) {
-      spec.notNull = false;
+      clause.notNull = false;
     } else if (cursor.accept("CONSTRAINT")) {
-      spec.defaultName = cursor.name();
+      clause.defaultName = cursor.name();
       if (!cursor.peekIs("DEFAULT"))
         cursor.unsupported("a named constraint other than DEFAULT on an added column");
     } else if (cursor.accept("DEFAULT")) {
       if (cursor.accept("NULL")) {
-        spec.defaultTerm = "NULL";
+        clause.defaultTerm = "NULL";
         continue;
       }
       auto term = cursor.until([](const Token& t) {
         return t.isSymbol(",") || t.is("WITH") || t.is("NOT") || t.is("NULL") || t.is("CONSTRAINT");
       });
       if (term.empty()) cursor.syntax("a default value expected");
-      spec.defaultTerm = catalog::sqliteDefault(term);
+      clause.defaultTerm = catalog::sqliteDefault(term);
     } else if (cursor.accept("WITH")) {
       cursor.expect("VALUES");
-      spec.withValues = true;
+      clause.withValues = true;
     } else if (cursor.peekIs("IDENTITY") || cursor.peekIs("PRIMARY") || cursor.peekIs("UNIQUE") ||
                cursor.peekIs("REFERENCES") || cursor.peekIs("CHECK")) {
       cursor.unsupported(upper(cursor.peek().text) + " on a column added to a table");
@@ -77,10 +77,10 @@ ColumnSpec readColumnSpec(TokenCursor& cursor) {
       cursor.syntax("unexpected text in a column definition");
     }
   }
-  return spec;
+  return clause;
 }
 
-ColumnDef ColumnSpec::toColumnDef() const {
+ColumnDef ColumnClause::toColumnDef() const {
   using Kind = ColumnConstraint::Kind;
   ColumnDef column{name, type, {}};
   if (!collation.empty()) column.constraints.push_back({Kind::Collate, {}, "COLLATE " + collation});
