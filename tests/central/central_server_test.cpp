@@ -150,6 +150,44 @@ TEST_F(CentralServerTest, RegisterCheckAndSmallMethods) {
   EXPECT_EQ(first(fiscal, "DSREGARQMAG").substr(0, 3), "10|");
 }
 
+TEST_F(CentralServerTest, AnticipationMethodsAnswerFromTheBranchRows) {
+  auto c = client();
+  auto central = db::embedded::open({.path = dbPath_});
+  auto count = [&](const char* sql) {
+    auto r = central->query(sql);
+    return r->next() ? static_cast<size_t>(r->at(0).asInt()) : 0u;
+  };
+
+  std::vector<db::Value> args{"0001"};
+  EXPECT_EQ(rows(c->call("getConfTelaCaixa", args)),
+            count("SELECT COUNT(*) FROM CONFTELACAIXA WHERE CDFILICAIXA = '0001'"));
+
+  args = {"0001", db::DateTime()};
+  const size_t clienFilial = rows(c->call("getClienFilialAtual", args));
+  EXPECT_EQ(clienFilial, count("SELECT COUNT(*) FROM CLIENFILIAL WHERE CDFILIAL = '0001'"));
+  EXPECT_GT(clienFilial, 0u);
+  args = {"0001", db::DateTime::fromParts(2100, 1, 1)};
+  EXPECT_EQ(rows(c->call("getClienFilialAtual", args)), 0u);
+
+  args = {"TABEVENDGER", "", db::DateTime(), "", "PRECO", "0001"};
+  EXPECT_EQ(rows(c->call("getDtCtrlAtualTab", args)),
+            count("SELECT COUNT(*) FROM CTRLATUALTAB WHERE NMTABELA = 'TABEVENDGER'"));
+
+  // From the top of the price hierarchy: five levels, then the products and their segments.
+  args = {"FILITABGER", "", int64_t{7}, db::Value(), "0001", "001", "PRECO"};
+  db::Value packets = c->call("getDadosTabCtrl", args);
+  ASSERT_EQ(packets.kind(), db::Value::Kind::Array);
+  ASSERT_EQ(packets.getArray().size(), 8u);
+  EXPECT_TRUE(packets.getArray()[0].isNull());
+  for (size_t i = 1; i < 8; ++i)
+    EXPECT_EQ(packets.getArray()[i].kind(), db::Value::Kind::Bytes) << "position " << i;
+  EXPECT_EQ(rows(packets.getArray()[1]),
+            count("SELECT COUNT(*) FROM FILITABGER WHERE CDFILIAL = '0001'"));
+
+  args = {"FILITABGER", "", int64_t{3}, db::Value(), "0001", "001", "PRECO"};
+  EXPECT_THROW(c->call("getDadosTabCtrl", args), outside::ServerError);
+}
+
 TEST_F(CentralServerTest, TabelasAtTheBaseDateBringsEveryRowOfTheBranch) {
   const Model& model = centralModel();
   auto result = tabelas(db::DateTime::fromParts(1985, 1, 1, 12));
