@@ -195,7 +195,9 @@ TEST_F(CentralServerTest, TabelasAtTheBaseDateBringsEveryRowOfTheBranch) {
   int checked = 0;
   for (const Position& p : model.positions()) {
     if (p.kind != PositionKind::Table) {
-      if (p.kind == PositionKind::Unused) EXPECT_TRUE(result[p.index].isNull());
+      if (p.kind == PositionKind::Unused) {
+        EXPECT_TRUE(result[p.index].isNull());
+      }
       continue;
     }
     const Table& t = model.table(p.table);
