@@ -3,38 +3,12 @@
 #include <sqlite3.h>
 
 #include "db/core/error.h"
+#include "db/embedded/sqlite_error.h"
 
 namespace db::embedded::sqlite {
-namespace {
-
-ErrorKind kindOf(int extendedCode) {
-  switch (extendedCode) {
-    case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_UNIQUE:
-      return ErrorKind::DuplicateKey;
-    default:
-      break;
-  }
-  switch (extendedCode & 0xFF) {
-    case SQLITE_CONSTRAINT:
-      return ErrorKind::Constraint;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      return ErrorKind::Busy;
-    case SQLITE_NOTADB:
-      return ErrorKind::NotADatabase;
-    case SQLITE_MISMATCH:
-      return ErrorKind::Conversion;
-    default:
-      return ErrorKind::General;
-  }
-}
-
-}  // namespace
 
 void fail(sqlite3* db, std::string_view sql) {
-  const int code = sqlite3_extended_errcode(db);
-  throw Error(kindOf(code), sqlite3_errmsg(db), std::string(sql), code);
+  throwSqliteError(db, sqlite3_extended_errcode(db), sql);
 }
 
 void exec(sqlite3* db, std::string_view sql) {
