@@ -10,6 +10,7 @@
 #include "app/instance_lock.h"
 #include "app/parameter_file.h"
 #include "main/close_delay.h"
+#include "wiring/run_steps_factory.h"
 
 namespace {
 
@@ -51,8 +52,7 @@ int main(int argc, char** argv) {
   app::RunLog log(package.programDirectory());
   log.setView(&view);
   app::ErrorLog errorLog(package.programDirectory());
-  // Step groups built into the program replace their do-nothing stand-ins here.
-  app::RunSteps steps = app::RunSteps::unavailable();
+  app::RunSteps steps = wiring::buildRunSteps();
   app::Controller controller(
       package, log, errorLog, view, steps, app::ConnectionFactories::standard(package),
       [&package] { return app::readParameterFile(package.programDirectory()); });

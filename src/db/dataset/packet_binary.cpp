@@ -230,16 +230,16 @@ class BinaryReader {
   }
 
   static void copyCell(Table& t, uint32_t from, uint32_t to, size_t f) {
-    Column& c = t.column(f);
+    ColumnStore& c = t.column(f);
     if (c.isNull(from)) return;
     switch (c.storage()) {
-      case Column::Storage::Word:
+      case ColumnStore::Storage::Word:
         c.setWord(to, c.word(from));
         break;
-      case Column::Storage::Heap:
+      case ColumnStore::Storage::Heap:
         c.setBytes(to, std::string(c.bytes(from)));
         break;
-      case Column::Storage::Nested:
+      case ColumnStore::Storage::Nested:
         c.setChild(to, c.child(from)->clone());
         break;
     }
@@ -247,7 +247,7 @@ class BinaryReader {
 
   void readValue(Table& t, const Layout& lay, uint32_t slot, size_t f, int depth) {
     const FieldDef& def = t.fields()[f];
-    Column& c = t.column(f);
+    ColumnStore& c = t.column(f);
     const size_t at = r_.position();
     switch (def.type) {
       case FieldType::String:
@@ -556,7 +556,7 @@ class BinaryWriter {
 
   void writeValue(const Table& t, const Layout& lay, uint32_t slot, size_t f) {
     const FieldDef& def = t.fields()[f];
-    const Column& c = t.column(f);
+    const ColumnStore& c = t.column(f);
     try {
       switch (def.type) {
         case FieldType::String:

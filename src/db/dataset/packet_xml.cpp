@@ -313,7 +313,7 @@ class XmlReader {
 
   void readValue(Table& t, uint32_t slot, size_t f, const std::string& text) {
     const FieldDef& def = t.fields()[f];
-    Column& c = t.column(f);
+    ColumnStore& c = t.column(f);
     auto bad = [&]() {
       x_.fail("field " + def.name + ": bad value \"" + text.substr(0, 40) + "\"");
     };
@@ -554,7 +554,7 @@ class XmlWriter {
       out_ += rowName;
       bool nested = false;
       for (size_t f = 0; f < defs.size(); ++f) {
-        const Column& c = t.column(f);
+        const ColumnStore& c = t.column(f);
         if (defs[f].type == FieldType::Nested) {
           nested = nested || (c.child(slot) && c.child(slot)->rowCount() > 0);
           continue;
@@ -580,7 +580,7 @@ class XmlWriter {
     }
   }
 
-  static std::string valueText(const FieldDef& def, const Column& c, uint32_t slot) {
+  static std::string valueText(const FieldDef& def, const ColumnStore& c, uint32_t slot) {
     switch (def.type) {
       case FieldType::String:
       case FieldType::FixedString:

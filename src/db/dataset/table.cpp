@@ -16,18 +16,18 @@ bool isTextBlob(const FieldDef& def) {
   return def.type == FieldType::Blob && (def.subtype == "Text" || def.subtype == "WideText");
 }
 
-Column::Storage storageOf(FieldType type) {
+ColumnStore::Storage storageOf(FieldType type) {
   switch (type) {
     case FieldType::String:
     case FieldType::FixedString:
     case FieldType::WideString:
     case FieldType::Bcd:
     case FieldType::Blob:
-      return Column::Storage::Heap;
+      return ColumnStore::Storage::Heap;
     case FieldType::Nested:
-      return Column::Storage::Nested;
+      return ColumnStore::Storage::Nested;
     default:
-      return Column::Storage::Word;
+      return ColumnStore::Storage::Word;
   }
 }
 
@@ -99,13 +99,13 @@ std::string decimalText(const Value& v) {
 
 }  // namespace
 
-Column::Column(const FieldDef& def, std::vector<char>* heap)
+ColumnStore::ColumnStore(const FieldDef& def, std::vector<char>* heap)
     : storage_(storageOf(def.type)),
       type_(def.type),
       textual_(def.type != FieldType::Blob || isTextBlob(def)),
       heap_(heap) {}
 
-void Column::reserve(size_t cells) {
+void ColumnStore::reserve(size_t cells) {
   nulls_.reserve(cells);
   if (storage_ == Storage::Nested) {
     children_.reserve(cells);
@@ -115,14 +115,14 @@ void Column::reserve(size_t cells) {
   if (storage_ == Storage::Heap) lengths_.reserve(cells);
 }
 
-void Column::shrink() {
+void ColumnStore::shrink() {
   nulls_.shrink_to_fit();
   words_.shrink_to_fit();
   lengths_.shrink_to_fit();
   children_.shrink_to_fit();
 }
 
-void Column::appendNull() {
+void ColumnStore::appendNull() {
   nulls_.push_back(1);
   if (storage_ == Storage::Nested) {
     children_.emplace_back();
@@ -132,7 +132,7 @@ void Column::appendNull() {
   if (storage_ == Storage::Heap) lengths_.push_back(0);
 }
 
-void Column::appendNulls(size_t count) {
+void ColumnStore::appendNulls(size_t count) {
   nulls_.resize(nulls_.size() + count, 1);
   if (storage_ == Storage::Nested) {
     children_.resize(children_.size() + count);
@@ -142,33 +142,35 @@ void Column::appendNulls(size_t count) {
   if (storage_ == Storage::Heap) lengths_.resize(lengths_.size() + count, 0);
 }
 
-void Column::clear() {
+void ColumnStore::clear() {
   nulls_.clear();
   words_.clear();
   lengths_.clear();
   children_.clear();
 }
 
-double Column::real(uint32_t slot) const { return std::bit_cast<double>(words_[slot]); }
+double ColumnStore::real(uint32_t slot) const { return std::bit_cast<double>(words_[slot]); }
 
-std::string_view Column::bytes(uint32_t slot) const {
+std::string_view ColumnStore::bytes(uint32_t slot) const {
   if (storage_ != Storage::Heap || nulls_[slot]) return {};
   return std::string_view(heap_->data() + words_[slot], lengths_[slot]);
 }
 
-void Column::setNull(uint32_t slot) {
+void ColumnStore::setNull(uint32_t slot) {
   nulls_[slot] = 1;
   if (storage_ == Storage::Nested) children_[slot].reset();
 }
 
-void Column::setWord(uint32_t slot, int64_t value) {
+void ColumnStore::setWord(uint32_t slot, int64_t value) {
   nulls_[slot] = 0;
   words_[slot] = value;
 }
 
-void Column::setReal(uint32_t slot, double value) { setWord(slot, std::bit_cast<int64_t>(value)); }
+void ColumnStore::setReal(uint32_t slot, double value) {
+  setWord(slot, std::bit_cast<int64_t>(value));
+}
 
-void Column::setBytes(uint32_t slot, std::string_view value) {
+void ColumnStore::setBytes(uint32_t slot, std::string_view value) {
   if (value.size() > std::numeric_limits<uint32_t>::max()) {
     throw Error(ErrorKind::Conversion, "value of " + std::to_string(value.size()) +
                                            " bytes is too long for one dataset cell");
@@ -180,12 +182,12 @@ void Column::setBytes(uint32_t slot, std::string_view value) {
   heap_->insert(heap_->end(), value.begin(), value.end());
 }
 
-void Column::setChild(uint32_t slot, std::unique_ptr<Table> table) {
+void ColumnStore::setChild(uint32_t slot, std::unique_ptr<Table> table) {
   nulls_[slot] = table ? 0 : 1;
   children_[slot] = std::move(table);
 }
 
-Table& Column::ensureChild(uint32_t slot, const FieldDef& def) {
+Table& ColumnStore::ensureChild(uint32_t slot, const FieldDef& def) {
   if (!children_[slot]) {
     children_[slot] = std::make_unique<Table>(def.children);
     nulls_[slot] = 0;
@@ -193,7 +195,7 @@ Table& Column::ensureChild(uint32_t slot, const FieldDef& def) {
   return *children_[slot];
 }
 
-size_t Column::memoryUsed() const {
+size_t ColumnStore::memoryUsed() const {
   size_t total = nulls_.capacity() + words_.capacity() * sizeof(int64_t) +
                  lengths_.capacity() * sizeof(uint32_t) +
                  children_.capacity() * sizeof(std::unique_ptr<Table>);
@@ -212,7 +214,7 @@ uint32_t Table::insertSlot(size_t row) {
   if (slots_ == std::numeric_limits<uint32_t>::max()) {
     throw Error(ErrorKind::General, "dataset holds the largest possible number of rows");
   }
-  for (Column& c : columns_) c.appendNull();
+  for (ColumnStore& c : columns_) c.appendNull();
   const uint32_t slot = slots_++;
   order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(row), slot);
   return slot;
@@ -222,7 +224,7 @@ uint32_t Table::appendSlots(size_t count) {
   if (count > std::numeric_limits<uint32_t>::max() - slots_) {
     throw Error(ErrorKind::General, "too many rows for one dataset");
   }
-  for (Column& c : columns_) c.appendNulls(count);
+  for (ColumnStore& c : columns_) c.appendNulls(count);
   const uint32_t first = slots_;
   order_.reserve(order_.size() + count);
   for (size_t i = 0; i < count; ++i) order_.push_back(first + static_cast<uint32_t>(i));
@@ -240,13 +242,13 @@ void Table::hideSlots(const std::vector<uint32_t>& sortedSlots) {
 void Table::removeRow(size_t row) {
   const uint32_t slot = order_[row];
   for (size_t f = 0; f < columns_.size(); ++f) {
-    if (columns_[f].storage() == Column::Storage::Nested) columns_[f].setNull(slot);
+    if (columns_[f].storage() == ColumnStore::Storage::Nested) columns_[f].setNull(slot);
   }
   order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(row));
 }
 
 void Table::clearRows() {
-  for (Column& c : columns_) c.clear();
+  for (ColumnStore& c : columns_) c.clear();
   heap_.clear();
   order_.clear();
   slots_ = 0;
@@ -255,19 +257,19 @@ void Table::clearRows() {
 void Table::reserve(size_t rows, size_t heapBytes) {
   order_.reserve(rows);
   heap_.reserve(heapBytes);
-  for (Column& c : columns_) c.reserve(rows);
+  for (ColumnStore& c : columns_) c.reserve(rows);
 }
 
 void Table::shrink() {
   order_.shrink_to_fit();
   // Readers reserve the heap for the worst case; give back a large unused part.
   if (heap_.capacity() - heap_.size() > heap_.size() / 4) heap_.shrink_to_fit();
-  for (Column& c : columns_) c.shrink();
+  for (ColumnStore& c : columns_) c.shrink();
 }
 
 namespace {
 
-Value makeValue(const Column& c, bool null, int64_t word, std::string_view bytes) {
+Value makeValue(const ColumnStore& c, bool null, int64_t word, std::string_view bytes) {
   if (null) return Value();
   switch (c.type()) {
     case FieldType::String:
@@ -297,10 +299,10 @@ Value makeValue(const Column& c, bool null, int64_t word, std::string_view bytes
 }  // namespace
 
 Value Table::get(uint32_t slot, size_t field) const {
-  const Column& c = columns_[field];
+  const ColumnStore& c = columns_[field];
   const bool null = c.isNull(slot);
-  if (null || c.storage() == Column::Storage::Nested) return Value();
-  return makeValue(c, false, c.storage() == Column::Storage::Word ? c.word(slot) : 0,
+  if (null || c.storage() == ColumnStore::Storage::Nested) return Value();
+  return makeValue(c, false, c.storage() == ColumnStore::Storage::Word ? c.word(slot) : 0,
                    c.bytes(slot));
 }
 
@@ -309,7 +311,7 @@ Value Table::toValue(size_t field, const CellValue& cell) const {
 }
 
 CellValue Table::convert(size_t field, const Value& value) const {
-  const Column& c = columns_[field];
+  const ColumnStore& c = columns_[field];
   const FieldDef& def = fields_[field];
   CellValue cell;
   if (value.isNull()) return cell;
@@ -320,7 +322,7 @@ CellValue Table::convert(size_t field, const Value& value) const {
       throw std::invalid_argument("a nested dataset field takes rows, not a value");
     } else if (t == FieldType::Bcd) {
       cell.bytes = decimalText(value);
-    } else if (c.storage() == Column::Storage::Heap) {
+    } else if (c.storage() == ColumnStore::Storage::Heap) {
       cell.bytes = rawText(value);
     } else if (t == FieldType::Float) {
       cell.word = std::bit_cast<int64_t>(value.asDouble());
@@ -346,10 +348,10 @@ CellValue Table::convert(size_t field, const Value& value) const {
 }
 
 void Table::store(uint32_t slot, size_t field, const CellValue& cell) {
-  Column& c = columns_[field];
+  ColumnStore& c = columns_[field];
   if (cell.null) {
     c.setNull(slot);
-  } else if (c.storage() == Column::Storage::Heap) {
+  } else if (c.storage() == ColumnStore::Storage::Heap) {
     c.setBytes(slot, cell.bytes);
   } else {
     c.setWord(slot, cell.word);
@@ -357,12 +359,12 @@ void Table::store(uint32_t slot, size_t field, const CellValue& cell) {
 }
 
 bool Table::matches(uint32_t slot, size_t field, const Value& value) const {
-  const Column& c = columns_[field];
+  const ColumnStore& c = columns_[field];
   if (c.isNull(slot) || value.isNull()) return c.isNull(slot) && value.isNull();
   const FieldType t = c.type();
   try {
     if (t == FieldType::Bcd) return c.bytes(slot) == decimalText(value);
-    if (c.storage() == Column::Storage::Heap) return c.bytes(slot) == rawText(value);
+    if (c.storage() == ColumnStore::Storage::Heap) return c.bytes(slot) == rawText(value);
     if (t == FieldType::Float) return c.real(slot) == value.asDouble();
     if (t == FieldType::Boolean) return (c.word(slot) != 0) == value.asBool();
     if (isDateLike(t)) return c.word(slot) == dateTimeWord(t, value);
@@ -379,7 +381,7 @@ bool Table::matches(uint32_t slot, size_t field, const Value& value) const {
 }
 
 int Table::compare(uint32_t a, uint32_t b, size_t field) const {
-  const Column& c = columns_[field];
+  const ColumnStore& c = columns_[field];
   const bool na = c.isNull(a), nb = c.isNull(b);
   if (na || nb) return nb - na;
   const FieldType t = c.type();
@@ -388,9 +390,9 @@ int Table::compare(uint32_t a, uint32_t b, size_t field) const {
     return order(std::strtod(std::string(c.bytes(a)).c_str(), nullptr),
                  std::strtod(std::string(c.bytes(b)).c_str(), nullptr));
   }
-  if (c.storage() == Column::Storage::Heap) return c.bytes(a).compare(c.bytes(b));
+  if (c.storage() == ColumnStore::Storage::Heap) return c.bytes(a).compare(c.bytes(b));
   if (t == FieldType::Float) return order(c.real(a), c.real(b));
-  if (c.storage() == Column::Storage::Nested) return 0;
+  if (c.storage() == ColumnStore::Storage::Nested) return 0;
   return order(c.word(a), c.word(b));
 }
 
@@ -405,17 +407,17 @@ std::unique_ptr<Table> Table::clone() const {
   for (const uint32_t slot : order_) {
     const uint32_t to = copy->appendSlot();
     for (size_t f = 0; f < fields_.size(); ++f) {
-      const Column& c = columns_[f];
-      Column& d = copy->columns_[f];
+      const ColumnStore& c = columns_[f];
+      ColumnStore& d = copy->columns_[f];
       if (c.isNull(slot)) continue;
       switch (c.storage()) {
-        case Column::Storage::Word:
+        case ColumnStore::Storage::Word:
           d.setWord(to, c.word(slot));
           break;
-        case Column::Storage::Heap:
+        case ColumnStore::Storage::Heap:
           d.setBytes(to, c.bytes(slot));
           break;
-        case Column::Storage::Nested:
+        case ColumnStore::Storage::Nested:
           d.setChild(to, c.child(slot)->clone());
           break;
       }
@@ -426,7 +428,7 @@ std::unique_ptr<Table> Table::clone() const {
 
 size_t Table::memoryUsed() const {
   size_t total = order_.capacity() * sizeof(uint32_t) + heap_.capacity();
-  for (const Column& c : columns_) total += sizeof(Column) + c.memoryUsed();
+  for (const ColumnStore& c : columns_) total += sizeof(ColumnStore) + c.memoryUsed();
   return total;
 }
 

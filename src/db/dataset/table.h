@@ -24,14 +24,11 @@ struct CellValue {
 // (integers, booleans, date-times as milliseconds, doubles by bit pattern); texts, decimals and
 // blobs live in the table's byte heap addressed by (offset, length). Memory stays close to the
 // packet's own size instead of one heap object per cell.
-// Its own namespace keeps it apart from db::Column of the connection interface: one program
-// links both, and two classes of one name break the one-definition rule.
-namespace storage {
-class Column {
+class ColumnStore {
  public:
   enum class Storage { Word, Heap, Nested };
 
-  Column(const FieldDef& def, std::vector<char>* heap);
+  ColumnStore(const FieldDef& def, std::vector<char>* heap);
 
   Storage storage() const { return storage_; }
   FieldType type() const { return type_; }
@@ -68,8 +65,6 @@ class Column {
   std::vector<char>* heap_;        // the table's, shared by its columns
   std::vector<std::unique_ptr<Table>> children_;
 };
-}  // namespace storage
-using storage::Column;
 
 // The rows of one dataset (or of one parent row's nested dataset). Rows live in storage slots;
 // `order` lists the live slots in presentation order, so insert and delete move 4-byte slot
@@ -101,8 +96,8 @@ class Table {
   void reserve(size_t rows, size_t heapBytes);
   void shrink();
 
-  Column& column(size_t field) { return columns_[field]; }
-  const Column& column(size_t field) const { return columns_[field]; }
+  ColumnStore& column(size_t field) { return columns_[field]; }
+  const ColumnStore& column(size_t field) const { return columns_[field]; }
 
   // Values as db::Value, converted to and from the field's type. convert raises db::Error
   // (Conversion) naming the field when the value does not fit.
@@ -126,7 +121,7 @@ class Table {
   std::vector<FieldDef> fields_;
   std::vector<PacketParam> params_;
   std::vector<char> heap_;
-  std::vector<Column> columns_;
+  std::vector<ColumnStore> columns_;
   std::vector<uint32_t> order_;
   uint32_t slots_ = 0;
 };
