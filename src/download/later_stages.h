@@ -64,6 +64,12 @@ class CleanupStage {
   virtual void InativaOperadores() {}
   virtual void ApagaProdutosInativosFilial() {}
   virtual void cleanGeneralPriceTables() {}
+  // The screen-configuration validity cleanup, run after CONFTELACAIXA is brought forward.
+  virtual void cleanScreenConfigurations(const std::string& branch,
+                                         const std::string& cashRegister) {
+    (void)branch;
+    (void)cashRegister;
+  }
 };
 
 // Applies the deletions the central delete cache recorded.
