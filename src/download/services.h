@@ -22,6 +22,8 @@ struct Services {
   };
   // Lets the window repaint between batches of long work.
   std::function<void()> processMessages = [] {};
+  // The package's message dialog, for failures the operator of an attended register must see.
+  std::function<void(std::string_view message)> showMessage = [](std::string_view) {};
 
   // Every line the download side writes goes to the run log at level "3".
   void info(std::string_view message) const { log(message, "3"); }
