@@ -1,9 +1,12 @@
 #include "wiring/run_steps_factory.h"
 
+#include "wiring/download_steps.h"
+
 namespace wiring {
 
 app::RunSteps buildRunSteps() {
   app::RunSteps steps = app::RunSteps::unavailable();
+  steps.download = makeDownloadSteps();
   return steps;
 }
 
