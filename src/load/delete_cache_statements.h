@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string_view>
+
+// Fixed texts of the delete cache. Per-table statements are assembled from the table list's
+// names (checked identifiers) with the key values always bound as :P_ parameters.
+namespace load::delete_cache_sql {
+
+// Stops at the first row: an emptiness probe that never counts a whole table.
+inline constexpr std::string_view kProbePrefix = "SELECT TOP 1 1 FROM ";
+inline constexpr std::string_view kSelectComparedPrefix = "SELECT TOP 1 ";
+inline constexpr std::string_view kDeletePrefix = "DELETE FROM ";
+
+// adqCliFilial, for the branch's market segment.
+inline constexpr std::string_view kSelSegmentoFilial =
+    "SELECT CDSEGMER FROM FILIAL WHERE (CDFILIAL = :P_CDFILIAL)";
+
+}  // namespace load::delete_cache_sql

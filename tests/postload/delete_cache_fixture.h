@@ -1,0 +1,78 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "db/dataset/dataset.h"
+#include "download/download_state.h"
+#include "load/delete_cache.h"
+#include "postload_support.h"
+
+namespace load::testing {
+
+inline db::DateTime at(int year, int month, int day, int hour = 0, int minute = 0) {
+  return db::DateTime::fromParts(year, month, day, hour, minute);
+}
+
+// A local database with the ledger and a few cache tables, and a download state whose cache
+// datasets the tests fill.
+class DeleteCacheFixture : public LocalFixture {
+ protected:
+  void SetUp() override {
+    run(
+        {"CREATE TABLE CTRLBAIXATAB (CDFILIAL VARCHAR(4), NMTABELA VARCHAR(30), CDCAIXA "
+         "VARCHAR(3), DTULTATUTAB DATETIME, DTULTATU DATETIME)",
+         "CREATE TABLE PRODUTO (CDPRODUTO VARCHAR(20), NMPRODUTO VARCHAR(40), DTULTATUPROD "
+         "DATETIME)",
+         "CREATE TABLE CLIENTE (CDCLIENTE VARCHAR(20), DTULTATUCLIE DATETIME)",
+         "CREATE TABLE TABEVEND (CDFILIAL VARCHAR(4), CDTABEPREC VARCHAR(3), DTINIVGPREC "
+         "DATETIME, DTULTATUTBVE DATETIME)",
+         "CREATE TABLE ITEMPRECO (CDFILIAL VARCHAR(4), CDTABEPREC VARCHAR(3), DTINIVGPREC "
+         "DATETIME, CDPRODUTO VARCHAR(20), CDPRPAITABPR VARCHAR(20), DTULTATUITPR DATETIME)",
+         "CREATE TABLE ITEMPRECODIA (CDFILIAL VARCHAR(4), CDTABEPREC VARCHAR(3), DTINIVGPREC "
+         "DATETIME, CDPRODUTO VARCHAR(20), CDPRPAITABPR VARCHAR(20), NRDIASEMANPR INT, "
+         "HRINIPRECDIA VARCHAR(5), CDTIPOCONSPD VARCHAR(4), DTULTATUITPD DATETIME)",
+         "CREATE TABLE ITMENUCONFTE (CDFILIAL VARCHAR(4), NRCONFTELA VARCHAR(4), IDTPBUTTON "
+         "CHAR(1), NRBUTTON INT, NRPGCONFTELA INT, IDTPBUTONAUX CHAR(1), NRBUTTONAUX INT, "
+         "NRPGCONFTAUX INT, IDTPBUTONAUX2 CHAR(1), NRBUTTONAUX2 INT, NRPGCONFTAUX2 INT, "
+         "DTULTATUITCT DATETIME)",
+         "CREATE TABLE FILIAL (CDFILIAL VARCHAR(4), CDSEGMER VARCHAR(4))",
+         "INSERT INTO FILIAL VALUES ('0001', NULL)"});
+  }
+
+  // A cache dataset with the usual two fields and the given (key text, deletion time) rows.
+  db::DataSet& cache(const std::string& name,
+                     const std::vector<std::pair<std::string, db::DateTime>>& rows,
+                     bool withDeletionTime = true) {
+    db::DataSet& ds = state.dataset(name);
+    std::vector<db::FieldDef> fields{
+        {.name = "DSKEYCACHE", .type = db::FieldType::String, .size = 500}};
+    if (withDeletionTime)
+      fields.push_back({.name = "DTULTATUCACH", .type = db::FieldType::DateTime});
+    ds.createDataSet(fields);
+    for (const auto& [key, when] : rows) {
+      if (withDeletionTime)
+        ds.appendRecord({key, when});
+      else
+        ds.appendRecord({key});
+    }
+    return ds;
+  }
+
+  void product(const std::string& code, db::DateTime updated) {
+    db->execute("INSERT INTO PRODUTO VALUES (:C, 'x', :D)", {{"C", code}, {"D", updated}});
+  }
+
+  db::Value ledgerDate(const std::string& table, const std::string& reg = "") {
+    auto rows =
+        db->query("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = :T AND CDCAIXA = :R",
+                  {{"T", table}, {"R", reg}});
+    return rows->next() ? db::Value(rows->at(0).asDateTime()) : db::Value();
+  }
+
+  download::DownloadState state;
+  int imageLoads = 0;
+  DeleteCache deleteCache{*db, services, state, [this] { ++imageLoads; }};
+};
+
+}  // namespace load::testing
