@@ -12,9 +12,11 @@ namespace load {
 // statement runs on the local connection (adcCliExp) with no time-out.
 class PostLoadCleanup : public download::CleanupStage {
  public:
-  // branch: the run's branch, for the general price-table cleanup.
-  PostLoadCleanup(db::Connection& local, const download::Services& services, std::string branch)
-      : local_(local), s_(services), branch_(std::move(branch)) {}
+  // branch: the run's branch, read when the general price-table cleanup runs (the download
+  // fills it in after the stages are built).
+  PostLoadCleanup(db::Connection& local, const download::Services& services,
+                  const std::string& branch)
+      : local_(local), s_(services), branch_(branch) {}
 
   // Production routes whose validity ended before now; raises.
   void ApagaRotFabricaVencida() override;
@@ -36,7 +38,7 @@ class PostLoadCleanup : public download::CleanupStage {
  private:
   db::Connection& local_;
   const download::Services& s_;
-  std::string branch_;
+  const std::string& branch_;
 };
 
 }  // namespace load

@@ -9,7 +9,8 @@ namespace {
 
 class CleanupTest : public LocalFixture {
  protected:
-  PostLoadCleanup cleanup{*db, services, "0001"};
+  std::string branch = "0001";
+  PostLoadCleanup cleanup{*db, services, branch};
 };
 
 TEST_F(CleanupTest, ExpiredRoutesLeaveAndRoutesEndingLaterStay) {
