@@ -42,6 +42,9 @@ class ServerFileTransfer {
   // of the fetch, of the reconnect after it and of the server-side delete raise.
   void baixaArquivoServidor(const ServerFileRequest& request);
 
+  // Plugs in the steps that follow each statement file of the consumer catch-up kinds.
+  void setHooks(FileKindHooks* hooks) { hooks_ = hooks; }
+
   void mantemConexao(bool now) { keepAlive_.mantemConexao(now); }
   KeepAlive& keepAlive() { return keepAlive_; }
 
