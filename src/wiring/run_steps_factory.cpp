@@ -1,12 +1,14 @@
 #include "wiring/run_steps_factory.h"
 
 #include "wiring/download_steps.h"
+#include "wiring/schema_steps.h"
 
 namespace wiring {
 
 app::RunSteps buildRunSteps() {
   app::RunSteps steps = app::RunSteps::unavailable();
   steps.download = makeDownloadSteps();
+  steps.schema = makeSchemaSteps();
   return steps;
 }
 

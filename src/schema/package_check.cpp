@@ -1,0 +1,96 @@
+#include "schema/package_check.h"
+
+#include <cctype>
+#include <regex>
+#include <set>
+#include <stdexcept>
+
+#include "db/core/text.h"
+
+namespace schema {
+namespace {
+
+const std::regex kIdentifier("[A-Za-z_#@][A-Za-z0-9_#@$]*");
+const std::regex kType(R"([A-Za-z][A-Za-z0-9_ ]*(\(\s*(\d+|MAX|max)\s*(,\s*\d+\s*)?\))?)");
+
+[[noreturn]] void refuse(const std::string& table, const std::string& what,
+                         const std::string& text) {
+  throw std::runtime_error("struct.cds, table " + table + ": " + what + " \"" + text +
+                           "\" cannot be written into a statement");
+}
+
+void identifier(const std::string& table, const std::string& what, const std::string& name) {
+  if (!std::regex_match(name, kIdentifier)) refuse(table, what, name);
+}
+
+// Words that would start a statement of their own inside a batch.
+const std::set<std::string, std::less<>> kStatementWords = {
+    "ALTER",    "BACKUP",  "BEGIN",  "COMMIT",   "CREATE", "DECLARE", "DELETE",
+    "DENY",     "DROP",    "EXEC",   "EXECUTE",  "GRANT",  "INSERT",  "KILL",
+    "MERGE",    "RESTORE", "REVOKE", "ROLLBACK", "SELECT", "SET",     "SHUTDOWN",
+    "TRUNCATE", "UPDATE",  "USE",    "WAITFOR"};
+
+bool wordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// An expression stays one expression: quotes and parentheses closed, no statement end, no
+// comment, no word that starts another statement.
+void expression(const std::string& table, const std::string& what, const std::string& text) {
+  bool quoted = false;
+  int depth = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\'') {
+      quoted = !quoted;
+      continue;
+    }
+    if (quoted) continue;
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (c == ';' || (c == '-' && next == '-') || (c == '/' && next == '*'))
+      refuse(table, what, text);
+    if (c == '(') ++depth;
+    if (c == ')' && --depth < 0) refuse(table, what, text);
+    if (wordChar(c) && (i == 0 || !wordChar(text[i - 1]))) {
+      size_t end = i;
+      while (end < text.size() && wordChar(text[end])) ++end;
+      if (kStatementWords.count(db::upper(text.substr(i, end - i)))) refuse(table, what, text);
+    }
+  }
+  if (quoted || depth != 0) refuse(table, what, text);
+}
+
+void checkTable(const PackageTable& table) {
+  const std::string& name = table.tableName;
+  identifier(name, "TABLE_NAME", name);
+  for (const auto& column : table.columns) {
+    identifier(name, "COL_NAME", column.name);
+    if (!std::regex_match(column.fieldType, kType)) refuse(name, "FIELD_TYPE", column.fieldType);
+    if (column.nullable && !column.nullable->empty() && *column.nullable != "NULL" &&
+        *column.nullable != "NOT NULL")
+      refuse(name, "NULLABLE", *column.nullable);
+    if (column.colDefault) expression(name, "COL_DEFAULT", *column.colDefault);
+  }
+  for (const auto& rows : {&table.indexes, &table.primaryKeys})
+    for (const auto& row : *rows) {
+      identifier(name, "INDEX_NAME", row.indexName);
+      identifier(name, "COL_NAME", row.colName);
+    }
+  for (const auto& row : table.indexes)
+    if (!row.descend.empty() && !db::iequals(row.descend, "ASC") &&
+        !db::iequals(row.descend, "DESC"))
+      refuse(name, "DESCEND", row.descend);
+}
+
+}  // namespace
+
+void checkPackage(const StructurePackage& package) {
+  for (const auto& table : package.tables) checkTable(table);
+  if (!package.constraints) return;
+  for (const auto& row : *package.constraints) {
+    identifier(row.tableName, "TABLE_NAME", row.tableName);
+    identifier(row.tableName, "CONSTRAINT_NAME", row.constraintName);
+    identifier(row.tableName, "COL_NAME", row.colName);
+    expression(row.tableName, "R_CONSTRAINT_NAME", row.referencesText);
+  }
+}
+
+}  // namespace schema

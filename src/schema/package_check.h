@@ -1,0 +1,14 @@
+#pragma once
+
+#include "schema/structure_package.h"
+
+namespace schema {
+
+// The package's names and texts end up inside DDL statements, where nothing can be bound. A
+// package is refused, before anything is changed, when a name is not a plain identifier, a
+// FIELD_TYPE is not a type spelling, NULLABLE is neither "NULL" nor "NOT NULL", DESCEND is
+// neither ASC nor DESC, or a default or REFERENCES text could end its statement (";", a comment,
+// an unclosed quote). Raises std::runtime_error naming the table and the text.
+void checkPackage(const StructurePackage& package);
+
+}  // namespace schema

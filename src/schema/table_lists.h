@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace schema {
+
+struct CacheTable {
+  std::string_view name;
+  bool freshFlag;  // "S" for a database that does not hold the structure yet
+};
+
+// The 263 tables the register keeps, in order.
+std::span<const CacheTable> cacheTables();
+
+// The two lists sent with GetTableStructMSDE: NAME=S|N lines separated by CR LF.
+struct TableListTexts {
+  std::string cache;
+  std::string workTables;  // the same rows with "SA_" before each name
+};
+
+// Every line reads =N when the local database already holds the structure. `only` restricts the
+// lines to the names it holds (the SA_ list is matched with its SA_ names).
+TableListTexts buildTableListTexts(bool structureExists,
+                                   const std::optional<std::vector<std::string>>& only = {});
+
+}  // namespace schema

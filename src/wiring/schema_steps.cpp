@@ -1,0 +1,59 @@
+#include "wiring/schema_steps.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "schema/package_retrieval.h"
+#include "schema/structure_update.h"
+
+namespace wiring {
+namespace {
+
+// The package download's progress on the terminal, one line rewritten in place, and only when
+// the kilobyte count moves.
+schema::DownloadProgress terminalProgress() {
+  if (!::isatty(STDERR_FILENO)) return {};
+  return [total = int64_t{0}, shown = int64_t{-1}](int64_t received, int64_t expected) mutable {
+    if (expected > 0) total = expected;
+    if (received / 1024 == shown) return;
+    shown = received / 1024;
+    std::fprintf(stderr, "\r%s", schema::progressText(received, total).c_str());
+    if (total > 0 && received >= total) std::fputc('\n', stderr);
+  };
+}
+
+class SchemaSteps : public app::SchemaSteps {
+ public:
+  bool UpdateMSDECache(app::RunContext& run) override {
+    app::BaixaEstruturaModule& module = run.connections.dtmBaixaEstrutura();
+    if (!module.adcGeral) throw std::runtime_error("the local connection adcGeral is not open");
+    schema::StructureUpdateServices services{
+        run.package,
+        [&run](std::string_view message, std::string_view level) {
+          run.log.GravaLog(message, level);
+        },
+        terminalProgress(), [&run] { return run.connections.getVersaoBanco(); },
+        [&run, &module]() -> db::Connection& {
+          module.adcGeral->close();
+          module.adcGeral.reset();
+          module.netLocalCache->disconnect();
+          if (!run.connections.OpenADOEstrutura())
+            throw std::runtime_error("Sem conexão com servidor central.");
+          return *module.adcGeral;
+        }};
+    schema::StructureUpdate update(*module.adcGeral, *module.netLocalCache, std::move(services));
+    const bool done = update.UpdateMSDECache();
+    if (!done) run.flag.clear();
+    return done;
+  }
+
+  void AplicaProcedures(app::RunContext&) override {}
+};
+
+}  // namespace
+
+std::unique_ptr<app::SchemaSteps> makeSchemaSteps() { return std::make_unique<SchemaSteps>(); }
+
+}  // namespace wiring
