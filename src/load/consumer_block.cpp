@@ -1,0 +1,196 @@
+#include "load/consumer_block.h"
+
+#include "download/component_error.h"
+#include "download/control_ledger.h"
+#include "download/transaction.h"
+#include "load/load_sql.h"
+#include "outside/package/check_result.h"
+
+namespace load {
+
+namespace {
+
+const MergeTable kBenefitMember = {
+    "MOVBENEFICIOCTR",
+    "cdsMovBeneficioCtr",
+    "adqCliMovBeneficioCtr",
+    {"CDCLIENTE", "CDCONSUMIDOR", "CDCAMPANHA", "NRSEQPRODCAMP", "NRSEQBENEFICIO"}};
+
+int64_t countOf(db::Connection& conn, std::string_view sql, const db::Params& params) {
+  return scalar(conn, sql, params).asInt();
+}
+
+}  // namespace
+
+void ConsumerBlock::run() {
+  AccountMovements(ctx_, nextCode_).run();
+  consumers();
+  benefits();
+  balances();
+  statement();
+}
+
+void ConsumerBlock::reconnect() {
+  server_.disconnect();
+  server_.connect();
+}
+
+void ConsumerBlock::fileLoad(std::string_view script, std::string_view kind, int64_t upper,
+                             int64_t lower) {
+  download::ServerFileRequest request;
+  request.nmArquivo = script;
+  request.tipoArquivo = kind;
+  request.linhaFin = upper;
+  request.linhaIni = lower;
+  request.cdCaixa = ctx_.state.cashRegister;
+  request.cdFilial = ctx_.state.branch;
+  files_.baixaArquivoServidor(request);
+}
+
+void ConsumerBlock::recordLedger(std::string_view table, std::string_view dateSql,
+                                 bool withBranch) {
+  db::Params params;
+  if (withBranch) params.push_back({"P_CDFILIAL", db::Value(ctx_.state.branch)});
+  const db::Value date = scalar(ctx_.conn, dateSql, params);
+  download::inTransaction(ctx_.conn, [&] {
+    download::gravaCtrlBaixaTab(ctx_.conn, ctx_.state.branch, table, "", date);
+  });
+}
+
+void ConsumerBlock::consumers() {
+  if (ctx_.state.vectors.vIndicadores.at(0) == "N") {
+    ctx_.log("Inicio InsertCliCONSUMIDOR", "2");
+    ConsumerMerge(ctx_, mirror_).run();
+    ctx_.log("Fim InsertCliCONSUMIDOR", "2");
+    recordLedger("CONSUMIDOR", sql::kMaxConsumidorFilial, true);
+    return;
+  }
+  files_.consumerLoadOk() = true;
+  db::DataSet* rows = ctx_.rowsOf("cdsConsumidor");
+  if (rows == nullptr) {
+    ctx_.log("Não existem consumidores a serem baixados.", "3");
+    return;
+  }
+  reconnect();
+  ctx_.log("Reconecta com a Qir.dll", "3");
+  ctx_.log("Início da rotina de download de consumidores...", "3");
+  rows->first();
+  const int64_t total = rows->fieldByName("QTDCONSUMIDOR").asInteger();
+  const auto logInserted = [&] {
+    ctx_.log(kDashes, "3");
+    ctx_.log("Consumidores inseridos -> " + std::to_string(files_.totalStatements()), "3");
+    ctx_.log(kDashes, "3");
+  };
+  if (total <= kConsumerRange) {
+    fileLoad("insertConsumidor.sql", "CONS", 0, 0);
+    logInserted();
+  } else {
+    int64_t lower = 1;
+    int64_t upper = kConsumerRange;
+    while (total >= lower) {
+      fileLoad("insertConsumidor.sql", "CONS", upper, lower);
+      lower = upper + 1;
+      upper += kConsumerRange;
+      if (total < upper) upper = total;
+      logInserted();
+    }
+  }
+  if (files_.consumerLoadOk()) recordLedger("CONSUMIDOR", sql::kMaxConsumidorFilial, true);
+}
+
+void ConsumerBlock::InsertCliMOVBENEFICIOCTR() {
+  if (db::DataSet* rows = ctx_.rowsOf(kBenefitMember.dataset))
+    ctx_.log("Inicio Nr. Registros Server: " + std::to_string(rows->recordCount()), "2");
+  db::DataSet* rows = ctx_.rowsOf(kBenefitMember.dataset);
+  const db::Value greatest = rows ? greatestOf(*rows, "DTULTATU") : db::Value();
+  merge_.runInBatches(kBenefitMember, kBenefitBatch);
+  if (rows == nullptr) return;
+  try {
+    download::inTransaction(ctx_.conn, [&] {
+      download::gravaCtrlBaixaTab(ctx_.conn, ctx_.state.branch, "MOVBENEFICIOCTR", "", greatest);
+    });
+  } catch (const std::exception& error) {
+    throw download::ComponentError(std::string(kBenefitMember.query), error.what());
+  }
+}
+
+void ConsumerBlock::benefits() {
+  if (ctx_.state.vectors.vIndicadores.at(1) == "N") {
+    ctx_.log("Inicio InsertCliMOVBENEFICIOCTR", "2");
+    InsertCliMOVBENEFICIOCTR();
+    ctx_.log("Fim InsertCliMOVBENEFICIOCTR", "2");
+    return;
+  }
+  db::DataSet* rows = ctx_.rowsOf(kBenefitMember.dataset);
+  if (rows == nullptr) return;
+  ctx_.log("Inserindo MOVBENEFICIOCTR Base Vazia", "2");
+  rows->first();
+  const int64_t total = rows->fieldByName("QTDMOVBENEFICIOCTR").asInteger();
+  const db::Params branch = {{"P_CDFILIAL", db::Value(ctx_.state.branch)}};
+  int64_t count = countOf(ctx_.conn, sql::kCountBeneficioFilial, branch);
+  int64_t from = 0;
+  int64_t to = kBenefitPage;
+  while (count < total) {
+    std::vector<db::Value> args = {db::Value(ctx_.state.branch), db::Value(std::to_string(from)),
+                                   db::Value(std::to_string(to)), db::Value("MOVBENEFICIOCTR")};
+    const db::Value page = server_.call("getTabelaCons", args);
+    outside::CheckResultServ(page, ctx_.state.dataset(kBenefitMember.dataset), "getTabelaCons");
+    ctx_.log("Inicio InsertCliMOVBENEFICIOCTR", "2");
+    InsertCliMOVBENEFICIOCTR();
+    const int64_t before = count;
+    count = countOf(ctx_.conn, sql::kCountBeneficioFilial, branch);
+    ctx_.log("Fim InsertCliMOVBENEFICIOCTR - Inserido " + std::to_string(count) + " de " +
+                 std::to_string(total),
+             "2");
+    // A page that adds nothing would repeat forever: the server has no more for this branch.
+    if (count == before) break;
+    from = count + 1;
+    to += kBenefitPage;
+  }
+  recordLedger("MOVBENEFICIOCTR", sql::kMaxBeneficioFilial, true);
+}
+
+void ConsumerBlock::balances() {
+  ctx_.log("Inicio do InsereDados(cdsSALDOCONS)", "2");
+  db::DataSet* balances = ctx_.state.findDataset("cdsSALDOCONS");
+  if (balances != nullptr && balances->active()) {
+    // Balances are only ever written into an empty local table.
+    if (scalar(ctx_.conn, sql::kCountSaldoCons).asInt() < 1) {
+      writer_.InsereDados("cdsSALDOCONS", "SALDOCONS");
+      balances->emptyDataSet();
+    }
+  }
+  ctx_.log("Final do InsereDados(cdsSALDOCONS)", "2");
+}
+
+void ConsumerBlock::statement() {
+  files_.extractLoadOk() = true;
+  if (ctx_.state.extractPresent) {
+    StatementMerge merge(ctx_, writer_);
+    for (std::string_view dataset : {"cdsExtratoCons", "cdsExtratoConsCred"}) {
+      ctx_.log("Inicio do AplicaExtratoCons(" + std::string(dataset) + ")", "2");
+      merge.AplicaExtratoCons(dataset == "cdsExtratoCons" ? "cdsEXTRATOCONS" : dataset);
+      ctx_.keepAlive.mantemConexao(true);
+      ctx_.log("Final do AplicaExtratoCons(" + std::string(dataset) + ")", "2");
+    }
+    if (ctx_.conn.query(sql::kVerifExtConsVazia)->next())
+      recordLedger("EXTRATOCONS", sql::kDtMaxExtratoCons, false);
+    return;
+  }
+  auto paraVend =
+      ctx_.conn.query(sql::kSelParaVend, {{"P_CDFILIAL", db::Value(ctx_.state.branch)}});
+  const std::string online = paraVend->next() ? paraVend->at(1).asText() : "";
+  paraVend.reset();
+  // An on-line statement stays on the central side.
+  if (online == "S") return;
+  reconnect();
+  ctx_.log("Reconecta com a Qir.dll", "3");
+  ctx_.log("Início da rotina de download da ExtratoCons...", "3");
+  fileLoad("insertExtratoCons.sql", "EXTCONS", 0, 0);
+  if (files_.extractLoadOk()) recordLedger("EXTRATOCONS", sql::kDtMaxExtratoCons, false);
+  ctx_.log(kDashes, "3");
+  ctx_.log("Linhas da ExtratoCons inseridas -> " + std::to_string(files_.totalStatements()), "3");
+  ctx_.log(kDashes, "3");
+}
+
+}  // namespace load

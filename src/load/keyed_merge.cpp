@@ -1,0 +1,318 @@
+#include "load/keyed_merge.h"
+
+#include <unordered_set>
+
+#include "db/core/text.h"
+#include "download/component_error.h"
+#include "download/control_ledger.h"
+#include "load/load_sql.h"
+
+namespace load {
+
+namespace {
+
+constexpr std::string_view kStatusColumn = "IDSTMESAAUX";
+constexpr std::string_view kNewTableStatus = "D";
+
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) text += separator;
+    text += parts[i];
+  }
+  return text;
+}
+
+std::string keyCondition(const std::vector<std::string_view>& keys) {
+  std::vector<std::string> terms;
+  for (auto key : keys) terms.push_back(std::string(key) + " = :K_" + std::string(key));
+  return join(terms, " AND ");
+}
+
+bool contains(const std::vector<std::string_view>& list, std::string_view name) {
+  for (auto item : list) {
+    if (db::iequals(item, name)) return true;
+  }
+  return false;
+}
+
+// Key parameters travel as text, date-time keys as date-times, as the lookup declares them.
+db::Value keyValue(db::Field& field) {
+  if (isDateTimeType(field.type()))
+    return field.isNull() ? db::Value() : db::Value(field.asDateTime());
+  return db::Value(field.asString());
+}
+
+// The columns a member writes and the dataset field each one comes from.
+struct ColumnMap {
+  std::vector<std::string> names;
+  std::vector<size_t> fields;
+};
+
+ColumnMap mapColumns(db::Connection& conn, const MergeTable& member, db::DataSet& rows) {
+  ColumnMap map;
+  if (member.has(kProductColumns)) {
+    // Products take only what the download carries; the other columns keep their local values.
+    for (auto column : productColumns()) {
+      const int index = rows.fieldIndex(column);
+      if (index < 0) continue;
+      map.names.emplace_back(column);
+      map.fields.push_back(static_cast<size_t>(index));
+    }
+    return map;
+  }
+  for (auto& column : tableColumns(conn, member.table)) {
+    map.fields.push_back(rows.fieldByName(column).index());
+    map.names.push_back(std::move(column));
+  }
+  return map;
+}
+
+}  // namespace
+
+bool isDateTimeType(db::FieldType type) {
+  return type == db::FieldType::DateTime || type == db::FieldType::SqlDateTime ||
+         type == db::FieldType::Date;
+}
+
+std::string keyText(const std::vector<db::Value>& values) {
+  std::string text;
+  for (const auto& value : values) {
+    text += value.kind() == db::Value::Kind::DateTime ? value.getDateTime().iso() : value.asText();
+    text += '\x1f';
+  }
+  return text;
+}
+
+std::vector<size_t> parameterIndices(db::Statement& statement,
+                                     const std::vector<std::string>& names) {
+  const auto& declared = statement.parameterNames();
+  std::vector<size_t> indices;
+  for (const auto& name : names) {
+    size_t at = 0;
+    while (at < declared.size() && !db::iequals(declared[at], name)) ++at;
+    if (at == declared.size())
+      throw db::Error(db::ErrorKind::General, "statement has no parameter " + name,
+                      statement.text());
+    indices.push_back(at);
+  }
+  return indices;
+}
+
+void KeyedMerge::run(const MergeTable& member, bool flagS) {
+  ctx_.env.processMessages();
+  if (member.has(kDuplicateCleanup)) ctx_.log("before check cds " + std::string(member.table), "2");
+  db::DataSet* rows = ctx_.rowsOf(member.dataset);
+  if (rows == nullptr) return;
+  try {
+    if (member.has(kDeliveryHistory)) {
+      insertDeliveryHistory(*rows);
+    } else {
+      upsertAll(member, *rows, flagS);
+    }
+    if (member.has(kDeleteMissing)) deleteMissing(member, *rows);
+  } catch (const std::exception& error) {
+    if (ctx_.conn.inTransaction()) ctx_.conn.rollback();
+    throw download::ComponentError(std::string(member.query), error.what());
+  }
+  if (member.has(kEmptyAfter)) rows->emptyDataSet();
+}
+
+void KeyedMerge::runInBatches(const MergeTable& member, size_t batch) {
+  batch_ = batch;
+  try {
+    run(member);
+  } catch (...) {
+    batch_ = 0;
+    throw;
+  }
+  batch_ = 0;
+}
+
+void KeyedMerge::upsertAll(const MergeTable& member, db::DataSet& rows, bool flagS) {
+  db::Connection& conn = ctx_.conn;
+  const std::string table(member.table);
+  const ColumnMap columns = mapColumns(conn, member, rows);
+  std::vector<size_t> keyFields;
+  for (auto key : member.keys) keyFields.push_back(rows.fieldByName(key).index());
+
+  std::vector<std::string> setTerms, setNames, insertNames, insertParams;
+  for (const auto& name : columns.names) {
+    insertNames.push_back(name);
+    insertParams.push_back(":P_" + name);
+    const bool keepsLocal = member.has(kKeepsStatus) && db::iequals(name, kStatusColumn);
+    if (contains(member.keys, name) || keepsLocal) continue;
+    setTerms.push_back(name + " = :P_" + name);
+    setNames.push_back("P_" + name);
+  }
+  // A table of key columns only still needs an UPDATE that tells whether the row exists.
+  if (setTerms.empty())
+    setTerms.push_back(std::string(member.keys.front()) + " = " + std::string(member.keys.front()));
+  const std::string where = keyCondition(member.keys);
+  db::Statement& update =
+      conn.prepare("UPDATE " + table + " SET " + join(setTerms, ", ") + " WHERE " + where);
+  db::Statement& insert = conn.prepare("INSERT INTO " + table + " (" + join(insertNames, ", ") +
+                                       ") VALUES (" + join(insertParams, ", ") + ")");
+  db::Statement* removeKey = member.has(kDuplicateCleanup)
+                                 ? &conn.prepare("DELETE FROM " + table + " WHERE " + where)
+                                 : nullptr;
+
+  std::vector<std::string> keyParams;
+  for (auto key : member.keys) keyParams.push_back("K_" + std::string(key));
+  std::vector<std::string> valueParams;
+  for (const auto& name : columns.names) valueParams.push_back("P_" + name);
+  const auto updateKeys = parameterIndices(update, keyParams);
+  const auto updateValues = parameterIndices(update, setNames);
+  const auto insertValues = parameterIndices(insert, valueParams);
+  const auto removeKeys =
+      removeKey ? parameterIndices(*removeKey, keyParams) : std::vector<size_t>{};
+
+  // Which written column feeds each SET parameter.
+  std::vector<size_t> setColumn;
+  for (const auto& param : setNames) {
+    for (size_t c = 0; c < columns.names.size(); ++c) {
+      if (db::iequals("P_" + columns.names[c], param)) setColumn.push_back(c);
+    }
+  }
+  int stampColumn = -1;
+  db::Value stamp;
+  if (member.has(kStampGreatest)) {
+    stamp = greatestOf(rows, member.dateColumn);
+    for (size_t c = 0; c < columns.names.size(); ++c) {
+      if (db::iequals(columns.names[c], member.dateColumn)) stampColumn = static_cast<int>(c);
+    }
+  }
+  int statusColumn = -1;
+  if (member.has(kKeepsStatus)) {
+    for (size_t c = 0; c < columns.names.size(); ++c) {
+      if (db::iequals(columns.names[c], kStatusColumn)) statusColumn = static_cast<int>(c);
+    }
+  }
+
+  if (!conn.inTransaction()) conn.begin();
+  const size_t total = rows.recordCount();
+  size_t written = 0;
+  std::vector<db::Value> values(columns.names.size());
+  std::vector<db::Value> keys(keyFields.size());
+  for (rows.first(); !rows.eof(); rows.next()) {
+    for (size_t c = 0; c < values.size(); ++c) values[c] = rows.field(columns.fields[c]).value();
+    if (stampColumn >= 0) values[static_cast<size_t>(stampColumn)] = stamp;
+    for (size_t k = 0; k < keys.size(); ++k) {
+      db::Field field = rows.field(keyFields[k]);
+      keys[k] = keyValue(field);
+    }
+    for (size_t k = 0; k < keys.size(); ++k) update.bind(updateKeys[k], keys[k]);
+    for (size_t s = 0; s < setColumn.size(); ++s)
+      update.bind(updateValues[s], values[setColumn[s]]);
+    const int64_t matched = update.execute();
+    if (matched == 0 || (removeKey != nullptr && matched > 1)) {
+      if (matched > 1) {
+        for (size_t k = 0; k < keys.size(); ++k) removeKey->bind(removeKeys[k], keys[k]);
+        removeKey->execute();
+      }
+      if (statusColumn >= 0) values[static_cast<size_t>(statusColumn)] = kNewTableStatus;
+      for (size_t c = 0; c < values.size(); ++c) insert.bind(insertValues[c], values[c]);
+      insert.execute();
+    }
+    if (member.has(kKeepAliveTick)) ctx_.keepAlive.mantemConexao(false);
+    ++written;
+    if (batch_ > 0 && (written % batch_ == 0 || written == total)) {
+      conn.commit();
+      ctx_.log("Inserido " + std::to_string(written) + " de " + std::to_string(total), "2");
+      if (written != total) conn.begin();
+    }
+  }
+  if (member.has(kLedger) && (!member.has(kLedgerOnFlag) || flagS)) {
+    const db::Value greatest =
+        member.has(kStampGreatest) ? stamp : greatestOf(rows, member.dateColumn);
+    const std::string cashRegister = member.has(kStampGreatest) ? ctx_.state.cashRegister : "";
+    download::gravaCtrlBaixaTab(conn, ctx_.state.branch, member.table, cashRegister, greatest);
+  }
+  if (conn.inTransaction()) conn.commit();
+}
+
+void KeyedMerge::insertDeliveryHistory(db::DataSet& rows) {
+  db::Connection& conn = ctx_.conn;
+  db::Statement& order = conn.prepare(sql::kValCliHistPedCons);
+  db::Statement& insert = conn.prepare(sql::kInsHistPedCons);
+  db::Field cdFilial = rows.fieldByName("CDFILIAL");
+  db::Field cdLoja = rows.fieldByName("CDLOJA");
+  db::Field nrVendaRestAux = rows.fieldByName("NRVENDARESTAUX");
+  db::Field dtHrAberMesa = rows.fieldByName("DTHRABERMESA");
+  db::Field nrSeqHistPed = rows.fieldByName("NRSEQHISTPED");
+  db::Field idHistPedCons = rows.fieldByName("IDHISTPEDCONS");
+  db::Field dsHistPedCons = rows.fieldByName("DSHISTPEDCONS");
+  db::Field dtHrHistPedCons = rows.fieldByName("DTHRHISTPEDCONS");
+
+  if (!conn.inTransaction()) conn.begin();
+  for (rows.first(); !rows.eof(); rows.next()) {
+    order.bind("P_CDFILIAL", db::Value(cdFilial.asString()));
+    order.bind("P_CDLOJA", db::Value(cdLoja.asString()));
+    order.bind("P_NRVENDARESTAUX", db::Value(nrVendaRestAux.asString()));
+    order.bind("P_DTHRABERMESA", keyValue(dtHrAberMesa));
+    auto found = order.query();
+    // History of an order this register does not hold is of no use here.
+    if (!found->next()) continue;
+    insert.bind("P_CDFILIAL", cdFilial.value());
+    insert.bind("P_CDLOJA", cdLoja.value());
+    insert.bind("P_NRVENDAREST", (*found)["NRVENDAREST"]);
+    insert.bind("P_NRCOMANDA", (*found)["NRCOMANDA"]);
+    found.reset();
+    insert.bind("P_NRSEQHISTPED", nrSeqHistPed.value());
+    insert.bind("P_IDHISTPEDCONS", idHistPedCons.value());
+    insert.bind("P_DSHISTPEDCONS", dsHistPedCons.value());
+    insert.bind("P_DTHRHISTPEDCONS", dtHrHistPedCons.value());
+    try {
+      insert.execute();
+    } catch (const db::Error& error) {
+      // A history line downloaded again is already here; it must not stop the load.
+      if (error.kind() != db::ErrorKind::DuplicateKey) throw;
+    }
+  }
+  conn.commit();
+}
+
+void KeyedMerge::deleteMissing(const MergeTable& member, db::DataSet& rows) {
+  std::vector<size_t> keyFields;
+  for (auto key : member.keys) keyFields.push_back(rows.fieldByName(key).index());
+  std::unordered_set<std::string> downloaded;
+  std::vector<db::Value> key(keyFields.size());
+  for (rows.first(); !rows.eof(); rows.next()) {
+    for (size_t k = 0; k < keyFields.size(); ++k) {
+      db::Field field = rows.field(keyFields[k]);
+      key[k] = field.isNull() ? db::Value() : db::Value(field.asString());
+      if (isDateTimeType(field.type()) && !field.isNull()) key[k] = field.asDateTime();
+    }
+    downloaded.insert(keyText(key));
+  }
+  rows.first();
+
+  std::vector<std::string> keyNames;
+  for (auto k : member.keys) keyNames.emplace_back(k);
+  std::vector<std::vector<db::Value>> missing;
+  {
+    auto local =
+        ctx_.conn.query("SELECT " + join(keyNames, ", ") + " FROM " + std::string(member.table));
+    while (local->next()) {
+      for (size_t k = 0; k < key.size(); ++k) {
+        const db::Value& value = local->at(k);
+        key[k] = value.isNull() || value.kind() == db::Value::Kind::DateTime
+                     ? value
+                     : db::Value(value.asText());
+      }
+      if (!downloaded.contains(keyText(key))) missing.push_back(key);
+    }
+  }
+  // Each delete commits on its own: the merge's transaction has ended.
+  db::Statement& remove = ctx_.conn.prepare("DELETE FROM " + std::string(member.table) + " WHERE " +
+                                            keyCondition(member.keys));
+  std::vector<std::string> keyParams;
+  for (auto k : member.keys) keyParams.push_back("K_" + std::string(k));
+  const auto indices = parameterIndices(remove, keyParams);
+  for (const auto& row : missing) {
+    for (size_t k = 0; k < row.size(); ++k) remove.bind(indices[k], row[k]);
+    remove.execute();
+  }
+}
+
+}  // namespace load
