@@ -1,0 +1,237 @@
+// The kivtab program's download against the reference central server on loopback, with local
+// tables made from the central model.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <map>
+#include <thread>
+
+#include "app/process_runner.h"
+#include "app/temp_dir.h"
+#include "central/model/central_ddl.h"
+#include "central/model/model.h"
+#include "db/core/connection.h"
+#include "db/core/text.h"
+#include "db/embedded/embedded.h"
+#include "download/handover_lists.h"
+
+namespace {
+
+using testing_support::ProcessResult;
+using testing_support::TempDir;
+
+const std::string kWebCli =
+    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
+const std::string kStart = "Início da Importação da Tabela: ";
+const std::string kEnd = "    Fim da Importação da Tabela: ";
+const std::string kBranch = "0001";
+
+// One central server for the whole suite.
+class CentralServer {
+ public:
+  CentralServer() {
+    const ProcessResult init = testing_support::run(
+        {KIVTAB_CENTRAL_EXE, "init", "--db", path(), "--scale", "1"}, {}, dir_.path());
+    if (init.status != 0) throw std::runtime_error("central init failed: " + init.err);
+    port_ = testing_support::freeLoopbackPort();
+    server_ = std::make_unique<testing_support::Process>(
+        std::vector<std::string>{KIVTAB_CENTRAL_EXE, "serve", "--db", path(), "--listen",
+                                 "127.0.0.1:" + std::to_string(port_)},
+        std::map<std::string, std::string>{}, dir_.path());
+    if (!testing_support::waitForListener(port_, std::chrono::seconds(60)))
+      throw std::runtime_error("the central server did not start");
+  }
+  int port() const { return port_; }
+  std::string path() const { return (dir_.path() / "central.db").string(); }
+
+ private:
+  TempDir dir_;
+  int port_ = 0;
+  std::unique_ptr<testing_support::Process> server_;
+};
+
+// Passes everything on to the central server, but drops the connection in the middle of the
+// download request's reply, as a server that goes away would.
+class FailingDownloadProxy {
+ public:
+  explicit FailingDownloadProxy(int centralPort) : central_("127.0.0.1", centralPort) {
+    central_.set_read_timeout(600, 0);
+    auto forward = [this](const httplib::Request& req, httplib::Response& res) {
+      if (req.path.find("getTabelas") != std::string::npos) {
+        res.set_content_provider(1 << 20, "application/json",
+                                 [](size_t, size_t, httplib::DataSink& sink) {
+                                   sink.write("{\"result\": [", 12);
+                                   return false;
+                                 });
+        return;
+      }
+      auto reply = req.method == "GET" ? central_.Get(req.path)
+                                       : central_.Post(req.path, req.body, "application/json");
+      if (!reply) {
+        res.status = 502;
+        return;
+      }
+      res.status = reply->status;
+      res.set_content(reply->body, reply->get_header_value("Content-Type"));
+    };
+    server_.Get(".*", forward);
+    server_.Post(".*", forward);
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ~FailingDownloadProxy() {
+    server_.stop();
+    thread_.join();
+  }
+  int port() const { return port_; }
+
+ private:
+  httplib::Client central_;
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+class HandOverRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { central_ = new CentralServer(); }
+  static void TearDownTestSuite() {
+    delete central_;
+    central_ = nullptr;
+  }
+
+  void SetUp() override {
+    const std::string file = (home.path() / "local.db").string();
+    conn = "Provider=SQLite;Data Source=" + file;
+    writeRegistry(central_->port());
+    // Until the schema step creates them, the local tables come from the central model.
+    auto local = db::embedded::open(db::embedded::Options{file});
+    central::createCentralDatabase(*local, central::centralModel());
+  }
+
+  void writeRegistry(int port) {
+    testing_support::writeFile(home.path() / "registry.ini",
+                               "[" + kWebCli + "]\nIPServer=127.0.0.1\nWebPort=dword:" +
+                                   std::to_string(port) + "\nStringConex=" + conn + "\n");
+  }
+
+  ProcessResult kivtab(const std::string& parameter) {
+    return testing_support::run({KIVTAB_EXE, parameter},
+                                {{"KIVTAB_HOME", home.path().string()},
+                                 {"KIVTAB_REGISTRY", (home.path() / "registry.ini").string()},
+                                 {"KIVTAB_CLOSE_DELAY", "0"}},
+                                output.path(), std::chrono::seconds(600));
+  }
+
+  // The messages of the day's run log, without their time stamps.
+  std::vector<std::string> messages() {
+    std::vector<std::string> found;
+    const auto dir = home.path() / "Dados" / "Kiv_Tab";
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      if (entry.path().extension() != ".txt") continue;
+      const std::string text = db::cp1252ToUtf8(testing_support::readFile(entry.path()));
+      size_t start = 0;
+      for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        found.push_back(text.substr(start + 22, end - start - 22));
+    }
+    return found;
+  }
+  std::vector<std::string> starting(const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const auto& m : messages())
+      if (m.starts_with(prefix)) found.push_back(m);
+    return found;
+  }
+
+  // The rows the central server holds for the branch: by its branch column, else through the
+  // branch's clients, else all of them.
+  int64_t centralRows(const std::string& tableName) {
+    const central::Table& table = central::centralModel().table(tableName);
+    std::string sql = "SELECT COUNT(*) FROM " + table.name;
+    if (!table.branchColumn.empty())
+      sql += " WHERE " + table.branchColumn + " = :P_CDFILIAL";
+    else if (table.hasColumn("CDCLIENTE"))
+      sql += " WHERE CDCLIENTE IN (SELECT CDCLIENTE FROM CLIENFILIAL WHERE CDFILIAL = :P_CDFILIAL)";
+    auto centralDb = db::embedded::open(db::embedded::Options{central_->path()});
+    auto& statement = centralDb->prepare(sql);
+    if (!statement.parameterNames().empty()) statement.bind("P_CDFILIAL", kBranch);
+    auto rows = statement.query();
+    rows->next();
+    return rows->at(0).asInt();
+  }
+
+  static CentralServer* central_;
+  TempDir home;
+  TempDir output;
+  std::string conn;
+};
+
+CentralServer* HandOverRun::central_ = nullptr;
+
+TEST_F(HandOverRun, TabelasHandsOverEveryPositionWithWhatTheServerSent) {
+  const ProcessResult r = kivtab("TABELAS_0001_001_");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+  const auto list = download::handOverFor("TABELAS").positions;
+  const auto ends = starting(kEnd);
+  ASSERT_EQ(starting(kStart).size(), list.size() - 2);  // CACHEPRODSEG and the extract by file
+  ASSERT_EQ(ends.size(), list.size() - 2);
+  size_t at = 0;
+  int compared = 0;
+  for (const auto& h : list) {
+    if (h.count == download::CountRule::DownloadedLater ||
+        h.count == download::CountRule::ExtractByFile)
+      continue;
+    const std::string prefix = kEnd + std::string(h.table) + " - Nr.Registros: ";
+    ASSERT_TRUE(ends[at].starts_with(prefix)) << ends[at] << " at position " << h.position;
+    const auto& position = central::centralModel().positions()[static_cast<size_t>(h.position)];
+    // A first load asks every table from the start, so the counts are the branch's rows; the
+    // customer movements and the extract are asked for 60 days back at most.
+    const bool sinceStart = position.table != "MOVICLIE" && position.table != "EXTRATOCONS";
+    if (position.kind == central::PositionKind::Table && sinceStart &&
+        h.count != download::CountRule::BenefitTotal) {
+      EXPECT_EQ(ends[at].substr(prefix.size()), std::to_string(centralRows(position.table)))
+          << h.table;
+      ++compared;
+    }
+    ++at;
+  }
+  EXPECT_GT(compared, 150);
+  const auto all = messages();
+  EXPECT_NE(
+      std::find(all.begin(), all.end(), "EXTRATOCONS terá seu conteúdo baixado posteriormente."),
+      all.end());
+  EXPECT_TRUE(starting("Except: ").empty());
+}
+
+TEST_F(HandOverRun, EstoqueHandsOverOnlyPosEstatu) {
+  const ProcessResult r = kivtab("ESTOQUE_0001_001_");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(starting(kStart), std::vector<std::string>{kStart + "POSESTATU"});
+  EXPECT_EQ(starting(kEnd), std::vector<std::string>{kEnd + "POSESTATU - Nr.Registros: " +
+                                                     std::to_string(centralRows("POSESTATU"))});
+}
+
+TEST_F(HandOverRun, ExtratoConsHandsOverItsSixTables) {
+  const ProcessResult r = kivtab("EXTRATOCONS_0001_001_");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  std::vector<std::string> tables;
+  for (const auto& line : starting(kStart)) tables.push_back(line.substr(kStart.size()));
+  EXPECT_EQ(tables, (std::vector<std::string>{"CONSUMIDOR", "EXTRATOCONS", "CacheCONS", "MOVICLIE",
+                                              "CONSMOVICLIE", "EXTRATOCONSCRED"}));
+  EXPECT_EQ(starting(kEnd).size(), 6u);
+}
+
+TEST_F(HandOverRun, ServerLostDuringTheDownloadFailsTheRun) {
+  FailingDownloadProxy proxy(central_->port());
+  writeRegistry(proxy.port());
+  const ProcessResult r = kivtab("TABELAS_0001_001_");
+  EXPECT_EQ(r.status, 1);
+  const auto excepts = starting("Except: ");
+  ASSERT_EQ(excepts.size(), 1u) << r.out;
+  EXPECT_TRUE(starting(kStart).empty());
+  EXPECT_EQ(messages().back(), "OCORREU UM ERRO DURANTE A ATUALIZAÇÃO");
+}
+
+}  // namespace
