@@ -61,7 +61,6 @@ void EmbeddedStatement::ready() {
   connection_.checkOpen(text_);
   if (generation_ == connection_.generation()) return;
   translation_ = connection_.translate(text_);
-  generation_ = connection_.generation();
   // A statement with setup (DROP INDEX before CREATE INDEX) is prepared after the setup ran:
   // SQLite checks the objects it creates when preparing.
   if (!translation_->setup.empty())
@@ -69,6 +68,9 @@ void EmbeddedStatement::ready() {
   else if (!core_ || core_->translated() != translation_->sql)
     prepareCore();
   if (translation_->kind != Translation::Kind::Plain) kept_.resize(names_.size());
+  // Only a statement that got this far is ready: one whose preparation failed (a table not yet
+  // there) is prepared again at its next run instead of running without a core.
+  generation_ = connection_.generation();
 }
 
 void EmbeddedStatement::prepareCore() {
