@@ -1,0 +1,209 @@
+#include <fstream>
+
+#include "load/load_driver.h"
+#include "load/staging.h"
+#include "load_fixture.h"
+
+namespace load::testing {
+namespace {
+
+struct RecordingCleanup : download::CleanupStage {
+  std::vector<std::string> calls;
+  void ApagaRotFabricaVencida() override { calls.push_back("ApagaRotFabricaVencida"); }
+  void ApagaGruPromocVencido() override { calls.push_back("ApagaGruPromocVencido"); }
+  void InativaOperadores() override { calls.push_back("InativaOperadores"); }
+  void ApagaProdutosInativosFilial() override { calls.push_back("ApagaProdutosInativosFilial"); }
+};
+
+struct RecordingDeleteCache : download::DeleteCacheStage {
+  int runs = 0;
+  std::vector<std::string> emptied;
+  void runDeleteCache(const std::string&, const std::string&, bool process) override {
+    EXPECT_TRUE(process);
+    ++runs;
+  }
+  void emptyCacheImagesOf(const std::vector<std::string>& tables) override { emptied = tables; }
+};
+
+class DriverTest : public LoadTest {
+ protected:
+  DriverTest() { state.vectors.vIndicadores = std::vector<std::string>(9, "N"); }
+
+  bool runLoad(const std::string& mode = "TABELAS", bool validate = false) {
+    LoadDriver driver(conn, state, env,
+                      LoadParts{keepAlive, server, files, mirror, cleanup, deleteCache});
+    return driver.ChamaInsereMSDE({"0001", "001", mode, validate, "145"}, sales);
+  }
+  void writeWipeOrder(const std::string& firstLine) {
+    std::ofstream(stagingDirectory(dir) / "P_DTDELETECACHE.cds") << firstLine << "\n";
+  }
+
+  FakeFiles files;
+  CentralMirror mirror;
+  RecordingCleanup cleanup;
+  RecordingDeleteCache deleteCache;
+  std::vector<db::Value> sales = std::vector<db::Value>(9);
+};
+
+TEST_F(DriverTest, LoadsTheSequenceThroughStagingAndRunsTheStagesAfterIt) {
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}, {"DSSALA", "Salão"}}});
+  downloadTable("cdsCampanha", "CAMPANHA", {{{"CDCAMPANHA", "K1"}}});
+  localRow("CAMPANHA", {{"CDCAMPANHA", "OLD"}});
+  localRow("PARAMGERAL", {{"CDPARGERAL", "1"}, {"IDATUPRODATIVFI", "N"}});
+  localRow("PRODFILI", {{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}});
+  downloadTable("cdsProdFili", "PRODFILI", {{{"CDFILIAL", "0001"}, {"CDPRODUTO", "P2"}}});
+  localRow("PRODBLOQVNDTAA", {{"CDFILIAL", "0001"}, {"CDPRODUTO", "LOCAL"}});
+  downloadTable("cdsPRODBLOQVNDTAA", "PRODBLOQVNDTAA",
+                {{{"CDFILIAL", "0001"}, {"CDPRODUTO", "BAIXADO"}}});
+  localRow("TOTALDIACAIXA", {{"CDFILIAL", "0001"},
+                             {"CDCAIXA", "001"},
+                             {"DTMOVTOTDIA", db::DateTime::fromParts(2026, 1, 1)},
+                             {"IDIMPTOTDIACAIXA", "N"}});
+  localRow("TOTALDIACAIXA", {{"CDFILIAL", "0001"},
+                             {"CDCAIXA", "001"},
+                             {"DTMOVTOTDIA", db::DateTime::fromParts(2026, 1, 2)},
+                             {"IDIMPTOTDIACAIXA", "S"}});
+
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(conn.value("SELECT DSSALA FROM SALA").asText(), "Salão");
+  EXPECT_EQ(conn.value("SELECT CDCAMPANHA FROM CAMPANHA").asText(), "K1");
+  EXPECT_EQ(conn.count("PRODFILI"), 0);  // IDATUPRODATIVFI 'N': emptied, not merged
+  EXPECT_EQ(conn.value("SELECT CDPRODUTO FROM PRODBLOQVNDTAA").asText(), "LOCAL");
+  EXPECT_EQ(conn.count("TOTALDIACAIXA"), 1);
+  EXPECT_EQ(deleteCache.runs, 1);
+  EXPECT_EQ(cleanup.calls,
+            (std::vector<std::string>{"ApagaRotFabricaVencida", "ApagaGruPromocVencido",
+                                      "InativaOperadores"}));
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "Dados" / "Tabelas_Kiv"));
+  EXPECT_LT(logIndex("Inserindo dados da Importação na Tabela: SALA"), logIndex("FIM DELETE"));
+  EXPECT_TRUE(logged("Inserindo dados da Importação na Tabela: TABEPRE"));
+  EXPECT_FALSE(runFailed);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(DriverTest, FailedMergeNamesTheComponentKeepsEarlierTablesAndSkipsTheRest) {
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
+  download("cdsTabePrec", {text("CDFILIAL"), text("CDTABEPREC")}, {{"0001", "T1"}});
+  downloadTable("cdsCampanha", "CAMPANHA", {{{"CDCAMPANHA", "K1"}}});
+
+  EXPECT_FALSE(runLoad());
+  EXPECT_EQ(conn.count("SALA"), 1);
+  EXPECT_EQ(conn.count("TABEPREC"), 0);
+  EXPECT_EQ(conn.count("CAMPANHA"), 0);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("Componente :adqCliTabePrec - Erro : ", 0), 0u) << errors[0];
+  EXPECT_TRUE(logged("Exception ChamaInsereMSDE: " + errors[0]));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], errors[0]);
+  EXPECT_TRUE(runFailed);
+  EXPECT_TRUE(cleanup.calls.empty());
+  EXPECT_EQ(deleteCache.runs, 0);
+}
+
+TEST_F(DriverTest, WithoutLocalDatabaseNothingIsWritten) {
+  conn.close();
+  EXPECT_FALSE(runLoad());
+  EXPECT_EQ(errors, std::vector<std::string>{"Caixa sem string de conexão."});
+  EXPECT_TRUE(runFailed);
+}
+
+TEST_F(DriverTest, CancelledRunEndsTheLoad) {
+  env.cancelled = [] { return true; };
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
+  EXPECT_FALSE(runLoad());
+  EXPECT_EQ(errors, std::vector<std::string>{"O processo de exportação foi cancelado."});
+  EXPECT_EQ(conn.count("SALA"), 0);
+}
+
+TEST_F(DriverTest, FullReloadOrderWipesTheTablesButKeepsTablesInUse) {
+  writeWipeOrder("2026-12-01 08:00:00");
+  localRow("PRODUTO", {{"CDPRODUTO", "P1"}, {"IDPRODATIVPR", "S"}});
+  localRow("MESA", {{"CDFILIAL", "0001"}, {"CDLOJA", "01"}, {"NRMESA", "1"}, {"IDSTMESAAUX", "O"}});
+  localRow("MESA", {{"CDFILIAL", "0001"}, {"CDLOJA", "01"}, {"NRMESA", "2"}, {"IDSTMESAAUX", "D"}});
+  downloadTable("cdsCorPedido", "CORPEDIDO", {{{"CDFILIAL", "0001"}}});
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(conn.count("PRODUTO"), 0);
+  EXPECT_EQ(conn.value("SELECT NRMESA FROM MESA").asText(), "1");
+  EXPECT_EQ(deleteCache.emptied.size(), 78u);
+  EXPECT_EQ(fullWipeStatements().size(), 78u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "Dados" / "Tabelas_Kiv" / "P_DTDELETECACHE.cds"));
+  EXPECT_EQ(conn.count("CORPEDIDO"), 0);  // the wipe empties that download too
+}
+
+TEST_F(DriverTest, UnreadableReloadOrderFailsTheRunWithoutComponent) {
+  writeWipeOrder("amanhã");
+  localRow("PRODUTO", {{"CDPRODUTO", "P1"}, {"IDPRODATIVPR", "S"}});
+  EXPECT_FALSE(runLoad());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].find("Componente"), std::string::npos);
+  EXPECT_TRUE(logged("Exception InsereMSDE: " + errors[0]));
+  EXPECT_EQ(conn.count("PRODUTO"), 1);
+  EXPECT_TRUE(std::filesystem::exists(dir / "Dados" / "Tabelas_Kiv" / "P_DTDELETECACHE.cds"));
+  EXPECT_TRUE(runFailed);
+}
+
+TEST_F(DriverTest, StockModeWritesOnlyStockAndStillCleansUp) {
+  localRow("POSESTATU", {{"CDFILIAL", "0001"},
+                         {"CDPRODUTO", "OLD"},
+                         {"CDALMOXARIFE", "A"},
+                         {"CDLOCALESTOQ", "L"},
+                         {"NRLOTEESTQ", "1"},
+                         {"NRSUBLOTE", "1"}});
+  downloadTable("cdsPOSESTATU", "POSESTATU",
+                {{{"CDFILIAL", "0001"},
+                  {"CDPRODUTO", "NEW"},
+                  {"CDALMOXARIFE", "A"},
+                  {"CDLOCALESTOQ", "L"},
+                  {"NRLOTEESTQ", " "},
+                  {"NRSUBLOTE", " "}}});
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
+  EXPECT_TRUE(runLoad("ESTOQUE"));
+  EXPECT_EQ(conn.value("SELECT CDPRODUTO FROM POSESTATU").asText(), "NEW");
+  EXPECT_EQ(conn.count("SALA"), 0);
+  EXPECT_EQ(deleteCache.runs, 0);
+  EXPECT_EQ(cleanup.calls.size(), 3u);
+}
+
+TEST_F(DriverTest, StagingRoundTripKeepsEveryDatasetAndSkipsWorkSets) {
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
+  downloadTable("cdsVenda", "VENDA", {{{"CDFILIAL", "0001"}}});
+  state.dataset("cdsNuncaAberto");
+  stageDatasets(state, stagingDirectory(dir));
+  EXPECT_EQ(state.dataset("cdsSala").recordCount(), 1u);
+  EXPECT_EQ(state.dataset("cdsVenda").recordCount(), 1u);
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "Dados" / "Tabelas_Kiv"));
+
+  // A staging file that cannot be written fails the load without touching the database.
+  std::filesystem::remove_all(dir / "Dados" / "Tabelas_Kiv");
+  std::ofstream(dir / "Dados" / "Tabelas_Kiv") << "not a folder";
+  EXPECT_FALSE(runLoad());
+  EXPECT_EQ(conn.count("SALA"), 0);
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(runFailed);
+}
+
+db::Value packetOf(db::DataSet& rows) { return db::Value(rows.data()); }
+
+TEST_F(DriverTest, ReturnedMovementsAreReimportedWithNewSaleNumbers) {
+  localRow("VENDA", {{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"NRSEQVENDA", "100"}});
+  db::DataSet shifts, salesRows, items;
+  const db::DateTime opened = db::DateTime::fromParts(2026, 12, 6, 8, 0, 0);
+  auto fill = [&](db::DataSet& target, const std::string& table, const std::vector<Cells>& rows) {
+    target = std::move(downloadTable("cdsScratch" + table, table, rows));
+  };
+  fill(shifts, "TURCAIXA", {{{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"DTABERCAIX", opened}}});
+  fill(salesRows, "VENDA", {{{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"NRSEQVENDA", "5"}}});
+  fill(items, "ITEMVENDA",
+       {{{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"NRSEQVENDA", "5"}, {"NRSEQUITVEND", "1"}}});
+  sales[0] = packetOf(shifts);
+  sales[1] = packetOf(salesRows);
+  sales[2] = packetOf(items);
+  EXPECT_TRUE(runLoad("ESTOQUE", true));
+  EXPECT_EQ(conn.value("SELECT IDIMPTCAIXA FROM TURCAIXA").asText(), "S");
+  EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "101");
+  EXPECT_TRUE(logged("InsereDados ITEMVENDA"));
+  EXPECT_TRUE(logged("Validacao de Dados Msde"));
+}
+
+}  // namespace
+}  // namespace load::testing
