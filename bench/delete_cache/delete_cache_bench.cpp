@@ -127,8 +127,13 @@ double runDeleteCache(const fs::path& file, long tableRows, long cacheRows, long
   download::Services services;
   download::DownloadState state;
   db::DataSet& cache = state.dataset("cdsCacheCLIENFILIAL");
-  cache.createDataSet({{.name = "DSKEYCACHE", .type = db::FieldType::String, .size = 500},
-                       {.name = "DTULTATUCACH", .type = db::FieldType::DateTime}});
+  std::vector<db::FieldDef> fields(2);
+  fields[0].name = "DSKEYCACHE";
+  fields[0].type = db::FieldType::String;
+  fields[0].size = 500;
+  fields[1].name = "DTULTATUCACH";
+  fields[1].type = db::FieldType::DateTime;
+  cache.createDataSet(fields);
   for (long n = 0; n < cacheRows; ++n) {
     const CacheRow row = cacheRow(n, tableRows);
     cache.appendRecord(

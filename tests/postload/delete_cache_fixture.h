@@ -45,10 +45,14 @@ class DeleteCacheFixture : public LocalFixture {
                      const std::vector<std::pair<std::string, db::DateTime>>& rows,
                      bool withDeletionTime = true) {
     db::DataSet& ds = state.dataset(name);
-    std::vector<db::FieldDef> fields{
-        {.name = "DSKEYCACHE", .type = db::FieldType::String, .size = 500}};
-    if (withDeletionTime)
-      fields.push_back({.name = "DTULTATUCACH", .type = db::FieldType::DateTime});
+    std::vector<db::FieldDef> fields(withDeletionTime ? 2 : 1);
+    fields[0].name = "DSKEYCACHE";
+    fields[0].type = db::FieldType::String;
+    fields[0].size = 500;
+    if (withDeletionTime) {
+      fields[1].name = "DTULTATUCACH";
+      fields[1].type = db::FieldType::DateTime;
+    }
     ds.createDataSet(fields);
     for (const auto& [key, when] : rows) {
       if (withDeletionTime)
