@@ -1,0 +1,200 @@
+#include "download/component_error.h"
+#include "load/consumer_block.h"
+#include "load_fixture.h"
+
+namespace load::testing {
+namespace {
+
+class ConsumerTest : public LoadTest {
+ protected:
+  ConsumerTest() { state.vectors.vIndicadores = std::vector<std::string>(9, "N"); }
+
+  ConsumerBlock block() {
+    return ConsumerBlock(ctx, merge, writer, nextCode, server, files, mirror);
+  }
+  Cells consumer(const std::string& client, const std::string& id, const std::string& name) {
+    return {{"CDCLIENTE", client}, {"CDCONSUMIDOR", id},    {"NMCONSUMIDOR", name},
+            {"IDATUCONSUMI", "S"}, {"CDSENHACONS", "nova"}, {"DTULTATUCSUM", day(4)}};
+  }
+  db::DateTime day(int d) { return db::DateTime::fromParts(2026, 11, d, 10, 0, 0); }
+
+  outside::KivProxCodigo nextCode{conn};
+  KeyedMerge merge{ctx};
+  BulkWriter writer{ctx, nextCode};
+  FakeFiles files;
+  CentralMirror mirror;
+};
+
+TEST_F(ConsumerTest, DuplicateConsumerInAnEmptyBaseIsCountedAndSkipped) {
+  downloadTable(
+      "cdsConsumidor", "CONSUMIDOR",
+      {consumer("C1", "1", "Ana"), consumer("C1", "1", "Ana de novo"), consumer("C1", "2", "Bia")});
+  ConsumerMerge merge(ctx, mirror);
+  merge.run();
+  EXPECT_EQ(merge.duplicates(), 1u);
+  EXPECT_EQ(conn.count("CONSUMIDOR"), 2);
+  EXPECT_TRUE(logged("Inserido 2 de 3"));
+}
+
+TEST_F(ConsumerTest, ExistingConsumerKeepsItsFlagAndTakesThePasswordOnlyWhenAllowed) {
+  localRow("CONSUMIDOR", {{"CDCLIENTE", "C1"},
+                          {"CDCONSUMIDOR", "1"},
+                          {"IDATUCONSUMI", "N"},
+                          {"CDSENHACONS", "velha"}});
+  localRow("CONSUMIDOR", {{"CDCLIENTE", "C1"},
+                          {"CDCONSUMIDOR", "2"},
+                          {"IDATUCONSUMI", "S"},
+                          {"CDSENHACONS", "velha"}});
+  auto downloaded = consumer("C1", "1", "Ana");
+  downloaded["IDATUCONSUMI"] = "X";
+  downloadTable("cdsConsumidor", "CONSUMIDOR", {downloaded, consumer("C1", "2", "Bia")});
+  ConsumerMerge(ctx, mirror).run();
+  EXPECT_EQ(conn.value("SELECT NMCONSUMIDOR FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
+            "Ana");
+  EXPECT_EQ(conn.value("SELECT IDATUCONSUMI FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
+            "N");
+  EXPECT_EQ(conn.value("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
+            "velha");
+  EXPECT_EQ(conn.value("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '2'").asText(),
+            "nova");
+}
+
+TEST_F(ConsumerTest, ConsumersCommitEvery1500RowsAndAFailureKeepsCommittedBatches) {
+  std::vector<Cells> rows;
+  for (int i = 0; i < 1600; ++i) rows.push_back(consumer("C1", std::to_string(i), "N"));
+  rows[1550]["CDCONSUMIDOR"] = db::Value();  // refused by the key: not a duplicate
+  downloadTable("cdsConsumidor", "CONSUMIDOR", rows);
+  EXPECT_THROW(ConsumerMerge(ctx, mirror).run(), download::ComponentError);
+  EXPECT_EQ(conn.count("CONSUMIDOR"), 1500);
+  EXPECT_EQ(conn.commits, 1);
+}
+
+TEST_F(ConsumerTest, WholeConsumerBaseComesFromFilesInRangesAndRecordsTheLedger) {
+  state.vectors.vIndicadores[0] = "S";
+  download("cdsConsumidor", {text("QTDCONSUMIDOR")}, {{"250000"}});
+  block().consumers();
+  ASSERT_EQ(files.requests.size(), 3u);
+  EXPECT_EQ(files.requests[0].linhaIni, 1);
+  EXPECT_EQ(files.requests[0].linhaFin, 100000);
+  EXPECT_EQ(files.requests[2].linhaIni, 200001);
+  EXPECT_EQ(files.requests[2].linhaFin, 250000);
+  EXPECT_EQ(files.requests[0].nmArquivo, "insertConsumidor.sql");
+  EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'CONSUMIDOR'"), 1);
+  EXPECT_EQ(server.reconnects, 1);
+
+  conn.inner().execute("DELETE FROM CTRLBAIXATAB");
+  files.failLoads = true;
+  block().consumers();
+  EXPECT_EQ(conn.count("CTRLBAIXATAB"), 0);  // the next run asks for the same rows again
+}
+
+TEST_F(ConsumerTest, OldStatementMovementIsDroppedButAnExistingOneIsUpdated) {
+  state.extractPresent = true;
+  const db::DateTime old = now.addDays(-90);
+  localRow("EXTRATOCONS", {{"CDCLIENTE", "C1"},
+                           {"CDCONSUMIDOR", "1"},
+                           {"CDFAMILISALD", "F"},
+                           {"DTMOVEXTCONS", old},
+                           {"NRSEQMOVEXT", "1"},
+                           {"NRSEQVENDA", "77"},
+                           {"DSOPEEXTCONS", "antes"}});
+  auto movement = [&](const char* seq, db::DateTime when) {
+    return Cells{{"CDCLIENTE", "C1"},        {"CDCONSUMIDOR", "1"}, {"CDFAMILISALD", "F"},
+                 {"DTMOVEXTCONS", when},     {"NRSEQMOVEXT", seq},  {"NRSEQVENDA", "5"},
+                 {"DSOPEEXTCONS", "depois"}, {"IDIMPEXTRATO", "N"}, {"DTULTATUEXT", now}};
+  };
+  downloadTable("cdsEXTRATOCONS", "EXTRATOCONS",
+                {movement("1", old), movement("2", old), movement("3", now.addDays(-10))});
+  StatementMerge(ctx, writer).AplicaExtratoCons("cdsEXTRATOCONS");
+  EXPECT_EQ(conn.count("EXTRATOCONS"), 2);
+  EXPECT_EQ(conn.value("SELECT DSOPEEXTCONS FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+            "depois");
+  EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+            "77");
+  EXPECT_EQ(conn.value("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '3'").asText(),
+            "S");
+  EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'EXTRATOCONS'"), 1);
+  EXPECT_TRUE(state.dataset("cdsEXTRATOCONS").isEmpty());
+}
+
+TEST_F(ConsumerTest, AccountMovementAlreadyHeldOrMarkedXIsNotInsertedAgain) {
+  const db::DateTime when = db::DateTime::fromParts(2026, 12, 1, 9, 15, 30, 400);
+  localRow("MOVICLIE", {{"CDCLIENTE", "C1"},
+                        {"NRSEQMOVCLI", "1"},
+                        {"CDCONSUMIDOR", "1"},
+                        {"DTMOVCLI", when},
+                        {"IDTIPMOCVLI", "X"},
+                        {"VRMOVCLI", 12.5}});
+  auto movement = [&](const char* type, double value, const char* consumerCode) {
+    return Cells{
+        {"CDCLIENTE", "C1"},           {"NRSEQMOVCLI", "900"}, {"CDCONSUMIDOR", consumerCode},
+        {"DTMOVCLI", when.addMs(200)}, {"IDTIPMOCVLI", type},  {"VRMOVCLI", value},
+        {"DTULTATUMCLI", day(3)}};
+  };
+  auto fields = columnsOf("MOVICLIE");
+  for (auto& f : fields)
+    if (f.name == "VRMOVCLI") f = number("VRMOVCLI");
+  std::vector<std::vector<db::Value>> rows;
+  for (const auto& cells :
+       {movement("D", 12.5, "1"), movement("D", 13.0, "1"), movement("C", 12.5, "")}) {
+    std::vector<db::Value> row(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+      auto it = cells.find(fields[i].name);
+      if (it != cells.end()) row[i] = it->second;
+    }
+    rows.push_back(row);
+  }
+  download("cdsMoviClie", fields, rows);
+  AccountMovements(ctx, nextCode).run();
+  EXPECT_EQ(conn.count("MOVICLIE"), 3);
+  EXPECT_EQ(conn.count("MOVICLIE", "NRSEQMOVCLI = '900'"), 0);  // numbers are given locally
+  EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'MOVICLIE'"), 1);
+}
+
+TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
+  state.vectors.vIndicadores[1] = "S";
+  localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
+  localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
+  localRow("BENEFICIOCAMP", {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
+  download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  db::DataSet page;
+  {
+    auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
+                               {{{"CDCLIENTE", "C1"},
+                                 {"CDCONSUMIDOR", "1"},
+                                 {"CDCAMPANHA", "K"},
+                                 {"NRSEQPRODCAMP", "1"},
+                                 {"NRSEQBENEFICIO", "1"},
+                                 {"DTULTATU", day(2)}},
+                                {{"CDCLIENTE", "C1"},
+                                 {"CDCONSUMIDOR", "2"},
+                                 {"CDCAMPANHA", "K"},
+                                 {"NRSEQPRODCAMP", "1"},
+                                 {"NRSEQBENEFICIO", "1"},
+                                 {"DTULTATU", day(3)}}});
+    server.pages.push_back(db::Value(rows.data()));
+  }
+  block().benefits();
+  ASSERT_EQ(server.pageRequests.size(), 1u);
+  EXPECT_EQ(server.pageRequests[0][1].asText(), "0");
+  EXPECT_EQ(server.pageRequests[0][2].asText(), "30000");
+  EXPECT_EQ(conn.count("MOVBENEFICIOCTR"), 2);
+  EXPECT_TRUE(logged("Fim InsertCliMOVBENEFICIOCTR - Inserido 2 de 2"));
+  EXPECT_EQ(conn.value("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'MOVBENEFICIOCTR'")
+                .asDateTime(),
+            day(3));
+}
+
+TEST_F(ConsumerTest, BalancesAreWrittenOnlyIntoAnEmptyTable) {
+  auto balance = Cells{{"CDCLIENTE", "C1"}, {"CDCONSUMIDOR", "1"}, {"CDFAMILISALD", "F"}};
+  downloadTable("cdsSALDOCONS", "SALDOCONS", {balance});
+  block().balances();
+  EXPECT_EQ(conn.count("SALDOCONS"), 1);
+  balance["CDFAMILISALD"] = "G";
+  downloadTable("cdsSALDOCONS", "SALDOCONS", {balance});
+  block().balances();
+  EXPECT_EQ(conn.count("SALDOCONS"), 1);
+}
+
+}  // namespace
+}  // namespace load::testing
