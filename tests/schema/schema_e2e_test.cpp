@@ -1,0 +1,256 @@
+// The kivtab program's structure update against the reference central server. The package is
+// fetched through a proxy of the test's own, which can change the central model on its way (the
+// server builds the package from its compiled-in model).
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "central/model/model.h"
+#include "db/core/connection.h"
+#include "db/core/text.h"
+#include "db/dataset/dataset.h"
+#include "download/zip_extractor.h"
+#include "package_writer.h"
+#include "process_runner.h"
+#include "schema/statements.h"
+#include "temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ProcessResult;
+using testing_support::TempDir;
+
+const std::string kWebCli =
+    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
+
+class CentralServer {
+ public:
+  CentralServer() {
+    const std::string db = (dir_.path() / "central.db").string();
+    const ProcessResult init = testing_support::run(
+        {KIVTAB_CENTRAL_EXE, "init", "--db", db, "--scale", "1"}, {}, dir_.path());
+    if (init.status != 0) throw std::runtime_error("central init failed: " + init.err);
+    port_ = testing_support::freeLoopbackPort();
+    server_ = std::make_unique<testing_support::Process>(
+        std::vector<std::string>{KIVTAB_CENTRAL_EXE, "serve", "--db", db, "--listen",
+                                 "127.0.0.1:" + std::to_string(port_)},
+        std::map<std::string, std::string>{}, dir_.path());
+    if (!testing_support::waitForListener(port_, std::chrono::seconds(60)))
+      throw std::runtime_error("the central server did not start");
+  }
+  int port() const { return port_; }
+
+ private:
+  TempDir dir_;
+  int port_ = 0;
+  std::unique_ptr<testing_support::Process> server_;
+};
+
+// A forward proxy for plain HTTP GETs. When `change` is set it rewrites struct.cds inside
+// struct.zip before handing it on.
+class PackageProxy {
+ public:
+  std::function<void(db::DataSet& structure)> change;
+  std::atomic<int> packages{0};
+
+  PackageProxy() {
+    server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+      const std::string& target = request.target;
+      const size_t hostStart = target.find("://") + 3;
+      const size_t pathStart = target.find('/', hostStart);
+      const std::string hostPort = target.substr(hostStart, pathStart - hostStart);
+      httplib::Client upstream(hostPort.substr(0, hostPort.find(':')),
+                               std::stoi(hostPort.substr(hostPort.find(':') + 1)));
+      auto answer = upstream.Get(target.substr(pathStart));
+      if (!answer) {
+        response.status = 502;
+        return;
+      }
+      response.status = answer->status;
+      std::string body = answer->body;
+      if (answer->status == 200 && target.ends_with("/struct.zip")) {
+        ++packages;
+        if (change) body = rewrite(body);
+      }
+      response.set_content(body, "application/zip");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ~PackageProxy() {
+    server_.stop();
+    thread_.join();
+  }
+  int port() const { return port_; }
+
+ private:
+  std::string rewrite(const std::string& zip) {
+    TempDir work;
+    testing_support::writeFile(work.path() / "in.zip", zip);
+    download::extractAll(work.path() / "in.zip", work.path(), "", [](const std::string&) {});
+    db::DataSet structure;
+    structure.loadFromFile(work.path() / "struct.cds");
+    change(structure);
+    structure.saveToFile(work.path() / "struct.cds");
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const char* name : {"struct.cds", "constraints.cds"})
+      if (fs::exists(work.path() / name))
+        members.emplace_back(name, testing_support::readFile(work.path() / name));
+    schema_test::writeZip(work.path() / "out.zip", members);
+    return testing_support::readFile(work.path() / "out.zip");
+  }
+
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+// Sets a column of one package table: FIELD_TYPE, NULLABLE and COL_DEFAULT.
+void changeColumn(db::DataSet& structure, const std::string& table, const std::string& column,
+                  const std::string& type, const std::string& nullable,
+                  const std::string& colDefault) {
+  ASSERT_TRUE(structure.locate("TABLE_NAME", {db::Value(table)}));
+  db::DataSet& columns = structure.nested("adqColunas");
+  ASSERT_TRUE(columns.locate("COL_NAME", {db::Value(column)}));
+  columns.edit();
+  columns.fieldByName("FIELD_TYPE").setString(type);
+  columns.fieldByName("NULLABLE").setString(nullable);
+  columns.fieldByName("COL_DEFAULT").setString(colDefault);
+  columns.post();
+}
+
+class StructureRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    central_ = new CentralServer();
+    proxy_ = new PackageProxy();
+  }
+  static void TearDownTestSuite() {
+    delete proxy_;
+    delete central_;
+  }
+
+  void SetUp() override {
+    conn = "Provider=SQLite;User ID=dbo;Data Source=" + (home.path() / "local.db").string();
+    testing_support::writeFile(
+        home.path() / "registry.ini",
+        "[" + kWebCli + "]\nIPServer=127.0.0.1\nWebPort=dword:" + std::to_string(central_->port()) +
+            "\nStringConex=" + conn +
+            "\nHttpUseProxy=dword:1\nHttpProxyHost=127.0.0.1\nHttpProxyPort=" +
+            std::to_string(proxy_->port()) + "\n");
+    proxy_->change = nullptr;
+  }
+
+  ProcessResult kivtab() {
+    return testing_support::run({KIVTAB_EXE, "TABELAS_0001_001_"},
+                                {{"KIVTAB_HOME", home.path().string()},
+                                 {"KIVTAB_REGISTRY", (home.path() / "registry.ini").string()},
+                                 {"KIVTAB_CLOSE_DELAY", "0"}},
+                                output.path(), std::chrono::seconds(300));
+  }
+
+  // The structure update ran to its end: no exception line in the run log.
+  void expectUpdated(const ProcessResult& r) {
+    const std::string log = allLogs();
+    EXPECT_NE(log.find("INÍCIO DA CRIAÇÃO DE ESTRUTURA DAS TABELAS"), std::string::npos) << r.out;
+    EXPECT_EQ(log.find("Exception UpdateMSDECache"), std::string::npos) << log;
+  }
+
+  std::string allLogs() {
+    std::string text;
+    const fs::path dir = home.path() / "Dados" / "Kiv_Tab";
+    if (fs::exists(dir))
+      for (const auto& entry : fs::directory_iterator(dir))
+        text += db::cp1252ToUtf8(testing_support::readFile(entry.path()));
+    return text;
+  }
+
+  // Every local column with its type, nullability and default, and every index name.
+  std::set<std::string> catalogue() {
+    auto db = db::connect(conn);
+    std::set<std::string> found;
+    auto columns = db->query(schema::sql::kLocalStructAllTables, {{"P_OWNER", "DBO"}});
+    while (columns->next())
+      found.insert((*columns)["TABLE_NAME"].asText() + "." + (*columns)["COL_NAME"].asText() + " " +
+                   (*columns)["FIELD_TYPE"].asText() + " " + (*columns)["NULLABLE"].asText() + " " +
+                   (*columns)["COL_DEFAULT"].asText());
+    auto indexes = db->query(schema::sql::kAllIndexNames);
+    while (indexes->next()) found.insert("index " + indexes->at(0).asText());
+    return found;
+  }
+
+  std::vector<std::string> column(const std::string& table, const std::string& name) {
+    auto db = db::connect(conn);
+    auto rows = db->query(schema::sql::kLocalStructMSDE, {{"P_OWNER", "DBO"}, {"P_TABLE", table}});
+    while (rows->next())
+      if ((*rows)["COL_NAME"].asText() == name)
+        return {(*rows)["FIELD_TYPE"].asText(), (*rows)["NULLABLE"].asText(),
+                (*rows)["COL_DEFAULT"].asText()};
+    return {};
+  }
+
+  static CentralServer* central_;
+  static PackageProxy* proxy_;
+  TempDir home;
+  TempDir output;
+  std::string conn;
+};
+
+CentralServer* StructureRun::central_ = nullptr;
+PackageProxy* StructureRun::proxy_ = nullptr;
+
+TEST_F(StructureRun, EmptyDatabaseGetsEveryTableThenNothingChangesThenACentralChangeIsApplied) {
+  const int packagesBefore = proxy_->packages;
+  expectUpdated(kivtab());
+  EXPECT_EQ(proxy_->packages, packagesBefore + 1);
+
+  const central::Model& model = central::centralModel();
+  const std::set<std::string> first = catalogue();
+  for (const auto& entry : model.cacheList()) {
+    const central::Table* table = model.findTable(entry.table);
+    if (!table) continue;
+    SCOPED_TRACE(table->name);
+    for (const auto& c : table->columns) {
+      const bool key =
+          table->primaryKey && std::count(table->primaryKey->columns.begin(),
+                                          table->primaryKey->columns.end(), c.name) > 0;
+      const auto local = column(table->name, c.name);
+      ASSERT_EQ(local.size(), 3u) << c.name;
+      EXPECT_EQ(local[0], db::upper(c.type)) << c.name;
+      EXPECT_EQ(local[1], c.nullable && !key ? "NULL" : "NOT NULL") << c.name;
+    }
+    if (table->primaryKey && table->name != "CTRLBAIXATAB")
+      EXPECT_TRUE(first.count("index " + table->primaryKey->name));
+    for (const auto& index : table->indexes) EXPECT_TRUE(first.count("index " + index.name));
+  }
+
+  expectUpdated(kivtab());
+  EXPECT_EQ(catalogue(), first);
+
+  {
+    auto db = db::connect(conn);
+    db->execute("DELETE FROM PRODUTO WHERE CDPRODUTO = 'E2E-1'");
+    db->execute(
+        "INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, IDPRODATIVPR) VALUES ('E2E-1', 'kept', NULL)");
+  }
+  proxy_->change = [](db::DataSet& structure) {
+    changeColumn(structure, "PRODUTO", "NMPRODUTO", "VARCHAR(80)", "NULL", "");
+    changeColumn(structure, "PRODUTO", "IDPRODATIVPR", "VARCHAR(1)", "NOT NULL", "'S'");
+  };
+  expectUpdated(kivtab());
+  EXPECT_EQ(column("PRODUTO", "NMPRODUTO"), (std::vector<std::string>{"VARCHAR(80)", "NULL", ""}));
+  EXPECT_EQ(column("PRODUTO", "IDPRODATIVPR")[1], "NOT NULL");
+  auto db = db::connect(conn);
+  auto row = db->query("SELECT NMPRODUTO, IDPRODATIVPR FROM PRODUTO WHERE CDPRODUTO = 'E2E-1'");
+  ASSERT_TRUE(row->next());
+  EXPECT_EQ(row->at(0).asText(), "kept");
+  EXPECT_EQ(row->at(1).asText(), "S");
+}
+
+}  // namespace
