@@ -1,6 +1,8 @@
 // The download orchestrator against local tables made from the central model and a fake server.
 #include "orchestrator_fixture.h"
 
+#include "db/core/text.h"
+
 namespace download::testing {
 namespace {
 
@@ -296,6 +298,22 @@ TEST_F(OrchestratorFixture, MissingLocalTableFailsTheDownloadBeforeTheRequest) {
   EXPECT_FALSE(run("TABELAS"));
   EXPECT_TRUE(lines.back().text.starts_with("Except: "));
   EXPECT_EQ(server.callsTo("getTabelas"), 0u);
+}
+
+// The lists are kept apart from the server's model; both must name the same positions.
+TEST(HandOverLists, AgreeWithTheCentralModelsPositions) {
+  const auto& positions = central::centralModel().positions();
+  for (const char* mode : {"TABELAS", "EXTRATOCONS", "ESTOQUE"}) {
+    for (const HandOver& h : handOverFor(mode).positions) {
+      const auto& p = positions.at(static_cast<size_t>(h.position));
+      // EXTRATOCONS logs CACHECONS as "CacheCONS".
+      EXPECT_TRUE(db::iequals(p.name, h.table)) << mode << " " << h.position << " " << h.table;
+      EXPECT_EQ(p.dataset, h.dataset) << mode << " " << h.position;
+    }
+  }
+  EXPECT_EQ(handOverFor("TABELAS").positions.size(), 291u);
+  EXPECT_TRUE(handOverFor("ESTRUTURA").positions.empty());
+  EXPECT_EQ(firstLoadTables().size(), 13u);
 }
 
 }  // namespace
