@@ -60,7 +60,7 @@ bool Orchestrator::buscaTabelas() {
 
 bool Orchestrator::isMode(std::string_view mode) const { return db::iequals(state_.mode, mode); }
 
-void Orchestrator::download() {
+void Orchestrator::startRun() {
   state_.vectors = RequestVectors{};
   state_.salesVector.assign(kSalesVectorSize, db::Value());
   state_.cdLoja.clear();
@@ -70,9 +70,12 @@ void Orchestrator::download() {
   highestExtractSequence_.clear();
   recentShifts_ = registers_ = closedShifts_ = db::Value();
   tableCount_.clear();
+}
+
+void Orchestrator::download() {
+  startRun();
   readRegister();
   setAsideMoviclie();
-
   if (isMode(kModeTabelas)) {
     prepareFirstLoad();
   } else {
@@ -84,7 +87,17 @@ void Orchestrator::download() {
     stages_.anticipation.catchUpConsumersByChangeDate(state_.branch);
     stages_.anticipation.catchUpConsumersByClienFilial(state_.branch);
   }
+  setEveryModeIndicators();
+  requestAndHandOver();
 
+  LoadRunValues load{state_.branch, state_.cashRegister, state_.mode, true, tableCount_};
+  stages_.load.ChamaInsereMSDE(load, state_.salesVector);
+  sincronizaDatas(local_, net_, s_, state_.branch, state_.cashRegister);
+  checkTriggers();
+}
+
+// The raw reply is dropped once its packets are in the client datasets, before the load runs.
+void Orchestrator::requestAndHandOver() {
   s_.log("Buscando dados atualizados. Método getTabelas.", "3");
   std::vector<db::Value> arguments = requestArguments();
   const db::Value result = net_.call(kMethodGetTabelas, arguments);
@@ -100,11 +113,6 @@ void Orchestrator::download() {
   handOver(reply, mode);
   for (size_t i = 0; i < kSalesVectorSize; ++i)
     state_.salesVector[i] = reply[kSalesFirstPosition + i];
-
-  LoadRunValues load{state_.branch, state_.cashRegister, state_.mode, true, tableCount_};
-  stages_.load.ChamaInsereMSDE(load, state_.salesVector);
-  sincronizaDatas(local_, net_, s_, state_.branch, state_.cashRegister);
-  checkTriggers();
 }
 
 void Orchestrator::checkTriggers() {

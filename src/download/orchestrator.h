@@ -50,7 +50,9 @@ class Orchestrator {
 
  private:
   bool buscaTabelas();
+  void startRun();
   void download();
+  void requestAndHandOver();
   bool isMode(std::string_view mode) const;
 
   // Local preparation before the request.
@@ -64,7 +66,8 @@ class Orchestrator {
   std::string indicatorWhenEmpty(std::string_view sql) { return returnsRow(sql) ? "N" : "S"; }
 
   // The request and the hand-over.
-  std::vector<db::Value> requestArguments();
+  void setEveryModeIndicators();
+  std::vector<db::Value> requestArguments() const;
   void readShiftPackets();
   void handOver(const db::ValueArray& reply, const ModeHandOver& mode);
   void handOverOne(const db::Value& packet, const HandOver& position);

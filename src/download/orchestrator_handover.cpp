@@ -49,13 +49,16 @@ void Orchestrator::readShiftPackets() {
                   {{"P_CDFILIAL", state_.branch}, {"P_NRDIASBXVNDMSDE", kStatementShiftDays}});
 }
 
-std::vector<db::Value> Orchestrator::requestArguments() {
-  RequestVectors& v = state_.vectors;
-  auto& ind = v.vIndicadores;
+void Orchestrator::setEveryModeIndicators() {
+  auto& ind = state_.vectors.vIndicadores;
   ind[2] = indicatorWhenEmpty(sql::kSelUsoCupomDescKiv);
   ind[6] = indicatorWhenEmpty(sql::kSelGruPromocProd);
   ind[7] = indicatorWhenEmpty(sql::kSelGruPromocPrFil);
   ind[8] = indicatorWhenEmpty(sql::kSelHistPedCons);
+}
+
+std::vector<db::Value> Orchestrator::requestArguments() const {
+  const RequestVectors& v = state_.vectors;
   return {
       db::Value(state_.branch),
       db::Value(state_.cashRegister),
@@ -70,7 +73,7 @@ std::vector<db::Value> Orchestrator::requestArguments() {
       recentShifts_,
       closedShifts_,
       registers_,
-      textArray(ind, isMode(kModeEstoque)),
+      textArray(v.vIndicadores, isMode(kModeEstoque)),
   };
 }
 
