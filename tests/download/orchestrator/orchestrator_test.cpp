@@ -1,7 +1,6 @@
 // The download orchestrator against local tables made from the central model and a fake server.
-#include "orchestrator_fixture.h"
-
 #include "db/core/text.h"
+#include "orchestrator_fixture.h"
 
 namespace download::testing {
 namespace {
