@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(EmbeddedStatementReuse, AParameterisedTextOnAMissingTableFailsEveryTimeThenWorksOnceItExists) {
+TEST(SchemaEmbeddedStatementReuse, AParameterisedTextOnAMissingTableFailsEveryTimeThenWorksOnceItExists) {
   auto db = db::embedded::open({":memory:", "dbo"});
   const char* text = "DELETE FROM CTRLBAIXATAB WHERE NMTABELA = :P_NMTABELA";
   EXPECT_THROW(db->execute(text, {{"P_NMTABELA", "CONFTELA"}}), db::Error);

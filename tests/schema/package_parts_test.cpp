@@ -19,7 +19,7 @@ std::vector<std::string> lines(const std::string& text) {
   return found;
 }
 
-TEST(TableLists, FreshDatabaseSendsEachRowsFlagAndAnExistingOneNOnly) {
+TEST(SchemaTableLists, FreshDatabaseSendsEachRowsFlagAndAnExistingOneNOnly) {
   ASSERT_EQ(schema::cacheTables().size(), 263u);
   const auto fresh = schema::buildTableListTexts(false);
   const auto cache = lines(fresh.cache);
@@ -44,14 +44,14 @@ TEST(TableLists, FreshDatabaseSendsEachRowsFlagAndAnExistingOneNOnly) {
   EXPECT_EQ(existing.workTables.find("=S"), std::string::npos);
 }
 
-TEST(TableLists, ARestrictingListKeepsOnlyItsNamesInEachList) {
+TEST(SchemaTableLists, ARestrictingListKeepsOnlyItsNamesInEachList) {
   const auto only =
       schema::buildTableListTexts(false, std::vector<std::string>{"venda", "SA_CAIXA"});
   EXPECT_EQ(only.cache, "VENDA=S");
   EXPECT_EQ(only.workTables, "SA_CAIXA=N");
 }
 
-TEST(PackageReply, PairsAreReadByNameAndTheTokenGivesItsLast22Characters) {
+TEST(SchemaPackageReply, PairsAreReadByNameAndTheTokenGivesItsLast22Characters) {
   const auto location = schema::parsePackageLocation(
       "Address=10.0.0.1:211&Login=u&Password=p=w&Path=/files/struct/&FileDir=C:\\srv");
   EXPECT_EQ(location.address, "10.0.0.1:211");
@@ -76,7 +76,7 @@ schema::HttpSource source(const std::string& values) {
                                 "/files/struct/DIR/struct.zip");
 }
 
-TEST(HttpSource, UrlComesFromTheRegistryOrTheReplysAddress) {
+TEST(SchemaHttpSource, UrlComesFromTheRegistryOrTheReplysAddress) {
   EXPECT_EQ(source("HttpHostAddr=   \n").url, "http://central.host/files/struct/DIR/struct.zip");
   EXPECT_EQ(source("HttpHostAddr= pkg.host \nHttpHttps=dword:1\nHttpPort= 8443 \n").url,
             "https://pkg.host:8443/files/struct/DIR/struct.zip");
@@ -84,7 +84,7 @@ TEST(HttpSource, UrlComesFromTheRegistryOrTheReplysAddress) {
   EXPECT_FALSE(source("HttpUseProxy=dword:0\nHttpProxyHost=p\n").proxy.has_value());
 }
 
-TEST(HttpSource, ProxyValuesAreReadOnlyWhenSwitchedOnAndItsPortMustBeANumber) {
+TEST(SchemaHttpSource, ProxyValuesAreReadOnlyWhenSwitchedOnAndItsPortMustBeANumber) {
   const auto withProxy = source(
       "HttpUseProxy=dword:1\nHttpProxyHost=proxy.lan\nHttpProxyPort=3128\nHttpProxyUserId=u\n"
       "HttpProxyPass=p\n");
@@ -98,7 +98,7 @@ TEST(HttpSource, ProxyValuesAreReadOnlyWhenSwitchedOnAndItsPortMustBeANumber) {
   EXPECT_THROW(source("HttpUseProxy=dword:1\nHttpProxyPort=\n"), std::runtime_error);
 }
 
-TEST(DownloadReport, DetailNamesEverythingButThePassword) {
+TEST(SchemaDownloadReport, DetailNamesEverythingButThePassword) {
   const auto location = schema::parsePackageLocation(
       "Address=srv&Login=central&Password=TOPSECRET&Path=/p/&FileDir=D:\\pkg");
   const std::string detail =
@@ -110,7 +110,7 @@ TEST(DownloadReport, DetailNamesEverythingButThePassword) {
             "Dir. Destino FTP: /work/DIR/struct.zip");
 }
 
-TEST(DownloadReport, ProgressTextCountsWholeKilobytes) {
+TEST(SchemaDownloadReport, ProgressTextCountsWholeKilobytes) {
   EXPECT_EQ(schema::progressText(5000, 10240), "4 Kbytes recebidos de um total de 10");
   EXPECT_EQ(schema::progressText(0, 0), "0 Kbytes recebidos de um total de 0");
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-class Preparations : public ::testing::Test {
+class SchemaPreparations : public ::testing::Test {
  protected:
   std::unique_ptr<db::Connection> db = db::embedded::open({":memory:", "dbo"});
   std::vector<std::pair<std::string, std::string>> logged;
@@ -24,7 +24,7 @@ class Preparations : public ::testing::Test {
   }
 };
 
-TEST_F(Preparations, RemoteExecutionTableIsCreatedWhenMissingAndKeptWhenPresent) {
+TEST_F(SchemaPreparations, RemoteExecutionTableIsCreatedWhenMissingAndKeptWhenPresent) {
   schema::checkRemoteExecutionTable(*db);
   db->execute("INSERT INTO CTRLEXECREM (CDAPP, IDSTCTRLEXECREM) VALUES ('KIVTAB', 'P')");
   auto row = db->query("SELECT IDCTRLEXECREM, DTINCLUSAO FROM CTRLEXECREM");
@@ -38,7 +38,7 @@ TEST_F(Preparations, RemoteExecutionTableIsCreatedWhenMissingAndKeptWhenPresent)
   EXPECT_EQ(count->at(0).asInt(), 1);
 }
 
-TEST_F(Preparations, OldLayoutTablesAreDroppedWithTheirLedgerRowsAndLogged) {
+TEST_F(SchemaPreparations, OldLayoutTablesAreDroppedWithTheirLedgerRowsAndLogged) {
   db->execute("CREATE TABLE CONFTELA (CDFILIAL VARCHAR(4) NULL)");
   db->execute("CREATE TABLE ITMENUCONFTE (CDFILIAL VARCHAR(4) NULL)");
   db->execute("CREATE TABLE CTRLBAIXATAB (NMTABELA VARCHAR(30) NULL)");
@@ -75,7 +75,7 @@ TEST_F(Preparations, OldLayoutTablesAreDroppedWithTheirLedgerRowsAndLogged) {
           {rule, "3"}}));
 }
 
-TEST_F(Preparations, CurrentLayoutIsLeftAlone) {
+TEST_F(SchemaPreparations, CurrentLayoutIsLeftAlone) {
   db->execute("CREATE TABLE CONFTELA (DTINIVIGENCIA DATETIME NULL)");
   db->execute("CREATE TABLE GRUPROMOCPROD (NRSEQGRPROMO VARCHAR(10) NULL)");
   db->execute("CREATE TABLE DESGRUPROMOCPR (NRSEQGRPROMO VARCHAR(10) NULL)");

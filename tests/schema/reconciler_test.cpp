@@ -15,7 +15,7 @@ using schema_test::column;
 using schema_test::RecordingConnection;
 using schema_test::table;
 
-class Reconcile : public ::testing::Test {
+class SchemaReconcile : public ::testing::Test {
  protected:
   std::unique_ptr<db::Connection> db = db::embedded::open({":memory:", "dbo"});
   RecordingConnection local{*db};
@@ -68,7 +68,7 @@ schema::PackageTable produto() {
                {"CDPRODUTO"}, {{"IX_PRODUTO_NM", {"NMPRODUTO"}}});
 }
 
-TEST_F(Reconcile, MissingTableIsCreatedWithKeyColumnsNotNullThenPrimaryKeyThenIndexes) {
+TEST_F(SchemaReconcile, MissingTableIsCreatedWithKeyColumnsNotNullThenPrimaryKeyThenIndexes) {
   reconcile(package({produto()}));
 
   EXPECT_EQ(describe("PRODUTO", "CDPRODUTO"),
@@ -86,7 +86,7 @@ TEST_F(Reconcile, MissingTableIsCreatedWithKeyColumnsNotNullThenPrimaryKeyThenIn
   EXPECT_EQ(statements[2], "CREATE INDEX IX_PRODUTO_NM ON PRODUTO (NMPRODUTO ASC)");
 }
 
-TEST_F(Reconcile, PrimaryKeyFallsBackToThePkRowsOfTheIndexes) {
+TEST_F(SchemaReconcile, PrimaryKeyFallsBackToThePkRowsOfTheIndexes) {
   // The package calls the key columns nullable: the key makes them NOT NULL all the same.
   auto t = table("LOJA", {column("CDFILIAL", "VARCHAR(4)"), column("CDLOJA", "VARCHAR(4)")},
                  {"CDFILIAL", "CDLOJA"});
@@ -97,7 +97,7 @@ TEST_F(Reconcile, PrimaryKeyFallsBackToThePkRowsOfTheIndexes) {
   EXPECT_EQ(describe("LOJA", "CDLOJA")[1], "NOT NULL");
 }
 
-TEST_F(Reconcile, DefaultsOnANewTable) {
+TEST_F(SchemaReconcile, DefaultsOnANewTable) {
   reconcile(
       package({table("T1", {column("A", "INT", "NULL", "0"), column("B", "INT", "NULL", "(0)"),
                             column("C", "VARCHAR(1)", "NULL", "'A'"),
@@ -113,7 +113,7 @@ TEST_F(Reconcile, DefaultsOnANewTable) {
   EXPECT_EQ(describe("T1", "C")[2], "'A'");
 }
 
-TEST_F(Reconcile, DefaultsOfAddedColumnsAreWrittenAsStoredWithValues) {
+TEST_F(SchemaReconcile, DefaultsOfAddedColumnsAreWrittenAsStoredWithValues) {
   db->execute("CREATE TABLE T1 (K INT NOT NULL)");
   db->execute("INSERT INTO T1 (K) VALUES (1)");
   reconcile(package(
@@ -136,7 +136,7 @@ TEST_F(Reconcile, DefaultsOfAddedColumnsAreWrittenAsStoredWithValues) {
   EXPECT_FALSE(row->at(3).isNull());
 }
 
-TEST_F(Reconcile, WiderNotNullColumnWithDefaultAltersFillsNullsThenForbidsThemKeepingRows) {
+TEST_F(SchemaReconcile, WiderNotNullColumnWithDefaultAltersFillsNullsThenForbidsThemKeepingRows) {
   db->execute("CREATE TABLE T1 (K INT NOT NULL, DS VARCHAR(10) NULL)");
   db->execute("INSERT INTO T1 (K, DS) VALUES (1, 'abc')");
   db->execute("INSERT INTO T1 (K, DS) VALUES (2, NULL)");
@@ -154,7 +154,7 @@ TEST_F(Reconcile, WiderNotNullColumnWithDefaultAltersFillsNullsThenForbidsThemKe
   EXPECT_EQ(rows->at(0).asText(), " ");
 }
 
-TEST_F(Reconcile, TypeChangesToNullableAndNullabilityAloneHaveTheirOwnStatements) {
+TEST_F(SchemaReconcile, TypeChangesToNullableAndNullabilityAloneHaveTheirOwnStatements) {
   db->execute(
       "CREATE TABLE T1 (K INT NOT NULL, A VARCHAR(5) NOT NULL, B INT NULL, C INT NOT NULL)");
   reconcile(
@@ -170,14 +170,14 @@ TEST_F(Reconcile, TypeChangesToNullableAndNullabilityAloneHaveTheirOwnStatements
   EXPECT_EQ(describe("T1", "C")[1], "NULL");
 }
 
-TEST_F(Reconcile, TypesCompareAsExactText) {
+TEST_F(SchemaReconcile, TypesCompareAsExactText) {
   db->execute("CREATE TABLE T1 (A VARCHAR(10) NULL)");
   reconcile(package({table("T1", {column("A", "varchar(10)")})}));
   EXPECT_EQ(tableStatements(),
             (std::vector<std::string>{"ALTER TABLE T1 ALTER COLUMN A varchar(10) NULL"}));
 }
 
-TEST_F(Reconcile, BaseCalcKeyIsDroppedAndCreatedAgainWhenAKeyColumnChangesType) {
+TEST_F(SchemaReconcile, BaseCalcKeyIsDroppedAndCreatedAgainWhenAKeyColumnChangesType) {
   db->execute(
       "CREATE TABLE BASECALC (CDBASE VARCHAR(3) NOT NULL, VR INT NULL, "
       "CONSTRAINT PK_BASECALC PRIMARY KEY (CDBASE))");
@@ -194,7 +194,7 @@ TEST_F(Reconcile, BaseCalcKeyIsDroppedAndCreatedAgainWhenAKeyColumnChangesType) 
   EXPECT_EQ(db->query("SELECT COUNT(*) FROM BASECALC")->next(), true);
 }
 
-TEST_F(Reconcile, AnIndexWhoseNameExistsIsLeftAloneEvenWithOtherColumns) {
+TEST_F(SchemaReconcile, AnIndexWhoseNameExistsIsLeftAloneEvenWithOtherColumns) {
   db->execute("CREATE TABLE T1 (A INT NULL, B INT NULL)");
   db->execute("CREATE INDEX IX_T1 ON T1 (A)");
   reconcile(package({table("T1", {column("A", "INT"), column("B", "INT")}, {},
@@ -203,7 +203,7 @@ TEST_F(Reconcile, AnIndexWhoseNameExistsIsLeftAloneEvenWithOtherColumns) {
             (std::vector<std::string>{"CREATE INDEX IX_T1_B ON T1 (A ASC, B ASC)"}));
 }
 
-TEST_F(Reconcile, WorkTableAndTableBothReconcileTheLocalTableTheLaterWinning) {
+TEST_F(SchemaReconcile, WorkTableAndTableBothReconcileTheLocalTableTheLaterWinning) {
   reconcile(
       package({table("SA_VENDA",
                      {column("CDFILIAL", "VARCHAR(4)"), column("VR", "INT"),
@@ -219,7 +219,7 @@ TEST_F(Reconcile, WorkTableAndTableBothReconcileTheLocalTableTheLaterWinning) {
   EXPECT_TRUE(indexExists("PK_VENDA"));
 }
 
-TEST_F(Reconcile, ASecondPassChangesNothingButTheFixedStatements) {
+TEST_F(SchemaReconcile, ASecondPassChangesNothingButTheFixedStatements) {
   const auto pkg = package({produto(), table("VENDA",
                                              {column("CDFILIAL", "VARCHAR(4)", "NOT NULL"),
                                               column("DSARQXMLCANCNFCE", "VARCHAR(MAX)")},
@@ -229,7 +229,7 @@ TEST_F(Reconcile, ASecondPassChangesNothingButTheFixedStatements) {
   EXPECT_TRUE(tableStatements().empty()) << tableStatements().front();
 }
 
-TEST_F(Reconcile, FixedStatementsRunInOrderAroundTheTables) {
+TEST_F(SchemaReconcile, FixedStatementsRunInOrderAroundTheTables) {
   reconcile(package({}));
   std::vector<std::string> expected(std::begin(schema::sql::kFixesBefore),
                                     std::end(schema::sql::kFixesBefore));
@@ -238,7 +238,7 @@ TEST_F(Reconcile, FixedStatementsRunInOrderAroundTheTables) {
   EXPECT_EQ(local.executed, expected);
 }
 
-TEST_F(Reconcile, ATableThatCannotBeCreatedStopsThePassKeepingTheTablesBefore) {
+TEST_F(SchemaReconcile, ATableThatCannotBeCreatedStopsThePassKeepingTheTablesBefore) {
   const auto pkg =
       package({table("T1", {column("A", "INT")}), table("T2", {column("A", "INT IDENTITY(1,2)")}),
                table("T3", {column("A", "INT")})});
@@ -247,7 +247,7 @@ TEST_F(Reconcile, ATableThatCannotBeCreatedStopsThePassKeepingTheTablesBefore) {
   EXPECT_TRUE(describe("T3", "A").empty());
 }
 
-TEST_F(Reconcile, ForeignKeysOfTheConstraintsFileAreAppliedPerTableAsStored) {
+TEST_F(SchemaReconcile, ForeignKeysOfTheConstraintsFileAreAppliedPerTableAsStored) {
   StructurePackage pkg =
       package({table("PAI", {column("CD", "VARCHAR(3)")}, {"CD"}),
                table("FILHO", {column("ID", "INT"), column("CD", "VARCHAR(3)")}, {"ID"})});
@@ -263,7 +263,7 @@ TEST_F(Reconcile, ForeignKeysOfTheConstraintsFileAreAppliedPerTableAsStored) {
   EXPECT_THROW(db->execute("INSERT INTO FILHO (ID, CD) VALUES (1, 'ZZZ')"), db::Error);
 }
 
-TEST_F(Reconcile, NamesAndDefaultsThatWouldBreakOutOfTheirStatementAreRefusedBeforeAnyChange) {
+TEST_F(SchemaReconcile, NamesAndDefaultsThatWouldBreakOutOfTheirStatementAreRefusedBeforeAnyChange) {
   for (const auto& bad : {table("T1; DROP TABLE X", {column("A", "INT")}),
                           table("T1", {column("A", "INT", "NULL", "0 DELETE FROM CAIXA")}),
                           table("T1", {column("A", "INT", "NULL", "0; DROP TABLE CAIXA")}),
@@ -276,14 +276,14 @@ TEST_F(Reconcile, NamesAndDefaultsThatWouldBreakOutOfTheirStatementAreRefusedBef
   EXPECT_EQ(describe("T1", "A")[2], "'it''s; fine'");
 }
 
-TEST_F(Reconcile, AnOrganisationNumberThatIsNotANumberIsQuoted) {
+TEST_F(SchemaReconcile, AnOrganisationNumberThatIsNotANumberIsQuoted) {
   reconcile(
       package({table("T1", {column("NRORG", "VARCHAR(5)", "NULL", "SYS_CONTEXT('NRORG_CTX')")})}),
       "1'); DROP TABLE X --");
   EXPECT_EQ(describe("T1", "NRORG")[2], "'1''); DROP TABLE X --'");
 }
 
-TEST_F(Reconcile, NrorgRepairDropsItsIndexesAndRetriesWhenTheServerNamesTheTableCreation) {
+TEST_F(SchemaReconcile, NrorgRepairDropsItsIndexesAndRetriesWhenTheServerNamesTheTableCreation) {
   db->execute("CREATE TABLE T1 (NRORG VARCHAR(3) NULL, A INT NULL)");
   db->execute("CREATE INDEX IX_T1_NRORG ON T1 (NRORG)");
   bool failed = false;
@@ -303,7 +303,7 @@ TEST_F(Reconcile, NrorgRepairDropsItsIndexesAndRetriesWhenTheServerNamesTheTable
   EXPECT_FALSE(indexExists("IX_T1_NRORG"));
 }
 
-TEST_F(Reconcile, OtherFailedTypeChangesAreDroppedWithoutALogLine) {
+TEST_F(SchemaReconcile, OtherFailedTypeChangesAreDroppedWithoutALogLine) {
   db->execute("CREATE TABLE T1 (A VARCHAR(3) NULL)");
   local.failWith = [](const std::string& text) -> std::optional<std::string> {
     if (text.find("ALTER COLUMN") != std::string::npos) return "tabcreat";

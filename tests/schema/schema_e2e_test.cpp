@@ -125,7 +125,7 @@ void changeColumn(db::DataSet& structure, const std::string& table, const std::s
   columns.post();
 }
 
-class StructureRun : public ::testing::Test {
+class SchemaStructureRun : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     central_ = new CentralServer();
@@ -202,10 +202,10 @@ class StructureRun : public ::testing::Test {
   std::string conn;
 };
 
-CentralServer* StructureRun::central_ = nullptr;
-PackageProxy* StructureRun::proxy_ = nullptr;
+CentralServer* SchemaStructureRun::central_ = nullptr;
+PackageProxy* SchemaStructureRun::proxy_ = nullptr;
 
-TEST_F(StructureRun, EmptyDatabaseGetsEveryTableThenNothingChangesThenACentralChangeIsApplied) {
+TEST_F(SchemaStructureRun, EmptyDatabaseGetsEveryTableThenNothingChangesThenACentralChangeIsApplied) {
   const int packagesBefore = proxy_->packages;
   expectUpdated(kivtab());
   EXPECT_EQ(proxy_->packages, packagesBefore + 1);
@@ -225,8 +225,10 @@ TEST_F(StructureRun, EmptyDatabaseGetsEveryTableThenNothingChangesThenACentralCh
       EXPECT_EQ(local[0], db::upper(c.type)) << c.name;
       EXPECT_EQ(local[1], c.nullable && !key ? "NULL" : "NOT NULL") << c.name;
     }
-    if (table->primaryKey && table->name != "CTRLBAIXATAB")
+    // CTRLBAIXATAB's key is dropped at the end of every pass.
+    if (table->primaryKey && table->name != "CTRLBAIXATAB") {
       EXPECT_TRUE(first.count("index " + table->primaryKey->name));
+    }
     for (const auto& index : table->indexes) EXPECT_TRUE(first.count("index " + index.name));
   }
 

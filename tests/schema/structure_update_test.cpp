@@ -87,7 +87,7 @@ class TempDir {
 const std::string kWebCli =
     "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
 
-class UpdateMSDECache : public ::testing::Test {
+class SchemaUpdateMSDECache : public ::testing::Test {
  protected:
   TempDir home;
   TempDir served;
@@ -172,7 +172,7 @@ const std::vector<schema::PackageTable> kTwoTables = {
     table("FILHO", {column("ID", "INT", "NOT NULL"), column("CD", "VARCHAR(3)")}, {"ID"},
           {{"IX_FILHO_CD", {"CD"}}})};
 
-TEST_F(UpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClosedAndTidied) {
+TEST_F(SchemaUpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClosedAndTidied) {
   servePackage(kTwoTables,
                std::vector<schema::ForeignKeyRow>{{"FILHO", "FK_FILHO_PAI", "PAI (CD)", "CD"}});
   ASSERT_TRUE(update()) << failure();
@@ -207,14 +207,14 @@ TEST_F(UpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClosedAndTi
   for (const auto& [text, level] : logged) EXPECT_EQ(text.find("S3CRET"), std::string::npos);
 }
 
-TEST_F(UpdateMSDECache, ExistingStructureAsksForNoRowsAndAShortTokenNamesTheDirectory) {
+TEST_F(SchemaUpdateMSDECache, ExistingStructureAsksForNoRowsAndAShortTokenNamesTheDirectory) {
   db->execute("CREATE TABLE CAIXA (CDFILIAL VARCHAR(4) NULL)");
   server.token = "TK42";
   server.nrorg = "";
   servePackage(kTwoTables, std::nullopt, {}, "TK42");
   ASSERT_TRUE(update()) << failure();
   const auto& args = *server.argsOf("GetTableStructMSDE");
-  for (const std::string list : {args[0].asText(), args[3].asText()}) {
+  for (const std::string& list : {args[0].asText(), args[3].asText()}) {
     EXPECT_EQ(list.find("=S"), std::string::npos);
     EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 262);
   }
@@ -226,14 +226,14 @@ TEST_F(UpdateMSDECache, ExistingStructureAsksForNoRowsAndAShortTokenNamesTheDire
   EXPECT_FALSE(fs::exists(home.path() / "work" / "TK42"));
 }
 
-TEST_F(UpdateMSDECache, ServerExceptionEndsTheUpdateWithItsTextFromTheEighthCharacter) {
+TEST_F(SchemaUpdateMSDECache, ServerExceptionEndsTheUpdateWithItsTextFromTheEighthCharacter) {
   server.reply = "EXCEPT:ORA-00942 table or view does not exist";
   EXPECT_FALSE(update());
   EXPECT_EQ(failure(), "Exception UpdateMSDECache: ORA-00942 table or view does not exist");
   EXPECT_EQ(server.argsOf("FinishTableData"), nullptr);
 }
 
-TEST_F(UpdateMSDECache, ErrorTokenAndErrorReplyAreLoggedWithTheirMessages) {
+TEST_F(SchemaUpdateMSDECache, ErrorTokenAndErrorReplyAreLoggedWithTheirMessages) {
   server.token = "ERRO_CREATEDIR=TK7";
   server.reply = "ERRO_ZIP";
   EXPECT_FALSE(update());
@@ -249,7 +249,7 @@ TEST_F(UpdateMSDECache, ErrorTokenAndErrorReplyAreLoggedWithTheirMessages) {
   EXPECT_NE(failure(), "");
 }
 
-TEST_F(UpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnException) {
+TEST_F(SchemaUpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnException) {
   struct Case {
     const char* what;
     std::function<void()> arrange;
@@ -299,7 +299,7 @@ TEST_F(UpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnException) 
   }
 }
 
-TEST_F(UpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
+TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
   schema_test::RawHttpServer proxy(
       "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n");
   extraRegistry = "HttpUseProxy=dword:1\nHttpProxyHost=127.0.0.1\nHttpProxyPort=" +
@@ -315,7 +315,7 @@ TEST_F(UpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
   EXPECT_NE(request.find("Proxy-Authorization: Basic bG9qYTpwdw=="), std::string::npos) << request;
 }
 
-TEST_F(UpdateMSDECache, TablesReconciledBeforeATableThatCannotBeCreatedStay) {
+TEST_F(SchemaUpdateMSDECache, TablesReconciledBeforeATableThatCannotBeCreatedStay) {
   servePackage({kTwoTables[0], table("RUIM", {column("A", "INT IDENTITY(1,2)")}), kTwoTables[1]});
   EXPECT_FALSE(update());
   EXPECT_NE(failure(), "");
@@ -324,7 +324,7 @@ TEST_F(UpdateMSDECache, TablesReconciledBeforeATableThatCannotBeCreatedStay) {
   EXPECT_EQ(server.argsOf("FinishTableData"), nullptr);
 }
 
-TEST_F(UpdateMSDECache, ArchiveMembersClimbingOutOfThePackageDirectoryAreNotWritten) {
+TEST_F(SchemaUpdateMSDECache, ArchiveMembersClimbingOutOfThePackageDirectoryAreNotWritten) {
   const fs::path dir = servedPackageDir();
   schema_test::writeStructCds(dir / "s.cds", kTwoTables);
   schema_test::writeZip(dir / "struct.zip", {{"struct.cds", schema_test::readFile(dir / "s.cds")},
@@ -340,7 +340,7 @@ TEST_F(UpdateMSDECache, ArchiveMembersClimbingOutOfThePackageDirectoryAreNotWrit
       1);
 }
 
-TEST_F(UpdateMSDECache, ATokenThatWouldLeaveTheWorkingDirectoryIsRefused) {
+TEST_F(SchemaUpdateMSDECache, ATokenThatWouldLeaveTheWorkingDirectoryIsRefused) {
   server.token = "../../../../../tmp/x";
   EXPECT_FALSE(update());
   EXPECT_NE(failure().find("does not name a directory"), std::string::npos) << failure();
