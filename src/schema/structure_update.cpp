@@ -20,6 +20,9 @@ constexpr std::string_view kServerException = "EXCEPT";
 // The server's exception text starts after "EXCEPT" and one more character.
 constexpr size_t kServerExceptionTextStart = 7;
 constexpr std::string_view kDefaultNrorg = "1";
+constexpr std::string_view kBanner =
+    "*************** INÍCIO DA CRIAÇÃO DE ESTRUTURA DAS TABELAS do SQL-SERVER 2008 "
+    "***************";
 
 }  // namespace
 
@@ -74,10 +77,7 @@ void StructureUpdate::reconcile(const StructurePackage& package, const std::stri
 
 bool StructureUpdate::UpdateMSDECache(const std::optional<std::vector<std::string>>& only) {
   services_.log("", "3");
-  services_.log(
-      "*************** INÍCIO DA CRIAÇÃO DE ESTRUTURA DAS TABELAS do SQL-SERVER 2008 "
-      "***************",
-      "3");
+  services_.log(kBanner, "3");
   services_.log(std::string(126, '*'), "3");
 
   fs::path directory;
