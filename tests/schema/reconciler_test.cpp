@@ -263,7 +263,8 @@ TEST_F(SchemaReconcile, ForeignKeysOfTheConstraintsFileAreAppliedPerTableAsStore
   EXPECT_THROW(db->execute("INSERT INTO FILHO (ID, CD) VALUES (1, 'ZZZ')"), db::Error);
 }
 
-TEST_F(SchemaReconcile, NamesAndDefaultsThatWouldBreakOutOfTheirStatementAreRefusedBeforeAnyChange) {
+TEST_F(SchemaReconcile,
+       NamesAndDefaultsThatWouldBreakOutOfTheirStatementAreRefusedBeforeAnyChange) {
   for (const auto& bad : {table("T1; DROP TABLE X", {column("A", "INT")}),
                           table("T1", {column("A", "INT", "NULL", "0 DELETE FROM CAIXA")}),
                           table("T1", {column("A", "INT", "NULL", "0; DROP TABLE CAIXA")}),
@@ -312,6 +313,18 @@ TEST_F(SchemaReconcile, OtherFailedTypeChangesAreDroppedWithoutALogLine) {
   reconcile(package({table("T1", {column("A", "VARCHAR(9)")})}));
   EXPECT_TRUE(logged.empty());
   EXPECT_EQ(describe("T1", "A")[0], "VARCHAR(3)");
+}
+
+TEST_F(SchemaReconcile, AnUnreadableIndexCatalogueIsLoggedAndTheIndexCreated) {
+  local.failQueryWith = [](const std::string& text) -> std::optional<std::string> {
+    if (text.find("sys.indexes AS i") != std::string::npos) return "catalogue offline";
+    return std::nullopt;
+  };
+  reconcile(package({table("T1", {column("A", "INT")}, {}, {{"IX_T1_A", {"A"}}})}));
+  EXPECT_EQ(logged, (std::vector<std::pair<std::string, std::string>>{
+                        {"ConsultaIndex -> catalogue offline", "1"}}));
+  local.failQueryWith = nullptr;
+  EXPECT_TRUE(indexExists("IX_T1_A"));
 }
 
 }  // namespace

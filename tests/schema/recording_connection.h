@@ -17,6 +17,8 @@ class RecordingConnection : public db::Connection {
 
   std::vector<std::string> executed;
   std::function<std::optional<std::string>(const std::string&)> failWith;
+  // The same for queries.
+  std::function<std::optional<std::string>(const std::string&)> failQueryWith;
 
   int64_t execute(std::string_view sql, const db::Params& params = {}) override {
     executed.emplace_back(sql);
@@ -26,6 +28,9 @@ class RecordingConnection : public db::Connection {
     return inner_.execute(sql, params);
   }
   std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
+    if (failQueryWith)
+      if (auto error = failQueryWith(std::string(sql)))
+        throw db::Error(db::ErrorKind::General, *error, std::string(sql));
     return inner_.query(sql, params);
   }
   db::Statement& prepare(std::string_view sql) override { return inner_.prepare(sql); }
