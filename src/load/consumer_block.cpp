@@ -99,12 +99,11 @@ void ConsumerBlock::consumers() {
 }
 
 void ConsumerBlock::InsertCliMOVBENEFICIOCTR() {
-  if (db::DataSet* rows = ctx_.rowsOf(kBenefitMember.dataset))
-    ctx_.log("Inicio Nr. Registros Server: " + std::to_string(rows->recordCount()), "2");
   db::DataSet* rows = ctx_.rowsOf(kBenefitMember.dataset);
-  const db::Value greatest = rows ? greatestOf(*rows, "DTULTATU") : db::Value();
-  merge_.runInBatches(kBenefitMember, kBenefitBatch);
   if (rows == nullptr) return;
+  ctx_.log("Inicio Nr. Registros Server: " + std::to_string(rows->recordCount()), "2");
+  const db::Value greatest = greatestOf(*rows, "DTULTATU");
+  merge_.runInBatches(kBenefitMember, kBenefitBatch);
   try {
     download::inTransaction(ctx_.conn, [&] {
       download::gravaCtrlBaixaTab(ctx_.conn, ctx_.state.branch, "MOVBENEFICIOCTR", "", greatest);

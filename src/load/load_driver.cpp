@@ -89,7 +89,7 @@ bool LoadDriver::InsereMSDE(const std::string& branch, const std::string& cashRe
   state_.cashRegister = cashRegister;
   try {
     load(branch, cashRegister, mode);
-  } catch (const LoadCancelled& cancelled) {
+  } catch (const LoadCancelled&) {
     env_.logError(kCanc);
     lastError_ = kCanc;
     return false;
