@@ -46,7 +46,7 @@ void AccountMovements::run() {
   if (rows == nullptr) return;
   db::Connection& conn = ctx_.conn;
   try {
-    conn.begin();
+    if (!conn.inTransaction()) conn.begin();
     const bool localRows = scalar(conn, sql::kCountMoviclieRegs).asInt() > 0;
     ctx_.log("Início InsertCliMoviClie", "2");
     const auto columns = tableColumns(conn, "MOVICLIE");

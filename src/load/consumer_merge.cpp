@@ -59,7 +59,7 @@ void ConsumerMerge::run() {
     db::Field consumer = rows->fieldByName("CDCONSUMIDOR");
     db::Field newPassword = rows->fieldByName("CDSENHACONS");
 
-    conn.begin();
+    if (!conn.inTransaction()) conn.begin();
     mirror_.begin();
     rows->setLogChanges(false);
     size_t i = 1;

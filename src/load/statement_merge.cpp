@@ -92,7 +92,7 @@ void StatementMerge::AplicaExtratoCons(std::string_view datasetName) {
   db::Connection& conn = ctx_.conn;
   try {
     const bool localEmpty = !conn.query(sql::kAnyExtratoCons)->next();
-    conn.begin();
+    if (!conn.inTransaction()) conn.begin();
     if (db::DataSet* rows = ctx_.rowsOf(datasetName)) {
       std::vector<std::string> columns;
       for (const auto& def : rows->fieldDefs()) columns.push_back(def.name);
