@@ -148,9 +148,11 @@ void BulkWriter::InsereDados(std::string_view datasetName, std::string_view tabl
     db::Statement& insert = conn.prepare("INSERT INTO " + std::string(table) + " (" + names +
                                          ") VALUES (" + params + ")");
     const bool tickRows = is(datasetName, "cdsSALDOCONS");
+    std::vector<db::Value> values(columns.size());
     for (rows->first(); !rows->eof(); rows->next()) {
-      for (size_t c = 0; c < columns.size(); ++c) insert.bind(c, cell(columnPlan, c, *rows));
+      for (size_t c = 0; c < columns.size(); ++c) values[c] = cell(columnPlan, c, *rows);
       try {
+        for (size_t c = 0; c < columns.size(); ++c) insert.bind(c, values[c]);
         insert.execute();
       } catch (const db::Error& error) {
         // The row is refused (a key already present, a constraint): skip it, as posting did.

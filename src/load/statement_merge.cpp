@@ -79,11 +79,7 @@ bool updateExisting(StatementWrites& writes, const std::vector<std::string>& col
 
 void insertRow(StatementWrites& writes, const std::vector<db::Value>& values) {
   for (size_t c = 0; c < values.size(); ++c) writes.insert->bind(c, values[c]);
-  try {
-    writes.insert->execute();
-  } catch (const db::Error& error) {
-    if (!refusedRow(error)) throw;  // a refused movement is dropped, as a cancelled post was
-  }
+  writes.insert->execute();
 }
 
 }  // namespace
@@ -115,12 +111,16 @@ void StatementMerge::AplicaExtratoCons(std::string_view datasetName) {
         }
         if (stampColumn < columns.size() && values[stampColumn].isNull())
           values[stampColumn] = now.addDays(-1);
-        if (localEmpty) {
-          insertRow(writes, values);
-        } else if (!updateExisting(writes, columns, values)) {
-          const bool recent = dateColumn < columns.size() && !values[dateColumn].isNull() &&
-                              values[dateColumn].asDateTime() >= oldest;
-          if (recent) insertRow(writes, values);
+        try {
+          if (localEmpty) {
+            insertRow(writes, values);
+          } else if (!updateExisting(writes, columns, values)) {
+            const bool recent = dateColumn < columns.size() && !values[dateColumn].isNull() &&
+                                values[dateColumn].asDateTime() >= oldest;
+            if (recent) insertRow(writes, values);
+          }
+        } catch (const db::Error& error) {
+          if (!refusedRow(error)) throw;  // a refused movement is dropped, as a cancelled post was
         }
         if (!localEmpty) ctx_.keepAlive.mantemConexao(false);
       }

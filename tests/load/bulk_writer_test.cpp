@@ -54,9 +54,13 @@ TEST_F(BulkWriterTest, RefusedRowsAreSkippedAndTheRestIsWritten) {
                  {{"CDCAMPANHA", "K2"}, {"NMCAMPANHA", "Nova"}}});
   writer.InsereDados("cdsProdCampanha", "CAMPANHA");
   EXPECT_EQ(conn.count("CAMPANHA"), 2);
+  download("cdsTipoConsFili", {text("CDTIPOCONSFI"), text("DSTIPOCONSFI"), text("DTULTATU")},
+           {{"T1", "x", "ontem"}, {"T2", "y", "2026-11-02"}});
+  writer.InsereDados("cdsTipoConsFili", "TIPOCONSFILI");
+  EXPECT_EQ(conn.count("TIPOCONSFILI"), 1);  // the date that is no date refuses its row
   EXPECT_EQ(conn.value("SELECT NMCAMPANHA FROM CAMPANHA WHERE CDCAMPANHA = 'K1'").asText(),
             "Local");
-  EXPECT_EQ(conn.commits, 1);
+  EXPECT_EQ(conn.commits, 2);
 }
 
 TEST_F(BulkWriterTest, MissingColumnOrLostDatabaseRollsBackAndNamesTheQuery) {

@@ -100,6 +100,23 @@ TEST_F(DriverTest, FailedMergeNamesTheComponentKeepsEarlierTablesAndSkipsTheRest
   EXPECT_EQ(deleteCache.runs, 0);
 }
 
+TEST_F(DriverTest, DatabaseLostMidLoadFailsTheRunAndKeepsWhatWasCommitted) {
+  downloadTable("cdsAliqImpFis", "ALIQIMPFIS",
+                {{{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}, {"CDIMPOSTO", "01"}}});
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
+  int merges = 0;
+  env.processMessages = [&] {
+    if (++merges == 3) conn.lost = true;  // while CLIENFILIAL, the third table, starts
+  };
+  EXPECT_FALSE(runLoad());
+  conn.lost = false;
+  EXPECT_EQ(conn.count("ALIQIMPFIS"), 1);
+  EXPECT_EQ(conn.count("SALA"), 0);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("connection lost"), std::string::npos) << errors[0];
+  EXPECT_TRUE(runFailed);
+}
+
 TEST_F(DriverTest, WithoutLocalDatabaseNothingIsWritten) {
   conn.close();
   EXPECT_FALSE(runLoad());

@@ -191,6 +191,13 @@ TEST_F(KeyedMergeTest, MissingColumnFailsNamingTheQueryAndRollsBack) {
   EXPECT_FALSE(conn.inTransaction());
 }
 
+TEST_F(KeyedMergeTest, ValueOfTheWrongTypeFailsTheTable) {
+  download("cdsSala", {text("CDFILIAL"), text("CDSALA"), text("DTULTATUSALA"), text("DSSALA")},
+           {{"0001", "01", "2026-11-02", "Boa"}, {"0001", "02", "ontem", "Ruim"}});
+  EXPECT_THROW(merge.run("SALA"), download::ComponentError);
+  EXPECT_EQ(conn.count("SALA"), 0);
+}
+
 TEST_F(KeyedMergeTest, LostDatabaseMidTableRollsBackThatTable) {
   downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
   merge.run("SALA");
