@@ -32,7 +32,9 @@ class DriverTest : public LoadTest {
   bool runLoad(const std::string& mode = "TABELAS", bool validate = false) {
     LoadDriver driver(conn, state, env,
                       LoadParts{keepAlive, server, files, mirror, cleanup, deleteCache});
-    return driver.ChamaInsereMSDE({"0001", "001", mode, validate, "145"}, sales);
+    const bool result = driver.ChamaInsereMSDE({"0001", "001", mode, validate, "145"}, sales);
+    lastError = driver.lastError();
+    return result;
   }
   void writeWipeOrder(const std::string& firstLine) {
     std::ofstream(stagingDirectory(dir) / "P_DTDELETECACHE.cds") << firstLine << "\n";
@@ -43,6 +45,7 @@ class DriverTest : public LoadTest {
   RecordingCleanup cleanup;
   RecordingDeleteCache deleteCache;
   std::vector<db::Value> sales = std::vector<db::Value>(9);
+  std::string lastError;
 };
 
 TEST_F(DriverTest, LoadsTheSequenceThroughStagingAndRunsTheStagesAfterIt) {
@@ -92,6 +95,7 @@ TEST_F(DriverTest, FailedMergeNamesTheComponentKeepsEarlierTablesAndSkipsTheRest
   EXPECT_EQ(conn.count("CAMPANHA"), 0);
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].rfind("Componente :adqCliTabePrec - Erro : ", 0), 0u) << errors[0];
+  EXPECT_EQ(lastError, errors[0]);
   EXPECT_TRUE(logged("Exception ChamaInsereMSDE: " + errors[0]));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], errors[0]);
@@ -121,6 +125,7 @@ TEST_F(DriverTest, WithoutLocalDatabaseNothingIsWritten) {
   conn.close();
   EXPECT_FALSE(runLoad());
   EXPECT_EQ(errors, std::vector<std::string>{"Caixa sem string de conexão."});
+  EXPECT_EQ(lastError, "Caixa sem string de conexão.");
   EXPECT_TRUE(runFailed);
 }
 
