@@ -129,70 +129,101 @@ void KeyedMerge::runInBatches(const MergeTable& member, size_t batch) {
   batch_ = 0;
 }
 
+namespace {
+
+int indexOf(const std::vector<std::string>& names, std::string_view name) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (db::iequals(names[i], name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::vector<std::string> prefixed(std::string_view prefix, const std::vector<std::string>& names) {
+  std::vector<std::string> out;
+  for (const auto& name : names) out.push_back(std::string(prefix) + name);
+  return out;
+}
+
+// The prepared statements of one member and where each parameter takes its value from.
+struct UpsertStatements {
+  db::Statement* update = nullptr;
+  db::Statement* insert = nullptr;
+  db::Statement* removeKey = nullptr;  // duplicate cleanup only
+  std::vector<size_t> updateKeys, updateValues, insertValues, removeKeys;
+  std::vector<size_t> setColumns;  // the written column behind each SET parameter
+
+  UpsertStatements(db::Connection& conn, const MergeTable& member,
+                   const std::vector<std::string>& columns) {
+    std::vector<std::string> keys, sets, setParams;
+    for (auto key : member.keys) keys.emplace_back(key);
+    for (size_t c = 0; c < columns.size(); ++c) {
+      const bool keepsLocal = member.has(kKeepsStatus) && db::iequals(columns[c], kStatusColumn);
+      if (contains(member.keys, columns[c]) || keepsLocal) continue;
+      sets.push_back(columns[c] + " = :P_" + columns[c]);
+      setParams.push_back("P_" + columns[c]);
+      setColumns.push_back(c);
+    }
+    // A table of key columns only still needs an UPDATE that tells whether the row exists.
+    if (sets.empty()) sets.push_back(keys.front() + " = " + keys.front());
+    const std::string table(member.table);
+    const std::string where = keyCondition(member.keys);
+    update = &conn.prepare("UPDATE " + table + " SET " + join(sets, ", ") + " WHERE " + where);
+    insert = &conn.prepare("INSERT INTO " + table + " (" + join(columns, ", ") + ") VALUES (" +
+                           join(prefixed(":P_", columns), ", ") + ")");
+    updateKeys = parameterIndices(*update, prefixed("K_", keys));
+    updateValues = parameterIndices(*update, setParams);
+    insertValues = parameterIndices(*insert, prefixed("P_", columns));
+    if (member.has(kDuplicateCleanup)) {
+      removeKey = &conn.prepare("DELETE FROM " + table + " WHERE " + where);
+      removeKeys = parameterIndices(*removeKey, prefixed("K_", keys));
+    }
+  }
+
+  // Rewrites the row of the key, or inserts it when there is none (or, with the duplicate
+  // cleanup, when several rows share the key: they go first).
+  void write(const std::vector<db::Value>& keys, const std::vector<db::Value>& values,
+             int statusColumn, std::vector<db::Value>& insertValuesBuffer) {
+    for (size_t k = 0; k < keys.size(); ++k) update->bind(updateKeys[k], keys[k]);
+    for (size_t s = 0; s < setColumns.size(); ++s)
+      update->bind(updateValues[s], values[setColumns[s]]);
+    const int64_t matched = update->execute();
+    if (matched == 1 || (matched > 1 && removeKey == nullptr)) return;
+    if (matched > 1) {
+      for (size_t k = 0; k < keys.size(); ++k) removeKey->bind(removeKeys[k], keys[k]);
+      removeKey->execute();
+    }
+    const std::vector<db::Value>* row = &values;
+    if (statusColumn >= 0) {
+      insertValuesBuffer = values;
+      insertValuesBuffer[static_cast<size_t>(statusColumn)] = kNewTableStatus;
+      row = &insertValuesBuffer;
+    }
+    for (size_t c = 0; c < row->size(); ++c) insert->bind(insertValues[c], (*row)[c]);
+    insert->execute();
+  }
+};
+
+}  // namespace
+
 void KeyedMerge::upsertAll(const MergeTable& member, db::DataSet& rows, bool flagS) {
   db::Connection& conn = ctx_.conn;
-  const std::string table(member.table);
   const ColumnMap columns = mapColumns(conn, member, rows);
   std::vector<size_t> keyFields;
   for (auto key : member.keys) keyFields.push_back(rows.fieldByName(key).index());
+  UpsertStatements statements(conn, member, columns.names);
 
-  std::vector<std::string> setTerms, setNames, insertNames, insertParams;
-  for (const auto& name : columns.names) {
-    insertNames.push_back(name);
-    insertParams.push_back(":P_" + name);
-    const bool keepsLocal = member.has(kKeepsStatus) && db::iequals(name, kStatusColumn);
-    if (contains(member.keys, name) || keepsLocal) continue;
-    setTerms.push_back(name + " = :P_" + name);
-    setNames.push_back("P_" + name);
-  }
-  // A table of key columns only still needs an UPDATE that tells whether the row exists.
-  if (setTerms.empty())
-    setTerms.push_back(std::string(member.keys.front()) + " = " + std::string(member.keys.front()));
-  const std::string where = keyCondition(member.keys);
-  db::Statement& update =
-      conn.prepare("UPDATE " + table + " SET " + join(setTerms, ", ") + " WHERE " + where);
-  db::Statement& insert = conn.prepare("INSERT INTO " + table + " (" + join(insertNames, ", ") +
-                                       ") VALUES (" + join(insertParams, ", ") + ")");
-  db::Statement* removeKey = member.has(kDuplicateCleanup)
-                                 ? &conn.prepare("DELETE FROM " + table + " WHERE " + where)
-                                 : nullptr;
-
-  std::vector<std::string> keyParams;
-  for (auto key : member.keys) keyParams.push_back("K_" + std::string(key));
-  std::vector<std::string> valueParams;
-  for (const auto& name : columns.names) valueParams.push_back("P_" + name);
-  const auto updateKeys = parameterIndices(update, keyParams);
-  const auto updateValues = parameterIndices(update, setNames);
-  const auto insertValues = parameterIndices(insert, valueParams);
-  const auto removeKeys =
-      removeKey ? parameterIndices(*removeKey, keyParams) : std::vector<size_t>{};
-
-  // Which written column feeds each SET parameter.
-  std::vector<size_t> setColumn;
-  for (const auto& param : setNames) {
-    for (size_t c = 0; c < columns.names.size(); ++c) {
-      if (db::iequals("P_" + columns.names[c], param)) setColumn.push_back(c);
-    }
-  }
-  int stampColumn = -1;
   db::Value stamp;
+  int stampColumn = -1;
   if (member.has(kStampGreatest)) {
     stamp = greatestOf(rows, member.dateColumn);
-    for (size_t c = 0; c < columns.names.size(); ++c) {
-      if (db::iequals(columns.names[c], member.dateColumn)) stampColumn = static_cast<int>(c);
-    }
+    stampColumn = indexOf(columns.names, member.dateColumn);
   }
-  int statusColumn = -1;
-  if (member.has(kKeepsStatus)) {
-    for (size_t c = 0; c < columns.names.size(); ++c) {
-      if (db::iequals(columns.names[c], kStatusColumn)) statusColumn = static_cast<int>(c);
-    }
-  }
+  const int statusColumn = member.has(kKeepsStatus) ? indexOf(columns.names, kStatusColumn) : -1;
 
   if (!conn.inTransaction()) conn.begin();
   const size_t total = rows.recordCount();
   size_t written = 0;
-  std::vector<db::Value> values(columns.names.size());
+  std::vector<db::Value> values(columns.names.size()), inserted;
   std::vector<db::Value> keys(keyFields.size());
   for (rows.first(); !rows.eof(); rows.next()) {
     for (size_t c = 0; c < values.size(); ++c) values[c] = rows.field(columns.fields[c]).value();
@@ -201,19 +232,7 @@ void KeyedMerge::upsertAll(const MergeTable& member, db::DataSet& rows, bool fla
       db::Field field = rows.field(keyFields[k]);
       keys[k] = keyValue(field);
     }
-    for (size_t k = 0; k < keys.size(); ++k) update.bind(updateKeys[k], keys[k]);
-    for (size_t s = 0; s < setColumn.size(); ++s)
-      update.bind(updateValues[s], values[setColumn[s]]);
-    const int64_t matched = update.execute();
-    if (matched == 0 || (removeKey != nullptr && matched > 1)) {
-      if (matched > 1) {
-        for (size_t k = 0; k < keys.size(); ++k) removeKey->bind(removeKeys[k], keys[k]);
-        removeKey->execute();
-      }
-      if (statusColumn >= 0) values[static_cast<size_t>(statusColumn)] = kNewTableStatus;
-      for (size_t c = 0; c < values.size(); ++c) insert.bind(insertValues[c], values[c]);
-      insert.execute();
-    }
+    statements.write(keys, values, statusColumn, inserted);
     if (member.has(kKeepAliveTick)) ctx_.keepAlive.mantemConexao(false);
     ++written;
     if (batch_ > 0 && (written % batch_ == 0 || written == total)) {
