@@ -164,6 +164,24 @@ TEST_F(DriverTest, UnreadableReloadOrderFailsTheRunWithoutComponent) {
   EXPECT_TRUE(runFailed);
 }
 
+TEST_F(DriverTest, InactiveProductsOnOpenOrdersAreListedAndTheLoadGoesOn) {
+  localRow(
+      "PRODUTO",
+      {{"CDPRODUTO", "P1"}, {"CDARVPROD", "A1"}, {"NMPRODUTO", "Pastel"}, {"IDPRODATIVPR", "N"}});
+  localRow("ITCOMANDAVEN", {{"CDFILIAL", "0001"},
+                            {"NRVENDAREST", "V1"},
+                            {"NRCOMANDA", "C1"},
+                            {"NRPRODCOMVEN", "1"},
+                            {"CDPRODUTO", "P1"}});
+  downloadTable("cdsLINHAPROD", "LINHAPROD", {{{"CDFILIAL", "0001"}, {"CDLINHAPROD", "L1"}}});
+  conn.failOn = "DELETE FROM PRODUTO WHERE";
+  EXPECT_TRUE(runLoad());
+  EXPECT_TRUE(logged("Exceção ao excluir produtos inativos!"));
+  EXPECT_TRUE(logged("Código: A1 Nome: Pastel"));
+  EXPECT_EQ(conn.count("PRODUTO"), 1);
+  EXPECT_EQ(conn.count("LINHAPROD"), 1);  // a later step still ran
+}
+
 TEST_F(DriverTest, StockModeWritesOnlyStockAndStillCleansUp) {
   localRow("POSESTATU", {{"CDFILIAL", "0001"},
                          {"CDPRODUTO", "OLD"},
@@ -217,6 +235,21 @@ TEST_F(DriverTest, ReturnedMovementsAreReimportedWithNewSaleNumbers) {
   fill(salesRows, "VENDA", {{{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"NRSEQVENDA", "5"}}});
   fill(items, "ITEMVENDA",
        {{{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"NRSEQVENDA", "5"}, {"NRSEQUITVEND", "1"}}});
+  localRow("EXTRATOCONS", {{"CDCLIENTE", "C1"},
+                           {"CDCONSUMIDOR", "1"},
+                           {"CDFAMILISALD", "F"},
+                           {"DTMOVEXTCONS", opened},
+                           {"NRSEQMOVEXT", "2"},
+                           {"DTULTATUEXT", opened}});
+  db::DataSet statement;
+  auto movement = [&](const char* seq) {
+    return Cells{{"CDCLIENTE", "C1"},      {"CDCONSUMIDOR", "1"}, {"CDFAMILISALD", "F"},
+                 {"DTMOVEXTCONS", opened}, {"NRSEQMOVEXT", seq},  {"CDFILIAL", "0001"},
+                 {"CDCAIXA", "001"},       {"NRSEQVENDA", "5"},   {"IDIMPEXTRATO", "N"},
+                 {"DTULTATUEXT", now}};
+  };
+  fill(statement, "EXTRATOCONS", {movement("1"), movement("2")});
+  sales[6] = packetOf(statement);
   sales[0] = packetOf(shifts);
   sales[1] = packetOf(salesRows);
   sales[2] = packetOf(items);
@@ -224,6 +257,13 @@ TEST_F(DriverTest, ReturnedMovementsAreReimportedWithNewSaleNumbers) {
   EXPECT_EQ(conn.value("SELECT IDIMPTCAIXA FROM TURCAIXA").asText(), "S");
   EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "101");
   EXPECT_TRUE(logged("InsereDados ITEMVENDA"));
+  EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+            "101");
+  EXPECT_EQ(conn.value("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+            "S");
+  // An existing statement row keeps its update time.
+  EXPECT_EQ(conn.value("SELECT DTULTATUEXT FROM EXTRATOCONS WHERE NRSEQMOVEXT = '2'").asDateTime(),
+            opened);
   EXPECT_TRUE(logged("Validacao de Dados Msde"));
 }
 

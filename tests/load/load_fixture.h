@@ -30,6 +30,7 @@ class WatchedConnection : public db::Connection {
   int commits = 0;
   int rollbacks = 0;
   bool lost = false;
+  std::string failOn;  // a statement containing this text is refused as a constraint would be
 
   int64_t execute(std::string_view sql, const db::Params& params = {}) override {
     check(sql);
@@ -76,6 +77,9 @@ class WatchedConnection : public db::Connection {
  private:
   void check(std::string_view sql) {
     if (lost) throw db::Error(db::ErrorKind::Connection, "connection lost", std::string(sql));
+    if (!failOn.empty() && sql.find(failOn) != std::string_view::npos)
+      throw db::Error(db::ErrorKind::Constraint, "FK_ITCOMANDAVEN_PRODUTO violated",
+                      std::string(sql));
   }
   std::unique_ptr<db::Connection> inner_;
 };
