@@ -97,7 +97,8 @@ class KivtabRun : public ::testing::Test {
   }
 
   void SetUp() override {
-    conn = "Provider=SQLite;Data Source=" + (home.path() / "local.db").string();
+    // The catalogue reports columns of the login's tables, so the string names the owner.
+    conn = "Provider=SQLite;User ID=dbo;Data Source=" + (home.path() / "local.db").string();
     writeRegistry("127.0.0.1", central_->port());
     // The local tables the run controller reads; the requester's pending status row 17.
     auto db = local();
@@ -107,9 +108,10 @@ class KivtabRun : public ::testing::Test {
         "VARCHAR(30) NULL, NMSQLSCHEMADB VARCHAR(30) NULL, IDDEBCONSCENTRAL CHAR(1) NULL, "
         "IDEXTCONSCENTRAL CHAR(1) NULL, IDSENCONSCENTRAL CHAR(1) NULL)");
     db->execute(
-        "CREATE TABLE CTRLEXECREM (IDCTRLEXECREM INT NOT NULL PRIMARY KEY, CDAPP VARCHAR(20) "
-        "NULL, TPOPERACAO VARCHAR(30) NULL, IDSTCTRLEXECREM VARCHAR(3) NULL, DTINICIO DATETIME "
-        "NULL, DTULTATU DATETIME NULL)");
+        "CREATE TABLE CTRLEXECREM (IDCTRLEXECREM INT IDENTITY PRIMARY KEY, CDAPP VARCHAR(16), "
+        "TPOPERACAO VARCHAR(50), DSOPERACAO NVARCHAR(MAX), IDSTCTRLEXECREM VARCHAR(3), DSERRO "
+        "NVARCHAR(MAX), DTINCLUSAO DATETIME DEFAULT GETDATE(), DTINICIO DATETIME, DTULTATU "
+        "DATETIME)");
     db->execute("INSERT INTO CTRLEXECREM (IDCTRLEXECREM, IDSTCTRLEXECREM) VALUES (17, 'P')");
   }
 
@@ -137,6 +139,8 @@ class KivtabRun : public ::testing::Test {
     const auto dir = home.path() / "Dados" / "Kiv_Tab";
     if (!std::filesystem::exists(dir)) return lines;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      // The download keeps its zip copies beside the run logs.
+      if (entry.path().filename().string().rfind("Kiv_Tab", 0) != 0) continue;
       const std::string text = db::cp1252ToUtf8(readFile(entry.path()));
       size_t start = 0;
       for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
