@@ -12,8 +12,7 @@ scripts/build.sh
 bin="$root/build"
 kivtab=$(find "$bin" -type f -name kivtab -perm -u+x | head -n 1)
 central=$(find "$bin" -type f -name kivtab-central -perm -u+x | head -n 1)
-kivtab_sql=$(find "$bin" -type f -name kivtab-sql -perm -u+x | head -n 1)
-for tool in kivtab central kivtab_sql; do
+for tool in kivtab central; do
   if [ -z "${!tool}" ]; then
     echo "demo: the build produced no ${tool//_/-} executable" >&2
     exit 1
@@ -50,20 +49,14 @@ if port_is_free "$port"; then
 fi
 
 local_db="$home/local.db"
-connection="Provider=SQLite;Data Source=$local_db"
+# The structure step reads the catalogue of the login named here.
+connection="Provider=SQLite;User ID=dbo;Data Source=$local_db"
 cat >"$home/registry.ini" <<INI
 [HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli]
 IPServer=127.0.0.1
 WebPort=dword:$port
 StringConex=$connection
 INI
-
-# The run reads the local branch tables right after the structure step; while that step is not
-# built in, the fresh local database gets them here.
-"$kivtab_sql" --connection "$connection" \
-  -e "CREATE TABLE FILIAL (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, NMFILIAL VARCHAR(40) NULL)" \
-  -e "CREATE TABLE PARAVEND (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, NMSQLNAMEDB VARCHAR(30) NULL, NMSQLSCHEMADB VARCHAR(30) NULL, IDDEBCONSCENTRAL CHAR(1) NULL, IDEXTCONSCENTRAL CHAR(1) NULL, IDSENCONSCENTRAL CHAR(1) NULL)" \
-  >/dev/null
 
 echo "== kivtab TABELAS_0001_001_"
 status=0
