@@ -8,6 +8,7 @@
 #include "central/server/packet_writer.h"
 #include "central/server/service.h"
 #include "central/server/table_query.h"
+#include "central/server/whole_tables.h"
 #include "db/core/text.h"
 
 namespace central::server {
@@ -174,7 +175,7 @@ MethodResult getTabelas(Call& call) {
         filter.since = requestDate(element(controlDates, *slot));
         if (!filter.since) filter.since = requestDate(element(baseDates, *slot));
       }
-    } else if (auto slot = slotOf(model, table->name)) {
+    } else if (auto slot = slotOf(model, table->name); slot && !travelsWhole(table->name)) {
       filter.since = requestDate(element(baseDates, *slot));
     }
     if (index == kConsumerPosition && wholeConsumerBase) {
