@@ -361,6 +361,10 @@ TEST_F(CentralServerTest, TabelasAfterAChangeBringsExactlyTheChange) {
     }
     for (const auto& key : got)
       EXPECT_EQ(std::count(it->second.begin(), it->second.end(), key), 1) << key;
+    // Deletions from a table every branch shares reach every branch.
+    const Table& deleted = model.table(model.table(p.table).deleteCacheOf->table);
+    if (deleted.branchColumn.empty() && !deleted.hasColumn("CDCLIENTE"))
+      EXPECT_EQ(got.size(), it->second.size()) << p.name;
     if (!got.empty()) ++checkedCaches;
   }
   EXPECT_GT(checkedTables, 5);

@@ -52,6 +52,12 @@ Where whereOf(const central::Table& table, const RowFilter& filter) {
     if (const BranchScope* scope = branchScopeOf(table.name)) {
       where.add(std::string(scope->condition));
       where.params.push_back({std::string(kBranchParam), filter.branch});
+    } else if (!table.branchColumn.empty() && table.deleteCacheOf) {
+      // A deletion from a table every branch shares is recorded without a branch and concerns
+      // them all.
+      where.add("(" + table.branchColumn + " = :" + std::string(kBranchParam) + " OR " +
+                table.branchColumn + " IS NULL)");
+      where.params.push_back({std::string(kBranchParam), filter.branch});
     } else if (!table.branchColumn.empty()) {
       where.add(table.branchColumn + " = :" + std::string(kBranchParam));
       where.params.push_back({std::string(kBranchParam), filter.branch});
