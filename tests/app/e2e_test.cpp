@@ -1,92 +1,26 @@
 // The kivtab program against the reference central server on loopback, with a scale-1 world.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <regex>
 #include <thread>
 
+#include "central_server_fixture.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
-#include "process_runner.h"
-#include "temp_dir.h"
+#include "raw_http_server.h"
 
 namespace {
 
+using testing_support::CentralServer;
 using testing_support::ProcessResult;
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string kWebCli =
-    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
 const std::string kSuccess = "ATUALIZAÇÃO REALIZADA COM SUCESSO";
 const std::string kError = "OCORREU UM ERRO DURANTE A ATUALIZAÇÃO";
 const std::string kRefused =
     "Este caixa não se encontra parametrizado para realizar a atualização da base local.";
-
-// One central server for the whole suite.
-class CentralServer {
- public:
-  CentralServer() {
-    const std::string db = (dir_.path() / "central.db").string();
-    const ProcessResult init = testing_support::run(
-        {KIVTAB_CENTRAL_EXE, "init", "--db", db, "--scale", "1"}, {}, dir_.path());
-    if (init.status != 0) throw std::runtime_error("central init failed: " + init.err);
-    port_ = testing_support::freeLoopbackPort();
-    server_ = std::make_unique<testing_support::Process>(
-        std::vector<std::string>{KIVTAB_CENTRAL_EXE, "serve", "--db", db, "--listen",
-                                 "127.0.0.1:" + std::to_string(port_)},
-        std::map<std::string, std::string>{}, dir_.path());
-    if (!testing_support::waitForListener(port_, std::chrono::seconds(60)))
-      throw std::runtime_error("the central server did not start");
-  }
-  int port() const { return port_; }
-
- private:
-  TempDir dir_;
-  int port_ = 0;
-  std::unique_ptr<testing_support::Process> server_;
-};
-
-// Answers every connection with bytes that are no reply of the protocol.
-class GarbageServer {
- public:
-  GarbageServer() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    ::listen(fd_, 8);
-    thread_ = std::thread([this] {
-      for (int client; (client = ::accept(fd_, nullptr, nullptr)) >= 0;) {
-        char buffer[4096];
-        (void)::read(client, buffer, sizeof buffer);
-        const std::string reply =
-            "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\n{\"result\"";
-        (void)::write(client, reply.data(), reply.size());
-        ::close(client);
-      }
-    });
-  }
-  ~GarbageServer() {
-    ::shutdown(fd_, SHUT_RDWR);
-    ::close(fd_);
-    thread_.join();
-  }
-  int port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-  std::thread thread_;
-};
 
 class KivtabRun : public ::testing::Test {
  protected:
@@ -117,16 +51,13 @@ class KivtabRun : public ::testing::Test {
 
   void writeRegistry(const std::string& host, int port) {
     writeFile(home.path() / "registry.ini",
-              "; written by the test\n[" + kWebCli + "]\nIPServer=" + host +
-                  "\nWebPort=dword:" + std::to_string(port) + "\nStringConex=" + conn + "\n");
+              "; written by the test\n" + testing_support::kivtabRegistry(host, port, conn));
   }
 
   std::unique_ptr<db::Connection> local() { return db::connect(conn); }
 
   std::map<std::string, std::string> environment(const std::string& closeDelay = "0") {
-    return {{"KIVTAB_HOME", home.path().string()},
-            {"KIVTAB_REGISTRY", (home.path() / "registry.ini").string()},
-            {"KIVTAB_CLOSE_DELAY", closeDelay}};
+    return testing_support::kivtabEnvironment(home.path(), closeDelay);
   }
 
   ProcessResult kivtab(const std::string& parameter) {
@@ -200,7 +131,9 @@ TEST_F(KivtabRun, SyncRunIsHiddenAndReportsOkInTheStatusRow) {
 }
 
 TEST_F(KivtabRun, RegistersThatMayNotUpdateEndWithTheBlackMessageAndNok) {
-  GarbageServer garbage;
+  // Answers every connection with bytes that are no reply of the protocol.
+  testing_support::RawHttpServer garbage(
+      "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\n{\"result\"");
   const int closedPort = testing_support::freeLoopbackPort();
   struct Case {
     std::string parameter;

@@ -10,46 +10,20 @@
 #include <set>
 
 #include "central/model/model.h"
+#include "central_server_fixture.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
 #include "db/dataset/dataset.h"
 #include "download/zip_extractor.h"
 #include "package_writer.h"
-#include "process_runner.h"
 #include "schema/statements.h"
-#include "temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::CentralServer;
 using testing_support::ProcessResult;
 using testing_support::TempDir;
-
-const std::string kWebCli =
-    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
-
-class CentralServer {
- public:
-  CentralServer() {
-    const std::string db = (dir_.path() / "central.db").string();
-    const ProcessResult init = testing_support::run(
-        {KIVTAB_CENTRAL_EXE, "init", "--db", db, "--scale", "1"}, {}, dir_.path());
-    if (init.status != 0) throw std::runtime_error("central init failed: " + init.err);
-    port_ = testing_support::freeLoopbackPort();
-    server_ = std::make_unique<testing_support::Process>(
-        std::vector<std::string>{KIVTAB_CENTRAL_EXE, "serve", "--db", db, "--listen",
-                                 "127.0.0.1:" + std::to_string(port_)},
-        std::map<std::string, std::string>{}, dir_.path());
-    if (!testing_support::waitForListener(port_, std::chrono::seconds(60)))
-      throw std::runtime_error("the central server did not start");
-  }
-  int port() const { return port_; }
-
- private:
-  TempDir dir_;
-  int port_ = 0;
-  std::unique_ptr<testing_support::Process> server_;
-};
 
 // A forward proxy for plain HTTP GETs. When `change` is set it rewrites struct.cds inside
 // struct.zip before handing it on.
@@ -140,19 +114,16 @@ class SchemaStructureRun : public ::testing::Test {
     conn = "Provider=SQLite;User ID=dbo;Data Source=" + (home.path() / "local.db").string();
     testing_support::writeFile(
         home.path() / "registry.ini",
-        "[" + kWebCli + "]\nIPServer=127.0.0.1\nWebPort=dword:" + std::to_string(central_->port()) +
-            "\nStringConex=" + conn +
-            "\nHttpUseProxy=dword:1\nHttpProxyHost=127.0.0.1\nHttpProxyPort=" +
+        testing_support::kivtabRegistry("127.0.0.1", central_->port(), conn) +
+            "HttpUseProxy=dword:1\nHttpProxyHost=127.0.0.1\nHttpProxyPort=" +
             std::to_string(proxy_->port()) + "\n");
     proxy_->change = nullptr;
   }
 
   ProcessResult kivtab() {
     return testing_support::run({KIVTAB_EXE, "TABELAS_0001_001_"},
-                                {{"KIVTAB_HOME", home.path().string()},
-                                 {"KIVTAB_REGISTRY", (home.path() / "registry.ini").string()},
-                                 {"KIVTAB_CLOSE_DELAY", "0"}},
-                                output.path(), std::chrono::seconds(300));
+                                testing_support::kivtabEnvironment(home.path()), output.path(),
+                                std::chrono::seconds(300));
   }
 
   // The structure update ran to its end: no exception line in the run log.
@@ -205,7 +176,8 @@ class SchemaStructureRun : public ::testing::Test {
 CentralServer* SchemaStructureRun::central_ = nullptr;
 PackageProxy* SchemaStructureRun::proxy_ = nullptr;
 
-TEST_F(SchemaStructureRun, EmptyDatabaseGetsEveryTableThenNothingChangesThenACentralChangeIsApplied) {
+TEST_F(SchemaStructureRun,
+       EmptyDatabaseGetsEveryTableThenNothingChangesThenACentralChangeIsApplied) {
   const int packagesBefore = proxy_->packages;
   expectUpdated(kivtab());
   EXPECT_EQ(proxy_->packages, packagesBefore + 1);

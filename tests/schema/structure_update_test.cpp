@@ -255,10 +255,10 @@ TEST_F(SchemaUpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnExcep
     std::function<void()> arrange;
     const char* expected;  // part of the failure text
   };
-  schema_test::RawHttpServer refusingProxy(
+  testing_support::RawHttpServer refusingProxy(
       "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\nConnection: "
       "close\r\n\r\n");
-  schema_test::RawHttpServer stalled("");
+  testing_support::RawHttpServer stalled("");
   const std::vector<Case> cases = {
       {"not a zip", [&] { std::ofstream(servedPackageDir() / "struct.zip") << "no archive here"; },
        "struct.cds"},
@@ -300,7 +300,7 @@ TEST_F(SchemaUpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnExcep
 }
 
 TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
-  schema_test::RawHttpServer proxy(
+  testing_support::RawHttpServer proxy(
       "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n");
   extraRegistry = "HttpUseProxy=dword:1\nHttpProxyHost=127.0.0.1\nHttpProxyPort=" +
                   std::to_string(proxy.port()) + "\nHttpProxyUserId=loja\nHttpProxyPass=pw\n";

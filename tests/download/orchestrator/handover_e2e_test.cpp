@@ -6,8 +6,7 @@
 #include <map>
 #include <thread>
 
-#include "app/process_runner.h"
-#include "app/temp_dir.h"
+#include "app/central_server_fixture.h"
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "db/core/connection.h"
@@ -17,38 +16,13 @@
 
 namespace {
 
+using testing_support::CentralServer;
 using testing_support::ProcessResult;
 using testing_support::TempDir;
 
-const std::string kWebCli =
-    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
 const std::string kStart = "Início da Importação da Tabela: ";
 const std::string kEnd = "    Fim da Importação da Tabela: ";
 const std::string kBranch = "0001";
-
-// One central server for the whole suite.
-class CentralServer {
- public:
-  CentralServer() {
-    const ProcessResult init = testing_support::run(
-        {KIVTAB_CENTRAL_EXE, "init", "--db", path(), "--scale", "1"}, {}, dir_.path());
-    if (init.status != 0) throw std::runtime_error("central init failed: " + init.err);
-    port_ = testing_support::freeLoopbackPort();
-    server_ = std::make_unique<testing_support::Process>(
-        std::vector<std::string>{KIVTAB_CENTRAL_EXE, "serve", "--db", path(), "--listen",
-                                 "127.0.0.1:" + std::to_string(port_)},
-        std::map<std::string, std::string>{}, dir_.path());
-    if (!testing_support::waitForListener(port_, std::chrono::seconds(60)))
-      throw std::runtime_error("the central server did not start");
-  }
-  int port() const { return port_; }
-  std::string path() const { return (dir_.path() / "central.db").string(); }
-
- private:
-  TempDir dir_;
-  int port_ = 0;
-  std::unique_ptr<testing_support::Process> server_;
-};
 
 // Passes everything on to the central server, but drops the connection in the middle of the
 // download request's reply, as a server that goes away would.
@@ -112,16 +86,13 @@ class HandOverRun : public ::testing::Test {
 
   void writeRegistry(int port) {
     testing_support::writeFile(home.path() / "registry.ini",
-                               "[" + kWebCli + "]\nIPServer=127.0.0.1\nWebPort=dword:" +
-                                   std::to_string(port) + "\nStringConex=" + conn + "\n");
+                               testing_support::kivtabRegistry("127.0.0.1", port, conn));
   }
 
   ProcessResult kivtab(const std::string& parameter) {
     return testing_support::run({KIVTAB_EXE, parameter},
-                                {{"KIVTAB_HOME", home.path().string()},
-                                 {"KIVTAB_REGISTRY", (home.path() / "registry.ini").string()},
-                                 {"KIVTAB_CLOSE_DELAY", "0"}},
-                                output.path(), std::chrono::seconds(600));
+                                testing_support::kivtabEnvironment(home.path()), output.path(),
+                                std::chrono::seconds(600));
   }
 
   // The messages of the day's run log, without their time stamps.

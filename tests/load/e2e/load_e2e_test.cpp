@@ -6,8 +6,7 @@
 #include <regex>
 #include <set>
 
-#include "app/process_runner.h"
-#include "app/temp_dir.h"
+#include "app/central_server_fixture.h"
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "db/core/connection.h"
@@ -17,11 +16,10 @@
 
 namespace {
 
+using testing_support::CentralServer;
 using testing_support::ProcessResult;
 using testing_support::TempDir;
 
-const std::string kWebCli =
-    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
 const std::string kBranch = "0001";
 
 // Every row of a table as text; `where` restricts it to the branch. MESA's status column is the
@@ -91,21 +89,13 @@ std::vector<std::string> minus(const std::multiset<std::string>& a,
 class LoadRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    central = (dir.path() / "central.db").string();
-    const ProcessResult init = testing_support::run(
-        {KIVTAB_CENTRAL_EXE, "init", "--db", central, "--scale", "1"}, {}, dir.path());
-    ASSERT_EQ(init.status, 0) << init.err;
-    port = testing_support::freeLoopbackPort();
-    server = std::make_unique<testing_support::Process>(
-        std::vector<std::string>{KIVTAB_CENTRAL_EXE, "serve", "--db", central, "--listen",
-                                 "127.0.0.1:" + std::to_string(port)},
-        std::map<std::string, std::string>{}, dir.path());
-    ASSERT_TRUE(testing_support::waitForListener(port, std::chrono::seconds(60)));
+    server = std::make_unique<CentralServer>();
+    central = server->path();
     const std::string file = (home.path() / "local.db").string();
-    testing_support::writeFile(home.path() / "registry.ini",
-                               "[" + kWebCli +
-                                   "]\nIPServer=127.0.0.1\nWebPort=dword:" + std::to_string(port) +
-                                   "\nStringConex=Provider=SQLite;Data Source=" + file + "\n");
+    testing_support::writeFile(
+        home.path() / "registry.ini",
+        testing_support::kivtabRegistry("127.0.0.1", server->port(),
+                                        "Provider=SQLite;Data Source=" + file));
     auto local = db::embedded::open(db::embedded::Options{file});
     central::createCentralDatabase(*local, central::centralModel());
     localFile = file;
@@ -113,10 +103,8 @@ class LoadRun : public ::testing::Test {
 
   ProcessResult kivtab() {
     return testing_support::run({KIVTAB_EXE, "TABELAS_0001_001_"},
-                                {{"KIVTAB_HOME", home.path().string()},
-                                 {"KIVTAB_REGISTRY", (home.path() / "registry.ini").string()},
-                                 {"KIVTAB_CLOSE_DELAY", "0"}},
-                                output.path(), std::chrono::seconds(600));
+                                testing_support::kivtabEnvironment(home.path()), output.path(),
+                                std::chrono::seconds(600));
   }
 
   struct Difference {
@@ -153,10 +141,9 @@ class LoadRun : public ::testing::Test {
     return dates;
   }
 
-  TempDir dir, home, output;
+  TempDir home, output;
   std::string central, localFile;
-  int port = 0;
-  std::unique_ptr<testing_support::Process> server;
+  std::unique_ptr<CentralServer> server;
 };
 
 TEST_F(LoadRun, FirstRunLoadsTheBranchAndASecondRunOnlyTheChanges) {
@@ -172,7 +159,7 @@ TEST_F(LoadRun, FirstRunLoadsTheBranchAndASecondRunOnlyTheChanges) {
   EXPECT_FALSE(ledgerBefore.empty());
 
   const ProcessResult change =
-      testing_support::run({KIVTAB_CENTRAL_EXE, "change", "--db", central}, {}, dir.path());
+      testing_support::run({KIVTAB_CENTRAL_EXE, "change", "--db", central}, {}, server->dir());
   ASSERT_EQ(change.status, 0) << change.err;
   // "  TABLE: u updated, i inserted, d deleted"
   std::map<std::string, std::pair<int, int>> changed;  // rows changed, rows deleted

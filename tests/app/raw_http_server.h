@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-namespace schema_test {
+namespace testing_support {
 
 // A loopback listener that keeps the first request it reads and answers every connection with a
 // fixed reply; with an empty reply it answers nothing and holds the connection (a stalled server).
@@ -64,4 +64,4 @@ class RawHttpServer {
   std::thread thread_;
 };
 
-}  // namespace schema_test
+}  // namespace testing_support

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "process_runner.h"
+#include "temp_dir.h"
+
+namespace testing_support {
+
+// The registry key the kivtab program reads its server and connection string from.
+inline const std::string kWebCliKey =
+    "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
+
+// The reference central server on loopback, serving a fresh scale-1 world of its own.
+class CentralServer {
+ public:
+  CentralServer();
+  int port() const { return port_; }
+  // The central database file.
+  std::string path() const { return (dir_.path() / "central.db").string(); }
+  // Where the server's database and output live.
+  const std::filesystem::path& dir() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  int port_ = 0;
+  std::unique_ptr<Process> server_;
+};
+
+// The registry section pointing the kivtab program at a server and a local base.
+std::string kivtabRegistry(const std::string& host, int port, const std::string& connectionString);
+
+// The environment of a kivtab run whose home folder holds its registry file.
+std::map<std::string, std::string> kivtabEnvironment(const std::filesystem::path& home,
+                                                     const std::string& closeDelay = "0");
+
+}  // namespace testing_support
