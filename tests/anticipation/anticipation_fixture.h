@@ -16,46 +16,6 @@ using download::testing::FakeAppServer;
 using download::testing::TempDir;
 using download::testing::ZipEntry;
 
-// The embedded engine, keeping the text of every statement executed directly.
-class RecordingConnection : public db::Connection {
- public:
-  RecordingConnection() : inner_(db::embedded::open(db::embedded::Options{":memory:"})) {}
-  std::vector<std::string> executed;
-
-  int64_t execute(std::string_view sql, const db::Params& params = {}) override {
-    executed.emplace_back(sql);
-    return inner_->execute(sql, params);
-  }
-  std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
-    return inner_->query(sql, params);
-  }
-  db::Statement& prepare(std::string_view sql) override { return inner_->prepare(sql); }
-  void begin() override { inner_->begin(); }
-  void commit() override { inner_->commit(); }
-  void rollback() override {
-    ++rollbacks;
-    inner_->rollback();
-  }
-  bool inTransaction() const override { return inner_->inTransaction(); }
-  void close() override { inner_->close(); }
-  bool isOpen() const override { return inner_->isOpen(); }
-  std::string_view engineName() const override { return inner_->engineName(); }
-
-  db::Value scalar(std::string_view sql) {
-    auto rows = inner_->query(sql);
-    return rows->next() ? rows->at(0) : db::Value();
-  }
-  size_t countExecuted(std::string_view prefix) const {
-    size_t n = 0;
-    for (const auto& s : executed) n += s.starts_with(prefix);
-    return n;
-  }
-  int rollbacks = 0;
-
- private:
-  std::unique_ptr<db::Connection> inner_;
-};
-
 // Writes the statement file it is given as a protected zip, or fails.
 class FakeFetcher : public FileFetcher {
  public:
@@ -171,7 +131,7 @@ class AnticipationFixture : public ::testing::Test {
     return false;
   }
 
-  RecordingConnection db;
+  testing_support::ObservedConnection db;
   Services services;
   std::vector<std::string> lines;
   FakeAppServer server;

@@ -54,7 +54,7 @@ class LedgerFixture : public ::testing::Test {
          {"P_DTULTATU", dtUltAtu}});
   }
 
-  CountingConnection db;
+  testing_support::ObservedConnection db;
   Recorder log;
 };
 

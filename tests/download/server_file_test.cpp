@@ -95,7 +95,7 @@ class ServerFile : public ::testing::Test {
     return out;
   }
 
-  CountingConnection db;
+  testing_support::ObservedConnection db;
   Recorder log;
   FakeAppServer server;
   FakeFetcher fetcher;

@@ -11,55 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "../support/observed_connection.h"
 #include "db/core/connection.h"
 #include "db/embedded/embedded.h"
 #include "download/services.h"
 #include "outside/app_server.h"
 
 namespace download::testing {
-
-// The embedded engine with commits counted, so tests can see the batch boundaries.
-class CountingConnection : public db::Connection {
- public:
-  CountingConnection() : inner_(db::embedded::open(db::embedded::Options{":memory:"})) {}
-
-  int commits = 0;
-  int rollbacks = 0;
-
-  int64_t execute(std::string_view sql, const db::Params& params = {}) override {
-    return inner_->execute(sql, params);
-  }
-  std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
-    return inner_->query(sql, params);
-  }
-  db::Statement& prepare(std::string_view sql) override { return inner_->prepare(sql); }
-  void begin() override { inner_->begin(); }
-  void commit() override {
-    ++commits;
-    inner_->commit();
-  }
-  void rollback() override {
-    ++rollbacks;
-    inner_->rollback();
-  }
-  bool inTransaction() const override { return inner_->inTransaction(); }
-  void close() override { inner_->close(); }
-  bool isOpen() const override { return inner_->isOpen(); }
-  std::string_view engineName() const override { return inner_->engineName(); }
-
-  int64_t count(const std::string& table) {
-    auto rows = inner_->query("SELECT COUNT(*) FROM " + table);
-    rows->next();
-    return rows->at(0).asInt();
-  }
-  db::Value scalar(std::string_view sql, const db::Params& params = {}) {
-    auto rows = inner_->query(sql, params);
-    return rows->next() ? rows->at(0) : db::Value();
-  }
-
- private:
-  std::unique_ptr<db::Connection> inner_;
-};
 
 // Services whose log lines are kept and whose clock stands still.
 struct Recorder {

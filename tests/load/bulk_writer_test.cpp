@@ -19,18 +19,18 @@ TEST_F(BulkWriterTest, EmptyFloatsAreNullOnlyWhereTheyMeanNoValueAndZeroDatesAre
            {text("CDREGRAFISPDV"), number("VRALIQREGRA"), number("VRBASEREGRA"), date("DTULTATU")},
            {{"R1", db::Value(), 2.5, db::DateTime(0)}});
   writer.InsereDados("cdsREGRAFISPDV", "REGRAFISPDV");
-  EXPECT_TRUE(conn.value("SELECT VRALIQREGRA FROM REGRAFISPDV").isNull());
-  EXPECT_DOUBLE_EQ(conn.value("SELECT VRBASEREGRA FROM REGRAFISPDV").asDouble(), 2.5);
-  EXPECT_TRUE(conn.value("SELECT DTULTATU FROM REGRAFISPDV").isNull());
+  EXPECT_TRUE(conn.scalar("SELECT VRALIQREGRA FROM REGRAFISPDV").isNull());
+  EXPECT_DOUBLE_EQ(conn.scalar("SELECT VRBASEREGRA FROM REGRAFISPDV").asDouble(), 2.5);
+  EXPECT_TRUE(conn.scalar("SELECT DTULTATU FROM REGRAFISPDV").isNull());
 
   download("cdsSALDOCONS",
            {text("CDCLIENTE"), text("CDCONSUMIDOR"), text("CDFAMILISALD"), number("VRSALDCONFAM"),
             number("VRSALDOBASICO"), number("VRSALDOEXTRA"), date("DTULTATU")},
            {{"C1", "K1", "F1", db::Value(), db::Value(), 3.0, day(1)}});
   writer.InsereDados("cdsSALDOCONS", "SALDOCONS");
-  EXPECT_EQ(conn.value("SELECT VRSALDCONFAM FROM SALDOCONS").asDouble(), 0.0);
-  EXPECT_FALSE(conn.value("SELECT VRSALDCONFAM FROM SALDOCONS").isNull());
-  EXPECT_TRUE(conn.value("SELECT VRSALDOBASICO FROM SALDOCONS").isNull());
+  EXPECT_EQ(conn.scalar("SELECT VRSALDCONFAM FROM SALDOCONS").asDouble(), 0.0);
+  EXPECT_FALSE(conn.scalar("SELECT VRSALDCONFAM FROM SALDOCONS").isNull());
+  EXPECT_TRUE(conn.scalar("SELECT VRSALDOBASICO FROM SALDOCONS").isNull());
 }
 
 TEST_F(BulkWriterTest, SingleBlankStockCodesStayBlankAndEmptyTextsBecomeNull) {
@@ -39,12 +39,12 @@ TEST_F(BulkWriterTest, SingleBlankStockCodesStayBlankAndEmptyTextsBecomeNull) {
             text("NRLOTEESTQ"), text("NRSUBLOTE"), number("QTESTOQUE"), date("DTULTATU")},
            {{"0001", "P1", " ", " ", " ", " ", 4.0, day(2)}});
   writer.InsereDados("cdsPOSESTATU", "POSESTATU");
-  EXPECT_EQ(conn.value("SELECT NRLOTEESTQ FROM POSESTATU").asText(), " ");
-  EXPECT_EQ(conn.value("SELECT CDALMOXARIFE FROM POSESTATU").asText(), " ");
+  EXPECT_EQ(conn.scalar("SELECT NRLOTEESTQ FROM POSESTATU").asText(), " ");
+  EXPECT_EQ(conn.scalar("SELECT CDALMOXARIFE FROM POSESTATU").asText(), " ");
 
   download("cdsCampanha", columnsOf("CAMPANHA"), {{"K1", "", "Nome"}});
   writer.InsereDados("cdsCampanha", "CAMPANHA");
-  EXPECT_TRUE(conn.value("SELECT IDCAMPANHA FROM CAMPANHA").isNull());
+  EXPECT_TRUE(conn.scalar("SELECT IDCAMPANHA FROM CAMPANHA").isNull());
 }
 
 TEST_F(BulkWriterTest, RefusedRowsAreSkippedAndTheRestIsWritten) {
@@ -58,7 +58,7 @@ TEST_F(BulkWriterTest, RefusedRowsAreSkippedAndTheRestIsWritten) {
            {{"T1", "x", "ontem"}, {"T2", "y", "2026-11-02"}});
   writer.InsereDados("cdsTipoConsFili", "TIPOCONSFILI");
   EXPECT_EQ(conn.count("TIPOCONSFILI"), 1);  // the date that is no date refuses its row
-  EXPECT_EQ(conn.value("SELECT NMCAMPANHA FROM CAMPANHA WHERE CDCAMPANHA = 'K1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT NMCAMPANHA FROM CAMPANHA WHERE CDCAMPANHA = 'K1'").asText(),
             "Local");
   EXPECT_EQ(conn.commits, 2);
 }
@@ -90,10 +90,10 @@ TEST_F(BulkWriterTest, ReimportedSalesGetNewNumbersThatTheirItemsFollow) {
        {{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"NRSEQVENDA", "8"}, {"NRSEQUITVEND", "1"}}});
   writer.InsereDados("cdsVenda", "VENDA");
   writer.InsereDados("cdsItemVenda", "ITEMVENDA");
-  EXPECT_EQ(conn.value("SELECT IDIMPVENDA FROM VENDA WHERE NRSEQVENDA = '42'").asText(), "S");
+  EXPECT_EQ(conn.scalar("SELECT IDIMPVENDA FROM VENDA WHERE NRSEQVENDA = '42'").asText(), "S");
   // The item of sale 8 has no new number: its required column refuses it.
   EXPECT_EQ(conn.count("ITEMVENDA"), 1);
-  EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "42");
+  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "42");
 }
 
 TEST_F(BulkWriterTest, CountersOnlyMoveForwardComparedAsNumbers) {
@@ -102,11 +102,11 @@ TEST_F(BulkWriterTest, CountersOnlyMoveForwardComparedAsNumbers) {
   download("cdsNovoCodNFCe", {text("CDCONTADOR"), text("NRSEQUENCIAL"), date("DTULTATU")},
            {{"A", "10", day(1)}, {"B", "7", day(1)}, {"C'", "3", day(1)}});
   applyCounters(ctx, writer);
-  EXPECT_EQ(conn.value("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'A'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'A'").asText(),
             "10");
-  EXPECT_EQ(conn.value("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'B'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'B'").asText(),
             "50");
-  EXPECT_EQ(conn.value("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'C'''").asText(),
+  EXPECT_EQ(conn.scalar("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'C'''").asText(),
             "3");
   EXPECT_TRUE(counterBelow("9", "10"));
   EXPECT_FALSE(counterBelow("10", "9"));

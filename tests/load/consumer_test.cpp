@@ -49,13 +49,13 @@ TEST_F(ConsumerTest, ExistingConsumerKeepsItsFlagAndTakesThePasswordOnlyWhenAllo
   downloaded["IDATUCONSUMI"] = "X";
   downloadTable("cdsConsumidor", "CONSUMIDOR", {downloaded, consumer("C1", "2", "Bia")});
   ConsumerMerge(ctx, mirror).run();
-  EXPECT_EQ(conn.value("SELECT NMCONSUMIDOR FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT NMCONSUMIDOR FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
             "Ana");
-  EXPECT_EQ(conn.value("SELECT IDATUCONSUMI FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT IDATUCONSUMI FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
             "N");
-  EXPECT_EQ(conn.value("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
             "velha");
-  EXPECT_EQ(conn.value("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '2'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '2'").asText(),
             "nova");
 }
 
@@ -107,11 +107,11 @@ TEST_F(ConsumerTest, OldStatementMovementIsDroppedButAnExistingOneIsUpdated) {
                 {movement("1", old), movement("2", old), movement("3", now.addDays(-10))});
   StatementMerge(ctx, writer).AplicaExtratoCons("cdsEXTRATOCONS");
   EXPECT_EQ(conn.count("EXTRATOCONS"), 2);
-  EXPECT_EQ(conn.value("SELECT DSOPEEXTCONS FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT DSOPEEXTCONS FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
             "depois");
-  EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
             "77");
-  EXPECT_EQ(conn.value("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '3'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '3'").asText(),
             "S");
   EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'EXTRATOCONS'"), 1);
   EXPECT_TRUE(state.dataset("cdsEXTRATOCONS").isEmpty());
@@ -180,7 +180,7 @@ TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
   EXPECT_EQ(server.pageRequests[0][2].asText(), "30000");
   EXPECT_EQ(conn.count("MOVBENEFICIOCTR"), 2);
   EXPECT_TRUE(logged("Fim InsertCliMOVBENEFICIOCTR - Inserido 2 de 2"));
-  EXPECT_EQ(conn.value("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'MOVBENEFICIOCTR'")
+  EXPECT_EQ(conn.scalar("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'MOVBENEFICIOCTR'")
                 .asDateTime(),
             day(3));
 }

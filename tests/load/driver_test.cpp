@@ -68,10 +68,10 @@ TEST_F(DriverTest, LoadsTheSequenceThroughStagingAndRunsTheStagesAfterIt) {
                              {"IDIMPTOTDIACAIXA", "S"}});
 
   EXPECT_TRUE(runLoad());
-  EXPECT_EQ(conn.value("SELECT DSSALA FROM SALA").asText(), "Salão");
-  EXPECT_EQ(conn.value("SELECT CDCAMPANHA FROM CAMPANHA").asText(), "K1");
+  EXPECT_EQ(conn.scalar("SELECT DSSALA FROM SALA").asText(), "Salão");
+  EXPECT_EQ(conn.scalar("SELECT CDCAMPANHA FROM CAMPANHA").asText(), "K1");
   EXPECT_EQ(conn.count("PRODFILI"), 0);  // IDATUPRODATIVFI 'N': emptied, not merged
-  EXPECT_EQ(conn.value("SELECT CDPRODUTO FROM PRODBLOQVNDTAA").asText(), "LOCAL");
+  EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM PRODBLOQVNDTAA").asText(), "LOCAL");
   EXPECT_EQ(conn.count("TOTALDIACAIXA"), 1);
   EXPECT_EQ(deleteCache.runs, 1);
   EXPECT_EQ(cleanup.calls,
@@ -145,7 +145,7 @@ TEST_F(DriverTest, FullReloadOrderWipesTheTablesButKeepsTablesInUse) {
   downloadTable("cdsCorPedido", "CORPEDIDO", {{{"CDFILIAL", "0001"}}});
   EXPECT_TRUE(runLoad());
   EXPECT_EQ(conn.count("PRODUTO"), 0);
-  EXPECT_EQ(conn.value("SELECT NRMESA FROM MESA").asText(), "1");
+  EXPECT_EQ(conn.scalar("SELECT NRMESA FROM MESA").asText(), "1");
   EXPECT_EQ(deleteCache.emptied.size(), 78u);
   EXPECT_EQ(fullWipeStatements().size(), 78u);
   EXPECT_FALSE(std::filesystem::exists(dir / "Dados" / "Tabelas_Kiv" / "P_DTDELETECACHE.cds"));
@@ -198,7 +198,7 @@ TEST_F(DriverTest, StockModeWritesOnlyStockAndStillCleansUp) {
                   {"NRSUBLOTE", " "}}});
   downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
   EXPECT_TRUE(runLoad("ESTOQUE"));
-  EXPECT_EQ(conn.value("SELECT CDPRODUTO FROM POSESTATU").asText(), "NEW");
+  EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM POSESTATU").asText(), "NEW");
   EXPECT_EQ(conn.count("SALA"), 0);
   EXPECT_EQ(deleteCache.runs, 0);
   EXPECT_EQ(cleanup.calls.size(), 3u);
@@ -254,15 +254,15 @@ TEST_F(DriverTest, ReturnedMovementsAreReimportedWithNewSaleNumbers) {
   sales[1] = packetOf(salesRows);
   sales[2] = packetOf(items);
   EXPECT_TRUE(runLoad("ESTOQUE", true));
-  EXPECT_EQ(conn.value("SELECT IDIMPTCAIXA FROM TURCAIXA").asText(), "S");
-  EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "101");
+  EXPECT_EQ(conn.scalar("SELECT IDIMPTCAIXA FROM TURCAIXA").asText(), "S");
+  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "101");
   EXPECT_TRUE(logged("InsereDados ITEMVENDA"));
-  EXPECT_EQ(conn.value("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
             "101");
-  EXPECT_EQ(conn.value("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
+  EXPECT_EQ(conn.scalar("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
             "S");
   // An existing statement row keeps its update time.
-  EXPECT_EQ(conn.value("SELECT DTULTATUEXT FROM EXTRATOCONS WHERE NRSEQMOVEXT = '2'").asDateTime(),
+  EXPECT_EQ(conn.scalar("SELECT DTULTATUEXT FROM EXTRATOCONS WHERE NRSEQMOVEXT = '2'").asDateTime(),
             opened);
   EXPECT_TRUE(logged("Validacao de Dados Msde"));
 }

@@ -30,8 +30,8 @@ TEST_F(KeyedMergeTest, UpdatesByKeyInsertsNewAndKeepsUnmentionedRows) {
                  {{"CDFILIAL", "0001"}, {"CDSALA", "02"}, {"DSSALA", "Outra"}}});
   merge.run("SALA");
   EXPECT_EQ(conn.count("SALA"), 3);
-  EXPECT_EQ(conn.value("SELECT DSSALA FROM SALA WHERE CDSALA = '01'").asText(), "Nova");
-  EXPECT_EQ(conn.value("SELECT DSSALA FROM SALA WHERE CDSALA = '09'").asText(), "Intocada");
+  EXPECT_EQ(conn.scalar("SELECT DSSALA FROM SALA WHERE CDSALA = '01'").asText(), "Nova");
+  EXPECT_EQ(conn.scalar("SELECT DSSALA FROM SALA WHERE CDSALA = '09'").asText(), "Intocada");
   EXPECT_EQ(conn.begins, 1);
   EXPECT_EQ(conn.commits, 1);
 }
@@ -46,7 +46,7 @@ TEST_F(KeyedMergeTest, RowEqualToLocalOneIsRewrittenWithDownloadedNulls) {
   localRow("SALA", {{"CDFILIAL", "0001"}, {"CDSALA", "02"}, {"DSSALA", "Tem nome"}});
   downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "02"}}});
   merge.run("SALA");
-  EXPECT_TRUE(conn.value("SELECT DSSALA FROM SALA WHERE CDSALA = '02'").isNull());
+  EXPECT_TRUE(conn.scalar("SELECT DSSALA FROM SALA WHERE CDSALA = '02'").isNull());
 }
 
 TEST_F(KeyedMergeTest, DuplicateLocalAliquotRowsBecomeTheDownloadedOne) {
@@ -62,7 +62,7 @@ TEST_F(KeyedMergeTest, DuplicateLocalAliquotRowsBecomeTheDownloadedOne) {
            {{"0001", "P1", "7", day(3)}});
   merge.run("ALIQIMPFIS");
   EXPECT_EQ(conn.count("ALIQIMPFIS"), 1);
-  EXPECT_EQ(conn.value("SELECT VRALIQIMPFIS FROM ALIQIMPFIS").asText(), "7");
+  EXPECT_EQ(conn.scalar("SELECT VRALIQIMPFIS FROM ALIQIMPFIS").asText(), "7");
   EXPECT_TRUE(state.dataset("cdsAliqImpFis").isEmpty());
   EXPECT_TRUE(logged("before check cds ALIQIMPFIS"));
 }
@@ -77,9 +77,9 @@ TEST_F(KeyedMergeTest, TableKeepsItsLocalStatusAndNewOnesAreMarkedD) {
                   {"DTULTATUMESA", day(2)}},
                  {{"CDFILIAL", "0001"}, {"CDLOJA", "01"}, {"NRMESA", "2"}, {"IDSTMESAAUX", "X"}}});
   merge.run("MESA");
-  EXPECT_EQ(conn.value("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '1'").asText(), "O");
-  EXPECT_EQ(conn.value("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '2'").asText(), "D");
-  EXPECT_EQ(conn.value("SELECT DTULTATUMESA FROM MESA WHERE NRMESA = '1'").asDateTime(), day(2));
+  EXPECT_EQ(conn.scalar("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '1'").asText(), "O");
+  EXPECT_EQ(conn.scalar("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '2'").asText(), "D");
+  EXPECT_EQ(conn.scalar("SELECT DTULTATUMESA FROM MESA WHERE NRMESA = '1'").asDateTime(), day(2));
 }
 
 TEST_F(KeyedMergeTest, DeleteMissingLeavesTheTableEqualToTheDownload) {
@@ -102,7 +102,7 @@ TEST_F(KeyedMergeTest, DeleteMissingLeavesTheTableEqualToTheDownload) {
       {{{"CDFILIAL", "0001"}, {"CDLOJA", "01"}, {"CDPRODUTO", "P2"}, {"NRPRODAMBIENTE", "1"}}});
   merge.run("PRODAMBIENTE");
   EXPECT_EQ(conn.count("PRODAMBIENTE"), 1);
-  EXPECT_EQ(conn.value("SELECT CDPRODUTO FROM PRODAMBIENTE").asText(), "P2");
+  EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM PRODAMBIENTE").asText(), "P2");
 }
 
 TEST_F(KeyedMergeTest, MenuButtonsAllCarryTheGreatestDateAndTheLedgerGetsItPerRegister) {
@@ -121,8 +121,8 @@ TEST_F(KeyedMergeTest, MenuButtonsAllCarryTheGreatestDateAndTheLedgerGetsItPerRe
   EXPECT_EQ(dates->at(0).asDateTime(), day(5));
   EXPECT_FALSE(dates->next());
   dates.reset();
-  EXPECT_EQ(conn.value("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'ITMENUCONFTE' "
-                       "AND CDCAIXA = '001'")
+  EXPECT_EQ(conn.scalar("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'ITMENUCONFTE' "
+                        "AND CDCAIXA = '001'")
                 .asDateTime(),
             day(5));
 }
@@ -140,8 +140,8 @@ TEST_F(KeyedMergeTest, LedgerVariantRecordsTheGreatestDateOnlyWithTheFlagWhereAs
   EXPECT_EQ(conn.count("CTRLBAIXATAB"), 0);
   downloadTable("cdsItemPrecoGer", "ITEMPRECOGER", {price("P1", day(4)), price("P2", day(9))});
   merge.run("ITEMPRECOGER", true);
-  EXPECT_EQ(conn.value("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'ITEMPRECOGER' "
-                       "AND CDFILIAL = '0001'")
+  EXPECT_EQ(conn.scalar("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'ITEMPRECOGER' "
+                        "AND CDFILIAL = '0001'")
                 .asDateTime(),
             day(9));
   EXPECT_EQ(conn.count("ITEMPRECOGER"), 2);
@@ -152,8 +152,8 @@ TEST_F(KeyedMergeTest, ProductsTakeOnlyTheDownloadedColumns) {
   download("cdsProduto", {text("CDPRODUTO"), text("NMPRODUTO"), date("DTULTATUPROD")},
            {{"P1", "Novo", day(2)}, {"P'2", "Com aspa", day(3)}});
   merge.run("PRODUTO", true);
-  EXPECT_EQ(conn.value("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = 'P1'").asText(), "Novo");
-  EXPECT_EQ(conn.value("SELECT CDARVPROD FROM PRODUTO WHERE CDPRODUTO = 'P1'").asText(), "ARV1");
+  EXPECT_EQ(conn.scalar("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = 'P1'").asText(), "Novo");
+  EXPECT_EQ(conn.scalar("SELECT CDARVPROD FROM PRODUTO WHERE CDPRODUTO = 'P1'").asText(), "ARV1");
   EXPECT_EQ(conn.count("PRODUTO", "CDPRODUTO = 'P''2'"), 1);
 }
 
@@ -175,7 +175,7 @@ TEST_F(KeyedMergeTest, DeliveryHistoryOnlyForOrdersHeldLocally) {
   merge.run("HISTPEDCONS");
   merge.run("HISTPEDCONS");  // the same history again is already there
   EXPECT_EQ(conn.count("HISTPEDCONS"), 1);
-  EXPECT_EQ(conn.value("SELECT NRCOMANDA FROM HISTPEDCONS").asText(), "C1");
+  EXPECT_EQ(conn.scalar("SELECT NRCOMANDA FROM HISTPEDCONS").asText(), "C1");
 }
 
 TEST_F(KeyedMergeTest, MissingColumnFailsNamingTheQueryAndRollsBack) {

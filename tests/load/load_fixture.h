@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/observed_connection.h"
 #include "central/model/central_ddl.h"
 #include "db/embedded/embedded.h"
 #include "download/download_state.h"
@@ -19,70 +20,6 @@
 #include "outside/app_server.h"
 
 namespace load::testing {
-
-// The embedded engine with its transactions counted; it can be made to fail as a lost
-// database would.
-class WatchedConnection : public db::Connection {
- public:
-  WatchedConnection() : inner_(db::embedded::open(db::embedded::Options{":memory:"})) {}
-
-  int begins = 0;
-  int commits = 0;
-  int rollbacks = 0;
-  bool lost = false;
-  std::string failOn;  // a statement containing this text is refused as a constraint would be
-
-  int64_t execute(std::string_view sql, const db::Params& params = {}) override {
-    check(sql);
-    return inner_->execute(sql, params);
-  }
-  std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
-    check(sql);
-    return inner_->query(sql, params);
-  }
-  db::Statement& prepare(std::string_view sql) override {
-    check(sql);
-    return inner_->prepare(sql);
-  }
-  void begin() override {
-    ++begins;
-    inner_->begin();
-  }
-  void commit() override {
-    check("COMMIT");
-    ++commits;
-    inner_->commit();
-  }
-  void rollback() override {
-    ++rollbacks;
-    inner_->rollback();
-  }
-  bool inTransaction() const override { return inner_->inTransaction(); }
-  void close() override { inner_->close(); }
-  bool isOpen() const override { return inner_->isOpen(); }
-  std::string_view engineName() const override { return inner_->engineName(); }
-
-  db::Connection& inner() { return *inner_; }
-  int64_t count(const std::string& table, const std::string& where = "") {
-    auto rows =
-        inner_->query("SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where));
-    rows->next();
-    return rows->at(0).asInt();
-  }
-  db::Value value(std::string_view sql, const db::Params& params = {}) {
-    auto rows = inner_->query(sql, params);
-    return rows->next() ? rows->at(0) : db::Value();
-  }
-
- private:
-  void check(std::string_view sql) {
-    if (lost) throw db::Error(db::ErrorKind::Connection, "connection lost", std::string(sql));
-    if (!failOn.empty() && sql.find(failOn) != std::string_view::npos)
-      throw db::Error(db::ErrorKind::Constraint, "FK_ITCOMANDAVEN_PRODUTO violated",
-                      std::string(sql));
-  }
-  std::unique_ptr<db::Connection> inner_;
-};
 
 // The application server: keep-alives counted, getTabelaCons answered from a queue.
 class FakeServer : public outside::AppServer {
@@ -225,7 +162,7 @@ class LoadTest : public ::testing::Test {
   }
 
   db::DateTime now = db::DateTime::fromParts(2026, 12, 7, 6, 30, 0);
-  WatchedConnection conn;
+  testing_support::ObservedConnection conn;
   download::DownloadState state;
   LoadEnvironment env;
   FakeServer server;
