@@ -10,6 +10,7 @@
 #include "download/anticipation_text.h"
 #include "download/control_ledger.h"
 #include "download/line_ranges.h"
+#include "download/query_rows.h"
 #include "outside/package/check_result.h"
 
 namespace download {

@@ -1,10 +1,9 @@
 #include "download/anticipation_delete_cache_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <exception>
 #include <vector>
 
+#include "db/core/text.h"
 #include "download/anticipation_statements.h"
 #include "download/anticipation_text.h"
 #include "download/identifier.h"
@@ -17,12 +16,6 @@ constexpr std::string_view kDashes = "-------------------------------------";
 // vDatasBase slot of PRODUTOSEG.
 constexpr size_t kProdutoSegSlot = 10;
 
-std::string upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 // The column's declared type as the catalogue gives it; character types keep their length so
 // the image holds the same keys the source does.
 std::string columnType(db::Statement& tipoCol, std::string_view image, const std::string& column) {
@@ -30,7 +23,7 @@ std::string columnType(db::Statement& tipoCol, std::string_view image, const std
   tipoCol.bind("P_NMCOLUNA", column);
   auto rows = tipoCol.query();
   if (!rows->next()) return {};
-  std::string type = upper(rows->at(0).asText());
+  std::string type = db::upper(rows->at(0).asText());
   const db::Value& length = rows->at(1);
   const bool characters =
       type == "VARCHAR" || type == "CHAR" || type == "NVARCHAR" || type == "NCHAR";
