@@ -1,38 +1,19 @@
 #include "download/anticipation.h"
 #include "load/consumer_merge.h"
 #include "load/keyed_merge.h"
+#include "wiring/load_adapters.h"
 #include "wiring/stage_factories.h"
 
 namespace wiring {
 
 namespace {
 
-// The consumer mirror of the branch (adcBancoCentral), when its parameters keep one.
-class AnticipationMirror : public load::CentralMirror {
- public:
-  explicit AnticipationMirror(app::Connections& connections) : connections_(connections) {}
-  bool active() const override {
-    return connections_.hasBaixaTabelas() && connections_.dtmBaixaTabelas().idSenConsCentral == "S";
-  }
-  void begin() override { connections_.beginBancoCentral(); }
-  void commit() override { connections_.commitBancoCentral(); }
-  void rollback() override { connections_.rollbackBancoCentral(); }
-  db::Connection* connection() override {
-    if (!active()) return nullptr;
-    auto& central = connections_.dtmBaixaTabelas().adcBancoCentral;
-    return central && central->isOpen() ? central.get() : nullptr;
-  }
-
- private:
-  app::Connections& connections_;
-};
-
 // The load's merges for the anticipated packets: the consumer member for CONSUMIDOR, the keyed
 // member of the table otherwise, with its ledger recording left out when the settings say so.
 class LoadMerges : public download::AnticipationMerges {
  public:
   explicit LoadMerges(DownloadContext& context)
-      : env_(environmentOf(context)),
+      : env_(loadEnvironmentOf(context)),
         load_{context.local, context.state, env_, context.files.keepAlive()},
         mirror_(context.run.connections) {}
 
@@ -47,18 +28,9 @@ class LoadMerges : public download::AnticipationMerges {
   }
 
  private:
-  static load::LoadEnvironment environmentOf(DownloadContext& context) {
-    load::LoadEnvironment env;
-    env.log = context.services.log;
-    env.processMessages = context.services.processMessages;
-    env.now = context.services.now;
-    env.programDirectory = context.run.package.programDirectory();
-    return env;
-  }
-
   load::LoadEnvironment env_;
   load::LoadContext load_;
-  AnticipationMirror mirror_;
+  RunMirror mirror_;
 };
 
 // The anticipation with the merges it is built on; it also finishes each consumer statement file
