@@ -424,8 +424,17 @@ class BinaryWriter {
     return layout;
   }
 
+  // Names and property texts are single-byte in a binary packet.
+  static std::string singleByte(std::string_view text, std::string_view what) {
+    try {
+      return utf8ToCp1252Exact(text);
+    } catch (const std::invalid_argument& e) {
+      throw PacketError(std::string(what) + ": " + e.what());
+    }
+  }
+
   void writeName(std::string_view name) {
-    const std::string bytes = utf8ToCp1252Exact(name);
+    const std::string bytes = singleByte(name, "name");
     if (bytes.size() > 255) throw PacketError("name longer than 255 bytes: " + std::string(name));
     w_.u8(static_cast<uint8_t>(bytes.size()));
     w_.bytes(bytes);
@@ -466,7 +475,7 @@ class BinaryWriter {
         return;
       }
       case PacketParam::Kind::Text: {
-        const std::string bytes = utf8ToCp1252Exact(p.text) + '\0';
+        const std::string bytes = singleByte(p.text, "property " + p.name) + '\0';
         const bool shortText = bytes.size() <= UINT16_MAX;
         w_.u16(shortText ? 2 : 4);
         w_.u16(pt::kVarying | pt::kAnsiString);

@@ -217,6 +217,19 @@ TEST(FieldTypes, TextsOutsideCodePage1252AreRefusedInSingleByteFields) {
   xml.setData(ds.toPacket(db::PacketFormat::Xml));  // UTF-8 XML holds it
   xml.first();
   EXPECT_EQ(xml.fieldByName("S").asString(), "日本");
+
+  // Field names and property texts are single-byte too: refused as packet errors, never thrown
+  // as anything a reader of packets would not expect.
+  DataSet named("t");
+  named.createDataSet({makeField("CAMPO日", FieldType::String, 10)});
+  EXPECT_THROW(named.data(), db::PacketError);
+  DataSet param("t");
+  param.createDataSet({makeField("S", FieldType::String, 10)});
+  db::PacketParam label;
+  label.name = "LABEL";
+  label.text = "日本";
+  param.params().push_back(label);
+  EXPECT_THROW(param.data(), db::PacketError);
 }
 
 TEST(FieldTypes, OldXmlInCodePage1252ReadsAsUtf8) {
