@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -28,6 +30,22 @@ class CentralServer {
   TempDir dir_;
   int port_ = 0;
   std::unique_ptr<Process> server_;
+};
+
+// Tests of kivtab runs against one central server, started before the suite's first test; each
+// test has a fresh home folder (registry file, logs) and output folder.
+class KivtabRunSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { central_ = new CentralServer(); }
+  static void TearDownTestSuite() {
+    delete central_;
+    central_ = nullptr;
+  }
+
+  static inline CentralServer* central_ = nullptr;
+  TempDir home;
+  TempDir output;
+  std::string conn;  // the local connection string
 };
 
 // The registry section pointing the kivtab program at a server and a local base.

@@ -11,10 +11,8 @@
 
 namespace {
 
-using testing_support::CentralServer;
 using testing_support::ProcessResult;
 using testing_support::readFile;
-using testing_support::TempDir;
 using testing_support::writeFile;
 
 const std::string kSuccess = "ATUALIZAÇÃO REALIZADA COM SUCESSO";
@@ -22,14 +20,8 @@ const std::string kError = "OCORREU UM ERRO DURANTE A ATUALIZAÇÃO";
 const std::string kRefused =
     "Este caixa não se encontra parametrizado para realizar a atualização da base local.";
 
-class KivtabRun : public ::testing::Test {
+class KivtabRun : public testing_support::KivtabRunSuite {
  protected:
-  static void SetUpTestSuite() { central_ = new CentralServer(); }
-  static void TearDownTestSuite() {
-    delete central_;
-    central_ = nullptr;
-  }
-
   void SetUp() override {
     // The catalogue reports columns of the login's tables, so the string names the owner.
     conn = "Provider=SQLite;User ID=dbo;Data Source=" + (home.path() / "local.db").string();
@@ -92,14 +84,7 @@ class KivtabRun : public ::testing::Test {
         db->query(std::string("SELECT ") + column + " FROM CTRLEXECREM WHERE IDCTRLEXECREM = 17");
     return rows->next() ? rows->at(0).asText() : "<no row>";
   }
-
-  static CentralServer* central_;
-  TempDir home;
-  TempDir output;
-  std::string conn;
 };
-
-CentralServer* KivtabRun::central_ = nullptr;
 
 TEST_F(KivtabRun, TabelasReachesSuccessAndLogsEachLineInFormat) {
   const ProcessResult r = kivtab("TABELAS_0001_001_");

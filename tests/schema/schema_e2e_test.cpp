@@ -21,7 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::CentralServer;
 using testing_support::ProcessResult;
 using testing_support::TempDir;
 
@@ -99,15 +98,15 @@ void changeColumn(db::DataSet& structure, const std::string& table, const std::s
   columns.post();
 }
 
-class SchemaStructureRun : public ::testing::Test {
+class SchemaStructureRun : public testing_support::KivtabRunSuite {
  protected:
   static void SetUpTestSuite() {
-    central_ = new CentralServer();
+    KivtabRunSuite::SetUpTestSuite();
     proxy_ = new PackageProxy();
   }
   static void TearDownTestSuite() {
     delete proxy_;
-    delete central_;
+    KivtabRunSuite::TearDownTestSuite();
   }
 
   void SetUp() override {
@@ -166,15 +165,8 @@ class SchemaStructureRun : public ::testing::Test {
     return {};
   }
 
-  static CentralServer* central_;
-  static PackageProxy* proxy_;
-  TempDir home;
-  TempDir output;
-  std::string conn;
+  static inline PackageProxy* proxy_ = nullptr;
 };
-
-CentralServer* SchemaStructureRun::central_ = nullptr;
-PackageProxy* SchemaStructureRun::proxy_ = nullptr;
 
 TEST_F(SchemaStructureRun,
        EmptyDatabaseGetsEveryTableThenNothingChangesThenACentralChangeIsApplied) {

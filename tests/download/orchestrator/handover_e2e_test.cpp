@@ -16,9 +16,7 @@
 
 namespace {
 
-using testing_support::CentralServer;
 using testing_support::ProcessResult;
-using testing_support::TempDir;
 
 const std::string kStart = "Início da Importação da Tabela: ";
 const std::string kEnd = "    Fim da Importação da Tabela: ";
@@ -67,14 +65,8 @@ class FailingDownloadProxy {
   std::thread thread_;
 };
 
-class HandOverRun : public ::testing::Test {
+class HandOverRun : public testing_support::KivtabRunSuite {
  protected:
-  static void SetUpTestSuite() { central_ = new CentralServer(); }
-  static void TearDownTestSuite() {
-    delete central_;
-    central_ = nullptr;
-  }
-
   void SetUp() override {
     const std::string file = (home.path() / "local.db").string();
     conn = "Provider=SQLite;Data Source=" + file;
@@ -142,14 +134,7 @@ class HandOverRun : public ::testing::Test {
     rows->next();
     return rows->at(0).asInt();
   }
-
-  static CentralServer* central_;
-  TempDir home;
-  TempDir output;
-  std::string conn;
 };
-
-CentralServer* HandOverRun::central_ = nullptr;
 
 bool hasRequestSlot(const std::string& table) {
   for (const auto& slot : central::centralModel().requestSlots())
