@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "../../tests/support/forwarding_connection.h"
 #include "central/model/model.h"
 #include "central/server/structure_package.h"
 #include "db/embedded/embedded.h"
@@ -31,28 +32,17 @@ double secondsSince(Clock::time_point start) {
 }
 
 // Counts what the reconciliation sends.
-class CountingConnection : public db::Connection {
+class CountingConnection : public testing_support::ForwardingConnection {
  public:
-  explicit CountingConnection(db::Connection& inner) : inner_(inner) {}
+  explicit CountingConnection(db::Connection& inner) : ForwardingConnection(inner) {}
   int statements = 0;
   int tableAlters = 0;
 
   int64_t execute(std::string_view sql, const db::Params& params = {}) override {
     ++statements;
     if (sql.rfind("ALTER TABLE", 0) == 0 && !fixed(sql)) ++tableAlters;
-    return inner_.execute(sql, params);
+    return ForwardingConnection::execute(sql, params);
   }
-  std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
-    return inner_.query(sql, params);
-  }
-  db::Statement& prepare(std::string_view sql) override { return inner_.prepare(sql); }
-  void begin() override { inner_.begin(); }
-  void commit() override { inner_.commit(); }
-  void rollback() override { inner_.rollback(); }
-  bool inTransaction() const override { return inner_.inTransaction(); }
-  void close() override { inner_.close(); }
-  bool isOpen() const override { return inner_.isOpen(); }
-  std::string_view engineName() const override { return inner_.engineName(); }
 
  private:
   static bool fixed(std::string_view sql) {
@@ -60,7 +50,6 @@ class CountingConnection : public db::Connection {
       if (sql == f) return true;
     return sql == schema::sql::kDropPkCtrlBaixaTab;
   }
-  db::Connection& inner_;
 };
 
 schema::StructurePackage fullPackage(const fs::path& directory) {

@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "../support/forwarding_connection.h"
 #include "db/core/connection.h"
 
 namespace schema_test {
 
 // Passes everything to a real connection and keeps the texts executed (not queries), in order.
 // `failWith` may answer an error text for a statement, which then fails without running.
-class RecordingConnection : public db::Connection {
+class RecordingConnection : public testing_support::ForwardingConnection {
  public:
-  explicit RecordingConnection(db::Connection& inner) : inner_(inner) {}
+  explicit RecordingConnection(db::Connection& inner) : ForwardingConnection(inner) {}
 
   std::vector<std::string> executed;
   std::function<std::optional<std::string>(const std::string&)> failWith;
@@ -25,22 +26,16 @@ class RecordingConnection : public db::Connection {
     if (failWith)
       if (auto error = failWith(std::string(sql)))
         throw db::Error(db::ErrorKind::General, *error, std::string(sql));
-    return inner_.execute(sql, params);
+    return ForwardingConnection::execute(sql, params);
   }
   std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
     if (failQueryWith)
       if (auto error = failQueryWith(std::string(sql)))
         throw db::Error(db::ErrorKind::General, *error, std::string(sql));
-    return inner_.query(sql, params);
+    return ForwardingConnection::query(sql, params);
   }
-  db::Statement& prepare(std::string_view sql) override { return inner_.prepare(sql); }
-  void begin() override { inner_.begin(); }
-  void commit() override { inner_.commit(); }
-  void rollback() override { inner_.rollback(); }
-  bool inTransaction() const override { return inner_.inTransaction(); }
+  // The connection underneath belongs to the test.
   void close() override {}
-  bool isOpen() const override { return inner_.isOpen(); }
-  std::string_view engineName() const override { return inner_.engineName(); }
 
   // Executed texts that begin with `prefix`.
   std::vector<std::string> startingWith(std::string_view prefix) const {
@@ -49,9 +44,6 @@ class RecordingConnection : public db::Connection {
       if (text.rfind(prefix, 0) == 0) found.push_back(text);
     return found;
   }
-
- private:
-  db::Connection& inner_;
 };
 
 }  // namespace schema_test
