@@ -53,6 +53,22 @@ PriceRow priceRow(int64_t i, int generation) {
   return {product(i), kStart.addDays(generation).toDays(), 1.0 + (i % 1000) / 10.0 + generation};
 }
 
+// Binds a price row's key as parameters 1 to 5 of a raw statement.
+void bindPriceKey(sqlite3_stmt* statement, const PriceRow& row) {
+  sqlite3_bind_text(statement, 1, "0001", -1, SQLITE_STATIC);
+  sqlite3_bind_text(statement, 2, "T01", -1, SQLITE_STATIC);
+  sqlite3_bind_double(statement, 3, kStart.toDays());
+  sqlite3_bind_text(statement, 4, row.product.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(statement, 5, "X", -1, SQLITE_STATIC);
+}
+
+// The key and then the written columns as parameters 6 and 7.
+void bindPriceRow(sqlite3_stmt* statement, const PriceRow& row) {
+  bindPriceKey(statement, row);
+  sqlite3_bind_double(statement, 6, row.updated);
+  sqlite3_bind_double(statement, 7, row.price);
+}
+
 void createDatabase(const fs::path& file, int64_t rows) {
   {
     auto conn = db::embedded::open(db::embedded::Options{file.string()});
@@ -148,20 +164,11 @@ void rawMerge(const fs::path& file, int64_t localRows, int64_t rows, double& sec
   for (int64_t i = 0; i < rows; ++i) {
     const int64_t id = i % 2 == 0 ? i : localRows + i;
     const PriceRow row = priceRow(id, 1);
-    auto bindKey = [&](sqlite3_stmt* s) {
-      sqlite3_bind_text(s, 1, "0001", -1, SQLITE_STATIC);
-      sqlite3_bind_text(s, 2, "T01", -1, SQLITE_STATIC);
-      sqlite3_bind_double(s, 3, kStart.toDays());
-      sqlite3_bind_text(s, 4, row.product.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(s, 5, "X", -1, SQLITE_STATIC);
-    };
-    bindKey(find);
+    bindPriceKey(find, row);
     const bool found = sqlite3_step(find) == SQLITE_ROW;
     sqlite3_reset(find);
     sqlite3_stmt* write = found ? update : insert;
-    bindKey(write);
-    sqlite3_bind_double(write, 6, row.updated);
-    sqlite3_bind_double(write, 7, row.price);
+    bindPriceRow(write, row);
     check(sqlite3_step(write), db, "write");
     sqlite3_reset(write);
   }
@@ -202,13 +209,7 @@ void rawBulk(const fs::path& file, int64_t rows, double& seconds) {
   check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
   for (int64_t i = 0; i < rows; ++i) {
     const PriceRow row = priceRow(i, 1);
-    sqlite3_bind_text(insert, 1, "0001", -1, SQLITE_STATIC);
-    sqlite3_bind_text(insert, 2, "T01", -1, SQLITE_STATIC);
-    sqlite3_bind_double(insert, 3, kStart.toDays());
-    sqlite3_bind_text(insert, 4, row.product.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 5, "X", -1, SQLITE_STATIC);
-    sqlite3_bind_double(insert, 6, row.updated);
-    sqlite3_bind_double(insert, 7, row.price);
+    bindPriceRow(insert, row);
     check(sqlite3_step(insert), db, "insert");
     sqlite3_reset(insert);
   }
