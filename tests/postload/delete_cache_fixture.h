@@ -67,6 +67,18 @@ class DeleteCacheFixture : public LocalFixture {
     db->execute("INSERT INTO PRODUTO VALUES (:C, 'x', :D)", {{"C", code}, {"D", updated}});
   }
 
+  // One local screen button and its deletion in the screen-menu cache, keyed by all eleven key
+  // columns.
+  void screenButtonDeletedCentrally() {
+    run(
+        {"INSERT INTO ITMENUCONFTE VALUES ('0001', '10', 'P', 1, 1, 'N', 0, 0, 'N', 0, 0, "
+         "'2026-01-01')"});
+    cache("cdsCacheConfte", {{"CDFILIAL=0001;NRCONFTELA=10;IDTPBUTTON=P;NRBUTTON=1;NRPGCONFTELA=1;"
+                              "IDTPBUTONAUX=N;NRBUTTONAUX=0;NRPGCONFTAUX=0;IDTPBUTONAUX2=N;"
+                              "NRBUTTONAUX2=0;NRPGCONFTAUX2=0;",
+                              at(2026, 2, 1)}});
+  }
+
   db::Value ledgerDate(const std::string& table, const std::string& reg = "") {
     auto rows =
         db->query("SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = :T AND CDCAIXA = :R",

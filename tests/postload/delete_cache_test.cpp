@@ -83,13 +83,7 @@ TEST_F(DeleteCacheFixture, DateKeysMatchInEachComparedForm) {
 }
 
 TEST_F(DeleteCacheFixture, ScreenMenuLedgerIsRecordedForTheRegister) {
-  run(
-      {"INSERT INTO ITMENUCONFTE VALUES ('0001', '10', 'P', 1, 1, 'N', 0, 0, 'N', 0, 0, "
-       "'2026-01-01')"});
-  cache("cdsCacheConfte", {{"CDFILIAL=0001;NRCONFTELA=10;IDTPBUTTON=P;NRBUTTON=1;NRPGCONFTELA=1;"
-                            "IDTPBUTONAUX=N;NRBUTTONAUX=0;NRPGCONFTAUX=0;IDTPBUTONAUX2=N;"
-                            "NRBUTTONAUX2=0;NRPGCONFTAUX2=0;",
-                            at(2026, 2, 1)}});
+  screenButtonDeletedCentrally();
   deleteCache.runDeleteCache("0001", "007", true);
   EXPECT_EQ(count("SELECT COUNT(*) FROM ITMENUCONFTE"), 0);
   EXPECT_EQ(ledgerDate("ITMENUCONFTE", "007"), db::Value(at(2026, 2, 1)));
@@ -138,13 +132,7 @@ TEST_F(DeleteCacheFixture, BadCacheRowsStopOnlyTheirTable) {
   cache("cdsCacheTABEVEND", {{"CDFILIAL=0001;CDTABEPREC=001;DTINIVGPREC=20260105000000;", {}}},
         false);
   // A good table after all of them is still processed.
-  run(
-      {"INSERT INTO ITMENUCONFTE VALUES ('0001', '10', 'P', 1, 1, 'N', 0, 0, 'N', 0, 0, "
-       "'2026-01-01')"});
-  cache("cdsCacheConfte", {{"CDFILIAL=0001;NRCONFTELA=10;IDTPBUTTON=P;NRBUTTON=1;NRPGCONFTELA=1;"
-                            "IDTPBUTONAUX=N;NRBUTTONAUX=0;NRPGCONFTAUX=0;IDTPBUTONAUX2=N;"
-                            "NRBUTTONAUX2=0;NRPGCONFTAUX2=0;",
-                            at(2026, 2, 1)}});
+  screenButtonDeletedCentrally();
 
   deleteCache.runDeleteCache("0001", "001", true);
 
