@@ -22,6 +22,13 @@ class ForwardingConnection : public db::Connection {
     return inner_->query(sql, params);
   }
   db::Statement& prepare(std::string_view sql) override { return inner_->prepare(sql); }
+  db::BatchResult executeBatch(std::string_view sql, const db::Params& params = {}) override {
+    return inner_->executeBatch(sql, params);
+  }
+  db::ProcedureResult callProcedure(std::string_view name,
+                                    const std::vector<db::ProcedureArgument>& args) override {
+    return inner_->callProcedure(name, args);
+  }
   void begin() override { inner_->begin(); }
   void commit() override { inner_->commit(); }
   void rollback() override { inner_->rollback(); }

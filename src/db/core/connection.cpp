@@ -32,4 +32,17 @@ void Statement::bind(const Params& params) {
   for (const auto& p : params) bind(p.name, p.value);
 }
 
+BatchResult Connection::executeBatch(std::string_view sql, const Params&) {
+  throw Error(ErrorKind::Unsupported,
+              "Batches are not supported by the " + std::string(engineName()) + " engine",
+              std::string(sql));
+}
+
+ProcedureResult Connection::callProcedure(std::string_view name,
+                                          const std::vector<ProcedureArgument>&) {
+  throw Error(ErrorKind::Unsupported,
+              "Procedure calls are not supported by the " + std::string(engineName()) + " engine",
+              "EXEC " + std::string(name));
+}
+
 }  // namespace db

@@ -23,6 +23,35 @@ struct Column {
   std::string declaredType;  // as the engine declares it ("VARCHAR(10)", "DATETIME"); may be empty
 };
 
+// A result set read whole, as a batch or a procedure returns it.
+struct ResultSet {
+  std::vector<Column> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+// What a T-SQL batch produced, in the order it produced it.
+struct BatchResult {
+  std::vector<ResultSet> resultSets;
+  std::vector<std::string> messages;  // PRINT texts and RAISERROR texts of severity 10 or less
+  int64_t rowsAffected = 0;           // of the last statement that counts rows
+};
+
+// An argument of a procedure call: by position when `name` is empty, else by parameter name
+// (written without '@').
+struct ProcedureArgument {
+  std::string name;
+  Value value;
+  bool output = false;
+};
+
+struct ProcedureResult {
+  std::vector<ResultSet> resultSets;
+  std::vector<std::string> messages;
+  // Every OUTPUT argument's value after the call, named by the procedure's parameter (no '@').
+  Params outputs;
+  int64_t returnValue = 0;
+};
+
 // The rows of an open query, positioned before the first row.
 class Rows {
  public:
@@ -63,6 +92,14 @@ class Connection {
   // The connection keeps prepared statements by text and hands back the same one for the same
   // text; the reference stays valid until close().
   virtual Statement& prepare(std::string_view sql) = 0;
+
+  // Runs a T-SQL batch: several statements, variables, control flow, procedure calls (no GO
+  // separators; those belong to the tools that read script files). Every result set is read
+  // whole. An engine without procedural code raises db::Error of kind Unsupported.
+  virtual BatchResult executeBatch(std::string_view sql, const Params& params = {});
+  // Calls a stored procedure with input and OUTPUT arguments.
+  virtual ProcedureResult callProcedure(std::string_view name,
+                                        const std::vector<ProcedureArgument>& args);
 
   virtual void begin() = 0;
   virtual void commit() = 0;
