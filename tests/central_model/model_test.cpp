@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "test_paths.h"
+
 namespace central {
 namespace {
 

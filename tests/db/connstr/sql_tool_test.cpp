@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "../odbc/odbc_test_env.h"
+#include "test_paths.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "db/dataset/dataset.h"
 #include "db/dataset/decimal.h"
 #include "render.h"
+#include "test_paths.h"
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "test_paths.h"
+
 namespace dataset_test {
 namespace {
 

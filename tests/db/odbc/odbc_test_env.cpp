@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "test_paths.h"
+
 namespace odbc_test {
 namespace {
 
