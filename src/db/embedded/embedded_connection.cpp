@@ -21,9 +21,12 @@ constexpr std::string_view kRollback = "ROLLBACK";
 
 }  // namespace
 
-EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user)
+EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user,
+                                       std::shared_ptr<server::Session> session)
     : state_(std::make_shared<ConnectionState>(ConnectionState{db})),
-      translator_(db, std::move(user)) {}
+      session_(std::move(session)),
+      databases_(db, session_),
+      translator_(db, std::move(user), &databases_) {}
 
 EmbeddedConnection::~EmbeddedConnection() { close(); }
 
@@ -42,7 +45,18 @@ std::shared_ptr<const Translation> EmbeddedConnection::translate(const std::stri
 }
 
 std::optional<int64_t> EmbeddedConnection::tryDdl(std::string_view sql) {
-  return ddl::tryExecute(db(), significant(tokenize(sql)), sql);
+  const auto tokens = significant(tokenize(sql));
+  if (tokens.size() >= 2 && tokens[0].is("CREATE") && tokens[1].is("DATABASE")) {
+    size_t end = tokens.size();
+    if (end > 3 && tokens[end - 1].isSymbol(";")) --end;
+    if (end != 3)
+      throw Error(ErrorKind::Unsupported,
+                  "The embedded database engine does not support CREATE DATABASE options",
+                  std::string(sql));
+    databases_.create(tokens[2].value());
+    return 0;
+  }
+  return ddl::tryExecute(db(), tokens, sql);
 }
 
 std::shared_ptr<StatementCore> EmbeddedConnection::prepareCore(const std::string& sqlite,
@@ -104,6 +118,7 @@ void EmbeddedConnection::evictUnpinned() {
 }
 
 int64_t EmbeddedConnection::execute(std::string_view sql, const Params& params) {
+  server::ClientCall call(*session_, sql);
   EmbeddedStatement& cached = statementFor(sql, false);
   if (cached.busy() || cached.active()) {
     EmbeddedStatement fresh(*this, std::string(sql));
@@ -115,6 +130,7 @@ int64_t EmbeddedConnection::execute(std::string_view sql, const Params& params) 
 }
 
 std::unique_ptr<Rows> EmbeddedConnection::query(std::string_view sql, const Params& params) {
+  server::ClientCall call(*session_, sql);
   EmbeddedStatement& cached = statementFor(sql, false);
   if (cached.busy() || cached.active()) {
     EmbeddedStatement fresh(*this, std::string(sql));
@@ -155,6 +171,7 @@ void EmbeddedConnection::close() {
   statements_.clear();
   unpinned_ = 0;
   translator_.detach();
+  databases_.detach();
   // Rows still held by callers keep their statements; close_v2 defers the close until they
   // are finalized, and the shared state makes them fail cleanly meanwhile.
   sqlite3* db = state_->db;

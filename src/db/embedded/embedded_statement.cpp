@@ -20,8 +20,8 @@ namespace {
 bool isPlainDml(const std::vector<Token>& tokens) {
   for (const auto& t : tokens) {
     if (t.kind == TokenKind::Space) continue;
-    static constexpr std::string_view kDml[] = {"SELECT",   "INSERT", "UPDATE", "DELETE",  "WITH",
-                                                "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK"};
+    static constexpr std::string_view kDml[] = {"SELECT",   "INSERT", "UPDATE", "DELETE",   "WITH",
+                                                "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK", "DBCC"};
     for (auto word : kDml)
       if (t.is(word)) return true;
     return false;
@@ -140,6 +140,7 @@ void EmbeddedStatement::step(StatementCore& core) {
 
 int64_t EmbeddedStatement::execute() {
   ActiveScope scope(active_);
+  server::ClientCall call(connection_.session(), text_);
   connection_.checkOpen(text_);
   if (mayBeDdl_ && (ddl_ || generation_ != connection_.generation())) {
     std::optional<int64_t> done;
@@ -178,6 +179,8 @@ void EmbeddedStatement::runSetup() {
 int64_t EmbeddedStatement::executePlain() {
   if (!translation_->changesSchema) {
     step(*core_);
+    if (translation_->identityInsert && sqlite3_changes64(connection_.db()) > 0)
+      connection_.session().lastIdentity = sqlite3_last_insert_rowid(connection_.db());
     return translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
   }
   // Whether it succeeds or not, names and types are read afresh afterwards.
@@ -222,6 +225,7 @@ int64_t EmbeddedStatement::executeConditional() {
 
 std::unique_ptr<Rows> EmbeddedStatement::query() {
   ActiveScope scope(active_);
+  server::ClientCall call(connection_.session(), text_);
   ready();
   if (translation_->kind != Translation::Kind::Plain)
     throw Error(ErrorKind::General, "The statement returns no rows", text_);

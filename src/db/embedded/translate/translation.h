@@ -26,6 +26,7 @@ struct Translation {
   std::vector<bool> dateParameters;
   bool changesSchema = false;   // caches of names and types must be refreshed after it runs
   bool reportsChanges = false;  // INSERT, UPDATE, DELETE: rows affected come from SQLite
+  bool identityInsert = false;  // an INSERT into a table with an IDENTITY column
   std::string target;           // SelectInto: the table to create
   std::string body;             // Conditional: the statement to run
 };
