@@ -26,7 +26,8 @@ EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user,
     : state_(std::make_shared<ConnectionState>(ConnectionState{db})),
       session_(std::move(session)),
       databases_(db, session_),
-      translator_(db, std::move(user), &databases_) {}
+      translator_(db, std::move(user), &databases_),
+      procedural_(std::make_unique<procedural::Engine>(*this)) {}
 
 EmbeddedConnection::~EmbeddedConnection() { close(); }
 
@@ -143,6 +144,20 @@ std::unique_ptr<Rows> EmbeddedConnection::query(std::string_view sql, const Para
 
 Statement& EmbeddedConnection::prepare(std::string_view sql) { return statementFor(sql, true); }
 
+BatchResult EmbeddedConnection::executeBatch(std::string_view sql, const Params& params) {
+  server::ClientCall call(*session_, sql);
+  checkOpen(sql);
+  return procedural_->executeBatch(sql, params);
+}
+
+ProcedureResult EmbeddedConnection::callProcedure(std::string_view name,
+                                                  const std::vector<ProcedureArgument>& args) {
+  // As for a remote procedure call, the server shows the procedure's name.
+  server::ClientCall call(*session_, name);
+  checkOpen(name);
+  return procedural_->callProcedure(name, args);
+}
+
 void EmbeddedConnection::begin() {
   checkOpen(kBegin);
   if (inTransaction())
@@ -168,6 +183,7 @@ bool EmbeddedConnection::inTransaction() const {
 
 void EmbeddedConnection::close() {
   if (!state_->open()) return;
+  procedural_->clear();
   statements_.clear();
   unpinned_ = 0;
   translator_.detach();
