@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "db/embedded/catalog/sqlite_access.h"
 #include "db/embedded/extension.h"
 #include "db/embedded/sqlite_error.h"
 #include "db/embedded/tokenizer.h"
@@ -18,6 +19,8 @@ constexpr size_t kMaxUnpinnedStatements = 512;
 constexpr std::string_view kBegin = "BEGIN IMMEDIATE";
 constexpr std::string_view kCommit = "COMMIT";
 constexpr std::string_view kRollback = "ROLLBACK";
+constexpr std::string_view kStoredViews =
+    "SELECT definition FROM kivtab_objects WHERE type = 'V' ORDER BY rowid";
 
 }  // namespace
 
@@ -156,6 +159,23 @@ ProcedureResult EmbeddedConnection::callProcedure(std::string_view name,
   server::ClientCall call(*session_, name);
   checkOpen(name);
   return procedural_->callProcedure(name, args);
+}
+
+void EmbeddedConnection::restoreViews() {
+  std::vector<std::string> definitions;
+  {
+    sqlite::Stmt rows(db(), kStoredViews);
+    while (rows.step()) definitions.push_back(rows.text(0));
+  }
+  for (const auto& definition : definitions) {
+    try {
+      run(translate(definition)->sql, definition);
+    } catch (const Error&) {
+      // A view whose other database is gone stays listed and fails when it is used, as it
+      // does on the server; opening the connection must not fail for it.
+    }
+  }
+  schemaChanged();
 }
 
 void EmbeddedConnection::begin() {

@@ -9,9 +9,9 @@
 
 #include "db/core/connection.h"
 #include "db/embedded/embedded_statement.h"
+#include "db/embedded/procedural/engine.h"
 #include "db/embedded/server/databases.h"
 #include "db/embedded/server/session.h"
-#include "db/embedded/procedural/engine.h"
 #include "db/embedded/statement_core.h"
 #include "db/embedded/translate/translator.h"
 
@@ -55,6 +55,9 @@ class EmbeddedConnection final : public Connection {
   // Runs SQLite text with no parameters and no rows; errors carry `original`.
   void run(const std::string& sqlite, std::string_view original);
   server::Session& session() { return *session_; }
+  // Creates this connection's TEMP views for the views over other databases (see the DDL of
+  // CREATE VIEW); run once when the connection opens.
+  void restoreViews();
   procedural::Engine& procedural() { return *procedural_; }
 
  private:

@@ -189,6 +189,16 @@ int64_t EmbeddedStatement::execute() {
   return 0;
 }
 
+void EmbeddedStatement::undoSetup() noexcept {
+  // The statement's own error is what the caller learns; undoing is best effort after it.
+  for (const auto& s : translation_->undo) {
+    try {
+      connection_.run(s, text_);
+    } catch (const Error&) {
+    }
+  }
+}
+
 void EmbeddedStatement::runSetup() {
   if (translation_->setup.empty()) return;
   for (const auto& s : translation_->setup) connection_.run(s, text_);
@@ -208,6 +218,7 @@ int64_t EmbeddedStatement::executePlain() {
     step(*core_);
     for (const auto& s : translation_->after) connection_.run(s, text_);
   } catch (...) {
+    undoSetup();
     connection_.schemaChanged();
     throw;
   }

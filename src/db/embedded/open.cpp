@@ -90,6 +90,7 @@ std::unique_ptr<Connection> open(const Options& options) {
   server::registerSessionFunctions(handle.db, session);
   auto connection = std::make_unique<EmbeddedConnection>(handle.db, options.user, session);
   handle.db = nullptr;
+  connection->restoreViews();
   return connection;
 }
 

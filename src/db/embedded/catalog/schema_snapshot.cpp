@@ -22,7 +22,8 @@ constexpr std::string_view kUserTables =
 // in SQLite's schema that goes when the table is dropped (see the DDL's procedural objects).
 constexpr std::string_view kProcedural =
     "SELECT o.rowid, o.name, o.type, o.parent, o.is_disabled, o.is_instead_of, o.definition, "
-    "o.create_date, o.modify_date FROM main.kivtab_objects o WHERE o.type = 'P' OR EXISTS (SELECT "
+    "o.create_date, o.modify_date FROM main.kivtab_objects o WHERE o.type IN ('P', 'V') OR EXISTS "
+    "(SELECT "
     "1 "
     "FROM main.sqlite_schema m WHERE (m.type = 'view' AND m.name = o.parent COLLATE NOCASE) OR "
     "(m.type = 'trigger' AND m.name = 'kivtab_marker_' || o.name COLLATE NOCASE AND m.tbl_name = "
@@ -328,6 +329,9 @@ std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db, const std::st
                     parent == tableIds.end() ? int64_t{0} : parent->second, date(7), date(8),
                     procedural.integer(4), procedural.integer(5)});
     comments.addRow({id, procedural.text(6)});
+    // A view over another database: listed with the tables and views, its columns are not.
+    if (procedural.text(2) == "V")
+      tables.addRow({id, procedural.text(1), std::string("view"), procedural.text(6)});
   }
   return out;
 }

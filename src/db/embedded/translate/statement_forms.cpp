@@ -9,6 +9,10 @@
 namespace db::embedded {
 namespace {
 
+constexpr std::string_view kViewSavepoint = "SAVEPOINT kivtab_view";
+constexpr std::string_view kViewRelease = "RELEASE kivtab_view";
+constexpr std::string_view kViewRollback = "ROLLBACK TO kivtab_view";
+
 bool isConstraintStart(const Token& t) {
   return t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE") || t.is("FOREIGN") ||
          t.is("CHECK");
@@ -157,12 +161,48 @@ void createIndex(TranslationContext& ctx, Translation& out) {
   out.changesSchema = true;
 }
 
-void createView(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
-  size_t i = 2;
-  const std::string view = sqliteTableName(ctx, readChain(ctx, i), "the name of CREATE VIEW");
+// CREATE [OR ALTER] | ALTER VIEW name [(columns)] AS select. SQLite keeps no view in the
+// database that reads another database, so such a view lives in the engine's object table and
+// each connection creates it as a TEMP view (see EmbeddedConnection::restoreViews).
+void createView(TranslationContext& ctx, ExpressionWriter& writer, Translation& out, size_t i,
+                bool replace) {
+  const std::string view = sqliteTableName(ctx, readChain(ctx, i), "the name of a view");
+  std::string columns;
+  if (ctx.isSymbol(i, "(")) {
+    const size_t close = ctx.closing(i);
+    for (const auto& [b, e] : ctx.splitCommas(i + 1, close)) {
+      if (e != b + 1) ctx.syntax("a column name was expected");
+      columns += (columns.empty() ? "" : ", ") + quoteIdentifier(ctx.tokens[b].value());
+    }
+    columns = " (" + columns + ")";
+    i = close + 1;
+  }
+  if (ctx.is(i, "WITH")) ctx.unsupported("view options (WITH " + upper(ctx.at(i + 1).text) + ")");
   expect(ctx, i, "AS");
   collectTables(ctx);
-  out.sql = "CREATE VIEW " + quoteIdentifier(view) + " AS " + writer.rest(i + 1).text;
+  const std::string select = writer.rest(i + 1).text;
+  bool otherDatabase = false;
+  for (const auto& t : ctx.tables) otherDatabase = otherDatabase || !t.schema.empty();
+  // Inside a savepoint: SQLite creates a view over a missing table and fails only when it is
+  // read, so the new view is read once before the savepoint is released; a failure undoes the
+  // whole statement, the replaced view's drop included.
+  out.setup = {std::string(kViewSavepoint)};
+  out.undo = {std::string(kViewRollback), std::string(kViewRelease)};
+  if (replace) {
+    out.setup.push_back("DROP VIEW IF EXISTS " + quoteIdentifier(view));
+    out.setup.push_back("DELETE FROM kivtab_objects WHERE type = 'V' AND name = " +
+                        quoteString(view));
+  }
+  if (otherDatabase) {
+    out.sql = "CREATE TEMP VIEW " + quoteIdentifier(view) + columns + " AS " + select;
+    out.after.push_back(
+        "INSERT INTO kivtab_objects (name, type, definition, create_date, modify_date) VALUES (" +
+        quoteString(view) + ", 'V', " + quoteString(ctx.sql) + ", GETDATE(), GETDATE())");
+  } else {
+    out.sql = "CREATE VIEW " + quoteIdentifier(view) + columns + " AS " + select;
+  }
+  out.after.push_back("SELECT * FROM " + quoteIdentifier(view) + " LIMIT 0");
+  out.after.emplace_back(kViewRelease);
   out.changesSchema = true;
 }
 
@@ -275,7 +315,9 @@ void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translat
 
 void translateCreate(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
   if (ctx.is(1, "TABLE")) return createTable(ctx, writer, out);
-  if (ctx.is(1, "VIEW")) return createView(ctx, writer, out);
+  if (ctx.is(1, "VIEW")) return createView(ctx, writer, out, 2, false);
+  if (ctx.is(1, "OR") && ctx.is(2, "ALTER") && ctx.is(3, "VIEW"))
+    return createView(ctx, writer, out, 4, true);
   for (size_t i = 1; i < 4 && i < ctx.tokens.size(); ++i)
     if (ctx.is(i, "INDEX")) return createIndex(ctx, out);
   ctx.unsupported("CREATE " + upper(ctx.at(1).text));
@@ -287,8 +329,14 @@ void translateDrop(TranslationContext& ctx, Translation& out) {
   const bool ifExists = ctx.is(i, "IF") && ctx.is(i + 1, "EXISTS");
   if (ifExists) i += 2;
   const std::string guard = ifExists ? "IF EXISTS " : "";
-  if (what.is("TABLE") || what.is("VIEW")) {
-    out.sql = "DROP " + upper(what.text) + " " + guard + tableAt(ctx, i).sql();
+  if (what.is("VIEW")) {
+    // A view over another database is also listed in the engine's object table.
+    const std::string view = sqliteTableName(ctx, readChain(ctx, i), "DROP VIEW");
+    out.sql = "DROP VIEW " + guard + quoteIdentifier(view);
+    out.after.push_back("DELETE FROM kivtab_objects WHERE type = 'V' AND name = " +
+                        quoteString(view));
+  } else if (what.is("TABLE")) {
+    out.sql = "DROP TABLE " + guard + tableAt(ctx, i).sql();
   } else if (what.is("INDEX")) {
     // DROP INDEX name ON table, or DROP INDEX [owner.]table.name: SQLite names indexes alone.
     auto chain = readChain(ctx, i);
@@ -304,6 +352,11 @@ void translateDrop(TranslationContext& ctx, Translation& out) {
   }
   if (i != ctx.tokens.size()) ctx.unsupported("DROP of several objects or with options");
   out.changesSchema = true;
+}
+
+void translateAlter(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  if (!ctx.is(1, "VIEW")) ctx.unsupported("ALTER " + upper(ctx.at(1).text));
+  createView(ctx, writer, out, 2, true);
 }
 
 void translateDbcc(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {

@@ -78,6 +78,8 @@ Translation translateStatement(std::string_view sql, SchemaInfo& schema, const s
     translateCreate(ctx, writer, out);
   } else if (first.is("DROP")) {
     translateDrop(ctx, out);
+  } else if (first.is("ALTER")) {
+    translateAlter(ctx, writer, out);
   } else if (first.is("DBCC")) {
     translateDbcc(ctx, writer, out);
   } else if (first.is("BEGIN") || first.is("COMMIT") || first.is("ROLLBACK")) {

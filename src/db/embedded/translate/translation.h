@@ -19,6 +19,8 @@ struct Translation {
   std::string sql;
   std::vector<std::string> setup;
   std::vector<std::string> after;
+  // Run (no parameters) when the statement fails after `setup` ran, to undo it.
+  std::vector<std::string> undo;
   // Parameter names in order of first appearance (without ':'); `sql` numbers them ?1, ?2...
   std::vector<std::string> parameters;
   // Per parameter: compared with or assigned to a DATETIME column, so a text value is read as a
