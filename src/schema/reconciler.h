@@ -22,7 +22,8 @@ struct ReconcileServices {
 // Brings the local SQL Server tables into line with the package: missing tables created with
 // their keys and indexes, columns added and altered, foreign keys applied, and the one-off
 // corrections. Every statement commits on its own. Raises only when a CREATE TABLE fails (the
-// tables done before stay as they are) or the package cannot be written into statements.
+// tables done before stay as they are) or the tables cannot be written into statements; a
+// foreign key that cannot be is logged and left out.
 class SqlServerReconciler {
  public:
   SqlServerReconciler(db::Connection& local, std::string owner, std::string nrorg,

@@ -263,6 +263,34 @@ TEST_F(SchemaReconcile, ForeignKeysOfTheConstraintsFileAreAppliedPerTableAsStore
   EXPECT_THROW(db->execute("INSERT INTO FILHO (ID, CD) VALUES (1, 'ZZZ')"), db::Error);
 }
 
+TEST_F(SchemaReconcile, ReferentialActionsAreAcceptedAndOnlyAnOffendingForeignKeyIsSkipped) {
+  StructurePackage pkg = package(
+      {table("PAI", {column("CD", "VARCHAR(3)"), column("SUB", "INT")}, {"CD", "SUB"}),
+       table("FILHO", {column("ID", "INT"), column("CD", "VARCHAR(3)"), column("SUB", "INT")},
+             {"ID"})});
+  pkg.constraints = std::vector<schema::ForeignKeyRow>{
+      {"FILHO", "FK_FILHO_RUIM", "PAI (CD); DROP TABLE PAI", "CD"},
+      {"FILHO", "FK_FILHO_PAI", "PAI (CD, SUB) ON DELETE CASCADE ON UPDATE NO ACTION", "CD"},
+      {"FILHO", "FK_FILHO_PAI", "PAI (CD, SUB) ON DELETE CASCADE ON UPDATE NO ACTION", "SUB"}};
+  reconcile(pkg);
+  EXPECT_EQ(local.startingWith("ALTER TABLE FILHO ADD CONSTRAINT FK_"),
+            (std::vector<std::string>{
+                "ALTER TABLE FILHO ADD CONSTRAINT FK_FILHO_PAI FOREIGN KEY (CD, SUB) REFERENCES "
+                "PAI (CD, SUB) ON DELETE CASCADE ON UPDATE NO ACTION"}));
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].first.find("FK_FILHO_RUIM"), std::string::npos);
+  EXPECT_EQ(logged[0].second, "1");
+  // Both columns take part in the key, and the cascade reaches the children.
+  db->execute("INSERT INTO PAI (CD, SUB) VALUES ('A', 1)");
+  db->execute("INSERT INTO FILHO (ID, CD, SUB) VALUES (1, 'A', 1)");
+  EXPECT_THROW(db->execute("INSERT INTO FILHO (ID, CD, SUB) VALUES (2, 'A', 2)"), db::Error);
+  db->execute("DELETE FROM PAI");
+  EXPECT_TRUE(describe("PAI", "CD").size() == 3);
+  auto left = db->query("SELECT COUNT(*) FROM FILHO");
+  left->next();
+  EXPECT_EQ(left->at(0).asInt(), 0);
+}
+
 TEST_F(SchemaReconcile,
        NamesAndDefaultsThatWouldBreakOutOfTheirStatementAreRefusedBeforeAnyChange) {
   for (const auto& bad : {table("T1; DROP TABLE X", {column("A", "INT")}),
