@@ -48,6 +48,7 @@ class ChangeStack {
 
   sqlite3* db_;
   std::vector<std::unique_ptr<ChangedRows>> frames_;
+  size_t depth_ = 0;                  // frames_[0, depth_) are in use
   std::vector<std::string> exposed_;  // "TABLE\ncolumns" already registered
 };
 

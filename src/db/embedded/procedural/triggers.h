@@ -10,6 +10,7 @@
 
 #include "db/embedded/procedural/changed_rows.h"
 #include "db/embedded/procedural/program.h"
+#include "db/embedded/statement_core.h"
 
 namespace db::embedded {
 class EmbeddedConnection;
@@ -51,7 +52,10 @@ class Triggers {
  private:
   void load();
   void fire(Trigger& trigger, std::string_view statement);
-  void savepoint(std::string_view sql, std::string_view statement);
+  // SAVEPOINT, RELEASE and ROLLBACK TO, prepared once: they run around every statement with
+  // triggers.
+  enum class Mark { Savepoint, Release, RollbackTo };
+  void mark(Mark which, std::string_view statement);
 
   EmbeddedConnection& connection_;
   Engine& engine_;
@@ -59,6 +63,7 @@ class Triggers {
   uint64_t loadedAt_ = ~uint64_t{0};
   std::unordered_map<std::string, TriggerList> byTable_;
   std::vector<const Trigger*> firing_;
+  std::shared_ptr<StatementCore> marks_[3];
 };
 
 }  // namespace db::embedded::procedural
