@@ -28,7 +28,7 @@ std::string displayName(std::string_view name) {
 }  // namespace
 
 Engine::Engine(EmbeddedConnection& connection)
-    : connection_(connection), spid_(connection.session().spid) {}
+    : connection_(connection), spid_(connection.session().spid), triggers_(connection, *this) {}
 
 Engine::~Engine() = default;
 
@@ -49,6 +49,7 @@ void Engine::clear() {
   batches_.clear();
   procedures_.clear();
   session_.cursors.clear();
+  triggers_.clear();
 }
 
 std::shared_ptr<Program> Engine::batch(const std::string& sql) {

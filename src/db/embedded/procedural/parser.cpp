@@ -68,6 +68,7 @@ class Parser {
       : sql_(sql), tokens_(significant(tokenize(sql))), program_(program) {}
 
   std::vector<Token>& tokens() { return tokens_; }
+  void changedTable(std::string table) { changedTable_ = std::move(table); }
   void seek(size_t pos) { pos_ = pos; }
 
   // Statements up to the end of the text.
@@ -198,6 +199,14 @@ class Parser {
         replace(i, i, variableText(i));
         continue;
       }
+      if (!changedTable_.empty() && (t.is("INSERTED") || t.is("DELETED"))) {
+        replace(i, i,
+                "[" +
+                    (t.is("INSERTED") ? ChangeStack::insertedName(changedTable_)
+                                      : ChangeStack::deletedName(changedTable_)) +
+                    "]");
+        continue;
+      }
       for (const auto& f : kErrorFunctions)
         if (t.is(f.name) && isSymbol(i + 1, "(") && isSymbol(i + 2, ")")) {
           replace(i, i + 2, ":@@" + std::string(f.name));
@@ -311,7 +320,9 @@ class Parser {
     Node n = node(NodeKind::Sql, begin, pos_);
     n.query = query(rewrite(begin, pos_));
     const Token& first = tokens_[begin];
-    n.returnsRows = (first.is("SELECT") || first.is("WITH")) && !hasTopLevel(begin, pos_, "INTO");
+    // DBCC INPUTBUFFER answers rows like a SELECT.
+    n.returnsRows = first.is("DBCC") ||
+                    ((first.is("SELECT") || first.is("WITH")) && !hasTopLevel(begin, pos_, "INTO"));
     n.name = createdTempTable(begin, pos_);
     return n;
   }
@@ -684,6 +695,7 @@ class Parser {
   size_t pos_ = 0;
   std::unordered_map<std::string, int> slots_;
   std::unordered_map<std::string, std::string> tables_;
+  std::string changedTable_;  // a trigger's exposed rows: what `inserted` and `deleted` name
 };
 
 // The index of the AS that begins a procedure's or trigger's body: the first one outside
@@ -756,10 +768,12 @@ std::shared_ptr<Program> parseProcedure(std::string_view definition) {
   return program;
 }
 
-std::shared_ptr<Program> parseTriggerBody(std::string_view definition, const std::string& name) {
+std::shared_ptr<Program> parseTriggerBody(std::string_view definition, const std::string& name,
+                                          const std::string& exposedAs) {
   auto program = std::make_shared<Program>();
   program->objectName = name;
   Parser parser(definition, *program);
+  parser.changedTable(exposedAs);
   auto& tokens = parser.tokens();
   const size_t as = bodyStart(tokens, afterName(tokens), definition);
   parser.seek(as + 1);

@@ -92,7 +92,7 @@ void createTable(TranslationContext& ctx, ExpressionWriter& writer, Translation&
     column.sql = quoteIdentifier(column.name) + " INTEGER PRIMARY KEY AUTOINCREMENT" +
                  (column.nullable ? "" : " NOT NULL");
   }
-  std::string sql = "CREATE TABLE " + table.sql() + " (";
+  std::string sql = createTableWords(table.name) + table.sql() + " (";
   bool first = true;
   for (const auto& c : columns) {
     sql += (first ? "" : ", ") + c.sql;

@@ -30,7 +30,11 @@ struct Translation {
   bool reportsChanges = false;  // INSERT, UPDATE, DELETE: rows affected come from SQLite
   bool identityInsert = false;  // an INSERT into a table with an IDENTITY column
   std::string target;           // SelectInto: the table to create
-  std::string body;             // Conditional: the statement to run
+  // INSERT, UPDATE, DELETE: the table they change (as SQLite names it, as written) and how:
+  // 'I', 'U' or 'D'; the table's triggers fire for it. 0 for other statements.
+  std::string changedTable;
+  char change = 0;
+  std::string body;  // Conditional: the statement to run
 };
 
 }  // namespace db::embedded
