@@ -40,17 +40,16 @@ class Conformance : public ::testing::TestWithParam<std::string> {};
 
 // Each script runs on a fresh server folder whose database LOJA the connection opens.
 TEST_P(Conformance, OutputMatchesTheServers) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("kivtab_conformance_" + std::to_string(::getpid()) + "_" + GetParam());
+  const fs::path folder = fs::temp_directory_path() /
+                          ("kivtab_conformance_" + std::to_string(::getpid()) + "_" + GetParam());
   fs::remove_all(folder);
   fs::create_directories(folder);
   const std::string connection = "Provider=SQLite;Data Source=" + folder.string() +
                                  ";Initial Catalog=LOJA;User ID=dbo;Application Name=X";
-  const std::string command = quote(std::string(KIVTAB_BINARY_DIR) + "/tools/sql/kivtab-sql") +
-                              " --connection " + quote(connection) + " -f " +
-                              quote((kScripts / (GetParam() + ".sql")).string()) + " >" +
-                              quote((folder / "out").string()) + " 2>" +
-                              quote((folder / "err").string());
+  const std::string command =
+      quote(std::string(KIVTAB_BINARY_DIR) + "/tools/sql/kivtab-sql") + " --connection " +
+      quote(connection) + " -f " + quote((kScripts / (GetParam() + ".sql")).string()) + " >" +
+      quote((folder / "out").string()) + " 2>" + quote((folder / "err").string());
   const int raw = std::system(command.c_str());
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << slurp(folder / "err");
   EXPECT_EQ(slurp(folder / "out"), slurp(kScripts / (GetParam() + ".expected")));
