@@ -54,7 +54,9 @@ std::optional<std::string> inputBufferOf(int64_t spid) {
 }
 
 ClientCall::ClientCall(Session& session, std::string_view text) : session_(session) {
-  if (session_.clientDepth++ == 0) {
+  // Only this connection writes its buffer, so it may compare without the lock; a statement run
+  // in a loop sends the same text each time and costs no more than the comparison.
+  if (session_.clientDepth++ == 0 && session_.inputBuffer != text) {
     std::lock_guard lock(registry().mutex);
     session_.inputBuffer.assign(text);
   }
