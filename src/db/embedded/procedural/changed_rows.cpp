@@ -155,26 +155,30 @@ Value valueOf(sqlite3_value* v) {
 }  // namespace
 
 ChangeStack::~ChangeStack() {
-  if (!frames_.empty()) sqlite3_preupdate_hook(db_, nullptr, nullptr);
+  if (depth_ > 0) sqlite3_preupdate_hook(db_, nullptr, nullptr);
 }
 
 ChangedRows& ChangeStack::push(const std::string& table) {
-  if (frames_.empty()) sqlite3_preupdate_hook(db_, &ChangeStack::onPreupdate, this);
-  frames_.push_back(std::make_unique<ChangedRows>());
-  frames_.back()->table = upper(table);
-  return *frames_.back();
+  if (depth_ == 0) sqlite3_preupdate_hook(db_, &ChangeStack::onPreupdate, this);
+  // Frames are kept for the next statement at this depth: a loop of INSERTs allocates nothing.
+  if (depth_ == frames_.size()) frames_.push_back(std::make_unique<ChangedRows>());
+  ChangedRows& frame = *frames_[depth_++];
+  frame.table = upper(table);
+  frame.capturing = true;
+  frame.inserted.clear();
+  frame.deleted.clear();
+  return frame;
 }
 
-void ChangeStack::stopCapturing() { frames_.back()->capturing = false; }
+void ChangeStack::stopCapturing() { frames_[depth_ - 1]->capturing = false; }
 
 void ChangeStack::pop() {
-  frames_.pop_back();
-  if (frames_.empty()) sqlite3_preupdate_hook(db_, nullptr, nullptr);
+  if (--depth_ == 0) sqlite3_preupdate_hook(db_, nullptr, nullptr);
 }
 
 const ChangedRows* ChangeStack::innermost(const std::string& table) const {
-  for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
-    if (!(*it)->capturing && (*it)->table == table) return it->get();
+  for (size_t i = depth_; i-- > 0;)
+    if (!frames_[i]->capturing && frames_[i]->table == table) return frames_[i].get();
   return nullptr;
 }
 
@@ -184,7 +188,7 @@ void ChangeStack::onPreupdate(void* self, sqlite3*, int op, const char*, const c
 }
 
 void ChangeStack::capture(int op, const char* table) {
-  ChangedRows& frame = *frames_.back();
+  ChangedRows& frame = *frames_[depth_ - 1];
   // Only the statement itself counts: not rows its foreign keys cascade into other tables.
   if (!frame.capturing || !iequals(frame.table, table)) return;
   const int count = sqlite3_preupdate_count(db_);
@@ -203,20 +207,24 @@ void ChangeStack::capture(int op, const char* table) {
     frame.inserted.push_back(read(sqlite3_preupdate_new));
 }
 
-void ChangeStack::expose(const std::string& table, const std::string& columns) {
-  const std::string key = upper(table) + "\n" + columns;
-  for (const auto& e : exposed_)
-    if (e == key) return;
+std::string ChangeStack::expose(const std::string& table, const std::string& columns) {
+  const std::string key = upper(table);
+  Exposed& exposed = exposed_[key];
+  if (!exposed.name.empty() && exposed.columns == columns) return exposed.name;
+  const std::string name =
+      exposed.name.empty() ? key : key + "_" + std::to_string(++exposed.version);
   for (bool inserted : {true, false}) {
-    const std::string name = inserted ? insertedName(upper(table)) : deletedName(upper(table));
-    auto* side = new Side{this, upper(table), inserted, "CREATE TABLE x(" + columns + ")"};
-    const int rc = sqlite3_create_module_v2(db_, name.c_str(), &sideModule(), side,
+    const std::string module = inserted ? insertedName(name) : deletedName(name);
+    auto* side = new Side{this, key, inserted, "CREATE TABLE x(" + columns + ")"};
+    const int rc = sqlite3_create_module_v2(db_, module.c_str(), &sideModule(), side,
                                             [](void* p) { delete static_cast<Side*>(p); });
     if (rc != SQLITE_OK)
       throw Error(ErrorKind::General,
                   "Cannot expose the rows changed in " + table + ": " + sqlite3_errmsg(db_));
   }
-  exposed_.push_back(key);
+  exposed.columns = columns;
+  exposed.name = name;
+  return name;
 }
 
 }  // namespace db::embedded::procedural

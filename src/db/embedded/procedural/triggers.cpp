@@ -1,11 +1,14 @@
 #include "db/embedded/procedural/triggers.h"
 
+#include <sqlite3.h>
+
 #include "db/core/text.h"
 #include "db/embedded/catalog/sqlite_access.h"
 #include "db/embedded/embedded_connection.h"
 #include "db/embedded/procedural/engine.h"
 #include "db/embedded/procedural/interpreter.h"
 #include "db/embedded/procedural/parser.h"
+#include "db/embedded/sqlite_error.h"
 #include "db/embedded/tokenizer.h"
 
 namespace db::embedded::procedural {
@@ -16,9 +19,8 @@ constexpr std::string_view kEnabledTriggers =
     "AND is_instead_of = 0 ORDER BY create_date, name";
 constexpr std::string_view kColumns = "SELECT name, type FROM pragma_table_info(?1)";
 
-constexpr std::string_view kSavepoint = "SAVEPOINT kivtab_trigger";
-constexpr std::string_view kRelease = "RELEASE kivtab_trigger";
-constexpr std::string_view kRollbackTo = "ROLLBACK TO kivtab_trigger";
+constexpr std::string_view kMarks[] = {"SAVEPOINT kivtab_trigger", "RELEASE kivtab_trigger",
+                                       "ROLLBACK TO kivtab_trigger"};
 
 // "FOR | AFTER INSERT, UPDATE, DELETE" of a trigger's text, as "IUD".
 std::string eventsOf(std::string_view definition) {
@@ -57,6 +59,7 @@ Triggers::Triggers(EmbeddedConnection& connection, Engine& engine)
 Triggers::~Triggers() = default;
 
 void Triggers::clear() {
+  for (auto& core : marks_) core.reset();
   byTable_.clear();
   loadedAt_ = ~uint64_t{0};
 }
@@ -70,7 +73,8 @@ void Triggers::load() {
     trigger->table = upper(stmt.text(1));
     trigger->definition = stmt.text(2);
     trigger->events = eventsOf(trigger->definition);
-    changes_.expose(trigger->table, columnList(connection_.db(), stmt.text(1)));
+    trigger->exposedAs =
+        changes_.expose(trigger->table, columnList(connection_.db(), stmt.text(1)));
     byTable_[trigger->table].push_back(std::move(trigger));
   }
   loadedAt_ = connection_.generation();
@@ -87,13 +91,19 @@ TriggerList Triggers::forStatement(const std::string& table, char change) {
   return out;
 }
 
-void Triggers::savepoint(std::string_view sql, std::string_view statement) {
-  connection_.run(std::string(sql), statement);
+void Triggers::mark(Mark which, std::string_view statement) {
+  auto& core = marks_[static_cast<size_t>(which)];
+  if (!core || !core->usable())
+    core = connection_.prepareCore(std::string(kMarks[static_cast<size_t>(which)]),
+                                   std::string(statement));
+  const int rc = sqlite3_step(core->stmt());
+  sqlite3_reset(core->stmt());
+  if (rc != SQLITE_DONE) throwSqliteError(connection_.db(), rc, statement);
 }
 
 int64_t Triggers::run(const TriggerList& triggers, const std::string& table,
                       std::string_view statement, const std::function<int64_t()>& step) {
-  savepoint(kSavepoint, statement);
+  mark(Mark::Savepoint, statement);
   changes_.push(table);
   int64_t changed = 0;
   try {
@@ -105,12 +115,15 @@ int64_t Triggers::run(const TriggerList& triggers, const std::string& table,
     }
   } catch (...) {
     changes_.pop();
-    savepoint(kRollbackTo, statement);
-    savepoint(kRelease, statement);
+    // A ROLLBACK in a trigger has already undone everything, the savepoint included.
+    if (connection_.inTransaction()) {
+      mark(Mark::RollbackTo, statement);
+      mark(Mark::Release, statement);
+    }
     throw;
   }
   changes_.pop();
-  savepoint(kRelease, statement);
+  mark(Mark::Release, statement);
   return changed;
 }
 
@@ -120,7 +133,7 @@ void Triggers::fire(Trigger& trigger, std::string_view statement) {
   if (!firing_.empty() && firing_.back() == &trigger) return;
   try {
     if (!trigger.program)
-      trigger.program = parseTriggerBody(trigger.definition, trigger.name, trigger.table);
+      trigger.program = parseTriggerBody(trigger.definition, trigger.name, trigger.exposedAs);
     Engine::Nesting nesting(engine_);
     Frame frame;
     frame.program = trigger.program;

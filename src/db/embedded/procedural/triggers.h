@@ -10,6 +10,7 @@
 
 #include "db/embedded/procedural/changed_rows.h"
 #include "db/embedded/procedural/program.h"
+#include "db/embedded/statement_core.h"
 
 namespace db::embedded {
 class EmbeddedConnection;
@@ -24,7 +25,8 @@ struct Trigger {
   std::string name;
   std::string table;  // upper-case
   std::string definition;
-  std::string events;  // some of "IUD"
+  std::string events;     // some of "IUD"
+  std::string exposedAs;  // names the tables `inserted` and `deleted` stand for
   std::shared_ptr<Program> program;
 };
 
@@ -47,11 +49,16 @@ class Triggers {
               const std::function<int64_t()>& step);
 
   void clear();
+  // A trigger body is running.
+  bool firing() const { return !firing_.empty(); }
 
  private:
   void load();
   void fire(Trigger& trigger, std::string_view statement);
-  void savepoint(std::string_view sql, std::string_view statement);
+  // SAVEPOINT, RELEASE and ROLLBACK TO, prepared once: they run around every statement with
+  // triggers.
+  enum class Mark { Savepoint, Release, RollbackTo };
+  void mark(Mark which, std::string_view statement);
 
   EmbeddedConnection& connection_;
   Engine& engine_;
@@ -59,6 +66,7 @@ class Triggers {
   uint64_t loadedAt_ = ~uint64_t{0};
   std::unordered_map<std::string, TriggerList> byTable_;
   std::vector<const Trigger*> firing_;
+  std::shared_ptr<StatementCore> marks_[3];
 };
 
 }  // namespace db::embedded::procedural
