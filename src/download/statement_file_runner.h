@@ -19,8 +19,9 @@ struct FileRunResult {
 // of kBatchSize statements. A line runs only when it is one INSERT of constants into the file
 // kind's own table; any other line is refused like a failing one. A failing statement rolls back
 // only its own batch, stops the file and is logged with its line number, table and columns but
-// without its values (they may hold passwords); earlier batches stay committed. Blank lines are
-// skipped; a line that is not valid UTF-8 is read as code page 1252.
+// without its values (they may hold passwords); earlier batches stay committed. A failure of
+// afterStatement (the keep-alive) commits the statements run so far and raises to the caller. Blank
+// lines are skipped; a line that is not valid UTF-8 is read as code page 1252.
 class StatementFileRunner {
  public:
   static constexpr int64_t kBatchSize = 5000;

@@ -193,10 +193,24 @@ TEST_F(ServerFile, AFailingStatementIsLoggedWithoutItsValues) {
     return l.starts_with("Erro no insert da tabela Consumidor -> ");
   });
   ASSERT_NE(error, log.lines.end());
-  EXPECT_TRUE(error->ends_with(" -> linha 2: INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, "
-                               "CDSENHACONS) VALUES (...)"))
+  EXPECT_TRUE(
+      error->ends_with(" -> linha 2: INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, "
+                       "CDSENHACONS) VALUES (...)"))
       << *error;
   for (const auto& l : log.lines) EXPECT_EQ(l.find("et-pw"), std::string::npos) << l;
+}
+
+TEST_F(ServerFile, AKeepAliveFailureMidFileReachesTheCallerKeepingTheStatementsThatRan) {
+  fetcher.entries = {{"insertConsumidor.sql", consumerFile(1, 12000)}};
+  server.handlers["setKeepAlive"] = [](auto&) -> db::Value {
+    throw outside::ServerError("connection lost");
+  };
+  EXPECT_THROW(transfer.baixaArquivoServidor(request()), outside::ServerError);
+  // The failure came after statement 10000: every statement run so far worked and stays.
+  EXPECT_EQ(db.count("CONSUMIDOR"), 10000);
+  EXPECT_EQ(db.rollbacks, 0);
+  EXPECT_FALSE(db.inTransaction());
+  for (const auto& line : log.lines) EXPECT_FALSE(line.starts_with("Erro no insert")) << line;
 }
 
 TEST_F(ServerFile, DeleteCacheKindsKeepNoCopyAndLogNoBatches) {
