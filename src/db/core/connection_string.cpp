@@ -319,8 +319,11 @@ bool sameEmbeddedDatabase(std::string_view a, std::string_view b) {
     const EngineTarget first = mapConnectionString(a);
     const EngineTarget second = mapConnectionString(b);
     if (first.kind != EngineKind::Embedded || second.kind != EngineKind::Embedded) return false;
-    return std::filesystem::weakly_canonical(first.path) ==
-           std::filesystem::weakly_canonical(second.path);
+    if (std::filesystem::weakly_canonical(first.path) !=
+        std::filesystem::weakly_canonical(second.path))
+      return false;
+    // A server folder holds several databases: the catalog tells them apart.
+    return !std::filesystem::is_directory(first.path) || iequals(first.catalog, second.catalog);
   } catch (const std::exception&) {
     return false;  // a string that leads nowhere leads to no database of the other
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -69,6 +70,11 @@ TEST(SameEmbeddedDatabase, OnlyStringsLeadingToOneEmbeddedFileAreTheSameDatabase
   const std::string server = "Provider=SQLOLEDB.1;Initial Catalog=LOJA;Data Source=SRV01";
   EXPECT_FALSE(db::sameEmbeddedDatabase(server, db::replaceCatalog(server, "CENTRAL")));
   EXPECT_FALSE(db::sameEmbeddedDatabase("not a string", "not a string"));
+  // On a server folder the catalog names the database.
+  const std::string folder = "Provider=SQLite;Initial Catalog=LOJA;Data Source=" +
+                             std::filesystem::temp_directory_path().string();
+  EXPECT_FALSE(db::sameEmbeddedDatabase(folder, db::replaceCatalog(folder, "CENTRAL")));
+  EXPECT_TRUE(db::sameEmbeddedDatabase(folder, db::replaceCatalog(folder, "loja")));
 }
 
 TEST(ReplaceCatalog, RefusesStringsItCannotRewriteSoundly) {
