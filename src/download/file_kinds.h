@@ -14,6 +14,7 @@ struct FileKind {
   std::string_view kind;      // P_TIPOARQUIVO
   std::string_view fileName;  // the name its caller asks the server to write
   std::string_view label;     // used in the log lines
+  std::string_view table;     // the one table its statement lines may insert into
   std::string_view before;    // statement run before the statements; empty for none
   bool beforeOnlyOnFirstRange;
   AfterStep after;

@@ -183,7 +183,7 @@ void ServerFileTransfer::runStatementFiles(const FileKind& kind, bool logBatches
 
   StatementFileRunner runner(local_, s_, [this] { mantemConexao(false); });
   for (const auto& file : files) {
-    const FileRunResult result = runner.run(file, kind.label, logBatches);
+    const FileRunResult result = runner.run(file, kind.label, kind.table, logBatches);
     total_ += result.statements;
     if (result.failed) consumerLoadOk = extractLoadOk = false;
     fs::remove(file);
