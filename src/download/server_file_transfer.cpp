@@ -188,8 +188,8 @@ void ServerFileTransfer::runStatementFiles(const FileKind& kind, bool logBatches
     if (result.failed) consumerLoadOk = extractLoadOk = false;
     fs::remove(file);
     if (!hooks_) continue;
-    if (kind.after == AfterStep::ConsClienFil) hooks_->afterConsClienFil();
-    if (kind.after == AfterStep::ConsDt) hooks_->afterConsDt();
+    if (kind.after == AfterStep::ConsClienFil) hooks_->afterConsClienFil(result.statements);
+    if (kind.after == AfterStep::ConsDt) hooks_->afterConsDt(result.statements);
   }
 }
 

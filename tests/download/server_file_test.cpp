@@ -36,8 +36,8 @@ class FakeFetcher : public FileFetcher {
 class CountingHooks : public FileKindHooks {
  public:
   int clienFil = 0, consDt = 0;
-  void afterConsClienFil() override { ++clienFil; }
-  void afterConsDt() override { ++consDt; }
+  void afterConsClienFil(int64_t) override { ++clienFil; }
+  void afterConsDt(int64_t) override { ++consDt; }
 };
 
 std::string consumerLine(int i) {
