@@ -25,6 +25,22 @@ constexpr std::string_view kBanner =
     "*************** INÍCIO DA CRIAÇÃO DE ESTRUTURA DAS TABELAS do SQL-SERVER 2008 "
     "***************";
 
+constexpr std::string_view kUnlistedTable = "Tabela fora das listas do caixa deixada de fora: ";
+
+// A package may only touch the tables the register asked for; anything else is left out, logged,
+// so a wrong or hostile package cannot create or alter the register's other tables.
+void keepListedTables(StructurePackage& package,
+                      const std::optional<std::vector<std::string>>& only, const LogLine& log) {
+  std::erase_if(package.tables, [&](const PackageTable& table) {
+    if (isListedTable(table.tableName, only)) return false;
+    log(std::string(kUnlistedTable) + table.tableName, "1");
+    return true;
+  });
+  if (package.constraints)
+    std::erase_if(*package.constraints,
+                  [&](const ForeignKeyRow& row) { return !isListedTable(row.tableName, only); });
+}
+
 }  // namespace
 
 StructureUpdate::StructureUpdate(db::Connection& adcGeral, outside::AppServer& netLocalCache,
@@ -88,8 +104,9 @@ bool StructureUpdate::UpdateMSDECache(const std::optional<std::vector<std::strin
     requestPackage(only, databaseType, owner);
     directory = retrievePackage(
         reply_, token_, {services_.package, services_.log, services_.progress, services_.limits});
-    const StructurePackage package = loadStructurePackage(directory);
+    StructurePackage package = loadStructurePackage(directory);
     checkPackage(package);
+    keepListedTables(package, only, services_.log);
     checkRemoteExecutionTable(*adcGeral_);
     prepareValidityModels(*adcGeral_, services_.log);
     reconcile(package, databaseType, owner);

@@ -166,15 +166,15 @@ class SchemaUpdateMSDECache : public ::testing::Test {
 
 const std::vector<schema::PackageTable> kTwoTables = {
     table(
-        "PAI",
+        "SALA",
         {column("CD", "VARCHAR(3)", "NOT NULL"), column("NRORG", "INT", "NULL", "nrorg_ctx + ''")},
         {"CD"}),
-    table("FILHO", {column("ID", "INT", "NOT NULL"), column("CD", "VARCHAR(3)")}, {"ID"},
-          {{"IX_FILHO_CD", {"CD"}}})};
+    table("MESA", {column("ID", "INT", "NOT NULL"), column("CD", "VARCHAR(3)")}, {"ID"},
+          {{"IX_MESA_CD", {"CD"}}})};
 
 TEST_F(SchemaUpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClosedAndTidied) {
   servePackage(kTwoTables,
-               std::vector<schema::ForeignKeyRow>{{"FILHO", "FK_FILHO_PAI", "PAI (CD)", "CD"}});
+               std::vector<schema::ForeignKeyRow>{{"MESA", "FK_MESA_SALA", "SALA (CD)", "CD"}});
   ASSERT_TRUE(update()) << failure();
 
   EXPECT_EQ(logged.at(0), std::make_pair(std::string(), std::string("3")));
@@ -188,13 +188,13 @@ TEST_F(SchemaUpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClose
   EXPECT_EQ((*args)[2].asText(), "MSSQL");
   EXPECT_EQ((*args)[4], db::Value(false));
 
-  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME IN ('PAI', 'FILHO', 'CTRLEXECREM')"),
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME IN ('SALA', 'MESA', 'CTRLEXECREM')"),
             3);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM sys.indexes WHERE name = 'IX_FILHO_CD'"), 1);
-  EXPECT_FALSE(local.startingWith("ALTER TABLE FILHO ADD CONSTRAINT FK_FILHO_PAI").empty());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM sys.indexes WHERE name = 'IX_MESA_CD'"), 1);
+  EXPECT_FALSE(local.startingWith("ALTER TABLE MESA ADD CONSTRAINT FK_MESA_SALA").empty());
   // The organisation number of GetNRORG is the default of NRORG.
-  ASSERT_FALSE(local.startingWith("CREATE TABLE PAI").empty());
-  EXPECT_NE(local.startingWith("CREATE TABLE PAI").front().find("NRORG  INT DEFAULT 5"),
+  ASSERT_FALSE(local.startingWith("CREATE TABLE SALA").empty());
+  EXPECT_NE(local.startingWith("CREATE TABLE SALA").front().find("NRORG  INT DEFAULT 5"),
             std::string::npos);
 
   ASSERT_NE(server.argsOf("FinishTableData"), nullptr);
@@ -219,10 +219,10 @@ TEST_F(SchemaUpdateMSDECache, ExistingStructureAsksForNoRowsAndAShortTokenNamesT
     EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 262);
   }
   EXPECT_EQ(args[3].asText().substr(0, 17), "SA_TIPOCONSCLI=N\r");
-  EXPECT_NE(local.startingWith("CREATE TABLE PAI").front().find("NRORG  INT DEFAULT 1"),
+  EXPECT_NE(local.startingWith("CREATE TABLE SALA").front().find("NRORG  INT DEFAULT 1"),
             std::string::npos);
   // Without constraints.cds no foreign key is attempted, and the clean-up leaves nothing.
-  EXPECT_TRUE(local.startingWith("ALTER TABLE FILHO ADD CONSTRAINT FK_").empty());
+  EXPECT_TRUE(local.startingWith("ALTER TABLE MESA ADD CONSTRAINT FK_").empty());
   EXPECT_FALSE(fs::exists(home.path() / "work" / "TK42"));
 }
 
@@ -295,24 +295,40 @@ TEST_F(SchemaUpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnExcep
     writeRegistry();
     EXPECT_FALSE(update());
     EXPECT_NE(failure().find(c.expected), std::string::npos) << failure();
-    EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'PAI'"), 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'SALA'"), 0);
   }
 }
 
 TEST_F(SchemaUpdateMSDECache, ARefusedPackageChangesNothingNotEvenTheOldLayoutTables) {
   db->execute("CREATE TABLE CONFTELA (CDFILIAL VARCHAR(4) NULL)");
-  servePackage({table("PAI; DROP TABLE CAIXA", {column("CD", "VARCHAR(3)")})});
+  servePackage({table("SALA; DROP TABLE CAIXA", {column("CD", "VARCHAR(3)")})});
   EXPECT_FALSE(update());
-  EXPECT_NE(failure().find("PAI; DROP TABLE CAIXA"), std::string::npos);
+  EXPECT_NE(failure().find("SALA; DROP TABLE CAIXA"), std::string::npos);
   EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'CONFTELA'"), 1);
   EXPECT_TRUE(local.executed.empty());
 }
 
 TEST_F(SchemaUpdateMSDECache, ATypeNoDatabaseKnowsRefusesThePackage) {
-  servePackage({table("PAI", {column("CD", "SECRETLY_RUN(3)")})});
+  servePackage({table("SALA", {column("CD", "SECRETLY_RUN(3)")})});
   EXPECT_FALSE(update());
   EXPECT_NE(failure().find("SECRETLY_RUN(3)"), std::string::npos);
   EXPECT_TRUE(local.executed.empty());
+}
+
+TEST_F(SchemaUpdateMSDECache, TablesTheRegisterDidNotAskForAreLeftOutAndLogged) {
+  db->execute("CREATE TABLE INTRUSA (ID INT NULL)");
+  servePackage(
+      {kTwoTables[0], table("INTRUSA", {column("ID", "INT"), column("NOVA", "INT")}),
+       table("PEDIDOS_WEB", {column("ID", "INT", "NOT NULL")}, {"ID"})},
+      std::vector<schema::ForeignKeyRow>{{"INTRUSA", "FK_INTRUSA_SALA", "SALA (CD)", "ID"}});
+  ASSERT_TRUE(update()) << failure();
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'SALA'"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'PEDIDOS_WEB'"), 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'INTRUSA'"),
+            1);
+  EXPECT_TRUE(local.startingWith("ALTER TABLE INTRUSA").empty());
+  EXPECT_TRUE(loggedLine("Tabela fora das listas do caixa deixada de fora: INTRUSA", "1"));
+  EXPECT_TRUE(loggedLine("Tabela fora das listas do caixa deixada de fora: PEDIDOS_WEB", "1"));
 }
 
 TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
@@ -332,11 +348,11 @@ TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
 }
 
 TEST_F(SchemaUpdateMSDECache, TablesReconciledBeforeATableThatCannotBeCreatedStay) {
-  servePackage({kTwoTables[0], table("RUIM", {column("A", "INT IDENTITY(1,2)")}), kTwoTables[1]});
+  servePackage({kTwoTables[0], table("LOJA", {column("A", "INT IDENTITY(1,2)")}), kTwoTables[1]});
   EXPECT_FALSE(update());
   EXPECT_NE(failure(), "");
-  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'PAI'"), 1);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'FILHO'"), 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'SALA'"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'MESA'"), 0);
   EXPECT_EQ(server.argsOf("FinishTableData"), nullptr);
 }
 
