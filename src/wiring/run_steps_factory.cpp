@@ -1,5 +1,6 @@
 #include "wiring/run_steps_factory.h"
 
+#include "app/fiscal_retrieval.h"
 #include "wiring/download_steps.h"
 #include "wiring/schema_steps.h"
 
@@ -9,6 +10,7 @@ app::RunSteps buildRunSteps() {
   app::RunSteps steps = app::RunSteps::unavailable();
   steps.download = makeDownloadSteps();
   steps.schema = makeSchemaSteps();
+  steps.fiscal = std::make_unique<app::FiscalRetrieval>();
   return steps;
 }
 
