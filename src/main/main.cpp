@@ -40,11 +40,18 @@ int main(int argc, char** argv) {
 
   std::optional<app::InstanceLock> lock;
   try {
-    lock.emplace(package.programDirectory());
+    std::string connectionString;
+    try {
+      connectionString = package._GetStringConexKiv();
+    } catch (const outside::RegistryError&) {
+      // Named below by warnAboutRegistry; the program directory is locked instead.
+    }
+    lock.emplace(app::runIdentity(connectionString, package.programDirectory()),
+                 app::InstanceLock::lockDirectory());
   } catch (const std::exception& e) {
     return fail(e.what());
   }
-  // Another kivtab is running here: leave at once, silently.
+  // Another kivtab is running against this database: leave at once, silently.
   if (!lock->held()) return kSuccess;
 
   warnAboutRegistry(package);
