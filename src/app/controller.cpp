@@ -53,8 +53,11 @@ RunContext Controller::context() {
 }
 
 db::Connection& Controller::adcBaixaTabelas() {
-  if (!adcBaixaTabelas_ || !adcBaixaTabelas_->isOpen())
-    adcBaixaTabelas_ = connections_.openLocal(package_._GetStringConexKiv());
+  if (!adcBaixaTabelas_ || !adcBaixaTabelas_->isOpen()) {
+    auto opened = connections_.openLocal(package_._GetStringConexKiv());
+    package_.SetADODBSession(*opened);
+    adcBaixaTabelas_ = std::move(opened);
+  }
   return *adcBaixaTabelas_;
 }
 
@@ -156,7 +159,12 @@ void Controller::updateLocalDatabase() {
     steps_.foreignKeys->applyForeignKeys(run);
   }
   repairColumnType();
-  if (connections_.OpenADOBaixa()) checkBranchAndDownload();
+  if (connections_.OpenADOBaixa()) {
+    checkBranchAndDownload();
+  } else {
+    // Without the download the local data was not brought up to date: the run failed.
+    flag_.clear();
+  }
   connections_.CloseADOBaixa();
 }
 

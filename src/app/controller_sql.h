@@ -15,8 +15,9 @@ inline constexpr std::string_view kTipoTabela =
     "SELECT T.name AS Tipo FROM sys.columns C INNER JOIN sys.objects O ON O.object_id = "
     "C.object_id INNER JOIN sys.types T ON T.user_type_id = C.user_type_id WHERE O.name = "
     "'KDSOPERACAOTEMP' AND C.name = 'DSOPERACAO'";
+// VARBINARY(MAX): a bare VARBINARY is one byte wide and refuses any stored image.
 inline constexpr std::string_view kUpdImage =
-    "ALTER TABLE KDSOPERACAOTEMP ALTER COLUMN DSOPERACAO VARBINARY NULL";
+    "ALTER TABLE KDSOPERACAOTEMP ALTER COLUMN DSOPERACAO VARBINARY(MAX) NULL";
 inline constexpr std::string_view kUpdVarBinary =
     "ALTER TABLE KDSOPERACAOTEMP ALTER COLUMN DSOPERACAO VARCHAR(MAX) NULL";
 

@@ -49,7 +49,9 @@ class SchemaSteps : public app::SchemaSteps {
     return done;
   }
 
-  void AplicaProcedures(app::RunContext&) override {}
+  void AplicaProcedures(app::RunContext& run) override {
+    app::logNotBuiltIn(run, "AplicaProcedures");
+  }
 };
 
 }  // namespace
