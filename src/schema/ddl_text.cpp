@@ -15,15 +15,6 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-std::string join(const std::vector<std::string>& parts, std::string_view separator) {
-  std::string text;
-  for (const auto& part : parts) {
-    if (!text.empty()) text += separator;
-    text += part;
-  }
-  return text;
-}
-
 std::vector<std::string> keyColumnsOf(const std::vector<IndexColumnRow>& rows,
                                       std::string_view keyName) {
   std::vector<std::string> columns;
@@ -124,7 +115,7 @@ std::vector<std::string> primaryKeyColumns(const PackageTable& table, std::strin
 std::string addPrimaryKey(std::string_view localTable, const std::vector<std::string>& columns) {
   const std::string table(localTable);
   return "ALTER TABLE " + table + " ADD CONSTRAINT PK_" + table + " PRIMARY KEY (" +
-         join(columns, ", ") + ")";
+         joinTexts(columns, ", ") + ")";
 }
 
 std::vector<IndexGroup> indexGroups(const PackageTable& table) {
@@ -133,7 +124,7 @@ std::vector<IndexGroup> indexGroups(const PackageTable& table) {
   std::string current;
   auto close = [&] {
     if (!columns.empty() && current.substr(0, kKeyPrefix.size()) != kKeyPrefix)
-      groups.push_back({current, join(columns, ", ")});
+      groups.push_back({current, joinTexts(columns, ", ")});
     columns.clear();
   };
   for (const auto& row : table.indexes) {
@@ -152,16 +143,23 @@ std::string createIndex(const IndexGroup& index, std::string_view localTable) {
          ")";
 }
 
-std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
+std::string joinTexts(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string text;
+  for (const auto& part : parts) {
+    if (!text.empty()) text += separator;
+    text += part;
+  }
+  return text;
+}
+
+std::vector<ForeignKeyGroup> foreignKeyGroups(const std::vector<ForeignKeyRow>& rows,
                                               std::string_view storedTableName) {
-  std::vector<std::string> statements;
+  std::vector<ForeignKeyGroup> groups;
   const ForeignKeyRow* head = nullptr;
   std::vector<std::string> columns;
   auto close = [&] {
     if (head)
-      statements.push_back("ALTER TABLE " + std::string(storedTableName) + " ADD CONSTRAINT " +
-                           head->constraintName + " FOREIGN KEY (" + join(columns, ", ") + ")" +
-                           " REFERENCES " + head->referencesText);
+      groups.push_back({head->constraintName, head->referencesText, joinTexts(columns, ", ")});
     columns.clear();
   };
   for (const auto& row : rows) {
@@ -173,6 +171,16 @@ std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& 
     columns.push_back(row.colName);
   }
   close();
+  return groups;
+}
+
+std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
+                                              std::string_view storedTableName) {
+  std::vector<std::string> statements;
+  for (const auto& group : foreignKeyGroups(rows, storedTableName))
+    statements.push_back("ALTER TABLE " + std::string(storedTableName) + " ADD CONSTRAINT " +
+                         group.constraintName + " FOREIGN KEY (" + group.columns + ")" +
+                         " REFERENCES " + group.referencesText);
   return statements;
 }
 

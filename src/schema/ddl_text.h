@@ -53,7 +53,17 @@ struct IndexGroup {
 std::vector<IndexGroup> indexGroups(const PackageTable& table);
 std::string createIndex(const IndexGroup& index, std::string_view localTable);
 
+// The parts joined with the separator between them.
+std::string joinTexts(const std::vector<std::string>& parts, std::string_view separator);
+
 // Consecutive constraints rows of one name for a table named as stored.
+struct ForeignKeyGroup {
+  std::string constraintName;
+  std::string referencesText;
+  std::string columns;  // "A, B"
+};
+std::vector<ForeignKeyGroup> foreignKeyGroups(const std::vector<ForeignKeyRow>& rows,
+                                              std::string_view storedTableName);
 std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
                                               std::string_view storedTableName);
 
