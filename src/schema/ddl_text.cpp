@@ -15,6 +15,15 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string text;
+  for (const auto& part : parts) {
+    if (!text.empty()) text += separator;
+    text += part;
+  }
+  return text;
+}
+
 std::vector<std::string> keyColumnsOf(const std::vector<IndexColumnRow>& rows,
                                       std::string_view keyName) {
   std::vector<std::string> columns;
@@ -115,7 +124,7 @@ std::vector<std::string> primaryKeyColumns(const PackageTable& table, std::strin
 std::string addPrimaryKey(std::string_view localTable, const std::vector<std::string>& columns) {
   const std::string table(localTable);
   return "ALTER TABLE " + table + " ADD CONSTRAINT PK_" + table + " PRIMARY KEY (" +
-         joinTexts(columns, ", ") + ")";
+         join(columns, ", ") + ")";
 }
 
 std::vector<IndexGroup> indexGroups(const PackageTable& table) {
@@ -124,7 +133,7 @@ std::vector<IndexGroup> indexGroups(const PackageTable& table) {
   std::string current;
   auto close = [&] {
     if (!columns.empty() && current.substr(0, kKeyPrefix.size()) != kKeyPrefix)
-      groups.push_back({current, joinTexts(columns, ", ")});
+      groups.push_back({current, join(columns, ", ")});
     columns.clear();
   };
   for (const auto& row : table.indexes) {
@@ -143,45 +152,28 @@ std::string createIndex(const IndexGroup& index, std::string_view localTable) {
          ")";
 }
 
-std::string joinTexts(const std::vector<std::string>& parts, std::string_view separator) {
-  std::string text;
-  for (const auto& part : parts) {
-    if (!text.empty()) text += separator;
-    text += part;
-  }
-  return text;
-}
-
-std::vector<ForeignKeyGroup> foreignKeyGroups(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName) {
-  std::vector<ForeignKeyGroup> groups;
-  const ForeignKeyRow* head = nullptr;
-  std::vector<std::string> columns;
-  auto close = [&] {
-    if (head)
-      groups.push_back({head->constraintName, head->referencesText, joinTexts(columns, ", ")});
-    columns.clear();
-  };
+std::vector<std::vector<ForeignKeyRow>> foreignKeys(const std::vector<ForeignKeyRow>& rows,
+                                                    std::string_view storedTableName) {
+  std::vector<std::vector<ForeignKeyRow>> keys;
   for (const auto& row : rows) {
     if (row.tableName != storedTableName) continue;
-    if (!head || row.constraintName != head->constraintName) {
-      close();
-      head = &row;
-    }
-    columns.push_back(row.colName);
+    if (keys.empty() || row.constraintName != keys.back().front().constraintName)
+      keys.emplace_back();
+    keys.back().push_back(row);
   }
-  close();
-  return groups;
+  return keys;
 }
 
-std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName) {
-  std::vector<std::string> statements;
-  for (const auto& group : foreignKeyGroups(rows, storedTableName))
-    statements.push_back("ALTER TABLE " + std::string(storedTableName) + " ADD CONSTRAINT " +
-                         group.constraintName + " FOREIGN KEY (" + group.columns + ")" +
-                         " REFERENCES " + group.referencesText);
-  return statements;
+std::string foreignKeyColumns(const std::vector<ForeignKeyRow>& key) {
+  std::vector<std::string> columns;
+  for (const auto& row : key) columns.push_back(row.colName);
+  return join(columns, ", ");
+}
+
+std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName) {
+  return "ALTER TABLE " + std::string(storedTableName) + " ADD CONSTRAINT " +
+         key.front().constraintName + " FOREIGN KEY (" + foreignKeyColumns(key) + ")" +
+         " REFERENCES " + key.front().referencesText;
 }
 
 }  // namespace schema::ddl

@@ -53,18 +53,11 @@ struct IndexGroup {
 std::vector<IndexGroup> indexGroups(const PackageTable& table);
 std::string createIndex(const IndexGroup& index, std::string_view localTable);
 
-// The parts joined with the separator between them.
-std::string joinTexts(const std::vector<std::string>& parts, std::string_view separator);
-
-// Consecutive constraints rows of one name for a table named as stored.
-struct ForeignKeyGroup {
-  std::string constraintName;
-  std::string referencesText;
-  std::string columns;  // "A, B"
-};
-std::vector<ForeignKeyGroup> foreignKeyGroups(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName);
-std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName);
+// The foreign keys of a table named as stored: consecutive constraints rows of one name each.
+std::vector<std::vector<ForeignKeyRow>> foreignKeys(const std::vector<ForeignKeyRow>& rows,
+                                                    std::string_view storedTableName);
+// A foreign key's columns joined by ", ".
+std::string foreignKeyColumns(const std::vector<ForeignKeyRow>& key);
+std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName);
 
 }  // namespace schema::ddl

@@ -82,14 +82,10 @@ std::string fillNulls(std::string_view table, const PackageColumn& column) {
 
 std::string dropIndex(std::string_view index) { return "DROP INDEX " + std::string(index); }
 
-std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName) {
-  std::vector<std::string> statements;
-  for (const auto& group : ddl::foreignKeyGroups(rows, storedTableName))
-    statements.push_back("ALTER TABLE     " + std::string(storedTableName) + " ADD CONSTRAINT " +
-                         group.constraintName + "   FOREIGN KEY (" + group.columns + ")" +
-                         "     REFERENCES " + group.referencesText);
-  return statements;
+std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName) {
+  return "ALTER TABLE     " + std::string(storedTableName) + " ADD CONSTRAINT " +
+         key.front().constraintName + "   FOREIGN KEY (" + ddl::foreignKeyColumns(key) + ")" +
+         "     REFERENCES " + key.front().referencesText;
 }
 
 }  // namespace schema::oracle_ddl

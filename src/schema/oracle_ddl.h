@@ -31,7 +31,7 @@ std::string modifyColumn(std::string_view table, const PackageColumn& column,
 std::string modifyType(std::string_view table, const PackageColumn& column);
 std::string fillNulls(std::string_view table, const PackageColumn& column);
 std::string dropIndex(std::string_view index);
-std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName);
+// One foreign key (a group of ddl::foreignKeys) with the Oracle text's own spacing.
+std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName);
 
 }  // namespace schema::oracle_ddl

@@ -28,9 +28,8 @@ void OracleReconciler::reconcile(const StructurePackage& package) {
   for (const auto& table : package.tables) tableStep(table);
   if (!package.constraints) return;
   for (const auto& table : package.tables)
-    for (const auto& statement :
-         oracle_ddl::foreignKeyStatements(*package.constraints, table.tableName))
-      runIgnoringErrors(statement);
+    for (const auto& key : ddl::foreignKeys(*package.constraints, table.tableName))
+      runIgnoringErrors(oracle_ddl::addForeignKey(key, table.tableName));
 }
 
 bool OracleReconciler::tableExists(const std::string& table) {
