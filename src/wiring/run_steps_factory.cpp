@@ -2,6 +2,7 @@
 
 #include "app/fiscal_retrieval.h"
 #include "wiring/download_steps.h"
+#include "wiring/foreign_key_steps.h"
 #include "wiring/schema_steps.h"
 
 namespace wiring {
@@ -10,6 +11,7 @@ app::RunSteps buildRunSteps() {
   app::RunSteps steps = app::RunSteps::unavailable();
   steps.download = makeDownloadSteps();
   steps.schema = makeSchemaSteps();
+  steps.foreignKeys = makeForeignKeySteps();
   steps.fiscal = std::make_unique<app::FiscalRetrieval>();
   return steps;
 }

@@ -368,8 +368,8 @@ void Interpreter::raiserror(Node& node) {
     out_.messages.push_back(message);
     return;
   }
-  throw ObjectError(Error(ErrorKind::General, message, node.text, kRaiserrorNumber), message,
-                    frame_.program->objectName, kRaiserrorNumber);
+  // General errors carry number 50000, RAISERROR's own.
+  throw Error(ErrorKind::General, message, node.text);
 }
 
 std::vector<Value> Interpreter::row(Query& query) {
