@@ -56,6 +56,23 @@ std::string Package::_GetStringConexKiv() const {
   }
 }
 
+TransportSecurity Package::transportSecurity() const {
+  TransportSecurity security;
+  const auto https = setting(kWebHttps);
+  security.https = https && https->asInt() == 1;
+  if (const auto ca = setting(kWebCAFile)) security.caFile = std::string(db::trim(ca->asText()));
+  if (const auto token = setting(kWebToken)) {
+    try {
+      security.token = UncriptoPlus(token->asText());
+    } catch (const std::invalid_argument&) {
+      // The cipher's message would quote the stored value.
+      throw RegistryError(std::string(kWebToken) + " in " + env_.registryFile.string() +
+                          " is not a valid enc: value");
+    }
+  }
+  return security;
+}
+
 std::string Package::UsedDatabase() const {
   if (const auto value = setting(kUsedDatabase)) {
     const std::string kind = db::upper(std::string(db::trim(value->asText())));
