@@ -137,7 +137,7 @@ TEST_F(OracleReconciliation, OnlyAFailingCreateTableEndsTheReconciliation) {
     return std::nullopt;
   };
   EXPECT_THROW(reconcile({oracleTable("A", {column("CD", "VARCHAR2(1)")}, {"CD"}),
-                          oracleTable("B", {column("CD", "TIPO")}),
+                          oracleTable("B", {column("CD", "VARCHAR2(1)")}),
                           oracleTable("C", {column("CD", "VARCHAR2(1)")})}),
                db::Error);
   ASSERT_EQ(local.executed.size(), 3u);
