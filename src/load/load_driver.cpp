@@ -1,6 +1,7 @@
 #include "load/load_driver.h"
 
 #include "download/component_error.h"
+#include "fault/fault.h"
 #include "load/load_sql.h"
 #include "load/movement_reimport.h"
 #include "load/request_dates.h"
@@ -113,6 +114,7 @@ bool LoadDriver::InsereMSDE(const std::string& branch, const std::string& cashRe
 void LoadDriver::load(const std::string& branch, const std::string& cashRegister,
                       const std::string& mode) {
   stageDatasets(state_, stagingDirectory(env_.programDirectory));
+  fault::reach("load.staged");
   if (!conn_.isOpen()) {
     env_.logError(kCaixaSem);
     lastError_ = kCaixaSem;
@@ -122,12 +124,14 @@ void LoadDriver::load(const std::string& branch, const std::string& cashRegister
     fullWipe();
     parts_.keepAlive.mantemConexao(true);
     sequence_.run();
+    fault::reach("load.sequence");
   }
   ctx_.log("FIM DELETE", "2");
   if (env_.cancelled()) throw LoadCancelled();
   if (mode == "TABELAS" || mode == "EXTRATOCONS") {
     ConsumerBlock(ctx_, merge_, writer_, nextCode_, parts_.server, parts_.files, parts_.mirror)
         .run();
+    fault::reach("load.consumers");
   }
   if (mode == "ESTOQUE") {
     conn_.execute(sql::kDelPosEstatu);
@@ -135,6 +139,7 @@ void LoadDriver::load(const std::string& branch, const std::string& cashRegister
   }
   if (mode == "TABELAS") {
     parts_.deleteCache.runDeleteCache(branch, cashRegister, true);
+    fault::reach("load.deletecache");
     if (sequence_.prodAtivFilial()) parts_.cleanup.ApagaProdutosInativosFilial();
   }
 }

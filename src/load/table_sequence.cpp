@@ -1,5 +1,6 @@
 #include "load/table_sequence.h"
 
+#include "fault/fault.h"
 #include "load/counters.h"
 #include "load/load_sql.h"
 
@@ -238,6 +239,7 @@ void TableSequence::run() {
   for (const auto& step : tableSequence()) {
     if (ctx_.env.cancelled()) throw LoadCancelled();
     runStep(step);
+    fault::reach("load.step");
   }
 }
 
