@@ -4,6 +4,7 @@
 #include "fault/fault.h"
 #include "load/load_sql.h"
 #include "load/movement_reimport.h"
+#include "load/pending_deletions.h"
 #include "load/request_dates.h"
 #include "load/staging.h"
 
@@ -113,7 +114,9 @@ bool LoadDriver::InsereMSDE(const std::string& branch, const std::string& cashRe
 
 void LoadDriver::load(const std::string& branch, const std::string& cashRegister,
                       const std::string& mode) {
-  stageDatasets(state_, stagingDirectory(env_.programDirectory));
+  const auto staging = stagingDirectory(env_.programDirectory);
+  stageDatasets(state_, staging);
+  keepPendingDeletions(state_, staging);
   fault::reach("load.staged");
   if (!conn_.isOpen()) {
     env_.logError(kCaixaSem);
@@ -139,6 +142,7 @@ void LoadDriver::load(const std::string& branch, const std::string& cashRegister
   }
   if (mode == "TABELAS") {
     parts_.deleteCache.runDeleteCache(branch, cashRegister, true);
+    dropPendingDeletions(staging);
     fault::reach("load.deletecache");
     if (sequence_.prodAtivFilial()) parts_.cleanup.ApagaProdutosInativosFilial();
   }

@@ -132,7 +132,7 @@ TableResult compareTable(db::Connection& central, db::Connection& local, const M
     result.error = "the local table cannot be read: " + std::string(e.what());
     return result;
   }
-  const std::vector<std::string> keys = table.keyColumns();
+  const std::vector<std::string>& keys = plan.keyColumns;
   const std::string list = selectList(result.comparedColumns);
 
   auto centralQuery = server::selectRows(table, server::branchRows(branch));

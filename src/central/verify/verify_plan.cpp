@@ -20,9 +20,12 @@ const std::set<std::string, std::less<>> kChangedAfterTheLoad = {
 // Merged by branch and product while the central key also holds the tax code.
 const std::set<std::string, std::less<>> kMergedOnPartOfTheKey = {"ALIQIMPFIS"};
 
-TablePlan planOf(const Model& model, std::string_view table, bool replaced) {
+TablePlan planOf(const Model& model, std::string_view table, bool replaced,
+                 const std::vector<std::string_view>& mergeKeys = {}) {
   TablePlan plan;
   plan.table = std::string(table);
+  for (auto key : mergeKeys) plan.keyColumns.emplace_back(key);
+  if (plan.keyColumns.empty()) plan.keyColumns = model.table(table).keyColumns();
   const bool deletionsRecorded = !model.deleteCachesOf(table).empty();
   if (kMergedOnPartOfTheKey.contains(table)) {
     plan.comparison = Comparison::SameKeys;
@@ -46,7 +49,7 @@ std::vector<TablePlan> verifyPlan(const Model& model) {
     // the anticipation's, not the load's.
     if (member.has(load::kDeliveryHistory) || member.table == "CONFTELACAIXA") continue;
     if (!model.findTable(member.table)) continue;
-    plans.push_back(planOf(model, member.table, member.has(load::kDeleteMissing)));
+    plans.push_back(planOf(model, member.table, member.has(load::kDeleteMissing), member.keys));
   }
   for (const auto& step : load::tableSequence()) {
     if (step.kind != load::StepKind::Replace || !model.findTable(step.table)) continue;

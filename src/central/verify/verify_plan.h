@@ -18,7 +18,8 @@ enum class Comparison {
 struct TablePlan {
   std::string table;
   Comparison comparison = Comparison::Exact;
-  std::string note;  // why the comparison is not exact; empty when it is
+  std::vector<std::string> keyColumns;  // the key the register merges on; the central key else
+  std::string note;                     // why the comparison is not exact; empty when it is
 };
 
 // The tables the load writes by key or replaces, in load order.
