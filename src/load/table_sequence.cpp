@@ -243,9 +243,12 @@ void TableSequence::run() {
   }
 }
 
+// The delete and the new rows commit together: a stop between them leaves the old rows.
 void TableSequence::replace(std::string_view table) {
+  BulkWriter::Together together(writer_);
   ctx_.conn.execute(withTable(sql::kDeleteAll, table));
   writer_.InsereDados(datasetOf(table), table);
+  together.commit();
 }
 
 bool TableSequence::prodAtivFilial() {
@@ -273,11 +276,14 @@ void TableSequence::runStep(const SequenceStep& step) {
       if (prodAtivFilial()) merge_.run(step.table);
       if (db::DataSet* rows = ctx_.rowsOf(dataset)) rows->emptyDataSet();
       break;
-    case StepKind::ControlSenha:
+    case StepKind::ControlSenha: {
+      BulkWriter::Together together(writer_);
       ctx_.conn.execute(sql::kDelControlSenha);
       writer_.InsereDados(dataset, step.table);
+      together.commit();
       if (db::DataSet* rows = ctx_.rowsOf(dataset)) rows->emptyDataSet();
       break;
+    }
     case StepKind::DeleteTipoReceInte:
       ctx_.conn.execute(withTable(sql::kDeleteAll, step.table));
       break;
