@@ -1,18 +1,8 @@
 #include "app/run_log.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "db/core/text.h"
 
 namespace app {
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-}  // namespace
 
 std::string logTimestamp(db::DateTime when) { return when.format("dd/mm/yyyy hh:nn:ss"); }
 
@@ -27,6 +17,11 @@ std::filesystem::path RunLog::fileFor(db::DateTime day) const {
   return directory_ / ("Kiv_Tab" + day.format("ddmmyy") + ".txt");
 }
 
+void RunLog::traceTo(const std::filesystem::path& path) {
+  trace_.reset(std::fopen(path.c_str(), "w"));
+  if (!trace_) throw LogError("cannot create the trace file " + path.string());
+}
+
 void RunLog::GravaLog(std::string_view message, std::string_view level) {
   const db::DateTime now = clock_();
   const std::filesystem::path path = fileFor(now);
@@ -38,6 +33,13 @@ void RunLog::GravaLog(std::string_view message, std::string_view level) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
         std::fclose(file.release()) != 0)
       throw LogError("cannot write the run log " + path.string());
+  }
+  if (trace_) {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started_);
+    std::fprintf(trace_.get(), "%lld\t%.*s\n", static_cast<long long>(elapsed.count()),
+                 static_cast<int>(message.size()), message.data());
+    std::fflush(trace_.get());
   }
   if (level == "1") prgEstrutura_.advance();
   if (level == "2") prgTabelas_.advance();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,6 +43,10 @@ class RunLog {
   void GravaLog(std::string_view message, std::string_view level);
 
   void setView(RunView* view) { view_ = view; }
+  // Also writes every line, with the milliseconds since this log was made, to `path` (UTF-8, one
+  // line each): the benchmarks read where a run's time goes from it. Raises LogError when the
+  // file cannot be created.
+  void traceTo(const std::filesystem::path& path);
   const ProgressBar& prgEstrutura() const { return prgEstrutura_; }
   const ProgressBar& prgTabelas() const { return prgTabelas_; }
 
@@ -47,6 +54,11 @@ class RunLog {
   std::filesystem::path directory_;
   Clock clock_;
   RunView* view_ = nullptr;
+  struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, FileCloser> trace_;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   ProgressBar prgEstrutura_{1, kEstruturaMax, 1};
   ProgressBar prgTabelas_{1, kTabelasMax, 1};
 };

@@ -51,6 +51,13 @@ int main(int argc, char** argv) {
   app::ConsoleView view(stdout, app::ConsoleView::modeFor(stdout));
   app::RunLog log(package.programDirectory());
   log.setView(&view);
+  if (const char* trace = std::getenv("KIVTAB_TRACE"); trace && *trace) {
+    try {
+      log.traceTo(trace);
+    } catch (const std::exception& e) {
+      return fail(e.what());
+    }
+  }
   app::ErrorLog errorLog(package.programDirectory());
   app::RunSteps steps = wiring::buildRunSteps();
   app::Controller controller(

@@ -152,28 +152,24 @@ std::string createIndex(const IndexGroup& index, std::string_view localTable) {
          ")";
 }
 
-std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName) {
-  std::vector<std::string> statements;
-  const ForeignKeyRow* head = nullptr;
-  std::vector<std::string> columns;
-  auto close = [&] {
-    if (head)
-      statements.push_back("ALTER TABLE " + std::string(storedTableName) + " ADD CONSTRAINT " +
-                           head->constraintName + " FOREIGN KEY (" + join(columns, ", ") + ")" +
-                           " REFERENCES " + head->referencesText);
-    columns.clear();
-  };
+std::vector<std::vector<ForeignKeyRow>> foreignKeys(const std::vector<ForeignKeyRow>& rows,
+                                                    std::string_view storedTableName) {
+  std::vector<std::vector<ForeignKeyRow>> keys;
   for (const auto& row : rows) {
     if (row.tableName != storedTableName) continue;
-    if (!head || row.constraintName != head->constraintName) {
-      close();
-      head = &row;
-    }
-    columns.push_back(row.colName);
+    if (keys.empty() || row.constraintName != keys.back().front().constraintName)
+      keys.emplace_back();
+    keys.back().push_back(row);
   }
-  close();
-  return statements;
+  return keys;
+}
+
+std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName) {
+  std::vector<std::string> columns;
+  for (const auto& row : key) columns.push_back(row.colName);
+  return "ALTER TABLE " + std::string(storedTableName) + " ADD CONSTRAINT " +
+         key.front().constraintName + " FOREIGN KEY (" + join(columns, ", ") + ")" +
+         " REFERENCES " + key.front().referencesText;
 }
 
 }  // namespace schema::ddl

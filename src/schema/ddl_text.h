@@ -53,8 +53,9 @@ struct IndexGroup {
 std::vector<IndexGroup> indexGroups(const PackageTable& table);
 std::string createIndex(const IndexGroup& index, std::string_view localTable);
 
-// Consecutive constraints rows of one name for a table named as stored.
-std::vector<std::string> foreignKeyStatements(const std::vector<ForeignKeyRow>& rows,
-                                              std::string_view storedTableName);
+// The foreign keys of a table named as stored: consecutive constraints rows of one name each.
+std::vector<std::vector<ForeignKeyRow>> foreignKeys(const std::vector<ForeignKeyRow>& rows,
+                                                    std::string_view storedTableName);
+std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName);
 
 }  // namespace schema::ddl

@@ -13,14 +13,25 @@ namespace {
 const std::regex kIdentifier("[A-Za-z_#@][A-Za-z0-9_#@$]*");
 const std::regex kType(R"([A-Za-z][A-Za-z0-9_ ]*(\(\s*(\d+|MAX|max)\s*(,\s*\d+\s*)?\))?)");
 
-[[noreturn]] void refuse(const std::string& table, const std::string& what,
+// T-SQL's referential actions after REFERENCES table (columns), any number of them, at the end.
+const std::regex kReferentialActions(
+    R"((\s+(ON\s+(DELETE|UPDATE)\s+(CASCADE|NO\s+ACTION|SET\s+NULL|SET\s+DEFAULT)|NOT\s+FOR\s+REPLICATION))+\s*$)",
+    std::regex::icase);
+
+[[noreturn]] void refuse(std::string_view file, const std::string& table, const std::string& what,
                          const std::string& text) {
-  throw std::runtime_error("struct.cds, table " + table + ": " + what + " \"" + text +
+  throw std::runtime_error(std::string(file) + ", table " + table + ": " + what + " \"" + text +
                            "\" cannot be written into a statement");
 }
 
-void identifier(const std::string& table, const std::string& what, const std::string& name) {
-  if (!std::regex_match(name, kIdentifier)) refuse(table, what, name);
+[[noreturn]] void refuse(const std::string& table, const std::string& what,
+                         const std::string& text) {
+  refuse(kStructFile, table, what, text);
+}
+
+void identifier(const std::string& table, const std::string& what, const std::string& name,
+                std::string_view file = kStructFile) {
+  if (!std::regex_match(name, kIdentifier)) refuse(file, table, what, name);
 }
 
 // Words that would start a statement of their own inside a batch.
@@ -34,7 +45,8 @@ bool wordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c 
 
 // An expression stays one expression: quotes and parentheses closed, no statement end, no
 // comment, no word that starts another statement.
-void expression(const std::string& table, const std::string& what, const std::string& text) {
+void expression(const std::string& table, const std::string& what, const std::string& text,
+                std::string_view file = kStructFile) {
   bool quoted = false;
   int depth = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -46,16 +58,17 @@ void expression(const std::string& table, const std::string& what, const std::st
     if (quoted) continue;
     const char next = i + 1 < text.size() ? text[i + 1] : '\0';
     if (c == ';' || (c == '-' && next == '-') || (c == '/' && next == '*'))
-      refuse(table, what, text);
+      refuse(file, table, what, text);
     if (c == '(') ++depth;
-    if (c == ')' && --depth < 0) refuse(table, what, text);
+    if (c == ')' && --depth < 0) refuse(file, table, what, text);
     if (wordChar(c) && (i == 0 || !wordChar(text[i - 1]))) {
       size_t end = i;
       while (end < text.size() && wordChar(text[end])) ++end;
-      if (kStatementWords.count(db::upper(text.substr(i, end - i)))) refuse(table, what, text);
+      if (kStatementWords.count(db::upper(text.substr(i, end - i))))
+        refuse(file, table, what, text);
     }
   }
-  if (quoted || depth != 0) refuse(table, what, text);
+  if (quoted || depth != 0) refuse(file, table, what, text);
 }
 
 void checkTable(const PackageTable& table) {
@@ -84,13 +97,14 @@ void checkTable(const PackageTable& table) {
 
 void checkPackage(const StructurePackage& package) {
   for (const auto& table : package.tables) checkTable(table);
-  if (!package.constraints) return;
-  for (const auto& row : *package.constraints) {
-    identifier(row.tableName, "TABLE_NAME", row.tableName);
-    identifier(row.tableName, "CONSTRAINT_NAME", row.constraintName);
-    identifier(row.tableName, "COL_NAME", row.colName);
-    expression(row.tableName, "R_CONSTRAINT_NAME", row.referencesText);
-  }
+}
+
+void checkForeignKeyRow(const ForeignKeyRow& row) {
+  identifier(row.tableName, "TABLE_NAME", row.tableName, kConstraintsFile);
+  identifier(row.tableName, "CONSTRAINT_NAME", row.constraintName, kConstraintsFile);
+  identifier(row.tableName, "COL_NAME of " + row.constraintName, row.colName, kConstraintsFile);
+  expression(row.tableName, "R_CONSTRAINT_NAME of " + row.constraintName,
+             std::regex_replace(row.referencesText, kReferentialActions, ""), kConstraintsFile);
 }
 
 }  // namespace schema

@@ -165,8 +165,15 @@ void SqlServerReconciler::indexStep(const PackageTable& table, const std::string
 
 void SqlServerReconciler::foreignKeyStep(const StructurePackage& package) {
   for (const auto& table : package.tables)
-    for (const auto& statement : ddl::foreignKeyStatements(*package.constraints, table.tableName))
-      runIgnoringErrors(statement);
+    for (const auto& key : ddl::foreignKeys(*package.constraints, table.tableName)) {
+      try {
+        for (const auto& row : key) checkForeignKeyRow(row);
+      } catch (const std::exception& e) {
+        services_.log(e.what(), "1");
+        continue;
+      }
+      runIgnoringErrors(ddl::addForeignKey(key, table.tableName));
+    }
 }
 
 }  // namespace schema

@@ -15,14 +15,16 @@ namespace schema {
 struct ReconcileServices {
   LogLine log;
   // Disconnects and reconnects the local and the structure-server connections (the NRORG
-  // repair); answers the new local connection.
+  // repair); answers the local connection to go on with: the new one, or the old one, still
+  // open, when no new one could be opened.
   std::function<db::Connection&()> reconnect;
 };
 
 // Brings the local SQL Server tables into line with the package: missing tables created with
 // their keys and indexes, columns added and altered, foreign keys applied, and the one-off
 // corrections. Every statement commits on its own. Raises only when a CREATE TABLE fails (the
-// tables done before stay as they are) or the package cannot be written into statements.
+// tables done before stay as they are) or the tables cannot be written into statements; a
+// foreign key that cannot be is logged and left out.
 class SqlServerReconciler {
  public:
   SqlServerReconciler(db::Connection& local, std::string owner, std::string nrorg,

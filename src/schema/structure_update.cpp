@@ -2,6 +2,7 @@
 
 #include "db/core/connection_string.h"
 #include "schema/messages.h"
+#include "schema/package_check.h"
 #include "schema/package_reply.h"
 #include "schema/package_retrieval.h"
 #include "schema/preparations.h"
@@ -88,6 +89,7 @@ bool StructureUpdate::UpdateMSDECache(const std::optional<std::vector<std::strin
     directory = retrievePackage(
         reply_, token_, {services_.package, services_.log, services_.progress, services_.limits});
     const StructurePackage package = loadStructurePackage(directory);
+    checkPackage(package);
     checkRemoteExecutionTable(*adcGeral_);
     prepareValidityModels(*adcGeral_, services_.log);
     reconcile(package, databaseType, owner);

@@ -263,6 +263,34 @@ TEST_F(SchemaReconcile, ForeignKeysOfTheConstraintsFileAreAppliedPerTableAsStore
   EXPECT_THROW(db->execute("INSERT INTO FILHO (ID, CD) VALUES (1, 'ZZZ')"), db::Error);
 }
 
+TEST_F(SchemaReconcile, ReferentialActionsAreAcceptedAndOnlyAnOffendingForeignKeyIsSkipped) {
+  StructurePackage pkg = package(
+      {table("PAI", {column("CD", "VARCHAR(3)"), column("SUB", "INT")}, {"CD", "SUB"}),
+       table("FILHO", {column("ID", "INT"), column("CD", "VARCHAR(3)"), column("SUB", "INT")},
+             {"ID"})});
+  pkg.constraints = std::vector<schema::ForeignKeyRow>{
+      {"FILHO", "FK_FILHO_RUIM", "PAI (CD); DROP TABLE PAI", "CD"},
+      {"FILHO", "FK_FILHO_PAI", "PAI (CD, SUB) ON DELETE CASCADE ON UPDATE NO ACTION", "CD"},
+      {"FILHO", "FK_FILHO_PAI", "PAI (CD, SUB) ON DELETE CASCADE ON UPDATE NO ACTION", "SUB"}};
+  reconcile(pkg);
+  EXPECT_EQ(local.startingWith("ALTER TABLE FILHO ADD CONSTRAINT FK_"),
+            (std::vector<std::string>{
+                "ALTER TABLE FILHO ADD CONSTRAINT FK_FILHO_PAI FOREIGN KEY (CD, SUB) REFERENCES "
+                "PAI (CD, SUB) ON DELETE CASCADE ON UPDATE NO ACTION"}));
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].first.find("FK_FILHO_RUIM"), std::string::npos);
+  EXPECT_EQ(logged[0].second, "1");
+  // Both columns take part in the key, and the cascade reaches the children.
+  db->execute("INSERT INTO PAI (CD, SUB) VALUES ('A', 1)");
+  db->execute("INSERT INTO FILHO (ID, CD, SUB) VALUES (1, 'A', 1)");
+  EXPECT_THROW(db->execute("INSERT INTO FILHO (ID, CD, SUB) VALUES (2, 'A', 2)"), db::Error);
+  db->execute("DELETE FROM PAI");
+  EXPECT_TRUE(describe("PAI", "CD").size() == 3);
+  auto left = db->query("SELECT COUNT(*) FROM FILHO");
+  left->next();
+  EXPECT_EQ(left->at(0).asInt(), 0);
+}
+
 TEST_F(SchemaReconcile,
        NamesAndDefaultsThatWouldBreakOutOfTheirStatementAreRefusedBeforeAnyChange) {
   for (const auto& bad : {table("T1; DROP TABLE X", {column("A", "INT")}),
@@ -302,6 +330,37 @@ TEST_F(SchemaReconcile, NrorgRepairDropsItsIndexesAndRetriesWhenTheServerNamesTh
                                       "ALTER TABLE T1 ALTER COLUMN NRORG VARCHAR(9) NULL"}));
   EXPECT_EQ(describe("T1", "NRORG")[0], "VARCHAR(9)");
   EXPECT_FALSE(indexExists("IX_T1_NRORG"));
+}
+
+TEST_F(SchemaReconcile, NrorgRepairLogsAFailingDropIndexOrReconnectAndGoesOnWithTheNextTables) {
+  db->execute("CREATE TABLE T1 (NRORG VARCHAR(3) NULL)");
+  db->execute("CREATE INDEX IX_T1_NRORG ON T1 (NRORG)");
+  const std::string first = "The object 'IX_T1_NRORG' is dependent on column 'NRORG' (TabCreat).";
+  local.failWith = [&](const std::string& text) -> std::optional<std::string> {
+    if (text.starts_with("ALTER TABLE T1 ALTER COLUMN NRORG")) return first;
+    if (text.starts_with("DROP INDEX")) return "cannot drop";
+    return std::nullopt;
+  };
+  reconcile(package({table("T1", {column("NRORG", "VARCHAR(9)")})}));
+  // The failed DROP INDEX logs the error that started the repair; the retry fails again.
+  using Line = std::pair<std::string, std::string>;
+  EXPECT_EQ(logged, (std::vector<Line>{{first, "3"}, {first, "3"}}));
+  EXPECT_TRUE(indexExists("IX_T1_NRORG"));
+
+  logged.clear();
+  local.failWith = [&](const std::string& text) -> std::optional<std::string> {
+    if (text.starts_with("ALTER TABLE T1 ALTER COLUMN NRORG")) return first;
+    return std::nullopt;
+  };
+  local.executed.clear();
+  schema::SqlServerReconciler(
+      local, "DBO", "7",
+      {[this](std::string_view m, std::string_view l) { logged.emplace_back(m, l); },
+       []() -> db::Connection& { throw std::runtime_error("no new connection"); }})
+      .reconcile(package(
+          {table("T1", {column("NRORG", "VARCHAR(9)")}), table("T2", {column("A", "INT")})}));
+  EXPECT_EQ(logged, (std::vector<Line>{{"no new connection", "3"}}));
+  EXPECT_FALSE(describe("T2", "A").empty());
 }
 
 TEST_F(SchemaReconcile, OtherFailedTypeChangesAreDroppedWithoutALogLine) {

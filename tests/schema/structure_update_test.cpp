@@ -299,6 +299,15 @@ TEST_F(SchemaUpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnExcep
   }
 }
 
+TEST_F(SchemaUpdateMSDECache, ARefusedPackageChangesNothingNotEvenTheOldLayoutTables) {
+  db->execute("CREATE TABLE CONFTELA (CDFILIAL VARCHAR(4) NULL)");
+  servePackage({table("PAI; DROP TABLE CAIXA", {column("CD", "VARCHAR(3)")})});
+  EXPECT_FALSE(update());
+  EXPECT_NE(failure().find("PAI; DROP TABLE CAIXA"), std::string::npos);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'CONFTELA'"), 1);
+  EXPECT_TRUE(local.executed.empty());
+}
+
 TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
   testing_support::RawHttpServer proxy(
       "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n");

@@ -41,11 +41,14 @@ class EmbeddedStatement final : public Statement {
   int64_t executePlain();
   int64_t executeSelectInto();
   int64_t executeConditional();
+  Params keptParams() const;
 
   EmbeddedConnection& connection_;
   std::string text_;
   std::vector<std::string> names_;
   bool mayBeDdl_;
+  // Runs as a batch: variables, control flow, procedure calls or several statements.
+  bool procedural_;
   bool ddl_ = false;
   uint64_t generation_ = ~uint64_t{0};
   std::shared_ptr<const Translation> translation_;

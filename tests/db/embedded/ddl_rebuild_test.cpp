@@ -165,6 +165,28 @@ TEST_F(DdlRebuild, PrimaryKeyDroppedAndAddedAgain) {
   expectKept();
 }
 
+// A new, empty table gets its key without a copy: what a rebuild keeps must stay all the same.
+TEST_F(DdlRebuild, KeyAddedToAnEmptyTableKeepsItsIndexesViewsAndReferences) {
+  db.exec(R"sql(
+    CREATE TABLE NOVA (CDNOVA VARCHAR(4) COLLATE NOCASE NOT NULL, DSNOVA VARCHAR(20) DEFAULT 'N');
+    CREATE INDEX IX_NOVA_DS ON NOVA (DSNOVA);
+    CREATE VIEW NOVAS AS SELECT CDNOVA FROM NOVA;)sql");
+  db.ddl("ALTER TABLE NOVA ADD CONSTRAINT PK_NOVA PRIMARY KEY (CDNOVA)");
+  EXPECT_THAT(indexes("NOVA"), ::testing::Contains("IX_NOVA_DS"));
+  EXPECT_THAT(constraints("NOVA"), ElementsAre("DF__NOVA__DSNOVA:D", "PK_NOVA:PK"));
+  db.exec("INSERT INTO NOVA (CDNOVA) VALUES ('a')");
+  EXPECT_THROW(db.exec("INSERT INTO NOVA (CDNOVA) VALUES ('A')"), Error);
+  EXPECT_EQ(db.scalar("SELECT CDNOVA || DSNOVA FROM NOVAS JOIN NOVA USING (CDNOVA)"), "aN");
+  // Emptied again and rolled back with the caller's transaction, the key goes with it.
+  db.exec("DELETE FROM NOVA");
+  db.ddl("ALTER TABLE NOVA DROP CONSTRAINT PK_NOVA");
+  db.exec("BEGIN");
+  db.ddl("ALTER TABLE NOVA ADD CONSTRAINT PK_NOVA PRIMARY KEY (CDNOVA)");
+  db.exec("ROLLBACK");
+  EXPECT_THAT(constraints("NOVA"), ElementsAre("DF__NOVA__DSNOVA:D"));
+  EXPECT_THAT(indexes("NOVA"), ElementsAre("IX_NOVA_DS"));
+}
+
 TEST_F(DdlRebuild, PrimaryKeyRulesOfTheServer) {
   EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD CONSTRAINT PK_OTHER PRIMARY KEY (CDFILIAL)"); },
               ::testing::ThrowsMessage<Error>(HasSubstr("already has a primary key")));

@@ -22,6 +22,7 @@ constexpr std::string_view kRebuildName = "kivtab_rebuild";
 constexpr std::string_view kSavepoint = "SAVEPOINT kivtab_rebuild_table";
 constexpr std::string_view kRelease = "RELEASE kivtab_rebuild_table";
 constexpr std::string_view kRollbackTo = "ROLLBACK TO kivtab_rebuild_table";
+constexpr std::string_view kAnyRow = "SELECT 1 FROM {T} LIMIT 1";
 
 // Foreign-key enforcement and the rename mode, switched for the rebuild and put back after.
 class RebuildSettings {
@@ -60,6 +61,36 @@ void checkForeignKeys(sqlite3* db, const std::string& table) {
                   "The change conflicts with a FOREIGN KEY constraint on table '" + name +
                       "' referencing '" + check.text(2) + "'");
   }
+}
+
+bool holdsRows(sqlite3* db, const std::string& table) {
+  std::string sql(kAnyRow);
+  sql.replace(sql.find("{T}"), 3, quoteName(table));
+  sqlite::Stmt probe(db, sql);
+  return probe.step();
+}
+
+// An empty table is created again under its own name: no copy and no rename, whose reload of the
+// whole schema made a structure pass over a new database quadratic in its number of tables.
+void recreateEmpty(sqlite3* db, const StoredTable& table, const TableDef& next) {
+  sqlite::exec(db, "DROP TABLE " + quoteName(table.name));
+  sqlite::exec(db, next.render(table.name));
+}
+
+void copyIntoNew(sqlite3* db, const StoredTable& table, const TableDef& next,
+                 const std::vector<std::string>& sources) {
+  std::string columns, values;
+  for (size_t i = 0; i < next.columns.size(); ++i) {
+    columns += (i ? ", " : "") + quoteName(next.columns[i].name);
+    values += (i ? ", " : "") + sources[i];
+  }
+  sqlite::exec(db, "DROP TABLE IF EXISTS " + std::string(kRebuildName));
+  sqlite::exec(db, next.render(kRebuildName));
+  sqlite::exec(db, "INSERT INTO " + std::string(kRebuildName) + " (" + columns + ") SELECT " +
+                       values + " FROM " + quoteName(table.name));
+  sqlite::exec(db, "DROP TABLE " + quoteName(table.name));
+  sqlite::exec(db,
+               "ALTER TABLE " + std::string(kRebuildName) + " RENAME TO " + quoteName(table.name));
 }
 
 }  // namespace
@@ -114,21 +145,13 @@ void rebuildTable(sqlite3* db, const StoredTable& table, const TableDef& next,
     stmt.bind(1, table.name);
     while (stmt.step()) dependents.push_back(stmt.text(0));
   }
-  std::string columns, values;
-  for (size_t i = 0; i < next.columns.size(); ++i) {
-    columns += (i ? ", " : "") + quoteName(next.columns[i].name);
-    values += (i ? ", " : "") + sources[i];
-  }
   RebuildSettings settings(db);
   sqlite::exec(db, kSavepoint);
   try {
-    sqlite::exec(db, "DROP TABLE IF EXISTS " + std::string(kRebuildName));
-    sqlite::exec(db, next.render(kRebuildName));
-    sqlite::exec(db, "INSERT INTO " + std::string(kRebuildName) + " (" + columns + ") SELECT " +
-                         values + " FROM " + quoteName(table.name));
-    sqlite::exec(db, "DROP TABLE " + quoteName(table.name));
-    sqlite::exec(
-        db, "ALTER TABLE " + std::string(kRebuildName) + " RENAME TO " + quoteName(table.name));
+    if (holdsRows(db, table.name))
+      copyIntoNew(db, table, next, sources);
+    else
+      recreateEmpty(db, table, next);
     for (const auto& sql : dependents) sqlite::exec(db, sql);
     if (settings.foreignKeysEnforced()) checkForeignKeys(db, table.name);
     sqlite::exec(db, kRelease);

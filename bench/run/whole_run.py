@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Whole-run benchmark: kivtab against the reference central server at one world scale.
+
+Runs a first run into an empty local database, an incremental run after a central change batch
+and a rerun with nothing changed, and beside them the raw baseline: the rows the first run left
+written again into the same empty schema through the SQLite C API (bench_raw_load). Prints each
+run's time, its ratio to the baseline, its peak memory and where its time went, from the run's
+trace (KIVTAB_TRACE: every log line with its milliseconds).
+
+    bench/run/whole_run.py --build build --scale 20 [--scale 263 ...] [--keep DIR]
+"""
+import argparse
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+REGISTRY_KEY = r"HKEY_LOCAL_MACHINE\Software\MORLEND\Sistemas Integrados Morlend\WebCli"
+
+# Where each stretch of a run's time goes: a line starting with a marker opens its step, which
+# lasts until the next marker. Statement files return to the step they interrupted.
+STEP_MARKERS = [
+    ("*************** INÍCIO DA BAIXA DAS TABELAS", "preparation"),
+    ("Buscando dados atualizados. Método getTabelas.", "request and hand-over"),
+    ("before InsereMSDE", "load"),
+    ("INICIO DELETE CACHE", "delete cache and cleanups"),
+    ("FIM DELETE CACHE", "load"),
+    ("after InsereMSDE", "delete cache and cleanups"),
+]
+FILE_START = "Gerando o arquivo .zip no servidor..."
+# The server has written the file once setGeraArquivo answers; the rest is the register's.
+FILE_REGISTER_SIDE = "setGeraArquivo"
+FILE_LINES = ("getNRORG", "getAcessoArquivo", "Reconecta", "Recebendo o arquivo",
+              "Apagando o arquivo", "Descompactando", "-----", "Início da inserção da tabela",
+              "Registros da tabela", "Erro no insert", "Exceção -> ", "Arquivo recusado",
+              "Exception componente")
+STEPS = ["structure", "preparation", "request and hand-over", "load",
+         "statement files (server)", "statement files (register)", "delete cache and cleanups"]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def tool(build, name):
+    found = [p for p in Path(build).rglob(name) if p.is_file() and os.access(p, os.X_OK)]
+    if not found:
+        sys.exit(f"whole_run: no {name} below {build}; build it first")
+    return found[0]
+
+
+def step_shares(trace):
+    """Seconds per step from a trace file, and the run's length."""
+    shares = dict.fromkeys(STEPS, 0.0)
+    step, interrupted, last, answer_next = "structure", None, 0.0, False
+    for raw in Path(trace).read_text(encoding="utf-8", errors="replace").splitlines():
+        ms, _, message = raw.partition("\t")
+        at = int(ms) / 1000.0
+        shares[step] += at - last
+        last = at
+        if message.startswith(FILE_START):
+            interrupted = interrupted or step
+            step = "statement files (server)"
+        elif interrupted and message.startswith(FILE_REGISTER_SIDE):
+            step = "statement files (register)"
+        elif interrupted and (answer_next or message.startswith(FILE_LINES)):
+            pass
+        else:
+            if interrupted:
+                step, interrupted = interrupted, None
+            for marker, name in STEP_MARKERS:
+                if message.startswith(marker):
+                    step = name
+        # The server's answer to the delete of its file is logged as it comes.
+        answer_next = message.startswith("Apagando o arquivo")
+    return shares, last
+
+
+class World:
+    """A central database at one scale, made once and copied for every measurement."""
+
+    def __init__(self, central, cache, scale):
+        self.path = Path(cache) / f"central-{scale}.db"
+        if not self.path.exists():
+            print(f"== making the scale-{scale} world (once, kept in {cache})", flush=True)
+            tmp = self.path.with_suffix(".tmp")
+            for leftover in Path(cache).glob(tmp.name + "*"):
+                leftover.unlink()
+            subprocess.run([central, "init", "--db", tmp, "--scale", str(scale)], check=True,
+                           stdout=subprocess.DEVNULL)
+            subprocess.run([sys.executable, "-c",
+                            "import sqlite3,sys; c=sqlite3.connect(sys.argv[1]);"
+                            "c.execute('PRAGMA wal_checkpoint(TRUNCATE)'); c.close()", tmp],
+                           check=True)
+            tmp.rename(self.path)
+
+    def copy_to(self, directory):
+        target = Path(directory) / "central.db"
+        shutil.copyfile(self.path, target)
+        return target
+
+
+def run_kivtab(kivtab, home, trace):
+    env = dict(os.environ, KIVTAB_HOME=str(home), KIVTAB_REGISTRY=str(home / "registry.ini"),
+               KIVTAB_CLOSE_DELAY="0", KIVTAB_TRACE=str(trace))
+    started = time.monotonic()
+    timed = subprocess.run(["/usr/bin/time", "-f", "%M %U %S", kivtab, "TABELAS_0001_001_"],
+                           env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    elapsed = time.monotonic() - started
+    peak_kb, user, system = timed.stderr.strip().splitlines()[-1].split()
+    if timed.returncode != 0:
+        sys.exit(f"whole_run: kivtab failed ({timed.returncode}); see {home}")
+    return {"seconds": elapsed, "peak_mb": int(peak_kb) / 1024, "cpu": float(user) + float(system)}
+
+
+def measure(args, scale):
+    build = Path(args.build)
+    kivtab, central, raw = (tool(build, n) for n in ("kivtab", "kivtab-central", "bench_raw_load"))
+    world = World(central, args.cache, scale)
+    home = Path(tempfile.mkdtemp(prefix=f"kivtab-bench-{scale}-", dir=args.keep))
+    central_db = world.copy_to(home)
+    port = free_port()
+    server = subprocess.Popen([central, "serve", "--db", central_db, "--listen",
+                               f"127.0.0.1:{port}"], stdout=subprocess.PIPE, text=True)
+    try:
+        server.stdout.readline()  # "listening on"
+        local_db = home / "local.db"
+        (home / "registry.ini").write_text(
+            f"[{REGISTRY_KEY}]\nIPServer=127.0.0.1\nWebPort=dword:{port}\n"
+            f"StringConex=Provider=SQLite;User ID=dbo;Data Source={local_db}\n")
+        results = {}
+        results["first run"] = run_kivtab(kivtab, home, home / "trace-first.txt")
+        out = subprocess.run([raw, local_db, home / "raw.db"], check=True, capture_output=True,
+                             text=True).stdout.split()
+        baseline = {"seconds": float(out[3]), "peak_mb": int(out[4]) / 1024, "rows": int(out[2])}
+        subprocess.run([central, "change", "--db", central_db], check=True,
+                       stdout=subprocess.DEVNULL)
+        results["incremental run"] = run_kivtab(kivtab, home, home / "trace-incremental.txt")
+        results["rerun, nothing changed"] = run_kivtab(kivtab, home, home / "trace-rerun.txt")
+    finally:
+        server.terminate()
+        server.wait()
+    report(scale, baseline, results, home)
+    if not args.keep:
+        shutil.rmtree(home)
+
+
+def report(scale, baseline, results, home):
+    print(f"\n== scale {scale}: raw baseline {baseline['seconds']:.2f} s for "
+          f"{baseline['rows']:,} rows (peak {baseline['peak_mb']:.0f} MB)")
+    print(f"{'run':<24}{'seconds':>9}{'x raw':>8}{'cpu s':>8}{'peak MB':>9}")
+    traces = {"first run": "trace-first.txt", "incremental run": "trace-incremental.txt",
+              "rerun, nothing changed": "trace-rerun.txt"}
+    for name, r in results.items():
+        print(f"{name:<24}{r['seconds']:>9.2f}{r['seconds'] / baseline['seconds']:>8.1f}"
+              f"{r['cpu']:>8.2f}{r['peak_mb']:>9.0f}")
+    print(f"\n{'step (seconds, share)':<30}" + "".join(f"{n[:22]:>24}" for n in results))
+    shares = {n: step_shares(home / traces[n]) for n in results}
+    for step in STEPS:
+        cells = ""
+        for name in results:
+            seconds, total = shares[name][0][step], shares[name][1]
+            cells += f"{seconds:>15.2f} {100 * seconds / max(total, 1e-9):>6.1f}%  "
+        print(f"{step:<30}{cells}")
+    sys.stdout.flush()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--scale", type=int, action="append")
+    parser.add_argument("--cache", default=os.environ.get("KIVTAB_BENCH_CACHE",
+                                                          "/tmp/kivtab-bench-worlds"))
+    parser.add_argument("--keep", help="leave each program directory below this folder")
+    args = parser.parse_args()
+    Path(args.cache).mkdir(parents=True, exist_ok=True)
+    if args.keep:
+        Path(args.keep).mkdir(parents=True, exist_ok=True)
+    for scale in args.scale or [20]:
+        measure(args, scale)
+
+
+if __name__ == "__main__":
+    main()
