@@ -1,6 +1,7 @@
 #include "load/load_driver.h"
 
 #include "download/component_error.h"
+#include "download/transaction.h"
 #include "fault/fault.h"
 #include "load/load_sql.h"
 #include "load/movement_reimport.h"
@@ -148,9 +149,14 @@ void LoadDriver::load(const std::string& branch, const std::string& cashRegister
   }
 }
 
+// The order goes only once the wipe it orders is committed, all tables or none.
 void LoadDriver::fullWipe() {
-  if (!takeFullReloadOrder(stagingDirectory(env_.programDirectory))) return;
-  for (const auto& statement : fullWipeStatements()) conn_.execute(statement);
+  const auto staging = stagingDirectory(env_.programDirectory);
+  if (!readFullReloadOrder(staging)) return;
+  download::inTransaction(conn_, [&] {
+    for (const auto& statement : fullWipeStatements()) conn_.execute(statement);
+  });
+  removeFullReloadOrder(staging);
   parts_.deleteCache.emptyCacheImagesOf(fullWipeTables());
   for (auto name : kWipedDownloads) {
     db::DataSet* rows = state_.findDataset(name);
@@ -158,7 +164,10 @@ void LoadDriver::fullWipe() {
   }
 }
 
+// A full reload wipes before the request dates are read, so that they ask for whole tables;
+// wiped after the download, the tables would keep only the rows changed since the old dates.
 void LoadDriver::BuscaDtUltAtuTabelas(download::RequestVectors& vectors) {
+  fullWipe();
   load::BuscaDtUltAtuTabelas(ctx_, vectors);
 }
 

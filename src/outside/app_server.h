@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/core/value.h"
+#include "outside/http_limits.h"
 
 namespace outside {
 
@@ -16,6 +17,7 @@ namespace outside {
 struct Endpoint {
   std::string host;
   int port = 0;
+  HttpTimeouts timeouts = {};
 };
 using EndpointSource = std::function<Endpoint()>;
 

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <string_view>
+
+#include "outside/http_limits.h"
 
 namespace outside {
 
@@ -10,12 +11,6 @@ namespace outside {
 struct HttpResponse {
   long status = 0;
   std::string body;
-};
-
-struct HttpTimeouts {
-  // Reaching the server must be quick; the work a method does may take as long as it takes,
-  // so there is no overall limit on a request (long table downloads run for minutes).
-  std::chrono::milliseconds connect{10'000};
 };
 
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,

@@ -13,7 +13,7 @@ std::string serverUrl(const Endpoint& endpoint, std::string_view path) {
 
 void fetchServerFile(const Endpoint& endpoint, std::string_view path,
                      const std::string& localPath) {
-  httpGetToFile(serverUrl(endpoint, path), localPath);
+  httpGetToFile(serverUrl(endpoint, path), localPath, endpoint.timeouts);
 }
 
 }  // namespace outside

@@ -2,19 +2,32 @@
 
 #include <stdexcept>
 
+#include "db/core/text.h"
+
 namespace crash {
 
 using testing_support::ProcessResult;
 
 RegisterWorld::RegisterWorld() : central_(std::make_unique<testing_support::CentralServer>()) {}
 
-std::filesystem::path RegisterWorld::newHome() {
+std::filesystem::path RegisterWorld::newHome(int port, const std::string& extraRegistry) {
   const auto home = scratch_.path() / ("home" + std::to_string(++homes_));
   std::filesystem::create_directories(home / "out");
-  testing_support::writeFile(
-      home / "registry.ini",
-      testing_support::kivtabRegistry("127.0.0.1", central_->port(), connectionOf(home)));
+  testing_support::writeFile(home / "registry.ini",
+                             testing_support::kivtabRegistry(
+                                 "127.0.0.1", port ? port : central_->port(), connectionOf(home)) +
+                                 extraRegistry);
   return home;
+}
+
+std::string RegisterWorld::runLog(const std::filesystem::path& home) const {
+  std::string text;
+  const auto logs = home / "Dados" / "Kiv_Tab";
+  if (!std::filesystem::exists(logs)) return text;
+  for (const auto& entry : std::filesystem::directory_iterator(logs))
+    if (entry.path().extension() == ".txt")
+      text += db::cp1252ToUtf8(testing_support::readFile(entry.path()));
+  return text;
 }
 
 std::filesystem::path RegisterWorld::localOf(const std::filesystem::path& home) const {

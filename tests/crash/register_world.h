@@ -16,8 +16,12 @@ class RegisterWorld {
  public:
   RegisterWorld();
 
-  // A fresh home folder with the registry file; the local database is `local.db` in it.
-  std::filesystem::path newHome();
+  // A fresh home folder with the registry file; the local database is `local.db` in it. The
+  // program reaches the central server at `port` (0: the server itself), with extra registry
+  // lines appended.
+  std::filesystem::path newHome(int port = 0, const std::string& extraRegistry = {});
+  // The run logs of a home, as UTF-8.
+  std::string runLog(const std::filesystem::path& home) const;
   std::string connectionOf(const std::filesystem::path& home) const;
   std::filesystem::path localOf(const std::filesystem::path& home) const;
 

@@ -161,6 +161,25 @@ TEST_F(DriverTest, FullReloadOrderWipesTheTablesButKeepsTablesInUse) {
   EXPECT_EQ(conn.count("CORPEDIDO"), 0);  // the wipe empties that download too
 }
 
+// Wiped after the request dates, the tables would get back only the rows changed since.
+TEST_F(DriverTest, FullReloadOrderWipesBeforeTheRequestDatesAreRead) {
+  writeWipeOrder("2026-12-01 08:00:00");
+  localRow("ITEMPRECODIA", {{"CDFILIAL", "0001"},
+                            {"CDTABEPREC", "T"},
+                            {"DTINIVGPREC", now},
+                            {"CDPRODUTO", "P1"},
+                            {"CDPRPAITABPR", "0"},
+                            {"NRDIASEMANPR", "1"},
+                            {"HRINIPRECDIA", "0800"},
+                            {"CDTIPOCONSPD", "1"},
+                            {"DTULTATUITPD", now}});
+  LoadDriver driver(conn, state, env,
+                    LoadParts{keepAlive, server, files, mirror, cleanup, deleteCache});
+  driver.BuscaDtUltAtuTabelas(state.vectors);
+  EXPECT_EQ(conn.count("ITEMPRECODIA"), 0);
+  EXPECT_FALSE(std::filesystem::exists(stagingDirectory(dir) / "P_DTDELETECACHE.cds"));
+}
+
 TEST_F(DriverTest, UnreadableReloadOrderFailsTheRunWithoutComponent) {
   writeWipeOrder("amanhã");
   localRow("PRODUTO", {{"CDPRODUTO", "P1"}, {"IDPRODATIVPR", "S"}});

@@ -31,6 +31,8 @@ class Package {
   static constexpr std::string_view kIPServer = "IPServer";
   static constexpr std::string_view kWebPort = "WebPort";
   static constexpr std::string_view kWorkingDirectory = "WorkingDirectory";
+  static constexpr std::string_view kWebConnectTimeout = "WebConnectTimeout";
+  static constexpr std::string_view kWebTimeout = "WebTimeout";
 
   explicit Package(Environment environment) : env_(std::move(environment)) {}
 
@@ -48,7 +50,10 @@ class Package {
   // Central server host and port. Raise RegistryError when they are not configured.
   std::string WebURL() const;
   int WebPort() const;
-  Endpoint endpoint() const { return {WebURL(), WebPort()}; }
+  // WebConnectTimeout and WebTimeout in seconds (30 and 120 when missing); RegistryError when
+  // one is not a positive number.
+  HttpTimeouts webTimeouts() const;
+  Endpoint endpoint() const { return {WebURL(), WebPort(), webTimeouts()}; }
   // WorkingDirectory when set, else the program directory.
   std::filesystem::path WorkingDirectory() const;
 
