@@ -78,6 +78,9 @@ void EmbeddedStatement::ready() {
   else if (!core_ || core_->translated() != translation_->sql)
     prepareCore();
   if (translation_->kind != Translation::Kind::Plain) kept_.resize(names_.size());
+  triggers_ = translation_->change ? connection_.procedural().triggers().forStatement(
+                                         translation_->changedTable, translation_->change)
+                                   : procedural::TriggerList{};
   // Only a statement that got this far is ready: one whose preparation failed (a table not yet
   // there) is prepared again at its next run instead of running without a core.
   generation_ = connection_.generation();
@@ -196,6 +199,12 @@ void EmbeddedStatement::runSetup() {
 
 int64_t EmbeddedStatement::executePlain() {
   if (!translation_->changesSchema) {
+    if (!triggers_.empty())
+      return connection_.procedural().triggers().run(
+          triggers_, translation_->changedTable, text_, [this] {
+            step(*core_);
+            return static_cast<int64_t>(sqlite3_changes64(connection_.db()));
+          });
     step(*core_);
     return translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "db/core/connection.h"
+#include "db/embedded/procedural/triggers.h"
 #include "db/embedded/statement_core.h"
 #include "db/embedded/translate/translation.h"
 
@@ -56,6 +57,8 @@ class EmbeddedStatement final : public Statement {
   // Values kept for statements that are not bound straight into SQLite (SELECT INTO, IF).
   std::vector<Value> kept_;
   int active_ = 0;
+  // Triggers fire for this statement (looked up with the translation, per schema generation).
+  procedural::TriggerList triggers_;
 };
 
 }  // namespace db::embedded

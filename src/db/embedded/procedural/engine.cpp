@@ -33,7 +33,7 @@ std::string displayName(std::string_view name) {
 }  // namespace
 
 Engine::Engine(EmbeddedConnection& connection)
-    : connection_(connection), spid_(nextSpid.fetch_add(1)) {}
+    : connection_(connection), spid_(nextSpid.fetch_add(1)), triggers_(connection, *this) {}
 
 Engine::~Engine() = default;
 
@@ -54,6 +54,7 @@ void Engine::clear() {
   batches_.clear();
   procedures_.clear();
   session_.cursors.clear();
+  triggers_.clear();
 }
 
 std::shared_ptr<Program> Engine::batch(const std::string& sql) {

@@ -9,6 +9,7 @@
 #include "db/core/connection.h"
 #include "db/embedded/procedural/program.h"
 #include "db/embedded/procedural/session.h"
+#include "db/embedded/procedural/triggers.h"
 
 namespace db::embedded {
 class EmbeddedConnection;
@@ -47,6 +48,7 @@ class Engine {
   // @@SPID: numbered per connection from 51 up, as SQL Server numbers user sessions.
   int64_t spid() const { return spid_; }
   Session& session() { return session_; }
+  Triggers& triggers() { return triggers_; }
   // Enters one more level of nesting; the guard leaves it.
   class Nesting {
    public:
@@ -76,6 +78,7 @@ class Engine {
   EmbeddedConnection& connection_;
   Session session_;
   int64_t spid_;
+  Triggers triggers_;
   std::unordered_map<std::string, std::shared_ptr<Program>> batches_;
   std::unordered_map<std::string, StoredProcedure> procedures_;
 };

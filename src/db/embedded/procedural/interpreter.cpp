@@ -17,11 +17,12 @@ struct ErrorNumber {
 };
 
 constexpr ErrorNumber kErrorNumbers[] = {
-    {ErrorKind::DuplicateKey, 2627}, {ErrorKind::Constraint, 547}, {ErrorKind::Conversion, 245},
+    {ErrorKind::DuplicateKey, 2627}, {ErrorKind::Constraint, 547}, {ErrorKind::Conversion, 241},
     {ErrorKind::Syntax, 102},        {ErrorKind::Busy, 1222},      {ErrorKind::General, 50000},
 };
 
 constexpr int kRaiserrorNumber = 50000;
+constexpr int kNotANumber = 245;
 
 // The parameter name a statement gives a variable, back to the variable's name.
 std::string variableKey(const std::string& parameter) {
@@ -108,6 +109,10 @@ Error asError(const std::exception& e, const std::string& statement) {
 
 int errorNumberOf(const Error& error) {
   if (auto* object = dynamic_cast<const ObjectError*>(&error)) return object->number();
+  // A text that is not a number; 241 is the one that is not a date.
+  if (error.kind() == ErrorKind::Conversion &&
+      std::string_view(error.what()).find("date") == std::string_view::npos)
+    return kNotANumber;
   for (const auto& n : kErrorNumbers)
     if (n.kind == error.kind()) return n.number;
   return kRaiserrorNumber;
@@ -180,6 +185,8 @@ Interpreter::Flow Interpreter::runNode(Node& node) {
       selectAssign(node);
       break;
     case NodeKind::Option:
+      // SET options, PRINT, CLOSE, DEALLOCATE and transaction statements zero @@ROWCOUNT.
+      session_.rowCount = 0;
       break;
     case NodeKind::If:
       if (condition(*node.query)) return runGuarded(node.body[0]);
@@ -201,6 +208,7 @@ Interpreter::Flow Interpreter::runNode(Node& node) {
       return Flow::Return;
     case NodeKind::Print:
       out_.messages.push_back(scalar(*node.query).asText());
+      session_.rowCount = 0;
       break;
     case NodeKind::Raiserror:
       raiserror(node);
@@ -240,17 +248,20 @@ Interpreter::Flow Interpreter::runNode(Node& node) {
       if (!c.open) throw Error(ErrorKind::General, "The cursor is not open.", node.text);
       c.open = false;
       c.rows.clear();
+      session_.rowCount = 0;
       break;
     }
     case NodeKind::Deallocate: {
       cursor(node.name, node.text);
       if (!frame_.cursors.erase(node.name)) session_.cursors.erase(node.name);
+      session_.rowCount = 0;
       break;
     }
     case NodeKind::BeginTran:
     case NodeKind::CommitTran:
     case NodeKind::RollbackTran:
       transaction(node);
+      session_.rowCount = 0;
       break;
   }
   return Flow::Next;
@@ -368,8 +379,8 @@ void Interpreter::raiserror(Node& node) {
     out_.messages.push_back(message);
     return;
   }
-  throw ObjectError(Error(ErrorKind::General, message, node.text, kRaiserrorNumber), message,
-                    frame_.program->objectName, kRaiserrorNumber);
+  // General errors carry number 50000, RAISERROR's own.
+  throw Error(ErrorKind::General, message, node.text);
 }
 
 std::vector<Value> Interpreter::row(Query& query) {

@@ -68,6 +68,7 @@ class Parser {
       : sql_(sql), tokens_(significant(tokenize(sql))), program_(program) {}
 
   std::vector<Token>& tokens() { return tokens_; }
+  void changedTable(std::string table) { changedTable_ = std::move(table); }
   void seek(size_t pos) { pos_ = pos; }
 
   // Statements up to the end of the text.
@@ -196,6 +197,14 @@ class Parser {
       if (t.kind != TokenKind::Word) continue;
       if (t.text.front() == '@') {
         replace(i, i, variableText(i));
+        continue;
+      }
+      if (!changedTable_.empty() && (t.is("INSERTED") || t.is("DELETED"))) {
+        replace(i, i,
+                "[" +
+                    (t.is("INSERTED") ? ChangeStack::insertedName(changedTable_)
+                                      : ChangeStack::deletedName(changedTable_)) +
+                    "]");
         continue;
       }
       for (const auto& f : kErrorFunctions)
@@ -684,6 +693,7 @@ class Parser {
   size_t pos_ = 0;
   std::unordered_map<std::string, int> slots_;
   std::unordered_map<std::string, std::string> tables_;
+  std::string changedTable_;  // a trigger's table: `inserted` and `deleted` are its rows
 };
 
 // The index of the AS that begins a procedure's or trigger's body: the first one outside
@@ -756,10 +766,12 @@ std::shared_ptr<Program> parseProcedure(std::string_view definition) {
   return program;
 }
 
-std::shared_ptr<Program> parseTriggerBody(std::string_view definition, const std::string& name) {
+std::shared_ptr<Program> parseTriggerBody(std::string_view definition, const std::string& name,
+                                          const std::string& table) {
   auto program = std::make_shared<Program>();
   program->objectName = name;
   Parser parser(definition, *program);
+  parser.changedTable(upper(table));
   auto& tokens = parser.tokens();
   const size_t as = bodyStart(tokens, afterName(tokens), definition);
   parser.seek(as + 1);

@@ -37,6 +37,9 @@ struct Seen {
   bool select = false;
   bool values = false;
   bool set = false;
+  bool exec = false;
+  // An INSERT takes one SELECT or EXEC as its source, unless it has VALUES.
+  bool insertHasSource() const { return select || values || exec; }
 };
 
 bool continues(const Token& first, const Token& prev, const Token& t, Seen& seen) {
@@ -44,7 +47,7 @@ bool continues(const Token& first, const Token& prev, const Token& t, Seen& seen
     if (prev.is("UNION") || prev.is("ALL") || prev.is("EXCEPT") || prev.is("INTERSECT") ||
         prev.is("FOR") || prev.is("AS"))
       return true;
-    if (first.is("INSERT") && !seen.select && !seen.values) return seen.select = true;
+    if (first.is("INSERT") && !seen.insertHasSource()) return seen.select = true;
     return false;
   }
   if (first.is("ALTER") &&
@@ -54,7 +57,8 @@ bool continues(const Token& first, const Token& prev, const Token& t, Seen& seen
   if (t.is("UPDATE") || t.is("DELETE") || t.is("INSERT"))
     return prev.is("ON") || prev.is("FOR") || prev.isSymbol(",");
   if (t.is("IF")) return isAny(prev, kObjectWords);
-  if (t.is("EXEC") || t.is("EXECUTE")) return first.is("INSERT") && !seen.values && !seen.select;
+  if (t.is("EXEC") || t.is("EXECUTE"))
+    return first.is("INSERT") && !seen.insertHasSource() && (seen.exec = true);
   if (t.is("FETCH")) return prev.is("ROWS") || prev.is("ROW");
   if (t.is("ROLLBACK") || t.is("COMMIT")) return prev.is("WITH");
   return false;
@@ -88,7 +92,7 @@ size_t scan(const std::vector<Token>& tokens, size_t from, Ends ends) {
 
 size_t statementEnd(const std::vector<Token>& tokens, size_t begin) {
   const Token& first = tokens[begin];
-  Seen seen{first.is("SELECT"), false, false};
+  Seen seen{first.is("SELECT"), false, false, false};
   return scan(tokens, begin + 1, [&](size_t i) {
     const Token& t = tokens[i];
     if (t.is("VALUES")) seen.values = true;
@@ -124,6 +128,7 @@ bool isProcedural(const std::vector<Token>& tokens) {
     if (t.isSymbol(")")) --depth;
     if (depth != 0) continue;
     if (first.is("IF") && (t.is("BEGIN") || t.is("ELSE"))) return true;
+    if (t.is("EXEC") || t.is("EXECUTE")) return true;
     if (t.isSymbol(";") && i + 1 < tokens.size() && !tokens[i + 1].isSymbol(";")) return true;
   }
   return false;

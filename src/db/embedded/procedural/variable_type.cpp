@@ -51,6 +51,10 @@ constexpr TypeName kTypes[] = {
 };
 
 [[noreturn]] void conversionFailed(const VariableType& type, const Value& value) {
+  if (type.isDate())
+    throw Error(ErrorKind::Conversion,
+                "Conversion failed when converting date and/or time from character string '" +
+                    value.asText() + "'.");
   throw Error(ErrorKind::Conversion, "Conversion failed when converting the value '" +
                                          value.asText() + "' to data type " + type.declared + ".");
 }
