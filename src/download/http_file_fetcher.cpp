@@ -32,7 +32,10 @@ class HttpFileFetcher : public FileFetcher {
     } else {
       url = outside::serverUrl(endpoint, serverPath);
     }
-    outside::httpGetToFile(url, localFile.string(), endpoint.timeouts);
+    // The register's token goes to its own central server only, never to a host a reply names.
+    outside::TransportSecurity security = endpoint.security;
+    if (!url.starts_with(outside::serverUrl(endpoint, "/"))) security.token.clear();
+    outside::httpGetToFile(url, localFile.string(), security, endpoint.timeouts);
   }
 
  private:

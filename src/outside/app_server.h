@@ -9,6 +9,7 @@
 
 #include "db/core/value.h"
 #include "outside/http_limits.h"
+#include "outside/transport_security.h"
 
 namespace outside {
 
@@ -17,6 +18,7 @@ namespace outside {
 struct Endpoint {
   std::string host;
   int port = 0;
+  TransportSecurity security;
   HttpTimeouts timeouts = {};
 };
 using EndpointSource = std::function<Endpoint()>;

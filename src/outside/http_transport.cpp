@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "outside/app_server.h"
+#include "outside/curl_security.h"
 
 namespace outside {
 namespace {
@@ -20,10 +21,13 @@ void initCurlOnce() {
 struct EasyDeleter {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
 };
-struct ListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 using Easy = std::unique_ptr<CURL, EasyDeleter>;
+
+// A handle with its request headers, which must live as long as the handle's transfer.
+struct Request {
+  Easy curl;
+  CurlHeaders headers;
+};
 
 // Where a reply goes, and how much of it has come; a reply past the limit stops the transfer.
 struct Sink {
@@ -39,6 +43,19 @@ struct Sink {
   bool stalled = false;
 };
 
+size_t receive(char* data, size_t size, size_t count, void* target) {
+  auto& sink = *static_cast<Sink*>(target);
+  const size_t bytes = size * count;
+  sink.received += static_cast<int64_t>(bytes);
+  if (sink.received > sink.limit) {
+    sink.tooLarge = true;
+    return 0;
+  }
+  if (sink.file) return std::fwrite(data, 1, bytes, sink.file);
+  sink.text->append(data, bytes);
+  return bytes;
+}
+
 int watchProgress(void* target, curl_off_t, curl_off_t downloaded, curl_off_t,
                   curl_off_t uploaded) {
   auto& sink = *static_cast<Sink*>(target);
@@ -53,37 +70,29 @@ int watchProgress(void* target, curl_off_t, curl_off_t downloaded, curl_off_t,
   return 1;
 }
 
-size_t receive(char* data, size_t size, size_t count, void* target) {
-  auto& sink = *static_cast<Sink*>(target);
-  const size_t bytes = size * count;
-  sink.received += static_cast<int64_t>(bytes);
-  if (sink.received > sink.limit) {
-    sink.tooLarge = true;
-    return 0;
-  }
-  if (sink.file) return std::fwrite(data, 1, bytes, sink.file);
-  sink.text->append(data, bytes);
-  return bytes;
-}
-
-Easy newHandle(const std::string& url, const HttpTimeouts& timeouts, Sink& sink) {
+// extraHeader: one more header line, or nullptr.
+Request newRequest(const std::string& url, const TransportSecurity& security,
+                   const HttpTimeouts& timeouts, Sink& sink, const char* extraHeader = nullptr) {
   initCurlOnce();
-  Easy curl(curl_easy_init());
+  Request request{Easy(curl_easy_init()), nullptr};
+  CURL* curl = request.curl.get();
   if (!curl) throw ServerError("cannot create an HTTP client handle");
-  curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS,
-                   static_cast<long>(timeouts.connect.count()));
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
   // A server that stops sending (or never answers) fails once nothing moved for `stall`.
   sink.stallLimit = timeouts.stall;
-  curl_easy_setopt(curl.get(), CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl.get(), CURLOPT_XFERINFOFUNCTION, watchProgress);
-  curl_easy_setopt(curl.get(), CURLOPT_XFERINFODATA, &sink);
-  curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl.get(), CURLOPT_TCP_KEEPALIVE, 1L);
   sink.limit = timeouts.maxReplyBytes;
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, receive);
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &sink);
-  return curl;
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, watchProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, receive);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_TCP_KEEPALIVE, 1L);
+  if (extraHeader) request.headers.reset(curl_slist_append(nullptr, extraHeader));
+  applySecurity(curl, security, request.headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, request.headers.get());
+  return request;
 }
 
 long perform(CURL* curl, const std::string& url, const Sink& sink) {
@@ -108,38 +117,36 @@ long perform(CURL* curl, const std::string& url, const Sink& sink) {
 }  // namespace
 
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
-                      const HttpTimeouts& timeouts) {
+                      const TransportSecurity& security, const HttpTimeouts& timeouts) {
   HttpResponse response;
   Sink sink{.text = &response.body};
-  Easy curl = newHandle(url, timeouts, sink);
-  std::unique_ptr<curl_slist, ListDeleter> headers(
-      curl_slist_append(nullptr, "Content-Type: application/json"));
-  curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(curl.get(), CURLOPT_POST, 1L);
-  curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, jsonBody.data());
-  curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE,
-                   static_cast<curl_off_t>(jsonBody.size()));
-  response.status = perform(curl.get(), url, sink);
+  Request request = newRequest(url, security, timeouts, sink, "Content-Type: application/json");
+  CURL* curl = request.curl.get();
+  curl_easy_setopt(curl, CURLOPT_POST, 1L);
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, jsonBody.data());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(jsonBody.size()));
+  response.status = perform(curl, url, sink);
   return response;
 }
 
-HttpResponse httpGet(const std::string& url, const HttpTimeouts& timeouts) {
+HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
+                     const HttpTimeouts& timeouts) {
   HttpResponse response;
   Sink sink{.text = &response.body};
-  Easy curl = newHandle(url, timeouts, sink);
-  response.status = perform(curl.get(), url, sink);
+  Request request = newRequest(url, security, timeouts, sink);
+  response.status = perform(request.curl.get(), url, sink);
   return response;
 }
 
 void httpGetToFile(const std::string& url, const std::string& localPath,
-                   const HttpTimeouts& timeouts) {
+                   const TransportSecurity& security, const HttpTimeouts& timeouts) {
   FILE* file = std::fopen(localPath.c_str(), "wb");
   if (!file) throw ServerError("cannot create file " + localPath);
   Sink sink{.file = file};
   long status = 0;
   try {
-    Easy curl = newHandle(url, timeouts, sink);
-    status = perform(curl.get(), url, sink);
+    Request request = newRequest(url, security, timeouts, sink);
+    status = perform(request.curl.get(), url, sink);
   } catch (...) {
     std::fclose(file);
     std::remove(localPath.c_str());

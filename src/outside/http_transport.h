@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "outside/http_limits.h"
+#include "outside/transport_security.h"
 
 namespace outside {
 
@@ -13,12 +14,15 @@ struct HttpResponse {
   std::string body;
 };
 
+// `security` decides TLS verification and the token presented, `timeouts` how long the server may
+// take to answer and to keep answering (docs/operations.md).
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
-                      const HttpTimeouts& timeouts = {});
-HttpResponse httpGet(const std::string& url, const HttpTimeouts& timeouts = {});
+                      const TransportSecurity& security, const HttpTimeouts& timeouts = {});
+HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
+                     const HttpTimeouts& timeouts = {});
 // GET straight into a file (replaced); throws outside::ServerError on a transport failure or a
 // status outside 2xx, leaving no partial file behind.
 void httpGetToFile(const std::string& url, const std::string& localPath,
-                   const HttpTimeouts& timeouts = {});
+                   const TransportSecurity& security, const HttpTimeouts& timeouts = {});
 
 }  // namespace outside

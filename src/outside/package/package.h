@@ -33,6 +33,9 @@ class Package {
   static constexpr std::string_view kWorkingDirectory = "WorkingDirectory";
   static constexpr std::string_view kWebConnectTimeout = "WebConnectTimeout";
   static constexpr std::string_view kWebTimeout = "WebTimeout";
+  static constexpr std::string_view kWebHttps = "WebHttps";
+  static constexpr std::string_view kWebCAFile = "WebCAFile";
+  static constexpr std::string_view kWebToken = "WebToken";
 
   explicit Package(Environment environment) : env_(std::move(environment)) {}
 
@@ -50,10 +53,12 @@ class Package {
   // Central server host and port. Raise RegistryError when they are not configured.
   std::string WebURL() const;
   int WebPort() const;
+  // TLS (WebHttps = 1, WebCAFile) and the register's token (WebToken, deciphered when "enc:").
+  TransportSecurity transportSecurity() const;
   // WebConnectTimeout and WebTimeout in seconds (30 and 120 when missing); RegistryError when
   // one is not a positive number.
   HttpTimeouts webTimeouts() const;
-  Endpoint endpoint() const { return {WebURL(), WebPort(), webTimeouts()}; }
+  Endpoint endpoint() const { return {WebURL(), WebPort(), transportSecurity(), webTimeouts()}; }
   // WorkingDirectory when set, else the program directory.
   std::filesystem::path WorkingDirectory() const;
 
