@@ -100,7 +100,7 @@ class Reader {
   }
 
   void readScreenMenu(size_t p) {
-    if (db::iequals(run_.mode, "TABELAS") && menuItemsAreEmpty(conn_)) {
+    if (run_.mode == "TABELAS" && menuItemsAreEmpty(conn_)) {
       v_.vDatasControle[p] = db::Value(int64_t{0});
       v_.vDatasBase[p] = db::Value(int64_t{0});
       return;
