@@ -128,8 +128,9 @@ TEST_F(DriverTest, WithoutLocalDatabaseNothingIsWritten) {
   EXPECT_EQ(lastError, "Caixa sem string de conexão.");
   EXPECT_TRUE(runFailed);
   // The load's section still closes with its line of asterisks.
-  ASSERT_FALSE(logs.empty());
-  EXPECT_EQ(logs.back().text, std::string(126, '*'));
+  EXPECT_EQ(std::count_if(logs.begin(), logs.end(),
+                          [](const LogLine& l) { return l.text == std::string(126, '*'); }),
+            2);
 }
 
 TEST_F(DriverTest, TheKeepAliveSentAtTheStartOfALoadRestartsTheCount) {
