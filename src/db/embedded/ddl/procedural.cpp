@@ -118,7 +118,7 @@ int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter) {
   if (type == "P")
     procedural::parseProcedure(cursor.sql());
   else
-    procedural::parseTriggerBody(cursor.sql(), name, parent);
+    procedural::parseTriggerBody(cursor.sql(), name, upper(parent));
 
   sqlite::exec(db, kForgetOrphanTriggers);
   const auto existing = findProcedural(db, name);
