@@ -192,6 +192,20 @@ TEST_F(SchemaAplicaProcedures, FailingDropEndsTheStepBeforeAnyCreate) {
   EXPECT_TRUE(executedStartingWith("CREATE").empty());
 }
 
+TEST_F(SchemaAplicaProcedures, TriggerOnAMissingTableEndsTheStepOnTheEngine) {
+  local->runBatches = true;
+  EXPECT_FALSE(apply());
+  EXPECT_TRUE(loggedLine(" PROCEDURES CRIADAS COM SUCESSO"));
+  EXPECT_TRUE(loggedLine("KDSMENSAGEM_ON_DELETE APAGADA!"));
+  ASSERT_EQ(logged.back().first.rfind("Exception Procedures : ", 0), 0u) << logged.back().first;
+  EXPECT_NE(logged.back().first.find("KDSMENSAGEM"), std::string::npos) << logged.back().first;
+  EXPECT_EQ(closes, 0);
+  // The procedures were created for real before the first trigger failed.
+  auto rows = db->query("SELECT COUNT(*) FROM SYSOBJECTS WHERE TYPE = 'P'");
+  rows->next();
+  EXPECT_EQ(rows->at(0).asInt(), 3);
+}
+
 TEST_F(SchemaAplicaProcedures, OtherDatabaseKindsSkipSnapshotAndDrops) {
   type = "ORACLE";
   apply();
