@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/core/value.h"
+#include "outside/transport_security.h"
 
 namespace outside {
 
@@ -16,6 +17,7 @@ namespace outside {
 struct Endpoint {
   std::string host;
   int port = 0;
+  TransportSecurity security;
 };
 using EndpointSource = std::function<Endpoint()>;
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "outside/transport_security.h"
+
 namespace outside {
 
 // What an HTTP exchange returned; transport failures throw outside::ServerError instead.
@@ -18,12 +20,14 @@ struct HttpTimeouts {
   std::chrono::milliseconds connect{10'000};
 };
 
+// `security` decides TLS verification and the token presented (docs/operations.md).
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
-                      const HttpTimeouts& timeouts = {});
-HttpResponse httpGet(const std::string& url, const HttpTimeouts& timeouts = {});
+                      const TransportSecurity& security, const HttpTimeouts& timeouts = {});
+HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
+                     const HttpTimeouts& timeouts = {});
 // GET straight into a file (replaced); throws outside::ServerError on a transport failure or a
 // status outside 2xx, leaving no partial file behind.
 void httpGetToFile(const std::string& url, const std::string& localPath,
-                   const HttpTimeouts& timeouts = {});
+                   const TransportSecurity& security, const HttpTimeouts& timeouts = {});
 
 }  // namespace outside

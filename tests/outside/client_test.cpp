@@ -54,7 +54,7 @@ class StubServer {
 
 TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
   server->connect();
   EXPECT_TRUE(server->connected());
   std::vector<db::Value> args{db::Value("0001"), db::Value(int64_t{5})};
@@ -67,7 +67,7 @@ TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
 
 TEST(HttpAppServer, ErrorRepliesRaiseWithTheServersText) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
   auto messageOf = [&](const char* method) {
     try {
       server->call(method);
@@ -89,7 +89,7 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
     StubServer stub;
     freePort = stub.port;
   }
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", freePort}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", freePort, {}}; });
   try {
     server->connect();
     FAIL() << "connected to a closed port";
@@ -97,7 +97,7 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
     EXPECT_NE(std::string(e.what()).find("127.0.0.1"), std::string::npos) << e.what();
   }
   EXPECT_FALSE(server->connected());
-  auto bad = makeHttpAppServer("rdmExpDados", [] { return Endpoint{"", 0}; });
+  auto bad = makeHttpAppServer("rdmExpDados", [] { return Endpoint{"", 0, {}}; });
   EXPECT_THROW(bad->connect(), ServerError);
 }
 
@@ -106,7 +106,7 @@ TEST(HttpAppServer, EndpointIsReadAgainAtEveryConnect) {
   int reads = 0;
   auto server = makeHttpAppServer("rdmExpDados", [&] {
     ++reads;
-    return Endpoint{"127.0.0.1", reads == 1 ? first.port : second.port};
+    return Endpoint{"127.0.0.1", reads == 1 ? first.port : second.port, {}};
   });
   server->connect();
   server->call("one");

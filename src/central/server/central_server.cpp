@@ -6,6 +6,8 @@
 #include <iostream>
 
 #include "central/server/method_table.h"
+#include "central/server/register_access.h"
+#include "central/server/tls_certificate.h"
 #include "outside/protocol.h"
 #include "outside/server_url.h"
 
@@ -21,22 +23,37 @@ void replyError(httplib::Response& res, int status, std::string_view text) {
   res.set_content(protocol::encodeError(text), kJson);
 }
 
-// Writes {"result": [e0, e1, ...], "args": [...]} element by element, holding the database
-// lock until the last element is written.
+// Server paths stay on the server: an error text naming one is cut to its part below the files
+// root, or to the file name.
+std::string withoutServerPaths(std::string text, const Service& service) {
+  for (const std::string& root :
+       {service.filesRoot().string() + "/",
+        std::filesystem::path(service.options().databasePath).parent_path().string() + "/"}) {
+    if (root.size() <= 1) continue;
+    for (size_t at; (at = text.find(root)) != std::string::npos;) text.erase(at, root.size());
+  }
+  return text;
+}
+
+// Writes {"result": [e0, e1, ...], "args": [...]} element by element. The database lock is
+// held while an element is built, never while it is written, so a slow reader does not keep
+// the other registers waiting.
 void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db::Value> args,
-                     std::unique_lock<std::mutex> lock) {
+                     Service& service) {
   struct State {
     MethodResult result;
     std::vector<db::Value> args;
-    std::unique_lock<std::mutex> lock;
   };
-  auto state = std::make_shared<State>(State{std::move(result), std::move(args), std::move(lock)});
-  res.set_chunked_content_provider(kJson, [state](size_t, httplib::DataSink& sink) {
+  auto state = std::make_shared<State>(State{std::move(result), std::move(args)});
+  res.set_chunked_content_provider(kJson, [state, &service](size_t, httplib::DataSink& sink) {
     try {
       std::string piece = "{\"result\":[";
       for (size_t i = 0; i < state->result.lazyElements.size(); ++i) {
         if (i > 0) piece += ',';
-        piece += protocol::dump(protocol::toJson(state->result.lazyElements[i]()));
+        {
+          auto lock = service.lock();
+          piece += protocol::dump(protocol::toJson(state->result.lazyElements[i]()));
+        }
         if (!sink.write(piece.data(), piece.size())) return false;
         piece.clear();
       }
@@ -45,15 +62,32 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
       piece += "],\"args\":" + protocol::dump(args) + "}";
       if (!sink.write(piece.data(), piece.size())) return false;
       sink.done();
-      state->lock = {};
       return true;
     } catch (const std::exception& e) {
       // The status line is gone already: cutting the reply short is how the client learns.
       std::cerr << "kivtab-central: reply aborted: " << e.what() << "\n";
-      state->lock = {};
       return false;
     }
   });
+}
+
+std::unique_ptr<httplib::Server> newHttpServer(const ServerOptions& options) {
+  if (!options.tls()) return std::make_unique<httplib::Server>();
+  if (options.tlsKeyFile.empty())
+    throw std::runtime_error("--tls-cert needs --tls-key (the certificate's private key)");
+  checkServerCertificate(options.tlsCertFile);
+  auto server =
+      std::make_unique<httplib::SSLServer>(options.tlsCertFile.c_str(), options.tlsKeyFile.c_str());
+  if (!server->is_valid())
+    throw std::runtime_error("cannot use the TLS certificate " + options.tlsCertFile +
+                             " with the key " + options.tlsKeyFile +
+                             " (unreadable, malformed, or not a pair)");
+  return server;
+}
+
+std::optional<RegisterTokens> loadTokens(const ServerOptions& options) {
+  if (options.tokensFile.empty()) return std::nullopt;
+  return RegisterTokens::load(options.tokensFile);
 }
 
 }  // namespace
@@ -61,7 +95,8 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
 CentralServer::CentralServer(ServerOptions options)
     : service_(std::make_unique<Service>(std::move(options))),
       methods_(std::make_unique<MethodTable>()),
-      http_(std::make_unique<httplib::Server>()) {
+      tokens_(loadTokens(service_->options())),
+      http_(newHttpServer(service_->options())) {
   registerStructureMethods(*methods_);
   registerSessionMethods(*methods_);
   registerTableMethods(*methods_);
@@ -72,9 +107,29 @@ CentralServer::CentralServer(ServerOptions options)
 
 CentralServer::~CentralServer() { stop(); }
 
+const RegisterIdentity* CentralServer::caller(const httplib::Request& req) const {
+  if (!tokens_) return nullptr;
+  return &authenticate(*tokens_, req.get_header_value(std::string(outside::kAuthorizationHeader)));
+}
+
 void CentralServer::installRoutes() {
   http_->set_payload_max_length(service_->options().maxRequestBytes);
   http_->set_mount_point(std::string(kFilesUrl), service_->filesRoot().string());
+  // Files need the same token as the methods, and generated ones the branch they were built for.
+  http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (!tokens_ || req.path.rfind(kFilesUrl, 0) != 0)
+      return httplib::Server::HandlerResponse::Unhandled;
+    try {
+      service_->checkFileAccess(req.path, *caller(req));
+      return httplib::Server::HandlerResponse::Unhandled;
+    } catch (const AccessRefused& e) {
+      std::cerr << "kivtab-central: " << req.remote_addr << ": " << e.what() << "\n";
+      replyError(res, e.status, e.what());
+    } catch (const BadRequest& e) {
+      replyError(res, 400, e.what());
+    }
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   http_->Get(std::string(outside::kPingPath), [](const httplib::Request&, httplib::Response& res) {
     res.set_content("kivtab-central", "text/plain");
@@ -84,23 +139,38 @@ void CentralServer::installRoutes() {
     const std::string object = req.matches[1];
     const std::string method = req.matches[2];
     try {
+      const RegisterIdentity* who = caller(req);
       const MethodSpec& entry = methods_->find(object, method);
-      std::vector<db::Value> args = protocol::decodeRequest(req.body);
+      std::vector<db::Value> args;
+      {
+        decoding_.acquire();
+        struct Release {
+          std::counting_semaphore<>& gate;
+          ~Release() { gate.release(); }
+        } release{decoding_};
+        args = protocol::decodeRequest(req.body);
+      }
       MethodTable::checkArgs(entry, args);
-      Call call{*service_, args, req.get_header_value("Host")};
+      if (who) checkBranchArgument(*who, object, method, args);
+      Call call{*service_, args, req.get_header_value("Host"), who};
       auto lock = service_->lock();
       MethodResult result = entry.handler(call);
       if (result.lazy) {
-        streamLazyReply(res, std::move(result), std::move(args), std::move(lock));
+        lock.unlock();
+        streamLazyReply(res, std::move(result), std::move(args), *service_);
         return;
       }
       res.set_content(protocol::encodeReply(result.value, args), kJson);
+    } catch (const AccessRefused& e) {
+      std::cerr << "kivtab-central: " << req.remote_addr << " " << object << "/" << method << ": "
+                << e.what() << "\n";
+      replyError(res, e.status, e.what());
     } catch (const protocol::ProtocolError& e) {
       replyError(res, 400, std::string("bad request: ") + e.what());
     } catch (const BadRequest& e) {
       replyError(res, 400, e.what());
     } catch (const std::exception& e) {
-      replyError(res, 500, method + ": " + e.what());
+      replyError(res, 500, withoutServerPaths(method + ": " + e.what(), *service_));
     }
   });
 
@@ -114,7 +184,7 @@ void CentralServer::installRoutes() {
     }
   });
   http_->set_exception_handler(
-      [](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+      [this](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         std::string text = "internal error";
         try {
           if (ep) std::rethrow_exception(ep);
@@ -122,7 +192,7 @@ void CentralServer::installRoutes() {
           text += std::string(": ") + e.what();
         } catch (...) {
         }
-        replyError(res, 500, text);
+        replyError(res, 500, withoutServerPaths(text, *service_));
       });
 }
 

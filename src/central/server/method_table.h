@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "central/server/register_tokens.h"
 #include "db/core/value.h"
 
 namespace central::server {
@@ -38,6 +39,7 @@ struct Call {
   Service& service;
   std::vector<db::Value>& args;
   std::string requestHost;  // the Host header the client used, for the file access lines
+  const RegisterIdentity* caller = nullptr;  // null when the server asks for no tokens
 };
 
 using Handler = std::function<MethodResult(Call&)>;
