@@ -308,6 +308,13 @@ TEST_F(SchemaUpdateMSDECache, ARefusedPackageChangesNothingNotEvenTheOldLayoutTa
   EXPECT_TRUE(local.executed.empty());
 }
 
+TEST_F(SchemaUpdateMSDECache, ATypeNoDatabaseKnowsRefusesThePackage) {
+  servePackage({table("PAI", {column("CD", "SECRETLY_RUN(3)")})});
+  EXPECT_FALSE(update());
+  EXPECT_NE(failure().find("SECRETLY_RUN(3)"), std::string::npos);
+  EXPECT_TRUE(local.executed.empty());
+}
+
 TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
   testing_support::RawHttpServer proxy(
       "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n");

@@ -39,7 +39,10 @@ enum class EngineKind { Embedded, SqlServerOdbc, OracleOdbc, Odbc };
 
 struct EngineTarget {
   EngineKind kind = EngineKind::Embedded;
-  std::string path;                        // Embedded: the database file
+  std::string path;                        // Embedded: the database file or server folder
+  std::string catalog;                     // Embedded: Initial Catalog, the database in a folder
+  std::string workstationId;               // Workstation ID (HOST_NAME() on the server)
+  std::string applicationName;             // Application Name (APP_NAME() on the server)
   std::string user;                        // Embedded: the login the catalogue reports
   bool create = true;                      // Embedded: create the file when missing
   std::string odbc;                        // ODBC kinds: the ODBC connection string

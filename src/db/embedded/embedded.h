@@ -8,12 +8,18 @@
 namespace db::embedded {
 
 struct Options {
-  std::string path;          // database file; ":memory:" for a private in-memory database
+  // Data Source: the database file, a server folder (with `catalog`), or ":memory:" for a
+  // private in-memory database.
+  std::string path;
   std::string user = "dbo";  // login name the catalogue reports (USER ID of the connection string)
   bool create = true;        // create the file when it does not exist
   // How long a statement waits for another process to release the database before it fails
   // as busy; a register shares its database with the sales program.
   int busyTimeoutMs = 15'000;
+  // Initial Catalog: the database NAME.db of the folder `path` names (ignored for a file).
+  std::string catalog = {};
+  std::string workstationId = {};    // what HOST_NAME() answers; the machine's name when empty
+  std::string applicationName = {};  // what APP_NAME() answers
 };
 
 // Opens the embedded engine: SQLite underneath, speaking the T-SQL subset this program sends.

@@ -224,6 +224,7 @@ void registerSqlFunctions(sqlite3* db) {
     sqlite3_create_function_v2(db, f.name, f.arity, flags, nullptr, f.fn, nullptr, nullptr,
                                nullptr);
   }
+  registerServerFunctions(db);
 }
 
 }  // namespace db::embedded

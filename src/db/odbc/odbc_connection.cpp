@@ -1,6 +1,7 @@
 #include "db/odbc/odbc_connection.h"
 
 #include "db/odbc/diagnostics.h"
+#include "db/odbc/procedure_call.h"
 
 namespace db::odbc {
 namespace {
@@ -93,6 +94,16 @@ int64_t OdbcConnection::execute(std::string_view sql, const Params& params) {
 
 std::unique_ptr<Rows> OdbcConnection::query(std::string_view sql, const Params& params) {
   return run<std::unique_ptr<Rows>>(sql, params, [](Statement& s) { return s.query(); });
+}
+
+BatchResult OdbcConnection::executeBatch(std::string_view sql, const Params& params) {
+  return run<BatchResult>(sql, params, [](OdbcStatement& s) { return s.batch(); });
+}
+
+ProcedureResult OdbcConnection::callProcedure(std::string_view name,
+                                              const std::vector<ProcedureArgument>& args) {
+  requireOpen();
+  return odbc::callProcedure(dbc(), name, args, secret_);
 }
 
 Statement& OdbcConnection::prepare(std::string_view sql) {
