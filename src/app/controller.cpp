@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/controller_sql.h"
+#include "fault/fault.h"
 
 namespace app {
 namespace {
@@ -91,6 +92,7 @@ RunOutcome Controller::runSteps(std::string_view argument) {
 
   status_ = statusRow(remoteExecutionId(slots_.remoteId()));
   status_.start();
+  fault::reach("run.start");
   log_.GravaLog("Parâmetro da Baixa de Tabelas: " + slots_.mode(), "3");
 
   const bool mayUpdate = VerificaCaixaServidor();
@@ -100,6 +102,7 @@ RunOutcome Controller::runSteps(std::string_view argument) {
     if (oneOf(slots_.mode(), kUpdateModes)) updateLocalDatabase();
     if (flag_.ok()) {
       afterSuccessfulUpdate();
+      fault::reach("run.end");
       status_.finish("OK");
       outcome = finish(final_text::kSucesso, MessageColour::Green, true);
     } else {
@@ -151,6 +154,7 @@ void Controller::updateLocalDatabase() {
   connections_.dtmBaixaEstrutura();
   status_.operation("ATUALIZA_ESTRUTURA");
   BaixaEstruturaMSDE();
+  fault::reach("run.schema");
   if (connections_.OpenADOBaixa()) {
     RunContext run = context();
     steps_.foreignKeys->applyForeignKeys(run);

@@ -20,6 +20,11 @@ inline constexpr std::string_view kUpdImage =
 inline constexpr std::string_view kUpdVarBinary =
     "ALTER TABLE KDSOPERACAOTEMP ALTER COLUMN DSOPERACAO VARCHAR(MAX) NULL";
 
+// A run that was stopped (killed, switched off) never wrote its outcome; only one run at a time
+// works on a local database, so a row still executing when a run starts belongs to a dead one.
+inline constexpr std::string_view kStoppedRunsFailed =
+    "UPDATE CTRLEXECREM SET IDSTCTRLEXECREM = 'NOK', DTULTATU = GETDATE() WHERE CDAPP = 'KIVTAB' "
+    "AND IDSTCTRLEXECREM = 'E'";
 inline constexpr std::string_view kIniVerifTab =
     "UPDATE CTRLEXECREM SET CDAPP = 'KIVTAB', TPOPERACAO = 'ATUALIZA_EXTRUTURA', "
     "IDSTCTRLEXECREM = 'E', DTINICIO = GETDATE() WHERE IDCTRLEXECREM = :IDCTRLEXECREM";

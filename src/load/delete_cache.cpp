@@ -6,6 +6,7 @@
 #include "download/control_ledger.h"
 #include "download/date_columns.h"
 #include "download/identifier.h"
+#include "fault/fault.h"
 #include "load/delete_cache_key.h"
 #include "load/delete_cache_statements.h"
 
@@ -81,6 +82,7 @@ void DeleteCache::runDeleteCache(const std::string& branch, const std::string& c
         s_.log("ERRO Except: " + std::string(e.what()), "2");
       }
       if (table.table == kProdutoSegFollows) processProdutoSeg(branch);
+      fault::reach("deletecache.table");
     }
     for (const DeleteCacheTable& table : deleteCacheTables()) emptyDataset(table.dataset);
   }

@@ -110,6 +110,19 @@ TEST_F(ControllerTest, TabelasRunsEveryStepInOrderAndEndsInGreen) {
   EXPECT_EQ(status("IDSTCTRLEXECREM"), "P");
 }
 
+TEST_F(ControllerTest, ARowLeftExecutingByAStoppedRunIsClosedByTheNextRequest) {
+  local()->execute(
+      "INSERT INTO CTRLEXECREM (IDCTRLEXECREM, CDAPP, IDSTCTRLEXECREM) VALUES (16, 'KIVTAB', 'E')");
+  local()->execute(
+      "INSERT INTO CTRLEXECREM (IDCTRLEXECREM, CDAPP, IDSTCTRLEXECREM) VALUES (15, 'OTHER', 'E')");
+  ASSERT_TRUE(run("SYNC_17_0001_001_").success);
+  auto db = local();
+  auto rows = db->query("SELECT IDCTRLEXECREM, IDSTCTRLEXECREM FROM CTRLEXECREM ORDER BY 1");
+  std::vector<std::string> seen;
+  while (rows->next()) seen.push_back(rows->at(0).asText() + " " + rows->at(1).asText());
+  EXPECT_EQ(seen, (std::vector<std::string>{"15 E", "16 NOK", "17 OK"}));
+}
+
 TEST_F(ControllerTest, SyncFormReportsEachPhaseInTheStatusRow) {
   std::vector<std::string> seen;
   auto look = [&](RunContext&) {

@@ -89,6 +89,22 @@ int Package::WebPort() const {
   return static_cast<int>(*port);
 }
 
+HttpTimeouts Package::webTimeouts() const {
+  const auto seconds = [this](std::string_view name, std::chrono::seconds fallback) {
+    const auto value = setting(name);
+    if (!value) return std::chrono::milliseconds(fallback);
+    const auto n = value->asInt();
+    if (!n || *n < 1)
+      throw RegistryError("no valid " + std::string(name) + " (seconds, at least 1) under [" +
+                          std::string(_sSiteWebSrvKey) + "] in " + env_.registryFile.string());
+    return std::chrono::milliseconds(std::chrono::seconds(*n));
+  };
+  HttpTimeouts timeouts;
+  timeouts.connect = seconds(kWebConnectTimeout, HttpTimeouts::kDefaultConnect);
+  timeouts.stall = seconds(kWebTimeout, HttpTimeouts::kDefaultStall);
+  return timeouts;
+}
+
 std::filesystem::path Package::WorkingDirectory() const {
   const auto value = setting(kWorkingDirectory);
   const std::string dir = value ? std::string(db::trim(value->asText())) : std::string();

@@ -31,6 +31,8 @@ class Package {
   static constexpr std::string_view kIPServer = "IPServer";
   static constexpr std::string_view kWebPort = "WebPort";
   static constexpr std::string_view kWorkingDirectory = "WorkingDirectory";
+  static constexpr std::string_view kWebConnectTimeout = "WebConnectTimeout";
+  static constexpr std::string_view kWebTimeout = "WebTimeout";
   static constexpr std::string_view kWebHttps = "WebHttps";
   static constexpr std::string_view kWebCAFile = "WebCAFile";
   static constexpr std::string_view kWebToken = "WebToken";
@@ -54,7 +56,10 @@ class Package {
   int WebPort() const;
   // TLS (WebHttps = 1, WebCAFile) and the register's token (WebToken, deciphered when "enc:").
   TransportSecurity transportSecurity() const;
-  Endpoint endpoint() const { return {WebURL(), WebPort(), transportSecurity()}; }
+  // WebConnectTimeout and WebTimeout in seconds (30 and 120 when missing); RegistryError when
+  // one is not a positive number.
+  HttpTimeouts webTimeouts() const;
+  Endpoint endpoint() const { return {WebURL(), WebPort(), transportSecurity(), webTimeouts()}; }
   // WorkingDirectory when set, else the program directory.
   std::filesystem::path WorkingDirectory() const;
 
