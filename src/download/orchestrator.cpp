@@ -59,7 +59,7 @@ bool Orchestrator::buscaTabelas() {
   }
 }
 
-bool Orchestrator::isMode(std::string_view mode) const { return db::iequals(state_.mode, mode); }
+bool Orchestrator::isMode(std::string_view mode) const { return state_.mode == mode; }
 
 void Orchestrator::startRun() {
   state_.vectors = RequestVectors{};

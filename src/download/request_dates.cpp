@@ -95,7 +95,7 @@ class Reader {
   }
 
   void readScreenMenu(size_t p) {
-    if (db::iequals(run_.mode, "TABELAS") && run_.itMenuConfTeEmpty) {
+    if (run_.mode == "TABELAS" && run_.itMenuConfTeEmpty) {
       v_.vDatasControle[p] = db::Value(int64_t{0});
       v_.vDatasBase[p] = db::Value(int64_t{0});
       return;

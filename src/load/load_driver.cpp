@@ -108,9 +108,8 @@ bool LoadDriver::InsereMSDE(const std::string& branch, const std::string& cashRe
     ctx_.log("Exception InsereMSDE: " + lastError_, "2");
     return false;
   }
-  if (!lastError_.empty()) return false;
   ctx_.log(kStars, "3");
-  return true;
+  return lastError_.empty();
 }
 
 void LoadDriver::load(const std::string& branch, const std::string& cashRegister,
@@ -127,6 +126,7 @@ void LoadDriver::load(const std::string& branch, const std::string& cashRegister
   if (mode == "TABELAS") {
     fullWipe();
     parts_.keepAlive.mantemConexao(true);
+    parts_.keepAlive.resetCounter();
     sequence_.run();
     fault::reach("load.sequence");
   }

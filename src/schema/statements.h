@@ -125,4 +125,19 @@ inline constexpr std::string_view kDtVigencia = "SELECT DISTINCT DTINIVIGENCIA\r
 inline constexpr std::string_view kDeleteCtrlBaixaTab =
     "DELETE FROM CTRLBAIXATAB WHERE NMTABELA = :P_NMTABELA";
 
+// The snapshot-isolation setting: adqConfigSnapshot, acmSingleUser, acmConfigSnapshot,
+// acmMultiUser. A database name cannot be bound where an object name stands, so the three
+// commands receive it bracket-quoted in place of :P_BASE.
+inline constexpr std::string_view kConfigSnapshot =
+    "SELECT is_read_committed_snapshot_on as CONFIG FROM sys.databases WHERE name= :P_BASE";
+inline constexpr std::string_view kSingleUser =
+    "ALTER DATABASE :P_BASE SET SINGLE_USER WITH ROLLBACK IMMEDIATE";
+inline constexpr std::string_view kConfigSnapshotOn =
+    "ALTER DATABASE :P_BASE SET READ_COMMITTED_SNAPSHOT ON";
+inline constexpr std::string_view kMultiUser = "ALTER DATABASE :P_BASE SET MULTI_USER";
+inline constexpr std::string_view kDatabaseParameter = ":P_BASE";
+
+// The connection's default database.
+inline constexpr std::string_view kDefaultDatabase = "SELECT DB_NAME() AS NAME";
+
 }  // namespace schema::sql

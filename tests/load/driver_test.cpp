@@ -136,6 +136,34 @@ TEST_F(DriverTest, WithoutLocalDatabaseNothingIsWritten) {
   EXPECT_EQ(errors, std::vector<std::string>{"Caixa sem string de conexão."});
   EXPECT_EQ(lastError, "Caixa sem string de conexão.");
   EXPECT_TRUE(runFailed);
+  // The load's section still closes with its line of asterisks.
+  EXPECT_EQ(std::count_if(logs.begin(), logs.end(),
+                          [](const LogLine& l) { return l.text == std::string(126, '*'); }),
+            2);
+}
+
+TEST_F(DriverTest, TheKeepAliveSentAtTheStartOfALoadRestartsTheCount) {
+  for (int i = 0; i < 9999; ++i) keepAlive.mantemConexao(false);
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(server.keepAlives, 1);
+  EXPECT_LT(keepAlive.counter(), 9999);
+}
+
+TEST_F(DriverTest, AReplacedTableGettingAnEmptyDownloadEndsEmpty) {
+  localRow("CAMPANHA", {{"CDCAMPANHA", "OLD"}});
+  downloadTable("cdsCampanha", "CAMPANHA", {});
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(conn.count("CAMPANHA"), 0);
+}
+
+TEST_F(DriverTest, StatementModeSkipsTheSequenceAndTheDeleteCacheButLoadsConsumers) {
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
+  EXPECT_TRUE(runLoad("EXTRATOCONS"));
+  EXPECT_EQ(conn.count("SALA"), 0);
+  EXPECT_EQ(deleteCache.runs, 0);
+  EXPECT_EQ(server.keepAlives, 0);
+  EXPECT_TRUE(logged("Inicio do InsereDados(cdsSALDOCONS)"));
+  EXPECT_EQ(cleanup.calls.size(), 3u);
 }
 
 TEST_F(DriverTest, CancelledRunEndsTheLoad) {
