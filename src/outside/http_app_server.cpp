@@ -20,7 +20,8 @@ class HttpAppServer : public AppServer {
     if (endpoint.host.empty() || endpoint.port <= 0 || endpoint.port > 65535)
       throw ServerError("invalid server address \"" + endpoint.host + ":" +
                         std::to_string(endpoint.port) + "\"");
-    HttpResponse ping = httpGet(serverUrl(endpoint, kPingPath), endpoint.security);
+    HttpResponse ping =
+        httpGet(serverUrl(endpoint, kPingPath), endpoint.security, endpoint.timeouts);
     if (ping.status != 200)
       throw ServerError("server " + endpoint.host + ":" + std::to_string(endpoint.port) +
                         " is not a central application server (status " +
@@ -36,7 +37,8 @@ class HttpAppServer : public AppServer {
     // Like the remote connection it stands in for, a call on a closed connection opens it.
     if (!connected_) connect();
     std::string url = serverUrl(endpoint_, "/" + objectName_ + "/" + std::string(method));
-    HttpResponse response = httpPost(url, protocol::encodeRequest(args), endpoint_.security);
+    HttpResponse response =
+        httpPost(url, protocol::encodeRequest(args), endpoint_.security, endpoint_.timeouts);
     protocol::DecodedReply decoded;
     try {
       decoded = protocol::decodeReply(response.body);

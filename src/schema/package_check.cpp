@@ -90,15 +90,16 @@ void expression(const std::string& table, const std::string& what, const std::st
 void checkTable(const PackageTable& table) {
   const std::string& name = table.tableName;
   identifier(name, "TABLE_NAME", name);
-  for (const auto& column : table.columns) {
-    identifier(name, "COL_NAME", column.name);
-    if (!std::regex_match(column.fieldType, kType) || !isKnownType(column.fieldType))
-      refuse(name, "FIELD_TYPE", column.fieldType);
-    if (column.nullable && !column.nullable->empty() && *column.nullable != "NULL" &&
-        *column.nullable != "NOT NULL")
-      refuse(name, "NULLABLE", *column.nullable);
-    if (column.colDefault) expression(name, "COL_DEFAULT", *column.colDefault);
-  }
+  for (const auto* columns : {&table.columns, &table.oracleColumns})
+    for (const auto& column : *columns) {
+      identifier(name, "COL_NAME", column.name);
+      if (!std::regex_match(column.fieldType, kType) || !isKnownType(column.fieldType))
+        refuse(name, "FIELD_TYPE", column.fieldType);
+      if (column.nullable && !column.nullable->empty() && *column.nullable != "NULL" &&
+          *column.nullable != "NOT NULL")
+        refuse(name, "NULLABLE", *column.nullable);
+      if (column.colDefault) expression(name, "COL_DEFAULT", *column.colDefault);
+    }
   for (const auto& rows : {&table.indexes, &table.primaryKeys})
     for (const auto& row : *rows) {
       identifier(name, "INDEX_NAME", row.indexName);

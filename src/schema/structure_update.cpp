@@ -2,6 +2,7 @@
 
 #include "db/core/connection_string.h"
 #include "schema/messages.h"
+#include "schema/oracle_reconciler.h"
 #include "schema/package_check.h"
 #include "schema/package_reply.h"
 #include "schema/package_retrieval.h"
@@ -82,9 +83,10 @@ void StructureUpdate::requestPackage(const std::optional<std::vector<std::string
 
 void StructureUpdate::reconcile(const StructurePackage& package, const std::string& databaseType,
                                 const std::string& owner) {
-  if (databaseType != kSqlServer)
-    throw std::runtime_error("the table reconciliation for database type " + databaseType +
-                             " is not part of this program");
+  if (databaseType != kSqlServer) {
+    OracleReconciler(*adcGeral_, owner).reconcile(package);
+    return;
+  }
   ReconcileServices services{services_.log, [this]() -> db::Connection& {
                                adcGeral_ = &services_.reconnect();
                                return *adcGeral_;
@@ -107,7 +109,7 @@ bool StructureUpdate::UpdateMSDECache(const std::optional<std::vector<std::strin
     StructurePackage package = loadStructurePackage(directory);
     checkPackage(package);
     keepListedTables(package, only, services_.log);
-    checkRemoteExecutionTable(*adcGeral_);
+    checkRemoteExecutionTable(*adcGeral_, databaseType != kSqlServer);
     prepareValidityModels(*adcGeral_, services_.log);
     reconcile(package, databaseType, owner);
   } catch (const std::exception& e) {
@@ -127,10 +129,10 @@ void StructureUpdate::finish(const fs::path& directory) {
     netLocalCache_.call("FinishTableData", args);
   } catch (const std::exception&) {
   }
+  // The directory is the run's own, one plain name below the working directory: all of it
+  // goes, constraints.cds included, so that runs leave no folders behind.
   std::error_code ignored;
-  fs::remove(directory / kStructFile, ignored);
-  fs::remove(directory / kPackageArchive, ignored);
-  fs::remove(directory, ignored);
+  fs::remove_all(directory, ignored);
 }
 
 }  // namespace schema

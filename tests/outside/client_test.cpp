@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
 #include <thread>
 
 #include "outside/app_server.h"
@@ -27,6 +28,11 @@ class StubServer {
         res.set_content(protocol::encodeError("falha interna"), "application/json");
       } else if (method == "plain404") {
         res.status = 404;
+      } else if (method == "stalls") {
+        std::this_thread::sleep_for(std::chrono::seconds(6));
+        res.set_content(protocol::encodeReply(db::Value(), args), "application/json");
+      } else if (method == "endless") {
+        res.set_content(std::string(3 << 20, ' '), "application/json");
       } else if (method == "dropsArgs") {
         res.set_content(protocol::encodeReply(db::Value(), {}), "application/json");
       } else {
@@ -99,6 +105,29 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
   EXPECT_FALSE(server->connected());
   auto bad = makeHttpAppServer("rdmExpDados", [] { return Endpoint{"", 0, {}}; });
   EXPECT_THROW(bad->connect(), ServerError);
+}
+
+TEST(HttpAppServer, AStalledServerOrAnEndlessReplyFailsWithinTheLimits) {
+  StubServer stub;
+  Endpoint endpoint{"127.0.0.1", stub.port};
+  endpoint.timeouts.stall = std::chrono::seconds(1);
+  endpoint.timeouts.maxReplyBytes = 1 << 20;
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return endpoint; });
+  server->connect();
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    server->call("stalls");
+    FAIL() << "a stalled reply was waited for";
+  } catch (const ServerError& e) {
+    EXPECT_NE(std::string(e.what()).find("/rdmExpDados/stalls"), std::string::npos) << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(4000));
+  try {
+    server->call("endless");
+    FAIL() << "a reply above the limit was taken";
+  } catch (const ServerError& e) {
+    EXPECT_NE(std::string(e.what()).find("exceeds 1048576 bytes"), std::string::npos) << e.what();
+  }
 }
 
 TEST(HttpAppServer, EndpointIsReadAgainAtEveryConnect) {

@@ -9,6 +9,7 @@
 
 #include "db/core/text.h"
 #include "db/embedded/embedded.h"
+#include "oracle_catalogue.h"
 #include "outside/package/message_box.h"
 #include "package_writer.h"
 #include "raw_http_server.h"
@@ -98,6 +99,7 @@ class SchemaUpdateMSDECache : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> logged;
   outside::Package package{{home.path(), home.path() / "registry.ini"}};
   std::string extraRegistry;
+  std::string connectionString;  // empty: an embedded database in the home folder
 
   void SetUp() override {
     server.reply =
@@ -108,8 +110,10 @@ class SchemaUpdateMSDECache : public ::testing::Test {
 
   void writeRegistry() {
     std::ofstream(home.path() / "registry.ini")
-        << "[" << kWebCli << "]\nStringConex=Provider=SQLite;User ID=dbo;Data Source="
-        << (home.path() / "local.db").string()
+        << "[" << kWebCli << "]\nStringConex="
+        << (connectionString.empty()
+                ? "Provider=SQLite;User ID=dbo;Data Source=" + (home.path() / "local.db").string()
+                : connectionString)
         << "\nWorkingDirectory=" << (home.path() / "work/").string()
         << "\nHttpPort=" << files.port() << "\n"
         << extraRegistry;
@@ -138,15 +142,16 @@ class SchemaUpdateMSDECache : public ::testing::Test {
     schema_test::writeZip(dir / "struct.zip", members);
   }
 
-  bool update() {
+  bool update() { return update(local); }
+  bool update(db::Connection& adcGeral) {
     schema::StructureUpdateServices services{
         package,
         [this](std::string_view m, std::string_view l) { logged.emplace_back(m, l); },
         {},
         [] { return false; },
-        [this]() -> db::Connection& { return local; },
+        [&adcGeral]() -> db::Connection& { return adcGeral; },
         {std::chrono::milliseconds(2000), std::chrono::milliseconds(1000)}};
-    return schema::StructureUpdate(local, server, std::move(services)).UpdateMSDECache();
+    return schema::StructureUpdate(adcGeral, server, std::move(services)).UpdateMSDECache();
   }
 
   int64_t count(const std::string& sql) {
@@ -199,11 +204,10 @@ TEST_F(SchemaUpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClose
 
   ASSERT_NE(server.argsOf("FinishTableData"), nullptr);
   EXPECT_EQ((*server.argsOf("FinishTableData"))[0].asText(), server.token);
-  // The clean-up takes struct.cds and struct.zip; the directory stays for constraints.cds.
-  const fs::path left = home.path() / "work" / "20261208_0001_ABCDEFGH";
-  EXPECT_FALSE(fs::exists(left / "struct.cds"));
-  EXPECT_FALSE(fs::exists(left / "struct.zip"));
-  EXPECT_TRUE(fs::exists(left / "constraints.cds"));
+  // The clean-up takes the whole package directory, constraints.cds included, and nothing
+  // else of the working directory.
+  EXPECT_FALSE(fs::exists(home.path() / "work" / "20261208_0001_ABCDEFGH"));
+  EXPECT_TRUE(fs::exists(home.path() / "work"));
   for (const auto& [text, level] : logged) EXPECT_EQ(text.find("S3CRET"), std::string::npos);
 }
 
@@ -224,6 +228,32 @@ TEST_F(SchemaUpdateMSDECache, ExistingStructureAsksForNoRowsAndAShortTokenNamesT
   // Without constraints.cds no foreign key is attempted, and the clean-up leaves nothing.
   EXPECT_TRUE(local.startingWith("ALTER TABLE MESA ADD CONSTRAINT FK_").empty());
   EXPECT_FALSE(fs::exists(home.path() / "work" / "TK42"));
+}
+
+TEST_F(SchemaUpdateMSDECache, OracleDatabaseIsPreparedAndReconciledInItsOwnDialect) {
+  connectionString = "Provider=MSDAORA.1;User ID=loja;Password=pw;Data Source=ORCL";
+  writeRegistry();
+  schema::PackageTable caixa = table("CAIXA", {}, {"CDCAIXA"});
+  // Only SYSDATE defaults are rewritten on Oracle; GETDATE is not looked for.
+  caixa.oracleColumns = {column("CDCAIXA", "VARCHAR2(3)"),
+                         column("DTULTATU", "DATE", "NULL", "GETDATE()")};
+  servePackage({caixa});
+  schema_test::OracleCatalogue oracle;
+
+  ASSERT_TRUE(update(oracle)) << failure();
+
+  EXPECT_EQ(server.argsOf("GetTableStructMSDE")->at(2).asText(), "ORACLE");
+  // The structure probe reads the Oracle catalogue for the login's tables.
+  EXPECT_EQ(oracle.queried.front(), std::string(schema::sql::kLocalStructOracle));
+  ASSERT_FALSE(oracle.executed.empty());
+  EXPECT_EQ(oracle.executed.front(), std::string(schema::sql::kCreateCtrlExecRemOracle));
+  EXPECT_EQ(oracle.startingWith("CREATE TABLE CAIXA"),
+            (std::vector<std::string>{
+                "CREATE TABLE CAIXA (\r\nCDCAIXA VARCHAR2(3) NOT NULL,\r\nDTULTATU DATE DEFAULT "
+                "GETDATE())"}));
+  EXPECT_EQ(oracle.executed.back(),
+            "ALTER TABLE CAIXA ADD CONSTRAINT PK_CAIXA PRIMARY KEY (CDCAIXA)");
+  EXPECT_FALSE(fs::exists(home.path() / "work" / "20261208_0001_ABCDEFGH"));
 }
 
 TEST_F(SchemaUpdateMSDECache, ServerExceptionEndsTheUpdateWithItsTextFromTheEighthCharacter) {

@@ -261,6 +261,23 @@ std::string replaceCatalog(std::string_view connectionString, std::string_view d
   return out;
 }
 
+std::string withProvider(std::string_view connectionString, std::string_view provider) {
+  std::string out = "Provider=" + std::string(provider);
+  for (const auto& item : parseConnectionString(connectionString)) {
+    if (iequals(item.key, "Provider")) continue;
+    const bool quote = item.value.find_first_of(";'\"") != std::string::npos ||
+                       trim(item.value).size() != item.value.size();
+    std::string value = item.value;
+    if (quote) {
+      value.clear();
+      for (char c : item.value) value += c == '\'' ? std::string("''") : std::string(1, c);
+      value = "'" + value + "'";
+    }
+    out += ";" + item.key + "=" + value;
+  }
+  return out;
+}
+
 OdbcDrivers OdbcDrivers::fromEnvironment() {
   OdbcDrivers drivers;
   if (const char* v = std::getenv("KIVTAB_ODBC_SQLSERVER_DRIVER"); v && *v) drivers.sqlServer = v;

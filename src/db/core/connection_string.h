@@ -34,6 +34,11 @@ std::string loginName(std::string_view connectionString);
 // "Data Source=" comes first, or when the name is blank or holds a ';'.
 std::string replaceCatalog(std::string_view connectionString, std::string_view database);
 
+// The same connection string naming `provider`: its Provider item replaced, or put first when it
+// has none; the other items kept in order (values holding ';', quotes or edge blanks quoted).
+// Throws std::invalid_argument as parseConnectionString does.
+std::string withProvider(std::string_view connectionString, std::string_view provider);
+
 // Where a connection string leads.
 enum class EngineKind { Embedded, SqlServerOdbc, OracleOdbc, Odbc };
 

@@ -8,6 +8,7 @@
 #include "db/embedded/extension.h"
 #include "db/embedded/sqlite_error.h"
 #include "db/embedded/tokenizer.h"
+#include "fault/fault.h"
 
 namespace db::embedded {
 namespace {
@@ -124,13 +125,17 @@ void EmbeddedConnection::evictUnpinned() {
 int64_t EmbeddedConnection::execute(std::string_view sql, const Params& params) {
   server::ClientCall call(*session_, sql);
   EmbeddedStatement& cached = statementFor(sql, false);
+  int64_t affected = 0;
   if (cached.busy() || cached.active()) {
     EmbeddedStatement fresh(*this, std::string(sql));
     fresh.bind(params);
-    return fresh.execute();
+    affected = fresh.execute();
+  } else {
+    cached.bind(params);
+    affected = cached.execute();
   }
-  cached.bind(params);
-  return cached.execute();
+  if (!inTransaction()) fault::reach("autocommit");
+  return affected;
 }
 
 std::unique_ptr<Rows> EmbeddedConnection::query(std::string_view sql, const Params& params) {
@@ -190,6 +195,7 @@ void EmbeddedConnection::commit() {
   if (!inTransaction())
     throw Error(ErrorKind::General, "No transaction is open", std::string(kCommit));
   run(std::string(kCommit), kCommit);
+  fault::reach("commit");
 }
 
 void EmbeddedConnection::rollback() {

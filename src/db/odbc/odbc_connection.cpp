@@ -2,6 +2,7 @@
 
 #include "db/odbc/diagnostics.h"
 #include "db/odbc/procedure_call.h"
+#include "fault/fault.h"
 
 namespace db::odbc {
 namespace {
@@ -144,7 +145,10 @@ void OdbcConnection::endTransaction(SQLSMALLINT completion, std::string_view wha
         SQL_HANDLE_DBC, dbc(), "Cannot return to autocommit", {{}, secret_});
 }
 
-void OdbcConnection::commit() { endTransaction(SQL_COMMIT, "Cannot commit"); }
+void OdbcConnection::commit() {
+  endTransaction(SQL_COMMIT, "Cannot commit");
+  fault::reach("commit");
+}
 
 void OdbcConnection::rollback() {
   try {

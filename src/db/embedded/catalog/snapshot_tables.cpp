@@ -153,16 +153,21 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
   auto* cursor = reinterpret_cast<Cursor*>(base);
   Table* table = cursor->table;
   int next = 0;
-  cursor->schema = kMainSchema;
+  std::string schema(kMainSchema);
   if ((idxNum & kSchemaArgument) && next < argc) {
     const auto* text = sqlite3_value_text(argv[next++]);
-    cursor->schema = text ? reinterpret_cast<const char*>(text) : "";
+    schema = text ? reinterpret_cast<const char*>(text) : "";
   }
-  try {
-    cursor->relations =
-        (*table->data->snapshots)[upper(cursor->schema)].current(table->db, cursor->schema);
-  } catch (const std::exception& e) {
-    return fail(&table->base, e.what());
+  // A cursor inside a join is filtered once per outer row: the schema is read (and its
+  // fingerprint taken) once per cursor and schema, not per row.
+  if (!cursor->relations || schema != cursor->schema) {
+    cursor->schema = std::move(schema);
+    try {
+      cursor->relations =
+          (*table->data->snapshots)[upper(cursor->schema)].current(table->db, cursor->schema);
+    } catch (const std::exception& e) {
+      return fail(&table->base, e.what());
+    }
   }
   cursor->relation = &(*cursor->relations)[static_cast<size_t>(table->data->relation)];
   cursor->position = 0;
