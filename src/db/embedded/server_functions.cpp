@@ -365,16 +365,7 @@ void objectName(sqlite3_context* ctx, int, sqlite3_value** argv) {
   resultText(ctx, dot == std::string_view::npos ? s : s.substr(dot + 1));
 }
 
-using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
-
-struct Function {
-  const char* name;
-  int arity;
-  bool deterministic;
-  Fn fn;
-};
-
-constexpr Function kFunctions[] = {
+constexpr FunctionDef kFunctions[] = {
     {"STR", 1, true, str},
     {"STR", 2, true, str},
     {"STR", 3, true, str},
@@ -392,12 +383,6 @@ constexpr Function kFunctions[] = {
 
 }  // namespace
 
-void registerServerFunctions(sqlite3* db) {
-  for (const auto& f : kFunctions) {
-    const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
-    sqlite3_create_function_v2(db, f.name, f.arity, flags, nullptr, f.fn, nullptr, nullptr,
-                               nullptr);
-  }
-}
+void registerServerFunctions(sqlite3* db) { registerFunctions(db, kFunctions); }
 
 }  // namespace db::embedded

@@ -1,8 +1,22 @@
 #pragma once
 
+#include <span>
+
 struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace db::embedded {
+
+// One scalar function as SQLite registers it.
+struct FunctionDef {
+  const char* name;
+  int arity;  // -1 for any number of arguments
+  bool deterministic;
+  void (*fn)(sqlite3_context*, int, sqlite3_value**);
+};
+
+void registerFunctions(sqlite3* db, std::span<const FunctionDef> functions);
 
 // The T-SQL functions SQLite lacks, under their T-SQL names where SQLite can parse the call
 // as written (GETDATE, LEN, CHARINDEX, REPLICATE, SERVERPROPERTY, YEAR, MONTH, DAY) and under
