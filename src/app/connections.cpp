@@ -99,7 +99,7 @@ FuncoesServidorModule& Connections::dtmFuncoesServidor() {
 }
 
 std::string Connections::estruturaConnectionString() const {
-  const std::string stored = package_._GetStringConexKiv();
+  const std::string stored = package_.GetStringConexKiv();
   if (package_.UsedDatabase() != kOracle || db::trim(stored).empty()) return stored;
   return db::withProvider(stored, kOracleProvider);
 }
@@ -144,7 +144,7 @@ void Connections::CloseADOEstrutura() {
 bool Connections::OpenADOBaixa() {
   try {
     BaixaTabelasModule& m = dtmBaixaTabelas();
-    if (!isOpen(m.adcCliExp)) m.adcCliExp = openLocal(package_._GetStringConexKiv());
+    if (!isOpen(m.adcCliExp)) m.adcCliExp = openLocal(package_.GetStringConexKiv());
     connectServer(*m.netProcedimentos);
     return true;
   } catch (const std::exception&) {
@@ -171,7 +171,7 @@ void Connections::CloseADOBaixa() {
 bool Connections::OpenADOFuncoes() {
   try {
     FuncoesServidorModule& m = dtmFuncoesServidor();
-    if (!isOpen(m.adcFuncoes)) m.adcFuncoes = openLocal(package_._GetStringConexKiv());
+    if (!isOpen(m.adcFuncoes)) m.adcFuncoes = openLocal(package_.GetStringConexKiv());
     connectServer(*m.netConnexString);
     return true;
   } catch (const std::exception&) {
@@ -205,7 +205,7 @@ void Connections::beginBancoCentral() {
   if (!tabelas_ || tabelas_->idSenConsCentral != "S" || tabelas_->mirrorSkipped) return;
   try {
     if (!isOpen(tabelas_->adcBancoCentral)) {
-      const std::string local = package_._GetStringConexKiv();
+      const std::string local = package_.GetStringConexKiv();
       const std::string mirror = db::replaceCatalog(local, tabelas_->nmSqlNameDb);
       if (db::sameEmbeddedDatabase(local, mirror)) {
         tabelas_->mirrorSkipped = true;

@@ -55,7 +55,7 @@ RunContext Controller::context() {
 
 db::Connection& Controller::adcBaixaTabelas() {
   if (!adcBaixaTabelas_ || !adcBaixaTabelas_->isOpen()) {
-    auto opened = connections_.openLocal(package_._GetStringConexKiv());
+    auto opened = connections_.openLocal(package_.GetStringConexKiv());
     package_.SetADODBSession(*opened);
     adcBaixaTabelas_ = std::move(opened);
   }

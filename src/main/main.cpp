@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   try {
     std::string connectionString;
     try {
-      connectionString = package._GetStringConexKiv();
+      connectionString = package.GetStringConexKiv();
     } catch (const outside::RegistryError&) {
       // Named below by warnAboutRegistry; the program directory is locked instead.
     }

@@ -1,7 +1,5 @@
 #include "outside/server_url.h"
 
-#include "outside/http_transport.h"
-
 namespace outside {
 
 std::string serverUrl(const Endpoint& endpoint, std::string_view path) {
@@ -10,11 +8,6 @@ std::string serverUrl(const Endpoint& endpoint, std::string_view path) {
   if (path.empty() || path.front() != '/') url += '/';
   url += path;
   return url;
-}
-
-void fetchServerFile(const Endpoint& endpoint, std::string_view path,
-                     const std::string& localPath) {
-  httpGetToFile(serverUrl(endpoint, path), localPath, endpoint.security, endpoint.timeouts);
 }
 
 }  // namespace outside

@@ -102,7 +102,7 @@ bool StructureUpdate::UpdateMSDECache(const std::optional<std::vector<std::strin
   fs::path directory;
   try {
     const std::string databaseType = services_.package.UsedDatabase();
-    const std::string owner = db::loginName(services_.package._GetStringConexKiv());
+    const std::string owner = db::loginName(services_.package.GetStringConexKiv());
     requestPackage(only, databaseType, owner);
     directory = retrievePackage(
         reply_, token_, {services_.package, services_.log, services_.progress, services_.limits});

@@ -56,7 +56,7 @@ class SchemaSteps : public app::SchemaSteps {
          [&run]() -> db::Connection& {
            app::BaixaEstruturaModule& module = run.connections.dtmBaixaEstrutura();
            if (!module.adcGeral || !module.adcGeral->isOpen())
-             module.adcGeral = run.connections.openLocal(run.package._GetStringConexKiv());
+             module.adcGeral = run.connections.openLocal(run.package.GetStringConexKiv());
            return *module.adcGeral;
          },
          [&run] { run.connections.CloseADOEstrutura(); }, run.package.UsedDatabase()});

@@ -89,9 +89,6 @@ TEST(PackageHelpers, TextHelpersMessagesAndMessageBox) {
   EXPECT_TRUE(outside::EmptyString(""));
   EXPECT_TRUE(outside::EmptyString(" \t\r\n"));
   EXPECT_FALSE(outside::EmptyString(" x "));
-  EXPECT_EQ(outside::Right("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", 22), "EFGHIJKLMNOPQRSTUVWXYZ");
-  EXPECT_EQ(outside::Right("abc", 22), "abc");
-  EXPECT_EQ(outside::iif<std::string>(true, "S", "N"), "S");
 
   EXPECT_EQ(outside::msgPadrao().Msg("DE"), " de ");
   EXPECT_EQ(outside::msgPadrao().Msg("Caixa_Sem"), "Caixa sem string de conexão.");

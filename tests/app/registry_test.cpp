@@ -102,7 +102,7 @@ TEST(PackageSettings, ReadEndpointConnectionStringAndDirectories) {
   // Nothing configured: clear errors, an empty connection string, the program directory.
   EXPECT_THROW(package.WebURL(), RegistryError);
   EXPECT_THROW(package.WebPort(), RegistryError);
-  EXPECT_EQ(package._GetStringConexKiv(), "");
+  EXPECT_EQ(package.GetStringConexKiv(), "");
   EXPECT_EQ(package.WorkingDirectory(), dir.path());
 
   const std::string conn = "Provider=SQLite;Data Source=" + (dir.path() / "local.db").string();
@@ -110,7 +110,7 @@ TEST(PackageSettings, ReadEndpointConnectionStringAndDirectories) {
                       CriptoPlus(conn) + "\nWorkingDirectory=/var/tmp/work\n");
   EXPECT_EQ(package.endpoint().host, "127.0.0.1");
   EXPECT_EQ(package.endpoint().port, 8211);
-  EXPECT_EQ(package._GetStringConexKiv(), conn);
+  EXPECT_EQ(package.GetStringConexKiv(), conn);
   EXPECT_EQ(package.UsedDatabase(), "MSSQL");
   EXPECT_EQ(package.WorkingDirectory(), "/var/tmp/work");
 
@@ -131,7 +131,7 @@ TEST(PackageSettings, ReadEndpointConnectionStringAndDirectories) {
   package.writeSetting("WebPort", RegistryValue::ofDword(70000));
   EXPECT_THROW(package.WebPort(), RegistryError);
   package.writeSetting("StringConex", RegistryValue::ofText("enc:%%"));
-  EXPECT_THROW(package._GetStringConexKiv(), RegistryError);
+  EXPECT_THROW(package.GetStringConexKiv(), RegistryError);
 }
 
 TEST(RegistryFile, ARewriteKeepsTheFilesModeAndANewFileIsTheOwnersOnly) {

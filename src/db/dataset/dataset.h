@@ -162,7 +162,6 @@ class DataSet {
   const std::vector<uint32_t>& rows() const;
   void rebuildView() const;
   void refreshAfterChange(std::optional<uint32_t> keepSlot);
-  void requireBrowse(const char* operation) const;
   void startNewRow(size_t at);
   uint32_t currentSlot() const;
   Table* currentChildTable(size_t field);

@@ -81,7 +81,6 @@ class Table {
   const std::vector<PacketParam>& params() const { return params_; }
 
   size_t rowCount() const { return order_.size(); }
-  uint32_t slotAt(size_t row) const { return order_[row]; }
   const std::vector<uint32_t>& order() const { return order_; }
 
   // A fresh slot with every field null, placed at presentation position `row`.

@@ -45,7 +45,7 @@ std::optional<RegistryValue> Package::setting(std::string_view name) const {
   return registry().get(_sSiteWebSrvKey, name);
 }
 
-std::string Package::_GetStringConexKiv() const {
+std::string Package::GetStringConexKiv() const {
   const auto stored = setting(_sStringConex);
   if (!stored) return {};
   try {
@@ -81,7 +81,7 @@ std::string Package::UsedDatabase() const {
                         " must be MSSQL or ORACLE, not \"" + value->asText() + "\"");
   }
   try {
-    return db::mapConnectionString(_GetStringConexKiv()).kind == db::EngineKind::OracleOdbc
+    return db::mapConnectionString(GetStringConexKiv()).kind == db::EngineKind::OracleOdbc
                ? std::string(kOracle)
                : std::string(kSqlServer);
   } catch (const std::invalid_argument&) {

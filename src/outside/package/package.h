@@ -52,7 +52,7 @@ class Package {
   std::optional<RegistryValue> setting(std::string_view name) const;
 
   // The local connection string: StringConex deciphered; empty when the value is missing.
-  std::string _GetStringConexKiv() const;
+  std::string GetStringConexKiv() const;
   // The local database kind: the UsedDatabase setting ("ORACLE" or "MSSQL") when present, else
   // "ORACLE" when the local connection string names an Oracle provider and "MSSQL" otherwise
   // (the embedded engine speaks the SQL Server dialect).
