@@ -1,6 +1,6 @@
 #include "outside/protocol.h"
 
-#include "outside/base64.h"
+#include "db/core/base64.h"
 
 namespace outside::protocol {
 namespace {
@@ -30,7 +30,7 @@ db::Value fromTaggedObject(const json& object) {
   if (it.key() == kDateKey) return parseWireDate(text);
   if (it.key() == kPacketKey) {
     try {
-      return base64Decode(text);
+      return db::base64DecodeBytes(text);
     } catch (const std::invalid_argument& e) {
       throw ProtocolError(std::string("$packet: ") + e.what());
     }
@@ -71,7 +71,7 @@ json toJson(const db::Value& value) {
     case db::Value::Kind::DateTime:
       return json{{kDateKey, value.getDateTime().format(kDateFormat)}};
     case db::Value::Kind::Bytes:
-      return json{{kPacketKey, base64Encode(value.getBytes())}};
+      return json{{kPacketKey, db::base64Encode(value.getBytes())}};
     case db::Value::Kind::Array: {
       json array = json::array();
       for (const auto& element : value.getArray()) array.push_back(toJson(element));

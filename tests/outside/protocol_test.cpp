@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "outside/base64.h"
-
 namespace outside {
 namespace {
 
@@ -59,18 +57,6 @@ TEST(ProtocolReplies, ErrorAndResultReplies) {
   EXPECT_EQ(ok.reply.result, db::Value("r"));
   EXPECT_EQ(ok.reply.args, std::vector<db::Value>{db::Value("a")});
   EXPECT_THROW(protocol::decodeReply(R"({"args": []})"), ProtocolError);
-}
-
-TEST(Base64, EncodesAndDecodesEveryTailLength) {
-  db::Bytes bytes;
-  for (int n = 0; n < 10; ++n) {
-    EXPECT_EQ(base64Decode(base64Encode(bytes)), bytes);
-    bytes.push_back(static_cast<uint8_t>(n * 37));
-  }
-  EXPECT_EQ(base64Encode({'f', 'o', 'o', 'b'}), "Zm9vYg==");
-  EXPECT_THROW(base64Decode("Zm9"), std::invalid_argument);
-  EXPECT_THROW(base64Decode("Zm=v"), std::invalid_argument);
-  EXPECT_THROW(base64Decode("Zm9v!A=="), std::invalid_argument);
 }
 
 }  // namespace

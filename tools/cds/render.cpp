@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "db/dataset/base64.h"
+#include "db/core/base64.h"
 
 namespace cds {
 namespace {
@@ -42,10 +42,8 @@ Json valueJson(db::DataSet& ds, const db::Field& field) {
       return v.getText();
     case db::Value::Kind::DateTime:
       return isoMs(v.getDateTime());
-    case db::Value::Kind::Bytes: {
-      const db::Bytes& b = v.getBytes();
-      return db::base64Encode(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
-    }
+    case db::Value::Kind::Bytes:
+      return db::base64Encode(v.getBytes());
     case db::Value::Kind::Array:
       return v.asText();
   }

@@ -7,7 +7,7 @@
 #include <unordered_set>
 
 #include "db/core/text.h"
-#include "db/dataset/base64.h"
+#include "db/core/base64.h"
 #include "db/dataset/decimal.h"
 #include "db/dataset/field_types.h"
 #include "db/dataset/packet.h"

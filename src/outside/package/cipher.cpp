@@ -1,6 +1,6 @@
 #include "outside/package/cipher.h"
 
-#include "outside/base64.h"
+#include "db/core/base64.h"
 
 namespace outside {
 namespace {
@@ -18,13 +18,13 @@ std::string xorWithKey(std::string_view in) {
 
 std::string UncriptoPlus(std::string_view stored) {
   if (stored.substr(0, kEncipheredPrefix.size()) != kEncipheredPrefix) return std::string(stored);
-  const db::Bytes bytes = base64Decode(stored.substr(kEncipheredPrefix.size()));
+  const db::Bytes bytes = db::base64DecodeBytes(stored.substr(kEncipheredPrefix.size()));
   return xorWithKey(std::string(bytes.begin(), bytes.end()));
 }
 
 std::string CriptoPlus(std::string_view plain) {
   const std::string mixed = xorWithKey(plain);
-  return std::string(kEncipheredPrefix) + base64Encode(db::Bytes(mixed.begin(), mixed.end()));
+  return std::string(kEncipheredPrefix) + db::base64Encode(mixed);
 }
 
 }  // namespace outside

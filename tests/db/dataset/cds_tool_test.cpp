@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "compare.h"
-#include "db/dataset/base64.h"
 #include "db/dataset/dataset.h"
 #include "db/dataset/decimal.h"
 #include "render.h"
@@ -76,13 +75,7 @@ TEST(CdsTool, CsvAndErrors) {
   EXPECT_NE(run("").status, 0);
 }
 
-TEST(Encodings, Base64AndDecimalTexts) {
-  EXPECT_EQ(db::base64Encode("Ma"), "TWE=");
-  EXPECT_EQ(db::base64Decode("TW E=\n"), std::optional<std::string>("Ma"));
-  EXPECT_FALSE(db::base64Decode("TWE").has_value());
-  EXPECT_FALSE(db::base64Decode("T=WE").has_value());
-  EXPECT_FALSE(db::base64Decode("TW*=").has_value());
-
+TEST(Encodings, DecimalTexts) {
   EXPECT_EQ(db::canonicalDecimal("-0012.500"), "-12.5");
   EXPECT_EQ(db::canonicalDecimal("-0.000"), "0");
   EXPECT_EQ(db::canonicalDecimal(".5"), "0.5");

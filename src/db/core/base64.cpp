@@ -1,7 +1,8 @@
-#include "db/dataset/base64.h"
+#include "db/core/base64.h"
 
 #include <array>
 #include <cstdint>
+#include <stdexcept>
 
 namespace db {
 namespace {
@@ -45,7 +46,11 @@ std::string base64Encode(std::string_view bytes) {
   return out;
 }
 
-std::optional<std::string> base64Decode(std::string_view text) {
+std::string base64Encode(const Bytes& bytes) {
+  return base64Encode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::optional<std::string> base64Decode(std::string_view text, Base64Blanks blanks) {
   std::string out;
   out.reserve(text.size() / 4 * 3);
   uint32_t acc = 0;
@@ -53,7 +58,7 @@ std::optional<std::string> base64Decode(std::string_view text) {
   size_t padding = 0;
   size_t symbols = 0;
   for (const char c : text) {
-    if (isBlank(c)) continue;
+    if (blanks == Base64Blanks::skip && isBlank(c)) continue;
     if (c == '=') {
       ++padding;
       ++symbols;
@@ -72,6 +77,14 @@ std::optional<std::string> base64Decode(std::string_view text) {
   }
   if (symbols % 4 != 0 || padding > 2) return std::nullopt;
   return out;
+}
+
+Bytes base64DecodeBytes(std::string_view text) {
+  if (text.size() % 4 != 0)
+    throw std::invalid_argument("base64 text length is not a multiple of 4");
+  const auto decoded = base64Decode(text, Base64Blanks::reject);
+  if (!decoded) throw std::invalid_argument("invalid base64 text");
+  return Bytes(decoded->begin(), decoded->end());
 }
 
 }  // namespace db
