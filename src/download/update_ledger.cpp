@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "download/hierarchies.h"
@@ -79,19 +80,12 @@ void UpdateLedger::mergeRow(const ReceivedRows& received, const std::vector<db::
 
   std::string text;
   if (exists) {
-    text = "UPDATE CTRLATUALTAB SET ";
-    for (size_t i = 0; i < columns.size(); ++i)
-      text += (i ? ", " : "") + columns[i] + " = :P_" + columns[i];
-    text += " WHERE NMTABELA = :K_NMTABELA AND DSCHAVE = :K_DSCHAVE";
+    text = db::sql::updateStatement("CTRLATUALTAB", db::sql::assignmentList(columns),
+                                    "NMTABELA = :K_NMTABELA AND DSCHAVE = :K_DSCHAVE");
     values.push_back({"K_NMTABELA", nmTabela});
     values.push_back({"K_DSCHAVE", dsChave});
   } else {
-    std::string names, markers;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      names += (i ? ", " : "") + columns[i];
-      markers += (i ? ", :P_" : ":P_") + columns[i];
-    }
-    text = "INSERT INTO CTRLATUALTAB (" + names + ") VALUES (" + markers + ")";
+    text = db::sql::insertStatement("CTRLATUALTAB", columns);
   }
   auto& write = conn_.prepare(text);
   write.bind(values);

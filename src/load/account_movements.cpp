@@ -1,5 +1,6 @@
 #include "load/account_movements.h"
 
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "download/control_ledger.h"
@@ -50,16 +51,12 @@ void AccountMovements::run() {
     ctx_.log("Início InsertCliMoviClie", "2");
     const auto columns = tableColumns(conn, "MOVICLIE");
     std::vector<size_t> fields;
-    std::string names, params;
     size_t numberColumn = 0;
     for (size_t c = 0; c < columns.size(); ++c) {
       fields.push_back(rows->fieldByName(columns[c]).index());
       if (db::iequals(columns[c], "NRSEQMOVCLI")) numberColumn = c;
-      names += (names.empty() ? "" : ", ") + columns[c];
-      params += (params.empty() ? ":P_" : ", :P_") + columns[c];
     }
-    db::Statement& insert =
-        conn.prepare("INSERT INTO MOVICLIE (" + names + ") VALUES (" + params + ")");
+    db::Statement& insert = conn.prepare(db::sql::insertStatement("MOVICLIE", columns));
     db::Field client = rows->fieldByName("CDCLIENTE");
     db::Field type = rows->fieldByName("IDTIPMOCVLI");
     const size_t total = rows->recordCount();

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "load/keyed_merge.h"
@@ -140,13 +141,7 @@ void BulkWriter::InsereDados(std::string_view datasetName, std::string_view tabl
     if (!conn.inTransaction()) conn.begin();
 
     const ColumnPlan columnPlan = plan(datasetName, columns, *rows);
-    std::string names, params;
-    for (const auto& column : columns) {
-      names += (names.empty() ? "" : ", ") + column;
-      params += (params.empty() ? ":P_" : ", :P_") + column;
-    }
-    db::Statement& insert = conn.prepare("INSERT INTO " + std::string(table) + " (" + names +
-                                         ") VALUES (" + params + ")");
+    db::Statement& insert = conn.prepare(db::sql::insertStatement(table, columns));
     const bool tickRows = is(datasetName, "cdsSALDOCONS");
     std::vector<db::Value> values(columns.size());
     size_t refused = 0;

@@ -1,5 +1,6 @@
 #include "load/consumer_merge.h"
 
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "load/keyed_merge.h"
@@ -29,26 +30,23 @@ void ConsumerMerge::run() {
 
     std::vector<std::string> columns = tableColumns(conn, "CONSUMIDOR");
     std::vector<size_t> fields;
-    std::string names, params, sets;
-    std::vector<std::string> setParams;
+    std::vector<std::string> sets, setParams;
     for (const auto& column : columns) {
       fields.push_back(rows->fieldByName(column).index());
-      names += (names.empty() ? "" : ", ") + column;
-      params += (params.empty() ? ":P_" : ", :P_") + column;
       // Keys identify the row; the local IDATUCONSUMI stays; the password has its own rule.
       if (db::iequals(column, "CDCLIENTE") || db::iequals(column, "CDCONSUMIDOR") ||
           db::iequals(column, "IDATUCONSUMI") || db::iequals(column, "CDSENHACONS"))
         continue;
-      sets += (sets.empty() ? "" : ", ") + column + " = :P_" + column;
+      sets.push_back(column);
       setParams.push_back("P_" + column);
     }
-    const std::string where = " WHERE CDCLIENTE = :K_CDCLIENTE AND CDCONSUMIDOR = :K_CDCONSUMIDOR";
-    db::Statement& insert =
-        conn.prepare("INSERT INTO CONSUMIDOR (" + names + ") VALUES (" + params + ")");
+    const std::string where = "CDCLIENTE = :K_CDCLIENTE AND CDCONSUMIDOR = :K_CDCONSUMIDOR";
+    db::Statement& insert = conn.prepare(db::sql::insertStatement("CONSUMIDOR", columns));
     db::Statement& lookup = conn.prepare(sql::kSelConsumidor);
-    db::Statement& update = conn.prepare("UPDATE CONSUMIDOR SET " + sets + where);
+    db::Statement& update =
+        conn.prepare(db::sql::updateStatement("CONSUMIDOR", db::sql::assignmentList(sets), where));
     db::Statement& password =
-        conn.prepare("UPDATE CONSUMIDOR SET CDSENHACONS = :P_CDSENHACONS" + where);
+        conn.prepare(db::sql::updateStatement("CONSUMIDOR", "CDSENHACONS = :P_CDSENHACONS", where));
     std::vector<size_t> setColumns;
     for (const auto& param : setParams) {
       for (size_t c = 0; c < columns.size(); ++c) {

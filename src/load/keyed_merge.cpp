@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "download/control_ledger.h"
@@ -14,19 +15,8 @@ namespace {
 constexpr std::string_view kStatusColumn = "IDSTMESAAUX";
 constexpr std::string_view kNewTableStatus = "D";
 
-std::string join(const std::vector<std::string>& parts, std::string_view separator) {
-  std::string text;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) text += separator;
-    text += parts[i];
-  }
-  return text;
-}
-
 std::string keyCondition(const std::vector<std::string_view>& keys) {
-  std::vector<std::string> terms;
-  for (auto key : keys) terms.push_back(std::string(key) + " = :K_" + std::string(key));
-  return join(terms, " AND ");
+  return db::sql::keyCondition(std::vector<std::string>(keys.begin(), keys.end()), "K_");
 }
 
 bool contains(const std::vector<std::string_view>& list, std::string_view name) {
@@ -154,27 +144,25 @@ struct UpsertStatements {
 
   UpsertStatements(db::Connection& conn, const MergeTable& member,
                    const std::vector<std::string>& columns) {
-    std::vector<std::string> keys, sets, setParams;
+    std::vector<std::string> keys, setNames;
     for (auto key : member.keys) keys.emplace_back(key);
     for (size_t c = 0; c < columns.size(); ++c) {
       const bool keepsLocal = member.has(kKeepsStatus) && db::iequals(columns[c], kStatusColumn);
       if (contains(member.keys, columns[c]) || keepsLocal) continue;
-      sets.push_back(columns[c] + " = :P_" + columns[c]);
-      setParams.push_back("P_" + columns[c]);
+      setNames.push_back(columns[c]);
       setColumns.push_back(c);
     }
     // A table of key columns only still needs an UPDATE that tells whether the row exists.
-    if (sets.empty()) sets.push_back(keys.front() + " = " + keys.front());
-    const std::string table(member.table);
+    const std::string sets =
+        setNames.empty() ? keys.front() + " = " + keys.front() : db::sql::assignmentList(setNames);
     const std::string where = keyCondition(member.keys);
-    update = &conn.prepare("UPDATE " + table + " SET " + join(sets, ", ") + " WHERE " + where);
-    insert = &conn.prepare("INSERT INTO " + table + " (" + join(columns, ", ") + ") VALUES (" +
-                           join(prefixed(":P_", columns), ", ") + ")");
+    update = &conn.prepare(db::sql::updateStatement(member.table, sets, where));
+    insert = &conn.prepare(db::sql::insertStatement(member.table, columns));
     updateKeys = parameterIndices(*update, prefixed("K_", keys));
-    updateValues = parameterIndices(*update, setParams);
+    updateValues = parameterIndices(*update, prefixed("P_", setNames));
     insertValues = parameterIndices(*insert, prefixed("P_", columns));
     if (member.has(kDuplicateCleanup)) {
-      removeKey = &conn.prepare("DELETE FROM " + table + " WHERE " + where);
+      removeKey = &conn.prepare(db::sql::deleteStatement(member.table, where));
       removeKeys = parameterIndices(*removeKey, prefixed("K_", keys));
     }
   }
@@ -310,8 +298,8 @@ void KeyedMerge::deleteMissing(const MergeTable& member, db::DataSet& rows) {
   for (auto k : member.keys) keyNames.emplace_back(k);
   std::vector<std::vector<db::Value>> missing;
   {
-    auto local =
-        ctx_.conn.query("SELECT " + join(keyNames, ", ") + " FROM " + std::string(member.table));
+    auto local = ctx_.conn.query("SELECT " + db::sql::joined(keyNames) + " FROM " +
+                                 std::string(member.table));
     while (local->next()) {
       for (size_t k = 0; k < key.size(); ++k) {
         const db::Value& value = local->at(k);
@@ -323,11 +311,9 @@ void KeyedMerge::deleteMissing(const MergeTable& member, db::DataSet& rows) {
     }
   }
   // Each delete commits on its own: the merge's transaction has ended.
-  db::Statement& remove = ctx_.conn.prepare("DELETE FROM " + std::string(member.table) + " WHERE " +
-                                            keyCondition(member.keys));
-  std::vector<std::string> keyParams;
-  for (auto k : member.keys) keyParams.push_back("K_" + std::string(k));
-  const auto indices = parameterIndices(remove, keyParams);
+  db::Statement& remove =
+      ctx_.conn.prepare(db::sql::deleteStatement(member.table, keyCondition(member.keys)));
+  const auto indices = parameterIndices(remove, prefixed("K_", keyNames));
   for (const auto& row : missing) {
     for (size_t k = 0; k < row.size(); ++k) remove.bind(indices[k], row[k]);
     remove.execute();

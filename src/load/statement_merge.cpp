@@ -1,5 +1,6 @@
 #include "load/statement_merge.h"
 
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "download/control_ledger.h"
@@ -45,21 +46,19 @@ struct StatementWrites {
 StatementWrites prepareWrites(db::Connection& conn, const std::vector<std::string>& columns,
                               std::string_view skippedOnUpdate) {
   StatementWrites writes{};
-  std::string sets, names, params;
+  std::vector<std::string> sets;
   for (size_t c = 0; c < columns.size(); ++c) {
-    names += (names.empty() ? "" : ", ") + columns[c];
-    params += (params.empty() ? ":P_" : ", :P_") + columns[c];
     if (isKey(columns[c])) {
       writes.keyColumns.push_back(c);
       continue;
     }
     if (db::iequals(columns[c], skippedOnUpdate)) continue;
-    sets += (sets.empty() ? "" : ", ") + columns[c] + " = :P_" + columns[c];
+    sets.push_back(columns[c]);
     writes.updateColumns.push_back(c);
   }
-  writes.update = &conn.prepare("UPDATE EXTRATOCONS SET " + sets + " WHERE " +
-                                std::string(sql::kExtratoConsKey));
-  writes.insert = &conn.prepare("INSERT INTO EXTRATOCONS (" + names + ") VALUES (" + params + ")");
+  writes.update = &conn.prepare(
+      db::sql::updateStatement("EXTRATOCONS", db::sql::assignmentList(sets), sql::kExtratoConsKey));
+  writes.insert = &conn.prepare(db::sql::insertStatement("EXTRATOCONS", columns));
   return writes;
 }
 

@@ -1,5 +1,7 @@
 #include "central/model/central_ddl.h"
 
+#include "db/core/sql_text.h"
+
 namespace central {
 namespace {
 
@@ -9,20 +11,14 @@ std::string columnDefinition(const Column& c) {
   return text;
 }
 
-std::string joined(const std::vector<std::string>& parts) {
-  std::string text;
-  for (const std::string& p : parts) text += (text.empty() ? "" : ", ") + p;
-  return text;
-}
-
 std::string createTable(const Table& t) {
   std::vector<std::string> parts;
   for (const Column& c : t.columns) parts.push_back(columnDefinition(c));
   if (t.primaryKey) {
     parts.push_back("CONSTRAINT " + t.primaryKey->name + " PRIMARY KEY (" +
-                    joined(t.primaryKey->columns) + ")");
+                    db::sql::joined(t.primaryKey->columns) + ")");
   }
-  return "CREATE TABLE " + t.name + " (" + joined(parts) + ")";
+  return "CREATE TABLE " + t.name + " (" + db::sql::joined(parts) + ")";
 }
 
 std::string createIndex(const Table& t, const Index& index) {
@@ -30,7 +26,7 @@ std::string createIndex(const Table& t, const Index& index) {
   for (const IndexColumn& c : index.columns) {
     columns.push_back(c.name + (c.descending ? " DESC" : " ASC"));
   }
-  return "CREATE INDEX " + index.name + " ON " + t.name + " (" + joined(columns) + ")";
+  return "CREATE INDEX " + index.name + " ON " + t.name + " (" + db::sql::joined(columns) + ")";
 }
 
 }  // namespace

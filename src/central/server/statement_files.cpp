@@ -6,6 +6,7 @@
 #include "central/server/method_table.h"
 #include "central/server/sql_literal.h"
 #include "central/server/zip_writer.h"
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 
 namespace central::server {
@@ -49,12 +50,6 @@ std::vector<std::string> consumerTempColumns(const central::Table& consumers) {
 
 db::Value valueAt(const db::ValueArray& values, size_t index) {
   return index < values.size() ? values[index] : db::Value();
-}
-
-std::string columnList(const std::vector<std::string>& columns) {
-  std::string list;
-  for (const auto& c : columns) list += (list.empty() ? "" : ", ") + c;
-  return list;
 }
 
 }  // namespace
@@ -121,7 +116,7 @@ std::filesystem::path buildStatementZip(db::Connection& db, const StatementFileR
     std::ofstream out(statementFile, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error("cannot create " + statementFile.string());
     const std::string prefix =
-        "INSERT INTO " + source.targetTable + " (" + columnList(source.columns) + ") VALUES (";
+        "INSERT INTO " + source.targetTable + " (" + db::sql::joined(source.columns) + ") VALUES (";
     std::vector<size_t> indexes;
     db::Statement& statement = db.prepare(query.sql);
     statement.bind(query.params);

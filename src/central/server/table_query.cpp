@@ -1,6 +1,7 @@
 #include "central/server/table_query.h"
 
 #include "central/server/packet_builder.h"
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 
 namespace central::server {
@@ -102,9 +103,8 @@ TableQuery selectRows(const central::Table& table, const RowFilter& filter) {
   }
   Where where = whereOf(table, filter);
   query.sql = "SELECT " + list + " FROM " + table.name + where.text;
-  std::string order;
-  for (const auto& key : table.keyColumns()) order += (order.empty() ? "" : ", ") + key;
-  if (!order.empty()) query.sql += " ORDER BY " + order;
+  const std::vector<std::string> keys = table.keyColumns();
+  if (!keys.empty()) query.sql += " ORDER BY " + db::sql::joined(keys);
   query.params = std::move(where.params);
   return query;
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "central/server/table_query.h"
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 
 namespace central::verify {
@@ -53,12 +54,6 @@ RowsByKey readRows(db::Statement& statement, const std::vector<std::string>& col
     rows.emplace(std::move(key), std::move(row));
   }
   return rows;
-}
-
-std::string selectList(const std::vector<std::string>& columns) {
-  std::string list;
-  for (const auto& column : columns) list += (list.empty() ? "" : ", ") + column;
-  return list;
 }
 
 // FNV-1a over the sorted row texts, so that the hash does not depend on the order rows come in.
@@ -133,7 +128,7 @@ TableResult compareTable(db::Connection& central, db::Connection& local, const M
     return result;
   }
   const std::vector<std::string>& keys = plan.keyColumns;
-  const std::string list = selectList(result.comparedColumns);
+  const std::string list = db::sql::joined(result.comparedColumns);
 
   auto centralQuery = server::selectRows(table, server::branchRows(branch));
   const std::string from = centralQuery.sql.substr(centralQuery.sql.find(" FROM "));

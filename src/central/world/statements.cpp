@@ -1,31 +1,18 @@
 #include "central/world/statements.h"
 
+#include "db/core/sql_text.h"
+
 namespace central::world {
 namespace {
 
 std::string keyCondition(const Table& table) {
-  std::string text;
-  for (const std::string& k : table.keyColumns()) {
-    text += (text.empty() ? "" : " AND ") + k + " = :P_" + k;
-  }
-  return text;
-}
-
-std::string keyList(const Table& table) {
-  std::string text;
-  for (const std::string& k : table.keyColumns()) text += (text.empty() ? "" : ", ") + k;
-  return text;
+  return db::sql::keyCondition(table.keyColumns(), "P_");
 }
 
 }  // namespace
 
 std::string insertStatement(const std::string& table, const std::vector<std::string>& columns) {
-  std::string names, values;
-  for (const std::string& c : columns) {
-    names += (names.empty() ? "" : ", ") + c;
-    values += (values.empty() ? ":P_" : ", :P_") + c;
-  }
-  return "INSERT INTO " + table + " (" + names + ") VALUES (" + values + ")";
+  return db::sql::insertStatement(table, columns);
 }
 
 std::string insertStatement(const Table& table) {
@@ -35,7 +22,7 @@ std::string insertStatement(const Table& table) {
 }
 
 std::string selectAllOrderedStatement(const Table& table) {
-  return "SELECT * FROM " + table.name + " ORDER BY " + keyList(table);
+  return "SELECT * FROM " + table.name + " ORDER BY " + db::sql::joined(table.keyColumns());
 }
 
 std::string countStatement(const Table& table) {
@@ -51,13 +38,12 @@ std::string existsByKeyStatement(const Table& table) {
 }
 
 std::string deleteByKeyStatement(const Table& table) {
-  return "DELETE FROM " + table.name + " WHERE " + keyCondition(table);
+  return db::sql::deleteStatement(table.name, keyCondition(table));
 }
 
 std::string updateByKeyStatement(const Table& table, const std::vector<std::string>& setColumns) {
-  std::string sets;
-  for (const std::string& c : setColumns) sets += (sets.empty() ? "" : ", ") + c + " = :P_" + c;
-  return "UPDATE " + table.name + " SET " + sets + " WHERE " + keyCondition(table);
+  return db::sql::updateStatement(table.name, db::sql::assignmentList(setColumns),
+                                  keyCondition(table));
 }
 
 }  // namespace central::world

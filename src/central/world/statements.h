@@ -12,10 +12,9 @@ namespace central::world {
 std::string insertStatement(const Table& table);
 std::string insertStatement(const std::string& table, const std::vector<std::string>& columns);
 std::string selectAllOrderedStatement(const Table& table);  // SELECT * ... ORDER BY the key
-std::string countStatement(const Table& table);
-std::string newestUpdateStatement(const Table& table);  // SELECT MAX(update column) AS DTULTATU //
-                                                        // SELECT COUNT(*) AS NRREGS ...
-std::string existsByKeyStatement(const Table& table);   // SELECT 1 AS FOUND ... WHERE key
+std::string countStatement(const Table& table);             // SELECT COUNT(*) AS NRREGS ...
+std::string newestUpdateStatement(const Table& table);      // SELECT MAX(update column) AS DTULTATU
+std::string existsByKeyStatement(const Table& table);       // SELECT 1 AS FOUND ... WHERE key
 std::string deleteByKeyStatement(const Table& table);
 std::string updateByKeyStatement(const Table& table, const std::vector<std::string>& setColumns);
 
