@@ -41,7 +41,22 @@ class ExpressionWriter {
     long parameter = -1;  // one parameter
     std::string keyword;  // upper-case, for keywords and operators
   };
+  // What one nesting level has written so far.
+  struct Sequence {
+    std::vector<Item> items;
+    bool inFrom = false;  // in a FROM list, where ", NAME" names a table
+    bool sawSelect = false;
+    std::string limit;  // of a TOP, written as LIMIT at the end
+    void keyword(std::string text);
+  };
 
+  void rejectUnsupported(size_t i, size_t end, const Sequence& s) const;
+  void selectClause(size_t& i, size_t end, Sequence& s);
+  static void trackFromList(const Token& t, Sequence& s);
+  bool tableHintOrCollation(size_t& i, Sequence& s);
+  void inList(size_t& i, Sequence& s);
+  void writeToken(size_t& i, size_t end, Sequence& s);
+  static Piece joined(const Sequence& s);
   Piece expression(size_t& i, size_t end, bool tablePosition, Item& item);
   Piece term(size_t& i, size_t end, bool tablePosition, Item& item);
   Piece group(size_t& i);
