@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "db/embedded/translate/context.h"
 
@@ -62,7 +65,21 @@ class ExpressionWriter {
   Piece group(size_t& i);
   Piece caseExpression(size_t& i, size_t end);
   Piece name(size_t& i, bool tablePosition);
+  // A function call: its name (upper-case and as written), parentheses and argument ranges.
+  struct FunctionCall {
+    std::string name;
+    std::string spelled;
+    size_t open = 0;
+    size_t close = 0;
+    std::vector<std::pair<size_t, size_t>> ranges;
+  };
   Piece function(size_t& i);
+  Piece callAs(const FunctionCall& c, const std::string& sqliteName, ExprType type);
+  void needArguments(const FunctionCall& c, size_t n);
+  std::optional<Piece> conversionCall(const FunctionCall& c);
+  std::optional<Piece> valueCall(const FunctionCall& c);
+  std::optional<Piece> textCall(const FunctionCall& c);
+  std::optional<Piece> dateCall(const FunctionCall& c);
   Piece convert(const std::string& typeText, size_t typeBegin, size_t typeEnd, Piece value,
                 const std::string& style);
   Piece argument(std::pair<size_t, size_t> range);
