@@ -9,6 +9,7 @@
 
 #include "central/world/row_maker.h"
 #include "central/world/statements.h"
+#include "db/core/sql_text.h"
 
 namespace central {
 namespace {
@@ -116,10 +117,10 @@ db::DateTime stampAfter(db::Connection& connection, const Table& table, db::Date
 }
 
 std::string branchUpdateStatement(const Table& table, const std::vector<std::string>& columns) {
-  std::string sets;
-  for (const std::string& c : columns) sets += c + " = :P_" + c + ", ";
-  return "UPDATE " + table.name + " SET " + sets + table.updateColumn + " = :P_" +
-         table.updateColumn + " WHERE " + table.branchColumn + " = :P_" + table.branchColumn;
+  std::vector<std::string> sets = columns;
+  sets.push_back(table.updateColumn);
+  return db::sql::updateStatement(table.name, db::sql::assignmentList(sets),
+                                  db::sql::keyCondition({&table.branchColumn, 1}, "P_"));
 }
 
 SettingsChange applyToBranch(db::Connection& connection, const TableSettings& settings,
