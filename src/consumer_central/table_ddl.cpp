@@ -11,7 +11,6 @@ namespace consumer_central {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kKeyPrefix = "PK_";
 
 std::vector<std::string> keyColumns(const CentralTable& table,
                                     const std::vector<IndexColumn>& indexes) {
@@ -37,18 +36,16 @@ std::string joined(const std::vector<std::string>& parts) {
 std::string defaultClause(const std::optional<std::string>& colDefault,
                           const OrganisationNumber& organisationNumber) {
   if (!schema::ddl::isWrittenDefault(colDefault)) return {};
-  const std::string trimmed(db::trim(*colDefault));
-  if (trimmed.find('\'') == std::string::npos) {
-    if (trimmed.size() >= 2 && trimmed.front() == '(' && trimmed.back() == ')')
-      return " DEFAULT '" + trimmed.substr(1, trimmed.size() - 2) + "'";
-    return " DEFAULT '" + trimmed + "'";
-  }
   std::string compact;
-  for (char c : trimmed)
+  for (char c : *colDefault)
     if (c != ' ') compact += c;
-  if (db::lower(compact) == sql::kOrganisationDefault)
+  compact = db::lower(compact);
+  if (compact == sql::kOrganisationDefault)
     return " DEFAULT " + schema::ddl::organisationLiteral(organisationNumber());
-  return " DEFAULT " + trimmed;
+  // Any other quoted default naming it is written as it stands.
+  if (compact.find('\'') != std::string::npos && compact.find("nrorg_ctx") != std::string::npos)
+    return " DEFAULT " + std::string(db::trim(*colDefault));
+  return schema::ddl::createDefaultClause(colDefault, {});
 }
 
 }  // namespace
@@ -97,22 +94,8 @@ std::vector<CentralIndex> centralIndexes(const CentralTable& table,
                                          const std::vector<IndexColumn>& indexes) {
   std::vector<CentralIndex> result;
   if (!table.indexes) return result;
-  std::vector<std::string> columns;
-  std::string current;
-  auto close = [&] {
-    if (!columns.empty() && current.substr(0, kKeyPrefix.size()) != kKeyPrefix)
-      result.push_back({current, "CREATE INDEX " + current + " ON " + std::string(table.name) +
-                                     " (" + joined(columns) + ")"});
-    columns.clear();
-  };
-  for (const auto& row : indexes) {
-    if (row.indexName != current) {
-      close();
-      current = row.indexName;
-    }
-    columns.push_back(row.colName + " " + row.descend);
-  }
-  close();
+  for (const auto& group : schema::ddl::indexGroups(indexes))
+    result.push_back({group.name, schema::ddl::createIndex(group, table.name)});
   return result;
 }
 

@@ -7,16 +7,13 @@
 
 #include "consumer_central/central_tables.h"
 #include "schema/local_catalog.h"
+#include "schema/structure_package.h"
 
 // The statements that create a central table from its local source's columns and indexes.
 namespace consumer_central {
 
 // One row of an index query: INDEX_NAME, COL_NAME, DESCEND.
-struct IndexColumn {
-  std::string indexName;
-  std::string colName;
-  std::string descend;
-};
+using IndexColumn = schema::IndexColumnRow;
 
 // The organisation number, asked for only when a default needs it.
 using OrganisationNumber = std::function<std::string()>;
