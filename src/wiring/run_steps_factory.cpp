@@ -1,6 +1,7 @@
 #include "wiring/run_steps_factory.h"
 
 #include "app/fiscal_retrieval.h"
+#include "wiring/consumer_central_steps.h"
 #include "wiring/download_steps.h"
 #include "wiring/foreign_key_steps.h"
 #include "wiring/schema_steps.h"
@@ -12,6 +13,7 @@ app::RunSteps buildRunSteps() {
   steps.download = makeDownloadSteps();
   steps.schema = makeSchemaSteps();
   steps.foreignKeys = makeForeignKeySteps();
+  steps.consumerCentral = makeConsumerCentralSteps();
   steps.fiscal = std::make_unique<app::FiscalRetrieval>();
   return steps;
 }
