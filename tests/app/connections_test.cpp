@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "../support/forwarding_connection.h"
 #include "db/core/text.h"
 #include "fakes.h"
-#include "temp_dir.h"
+#include "support/forwarding_connection.h"
+#include "support/temp_dir.h"
 
 namespace app {
 namespace {

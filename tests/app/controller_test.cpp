@@ -4,7 +4,7 @@
 
 #include "db/core/text.h"
 #include "fakes.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace app {
 namespace {

@@ -4,10 +4,10 @@
 #include <regex>
 #include <thread>
 
-#include "central_server_fixture.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
-#include "raw_http_server.h"
+#include "support/central_server_fixture.h"
+#include "support/raw_http_server.h"
 
 namespace {
 

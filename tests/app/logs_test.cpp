@@ -5,7 +5,7 @@
 #include "app/error_log.h"
 #include "app/run_log.h"
 #include "fakes.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace app {
 namespace {

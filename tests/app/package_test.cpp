@@ -7,7 +7,7 @@
 #include "outside/app_server.h"
 #include "outside/package/check_result.h"
 #include "register_packet.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace outside {
 namespace {

@@ -8,7 +8,7 @@
 #include "outside/package/consiste.h"
 #include "outside/package/message_box.h"
 #include "outside/package/messages.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace app {
 namespace {

@@ -4,7 +4,7 @@
 #include "outside/package/cipher.h"
 #include "outside/package/package.h"
 #include "outside/package/registry_file.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace outside {
 namespace {

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "central/server/register_tokens.h"
-#include "central_server_fixture.h"
 #include "outside/app_server.h"
 #include "outside/http_transport.h"
 #include "outside/package/cipher.h"
+#include "support/central_server_fixture.h"
 #include "test_certificates.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include "outside/http_transport.h"
 #include "outside/server_url.h"
 #include "packet_view.h"
+#include "support/temp_dir.h"
 
 namespace central::server {
 namespace {
@@ -65,9 +66,8 @@ std::vector<std::string> lines(const std::string& text) {
 class CentralServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = fs::temp_directory_path() / ("kivtab_central_test_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    scratch_ = new testing_support::TempDir();
+    dir_ = scratch_->path();
     dbPath_ = (dir_ / "central.db").string();
     auto db = db::embedded::open({.path = dbPath_});
     createCentralDatabase(*db, centralModel());
@@ -83,11 +83,13 @@ class CentralServerTest : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     delete server_;
-    fs::remove_all(dir_);
+    delete scratch_;
   }
 
   std::unique_ptr<outside::AppServer> client(const char* object = "rdmExpDados") {
-    return outside::makeHttpAppServer(object, [] { return outside::Endpoint{"127.0.0.1", port_, {}}; });
+    return outside::makeHttpAppServer(object, [] {
+      return outside::Endpoint{"127.0.0.1", port_, {}};
+    });
   }
   std::string url(const std::string& path) {
     return outside::serverUrl({"127.0.0.1", port_, {}}, path);
@@ -113,6 +115,7 @@ class CentralServerTest : public ::testing::Test {
     return rows->next() ? rows->at(0).asInt() : -1;
   }
 
+  static inline testing_support::TempDir* scratch_ = nullptr;
   static inline fs::path dir_;
   static inline std::string dbPath_;
   static inline CentralServer* server_ = nullptr;

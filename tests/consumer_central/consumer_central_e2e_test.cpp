@@ -4,8 +4,8 @@
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
-#include "central_server_fixture.h"
 #include "db/core/connection.h"
+#include "support/central_server_fixture.h"
 
 namespace {
 

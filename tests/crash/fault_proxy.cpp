@@ -1,12 +1,12 @@
 #include "crash/fault_proxy.h"
 
-#include <arpa/inet.h>
 #include <httplib.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <regex>
+
+#include "support/loopback.h"
 
 namespace crash {
 namespace {
@@ -76,17 +76,7 @@ std::string spoilPackets(const std::string& json) {
 
 FaultProxy::FaultProxy(int upstreamPort, ServerFault fault, std::string pathText)
     : upstreamPort_(upstreamPort), fault_(fault), pathText_(std::move(pathText)) {
-  fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-  int yes = 1;
-  ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
-  ::listen(fd_, 16);
+  fd_ = testing_support::listenOnLoopback(16, port_);
   acceptor_ = std::thread([this] {
     for (int client; (client = ::accept(fd_, nullptr, nullptr)) >= 0;) {
       std::lock_guard lock(mutex_);

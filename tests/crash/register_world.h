@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/central_server_fixture.h"
+#include "support/central_server_fixture.h"
 
 namespace crash {
 

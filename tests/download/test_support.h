@@ -1,6 +1,5 @@
 #pragma once
 
-#include <unistd.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -11,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "../support/observed_connection.h"
 #include "db/core/connection.h"
 #include "db/embedded/embedded.h"
 #include "download/services.h"
 #include "outside/app_server.h"
+#include "support/observed_connection.h"
+#include "support/temp_dir.h"
 
 namespace download::testing {
 
@@ -105,27 +105,6 @@ inline void writeZip(const std::filesystem::path& path, const std::vector<ZipEnt
   if (zip_close(z) != 0) throw std::runtime_error("cannot write test zip");
 }
 
-// A fresh directory below the system's temporary directory, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("kivtab-download-" + std::to_string(::getpid()) + "-" + std::to_string(next()++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  static int& next() {
-    static int n = 0;
-    return n;
-  }
-  std::filesystem::path path_;
-};
+using testing_support::TempDir;
 
 }  // namespace download::testing

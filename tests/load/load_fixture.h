@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <deque>
 #include <filesystem>
@@ -10,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "../support/observed_connection.h"
 #include "central/model/central_ddl.h"
 #include "db/embedded/embedded.h"
 #include "download/download_state.h"
@@ -18,6 +16,8 @@
 #include "load/load_context.h"
 #include "load/load_ports.h"
 #include "outside/app_server.h"
+#include "support/observed_connection.h"
+#include "support/temp_dir.h"
 
 namespace load::testing {
 
@@ -76,9 +76,6 @@ class LoadTest : public ::testing::Test {
  protected:
   LoadTest() {
     central::createCentralDatabase(conn.inner(), central::centralModel());
-    dir = std::filesystem::temp_directory_path() /
-          ("kivtab_load_" + std::to_string(::getpid()) + "_" + std::to_string(++serial()));
-    std::filesystem::create_directories(dir);
     state.branch = "0001";
     state.cashRegister = "001";
     env.log = [this](std::string_view text, std::string_view level) {
@@ -89,12 +86,6 @@ class LoadTest : public ::testing::Test {
     env.clearRunFlag = [this] { runFailed = true; };
     env.now = [this] { return now; };
     env.programDirectory = dir;
-  }
-  ~LoadTest() override { std::filesystem::remove_all(dir); }
-
-  static int& serial() {
-    static int n = 0;
-    return n;
   }
 
   // A downloaded dataset with string fields (or the given types) and rows.
@@ -168,7 +159,8 @@ class LoadTest : public ::testing::Test {
   FakeServer server;
   download::KeepAlive keepAlive{server};
   LoadContext ctx{conn, state, env, keepAlive};
-  std::filesystem::path dir;
+  testing_support::TempDir scratch;
+  std::filesystem::path dir = scratch.path();
   std::vector<LogLine> logs;
   std::vector<std::string> errors;
   std::vector<std::string> messages;

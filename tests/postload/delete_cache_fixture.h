@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/forwarding_connection.h"
+#include "support/forwarding_connection.h"
 #include "db/dataset/dataset.h"
 #include "download/download_state.h"
 #include "load/delete_cache.h"

@@ -3,13 +3,13 @@
 #include "schema/procedures.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "db/embedded/embedded.h"
 #include "recording_connection.h"
 #include "schema/server_code.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ using Line = std::pair<std::string, std::string>;
 class SchemaAplicaProcedures : public ::testing::Test {
  protected:
   // A database whose name needs quoting where it stands for an object name.
-  fs::path dir = fs::temp_directory_path() / ("kivtab-procedures-" + std::to_string(::getpid()));
+  testing_support::TempDir scratch;
+  fs::path dir = scratch.path();
   std::unique_ptr<db::Connection> db;
   std::unique_ptr<schema_test::RecordingConnection> local;
   std::vector<Line> logged;
@@ -28,7 +29,6 @@ class SchemaAplicaProcedures : public ::testing::Test {
   std::string type = "MSSQL";
 
   void SetUp() override {
-    fs::create_directories(dir);
     db = db::embedded::open({(dir / "LOJA 01.db").string(), "dbo"});
     local = std::make_unique<schema_test::RecordingConnection>(*db);
     local->runBatches = false;
@@ -36,7 +36,6 @@ class SchemaAplicaProcedures : public ::testing::Test {
   void TearDown() override {
     local.reset();
     db.reset();
-    fs::remove_all(dir);
   }
 
   bool apply() {

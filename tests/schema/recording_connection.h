@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "../support/forwarding_connection.h"
 #include "db/core/connection.h"
+#include "support/forwarding_connection.h"
 
 namespace schema_test {
 

@@ -5,9 +5,9 @@
 
 #include <regex>
 
-#include "central_server_fixture.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
+#include "support/central_server_fixture.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -11,6 +10,7 @@
 #include "central/model/model.h"
 #include "db/core/connection.h"
 #include "schema/procedures.h"
+#include "support/temp_dir.h"
 
 namespace schema_test {
 
@@ -19,13 +19,12 @@ namespace schema_test {
 // connection; `tool()` connects as the database's management tool does.
 class ServerCodeFixture : public ::testing::Test {
  protected:
-  std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("kivtab-server-code-" + std::to_string(::getpid()));
+  testing_support::TempDir scratch;
+  std::filesystem::path dir = scratch.path();
   std::string file = (dir / "LOJA.db").string();
   std::unique_ptr<db::Connection> local;
 
   void SetUp() override {
-    std::filesystem::create_directories(dir);
     local = db::connect("Provider=SQLite;User ID=dbo;Data Source=" + file);
     const std::set<std::string> tables = {
         "MOVICLIE",        "NOVOCODIGO",  "EXTRATOCONS", "SALDOCONS",      "KDSMENSAGEM",
@@ -43,10 +42,7 @@ class ServerCodeFixture : public ::testing::Test {
          [] {}, [this]() -> db::Connection& { return *local; }, [] {}, "MSSQL"});
     ASSERT_TRUE(installed) << (failures.empty() ? "" : failures.front());
   }
-  void TearDown() override {
-    local.reset();
-    std::filesystem::remove_all(dir);
-  }
+  void TearDown() override { local.reset(); }
 
   std::unique_ptr<db::Connection> tool() {
     return db::connect(

@@ -12,14 +12,16 @@
 #include "oracle_catalogue.h"
 #include "outside/package/message_box.h"
 #include "package_writer.h"
-#include "raw_http_server.h"
 #include "recording_connection.h"
+#include "support/raw_http_server.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using schema_test::column;
 using schema_test::table;
+using testing_support::TempDir;
 
 // The structure server's four methods, scripted; every call is kept.
 class ScriptedServer : public outside::AppServer {
@@ -67,22 +69,6 @@ class FileServer {
   httplib::Server server_;
   int port_ = 0;
   std::thread thread_;
-};
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "kivtab-schema-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
 };
 
 const std::string kWebCli =

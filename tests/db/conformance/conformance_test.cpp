@@ -1,26 +1,18 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "support/temp_dir.h"
 #include "test_paths.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::readFile;
 
 const fs::path kScripts = fs::path(KIVTAB_SOURCE_DIR) / "tests/db/conformance/scripts";
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::string quote(const std::string& s) {
   std::string q = "'";
@@ -40,10 +32,8 @@ class Conformance : public ::testing::TestWithParam<std::string> {};
 
 // Each script runs on a fresh server folder whose database LOJA the connection opens.
 TEST_P(Conformance, OutputMatchesTheServers) {
-  const fs::path folder = fs::temp_directory_path() /
-                          ("kivtab_conformance_" + std::to_string(::getpid()) + "_" + GetParam());
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const testing_support::TempDir scratch;
+  const fs::path& folder = scratch.path();
   const std::string connection = "Provider=SQLite;Data Source=" + folder.string() +
                                  ";Initial Catalog=LOJA;User ID=dbo;Application Name=X";
   const std::string command =
@@ -51,9 +41,8 @@ TEST_P(Conformance, OutputMatchesTheServers) {
       quote(connection) + " -f " + quote((kScripts / (GetParam() + ".sql")).string()) + " >" +
       quote((folder / "out").string()) + " 2>" + quote((folder / "err").string());
   const int raw = std::system(command.c_str());
-  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << slurp(folder / "err");
-  EXPECT_EQ(slurp(folder / "out"), slurp(kScripts / (GetParam() + ".expected")));
-  fs::remove_all(folder);
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << readFile(folder / "err");
+  EXPECT_EQ(readFile(folder / "out"), readFile(kScripts / (GetParam() + ".expected")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, Conformance, ::testing::ValuesIn(scriptNames()),

@@ -1,6 +1,5 @@
 // The kivtab-cds command line: dumps of twins, conversions, and errors on bad input.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include "db/dataset/dataset.h"
 #include "db/dataset/decimal.h"
 #include "render.h"
+#include "support/temp_dir.h"
 #include "test_paths.h"
 
 namespace {
@@ -45,9 +45,8 @@ TEST(CdsTool, DumpsOfTwinsAreIdenticalAndConvertRoundTrips) {
       << json.out.substr(0, 600);
   EXPECT_NE(json.out.find("{\n \"fields\": [\n  {\n   \"name\": \"ACCT_NBR\""), std::string::npos);
 
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("kivtab_cds_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  const testing_support::TempDir scratch;
+  const auto& dir = scratch.path();
   const std::string xml = (dir / "employee.xml").string();
   const std::string back = (dir / "employee.cds").string();
   EXPECT_EQ(run("convert " + fixture("employee.cds") + " " + xml + " --format xml").status, 0);
@@ -56,7 +55,6 @@ TEST(CdsTool, DumpsOfTwinsAreIdenticalAndConvertRoundTrips) {
   original.loadFromFile(fixture("employee.cds"));
   converted.loadFromFile(back);
   EXPECT_EQ(dataset_test::differences(original, converted), "");
-  std::filesystem::remove_all(dir);
 }
 
 TEST(CdsTool, CsvAndErrors) {

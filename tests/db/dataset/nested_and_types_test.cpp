@@ -1,12 +1,12 @@
 // Nested datasets (the structure package's shape) and every field type through both formats.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "compare.h"
 #include "db/core/error.h"
 #include "db/dataset/dataset.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -99,9 +99,8 @@ TEST(NestedDataSets, StructureAndConstraintPackagesSurviveBothFormats) {
   constraints.appendRecord({"ITEMPRECO", "FK_ITEMPRECO_1", "PRODUTO (CDPRODUTO)", "CDPRODUTO"});
   constraints.appendRecord({"ITEMPRECO", "FK_ITEMPRECO_2", "TABEPREC (CDTABEPREC)", "CDTABEPREC"});
   DataSet structure = structPackage();
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("kivtab_ds_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const testing_support::TempDir scratch;
+  const auto& dir = scratch.path();
   for (DataSet* original : {&structure, &constraints}) {
     for (const db::PacketFormat format : {db::PacketFormat::Binary, db::PacketFormat::Xml}) {
       const auto file = dir / (original->name() + ".cds");
@@ -112,7 +111,6 @@ TEST(NestedDataSets, StructureAndConstraintPackagesSurviveBothFormats) {
       EXPECT_EQ(loaded.fieldDefs(), original->fieldDefs());
     }
   }
-  std::filesystem::remove_all(dir);
 }
 
 TEST(FieldTypes, EveryTypeSurvivesBothFormatsExactly) {

@@ -1,17 +1,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "embedded_test_support.h"
+#include "support/temp_dir.h"
 
 namespace db::embedded {
 namespace {
 
 namespace fs = std::filesystem;
-using test_support::rowsOf;
-using test_support::scalar;
+using namespace test_support;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -19,14 +18,9 @@ using ::testing::HasSubstr;
 class ServerFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::remove_all(scratch);
     fs::create_directories(folder);
     loja = open({.path = folder.string(), .user = "dbo", .catalog = "LOJA"});
     loja->execute("CREATE TABLE VENDA (NRVENDA INT NOT NULL PRIMARY KEY, VRVENDA DECIMAL(17,3))");
-  }
-  void TearDown() override {
-    loja.reset();
-    fs::remove_all(scratch);
   }
   std::vector<std::string> scratchFiles() const {
     std::vector<std::string> out;
@@ -37,8 +31,8 @@ class ServerFolder : public ::testing::Test {
     return out;
   }
 
-  const fs::path scratch =
-      fs::temp_directory_path() / ("kivtab_server_" + std::to_string(::getpid()));
+  testing_support::TempDir scratchDir;
+  const fs::path scratch = scratchDir.path();
   const fs::path folder = scratch / "server";
   std::unique_ptr<Connection> loja;
 };

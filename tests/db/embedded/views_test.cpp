@@ -1,24 +1,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "embedded_test_support.h"
+#include "support/temp_dir.h"
 
 namespace db::embedded {
 namespace {
 
 namespace fs = std::filesystem;
-using test_support::rowsOf;
-using test_support::scalar;
+using namespace test_support;
 using ::testing::ElementsAre;
 
 class Views : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::remove_all(folder);
-    fs::create_directories(folder);
     db = connect("LOJA");
     db->execute(
         "CREATE TABLE CLIENTE (CDCLIENTE VARCHAR(4) NOT NULL PRIMARY KEY, "
@@ -29,16 +26,12 @@ class Views : public ::testing::Test {
     db->execute("INSERT INTO CLIENTE VALUES ('1', 'Ana'), ('2', 'Rui'), ('3', 'Eva')");
     db->execute("INSERT INTO VENDA VALUES (1, '1', 10), (2, '1', 5), (3, '2', 7)");
   }
-  void TearDown() override {
-    db.reset();
-    fs::remove_all(folder);
-  }
   std::unique_ptr<Connection> connect(const std::string& catalog) {
     return open({.path = folder.string(), .catalog = catalog});
   }
 
-  const fs::path folder =
-      fs::temp_directory_path() / ("kivtab_views_" + std::to_string(::getpid()));
+  testing_support::TempDir scratch;
+  const fs::path folder = scratch.path();
   std::unique_ptr<Connection> db;
 };
 

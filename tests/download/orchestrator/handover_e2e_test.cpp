@@ -6,7 +6,7 @@
 #include <map>
 #include <thread>
 
-#include "app/central_server_fixture.h"
+#include "support/central_server_fixture.h"
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "db/core/connection.h"

@@ -6,13 +6,13 @@
 #include <regex>
 #include <set>
 
-#include "app/central_server_fixture.h"
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "db/core/connection.h"
 #include "db/embedded/embedded.h"
 #include "load/merge_tables.h"
 #include "load/table_sequence.h"
+#include "support/central_server_fixture.h"
 
 namespace {
 

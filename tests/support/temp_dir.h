@@ -1,25 +1,30 @@
 #pragma once
 
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace testing_support {
 
-// A fresh directory removed with everything in it at the end of the test.
+// A fresh folder below the system's temporary folder, removed with everything in it at the end.
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kivtab-app-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    std::string pattern = (std::filesystem::temp_directory_path() / "kivtab-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
+    path_ = pattern;
   }
   ~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
   const std::filesystem::path& path() const { return path_; }
 
  private:

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "db/core/connection.h"
-#include "process_runner.h"
-#include "temp_dir.h"
+#include "support/process_runner.h"
+#include "support/temp_dir.h"
 
 namespace testing_support {
 

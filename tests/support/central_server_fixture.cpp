@@ -1,4 +1,4 @@
-#include "central_server_fixture.h"
+#include "support/central_server_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "support/loopback.h"
 
 namespace testing_support {
 
@@ -16,15 +16,7 @@ namespace testing_support {
 class RawHttpServer {
  public:
   explicit RawHttpServer(std::string reply) : reply_(std::move(reply)) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    ::listen(fd_, 8);
+    fd_ = listenOnLoopback(8, port_);
     thread_ = std::thread([this] {
       for (int client; (client = ::accept(fd_, nullptr, nullptr)) >= 0;) {
         char buffer[8192];

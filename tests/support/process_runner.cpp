@@ -1,4 +1,4 @@
-#include "process_runner.h"
+#include "support/process_runner.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
