@@ -8,41 +8,20 @@
 #include "db/core/connection.h"
 #include "db/core/error.h"
 #include "db/embedded/embedded.h"
+#include "embedded_test_support.h"
+#include "schema/statements.h"
 
 // The catalogue and DDL statements the schema synchronisation and the site hooks send, run
 // through the whole engine (translator included) with their effects asserted.
 namespace db::embedded {
 namespace {
 
+using namespace test_support;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-constexpr const char* kColumnQuery =
-    "SELECT C.NAME AS COL_NAME, CASE UPPER(T.NAME) WHEN 'VARCHAR' THEN "
-    "'VARCHAR('+CAST(C.LENGTH AS VARCHAR)+')' WHEN 'DECIMAL' THEN "
-    "'DECIMAL('+CAST(C.XPREC AS VARCHAR)+','+CAST(C.XSCALE AS VARCHAR)+')' ELSE UPPER(T.NAME) END "
-    "AS FIELD_TYPE, CASE C.ISNULLABLE WHEN '0' THEN 'NOT NULL' ELSE 'NULL' END AS NULLABLE, CASE "
-    "UPPER(T.NAME) WHEN 'VARCHAR' THEN SUBSTRING(CO.TEXT,2,LEN(CO.TEXT)-2) ELSE CASE "
-    "SUBSTRING(CO.TEXT,2,1) WHEN '''' THEN SUBSTRING(CO.TEXT,3,LEN(CO.TEXT)-4) ELSE "
-    "SUBSTRING(CO.TEXT,2,LEN(CO.TEXT)-2) END END AS COL_DEFAULT FROM MASTER.DBO.SYSLOGINS L, "
-    "SYSCOLUMNS C LEFT JOIN SYSCOMMENTS CO ON (CO.ID = C.CDEFAULT), SYSOBJECTS O, SYSTYPES T, "
-    "SYSUSERS U WHERE C.ID = O.ID AND O.XTYPE = 'U' AND C.XTYPE = T.XTYPE AND U.SID = L.SID AND "
-    "L.NAME = :P_OWNER AND O.UID = U.UID AND O.NAME = :P_TABLE AND ((UPPER(T.NAME) <> 'IMAGE') OR "
-    "(:P_TABLE = 'VENDA')) ORDER BY C.COLID, C.NAME";
-
-std::vector<std::string> rowsOf(Connection& c, const std::string& sql, const Params& params = {}) {
-  std::vector<std::string> out;
-  auto rows = c.query(sql, params);
-  while (rows->next()) {
-    std::string line;
-    for (size_t i = 0; i < rows->columns().size(); ++i) {
-      if (i) line += '|';
-      line += rows->at(i).isNull() ? "NULL" : rows->at(i).asText();
-    }
-    out.push_back(line);
-  }
-  return out;
-}
+// The structure update's own column query (a literal, so its text ends in a NUL).
+constexpr const char* kColumnQuery = schema::sql::kLocalStructMSDE.data();
 
 // One statement of the corpus: what is sent and what must come of it.
 struct Case {
@@ -112,7 +91,7 @@ class CatalogCorpus : public ::testing::Test {
     }
   }
 
-  std::unique_ptr<Connection> db = open(Options{":memory:", "sa", true});
+  std::unique_ptr<Connection> db = openMemory();
 };
 
 TEST_F(CatalogCorpus, StructureProbesAndColumnQuery) {

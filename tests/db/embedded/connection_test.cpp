@@ -11,22 +11,9 @@
 namespace db::embedded {
 namespace {
 
-using test_support::openMemory;
-using test_support::rowsOf;
-using test_support::scalar;
-using test_support::TempDatabase;
+using namespace test_support;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-ErrorKind kindOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.kind();
-  }
-  ADD_FAILURE() << "no db::Error raised";
-  return ErrorKind::General;
-}
 
 class EmbeddedConnection : public ::testing::Test {
  protected:
@@ -144,13 +131,9 @@ TEST_F(EmbeddedConnection, TransactionsCommitAndRollBack) {
 TEST_F(EmbeddedConnection, ErrorsCarryTheirKindAndTheStatementText) {
   db->execute("INSERT INTO PRODUTO (CDPRODUTO) VALUES ('1')");
   const std::string dup = "INSERT INTO PRODUTO (CDPRODUTO) VALUES ('1')";
-  try {
-    db->execute(dup);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::DuplicateKey);
-    EXPECT_EQ(e.statement(), dup);
-  }
+  const Error error = errorOf([&] { db->execute(dup); });
+  EXPECT_EQ(error.kind(), ErrorKind::DuplicateKey);
+  EXPECT_EQ(error.statement(), dup);
   EXPECT_EQ(kindOf([&] { db->execute("INSERT INTO PRODUTO (NMPRODUTO) VALUES ('x')"); }),
             ErrorKind::Constraint);
   EXPECT_EQ(kindOf([&] { db->execute("SELEC * FROM PRODUTO"); }), ErrorKind::Unsupported);
@@ -202,13 +185,9 @@ TEST(EmbeddedOpen, ALockedDatabaseFailsAsBusyAndLosesNothingCommitted) {
       sqlite3_exec(other, "BEGIN EXCLUSIVE; INSERT INTO T VALUES (9)", nullptr, nullptr, nullptr),
       SQLITE_OK);
   const std::string insert = "INSERT INTO T VALUES (2)";
-  try {
-    db->execute(insert);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::Busy);
-    EXPECT_EQ(e.statement(), insert);
-  }
+  const Error error = errorOf([&] { db->execute(insert); });
+  EXPECT_EQ(error.kind(), ErrorKind::Busy);
+  EXPECT_EQ(error.statement(), insert);
   sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(other);
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM T").asInt(), 1);

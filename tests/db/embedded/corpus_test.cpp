@@ -8,8 +8,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::openMemory;
-using test_support::rowsOf;
+using namespace test_support;
 
 constexpr const char* kSchema[] = {
     "CREATE TABLE FILIAL (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY)",

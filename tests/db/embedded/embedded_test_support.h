@@ -1,12 +1,17 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "db/core/connection.h"
+#include "db/core/error.h"
 #include "db/embedded/embedded.h"
+#include "support/temp_dir.h"
 
 namespace db::embedded::test_support {
 
@@ -14,25 +19,17 @@ inline std::unique_ptr<Connection> openMemory(const std::string& user = "sa") {
   return open(Options{":memory:", user, true});
 }
 
-// A fresh database file under the test's temporary directory, removed afterwards.
+// A fresh database file in a temporary folder, removed afterwards with its journal files.
 class TempDatabase {
  public:
-  explicit TempDatabase(const std::string& name)
-      : path_(std::filesystem::temp_directory_path() /
-              ("kivtab_embedded_" + name + "_" + std::to_string(::getpid()) + ".db")) {
-    remove();
-  }
-  ~TempDatabase() { remove(); }
+  explicit TempDatabase(const std::string& name) : path_(dir_.path() / (name + ".db")) {}
   std::string path() const { return path_.string(); }
   std::unique_ptr<Connection> open(const std::string& user = "sa") const {
     return db::embedded::open(Options{path(), user, true});
   }
 
  private:
-  void remove() {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-      std::filesystem::remove(path_.string() + suffix);
-  }
+  testing_support::TempDir dir_;
   std::filesystem::path path_;
 };
 
@@ -51,6 +48,21 @@ inline std::vector<std::string> rowsOf(Connection& c, std::string_view sql,
     out.push_back(line);
   }
   return out;
+}
+
+// The db::Error a statement raises; a test failure when it raises none.
+inline Error errorOf(const std::function<void()>& statement) {
+  try {
+    statement();
+  } catch (const Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no db::Error raised";
+  return Error(ErrorKind::General, "no db::Error raised");
+}
+
+inline ErrorKind kindOf(const std::function<void()>& statement) {
+  return errorOf(statement).kind();
 }
 
 inline Value scalar(Connection& c, std::string_view sql, const Params& params = {}) {

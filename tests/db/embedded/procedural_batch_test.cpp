@@ -6,9 +6,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::batchLines;
-using test_support::openMemory;
-using test_support::rowsOf;
+using namespace test_support;
 using Lines = std::vector<std::string>;
 
 TEST(ProceduralBatch, VariablesAssignmentAndConversionToTheDeclaredType) {
@@ -84,12 +82,8 @@ TEST(ProceduralBatch, PrintRaiserrorAndTryCatch) {
   EXPECT_EQ(test_support::linesOf(result.resultSets[0]), (Lines{"2627|dup"}));
   EXPECT_EQ(test_support::linesOf(result.resultSets[1]), (Lines{"bad thing|50000"}));
   EXPECT_EQ(rowsOf(*c, "SELECT COUNT(*) FROM K"), (Lines{"1"}));
-  try {
-    c->executeBatch("RAISERROR('stop here', 16, 1)");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "stop here");
-  }
+  const Error error = errorOf([&] { c->executeBatch("RAISERROR('stop here', 16, 1)"); });
+  EXPECT_STREQ(error.what(), "stop here");
 }
 
 TEST(ProceduralBatch, ExecuteAndQueryRunProceduralTextsWithCallerParameters) {

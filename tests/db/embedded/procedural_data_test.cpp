@@ -6,9 +6,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::batchLines;
-using test_support::openMemory;
-using test_support::rowsOf;
+using namespace test_support;
 using Lines = std::vector<std::string>;
 
 TEST(ProceduralData, CursorComputesRunningBalancesFromAMiddleRow) {

@@ -6,9 +6,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::batchLines;
-using test_support::openMemory;
-using test_support::rowsOf;
+using namespace test_support;
 using Lines = std::vector<std::string>;
 
 TEST(ProceduralProcedure, ArgumentsDefaultsOutputAndReturnValue) {
@@ -57,13 +55,9 @@ TEST(ProceduralProcedure, NestedCallsAlterAndRecursionLimit) {
   c->execute(
       "CREATE PROCEDURE DEEP @n INT AS BEGIN INSERT INTO LOG VALUES (@n) "
       "DECLARE @m INT = @n + 1 EXEC DEEP @m END");
-  try {
-    c->execute("EXEC DEEP 1");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("nesting level exceeded (limit 32)"), std::string::npos)
-        << e.what();
-  }
+  const Error error = errorOf([&] { c->execute("EXEC DEEP 1"); });
+  EXPECT_NE(std::string(error.what()).find("nesting level exceeded (limit 32)"), std::string::npos)
+      << error.what();
   EXPECT_EQ(rowsOf(*c, "SELECT MAX(N) FROM LOG"), (Lines{"32"}));
 }
 

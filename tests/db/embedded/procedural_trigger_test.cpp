@@ -6,8 +6,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::openMemory;
-using test_support::rowsOf;
+using namespace test_support;
 using Lines = std::vector<std::string>;
 
 class ProceduralTrigger : public ::testing::Test {
@@ -68,15 +67,11 @@ TEST_F(ProceduralTrigger, AnErrorUndoesTheStatementAndItsTriggersWork) {
       "IF EXISTS (SELECT 1 FROM inserted WHERE BAL < 0) "
       "RAISERROR('negative balance', 16, 1)");
   c->execute("INSERT INTO ACCT VALUES (1, 5, NULL)");
-  try {
-    c->execute("INSERT INTO ACCT VALUES (2, -5, NULL)");
-    FAIL();
-  } catch (const Error& e) {
-    const std::string what = e.what();
-    EXPECT_NE(what.find("TR_CHECK"), std::string::npos) << what;
-    EXPECT_NE(what.find("negative balance"), std::string::npos) << what;
-    EXPECT_NE(what.find("INSERT INTO ACCT VALUES (2, -5, NULL)"), std::string::npos) << what;
-  }
+  const Error error = errorOf([&] { c->execute("INSERT INTO ACCT VALUES (2, -5, NULL)"); });
+  const std::string what = error.what();
+  EXPECT_NE(what.find("TR_CHECK"), std::string::npos) << what;
+  EXPECT_NE(what.find("negative balance"), std::string::npos) << what;
+  EXPECT_NE(what.find("INSERT INTO ACCT VALUES (2, -5, NULL)"), std::string::npos) << what;
   EXPECT_EQ(rowsOf(*c, "SELECT ID FROM ACCT"), (Lines{"1"}));
   EXPECT_EQ(audit(), (Lines{"ins|1|NULL|NULL"}));
 
@@ -125,15 +120,14 @@ TEST_F(ProceduralTrigger, RollbackInATriggerAbortsAndTableChangesReachInsertedAn
       "IF EXISTS (SELECT 1 FROM inserted WHERE BAL < 0) BEGIN "
       "RAISERROR('refused', 10, 1) ROLLBACK TRANSACTION END");
   c->execute("INSERT INTO ACCT VALUES (1, 1, NULL)");
-  try {
+  const Error error = errorOf([&] {
     c->executeBatch(
         "BEGIN TRAN INSERT INTO ACCT VALUES (2, 1, NULL) "
         "INSERT INTO ACCT VALUES (3, -1, NULL) COMMIT");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("The transaction ended in the trigger"), std::string::npos)
-        << e.what();
-  }
+  });
+  EXPECT_NE(std::string(error.what()).find("The transaction ended in the trigger"),
+            std::string::npos)
+      << error.what();
   EXPECT_FALSE(c->inTransaction());
   EXPECT_EQ(rowsOf(*c, "SELECT ID FROM ACCT"), (Lines{"1"}));
 
@@ -156,23 +150,16 @@ TEST_F(ProceduralTrigger, NestingPast32FailsAndUndoesEverything) {
   c->execute(
       "CREATE TRIGGER TR_PONG ON PONG AFTER INSERT AS INSERT INTO PING SELECT N + 1 FROM "
       "inserted");
-  try {
-    c->execute("INSERT INTO PING VALUES (1)");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("limit 32"), std::string::npos) << e.what();
-  }
+  const Error error = errorOf([&] { c->execute("INSERT INTO PING VALUES (1)"); });
+  EXPECT_NE(std::string(error.what()).find("limit 32"), std::string::npos) << error.what();
   EXPECT_EQ(rowsOf(*c, "SELECT (SELECT COUNT(*) FROM PING) + (SELECT COUNT(*) FROM PONG)"),
             (Lines{"0"}));
 }
 
 TEST_F(ProceduralTrigger, InsteadOfAndBodiesOutsideTheSubsetAreRefusedAtCreate) {
-  try {
-    c->execute("CREATE TRIGGER TR_X ON ACCT AFTER INSERT AS GOTO somewhere");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
-  }
+  EXPECT_EQ(
+      kindOf([&] { c->execute("CREATE TRIGGER TR_X ON ACCT AFTER INSERT AS GOTO somewhere"); }),
+      ErrorKind::Unsupported);
   EXPECT_EQ(rowsOf(*c, "SELECT COUNT(*) FROM sys.triggers"), (Lines{"0"}));
 }
 

@@ -9,9 +9,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::openMemory;
-using test_support::rowsOf;
-using test_support::scalar;
+using namespace test_support;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 

@@ -9,8 +9,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::openMemory;
-using test_support::scalar;
+using namespace test_support;
 
 class EmbeddedFunctions : public ::testing::Test {
  protected:

@@ -10,9 +10,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::openMemory;
-using test_support::rowsOf;
-using test_support::scalar;
+using namespace test_support;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -63,12 +61,9 @@ TEST_F(EmbeddedTSql, ConvertFormatsAndParsesDatesByStyle) {
   EXPECT_EQ(scalar(*db, "SELECT LEN(CAST(REPLICATE('a', 40) AS VARCHAR))"), Value(int64_t{30}));
   EXPECT_EQ(scalar(*db, "SELECT LEN(CONVERT(VARCHAR(MAX), REPLICATE('a', 40)))"),
             Value(int64_t{40}));
-  try {
-    db->query("SELECT CONVERT(DATETIME, 'not a date', 103)")->next();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_THAT(e.what(), HasSubstr("Conversion failed"));
-  }
+  const Error error =
+      errorOf([&] { db->query("SELECT CONVERT(DATETIME, 'not a date', 103)")->next(); });
+  EXPECT_THAT(error.what(), HasSubstr("Conversion failed"));
 }
 
 TEST_F(EmbeddedTSql, TextsMeetingDateColumnsAreConverted) {
@@ -103,12 +98,8 @@ TEST_F(EmbeddedTSql, TextsMeetingDateColumnsAreConverted) {
                         "CTRLBAIXATAB) < :P_D",
                         {{"P_D", "2020-01-01"}}),
             0);
-  try {
-    db->execute("DELETE FROM CTRLBAIXATAB WHERE DTULTATUTAB = 'tomorrow'");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::Conversion);
-  }
+  EXPECT_EQ(kindOf([&] { db->execute("DELETE FROM CTRLBAIXATAB WHERE DTULTATUTAB = 'tomorrow'"); }),
+            ErrorKind::Conversion);
 }
 
 TEST_F(EmbeddedTSql, TopLimitsEachSelect) {
@@ -145,12 +136,10 @@ TEST_F(EmbeddedTSql, TextsCompareWithoutRegardToCase) {
   db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', 'Produto')");
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM CTRLBAIXATAB WHERE NMTABELA = 'PRODUTO'"),
             Value(int64_t{1}));
-  try {
-    db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', 'PRODUTO')");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::DuplicateKey);
-  }
+  EXPECT_EQ(kindOf([&] {
+              db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', 'PRODUTO')");
+            }),
+            ErrorKind::DuplicateKey);
 }
 
 TEST_F(EmbeddedTSql, SelectIntoCopiesRowsAndColumnTypes) {

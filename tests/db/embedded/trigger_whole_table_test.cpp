@@ -5,8 +5,7 @@
 namespace db::embedded {
 namespace {
 
-using test_support::openMemory;
-using test_support::rowsOf;
+using namespace test_support;
 using Lines = std::vector<std::string>;
 
 // SQLite empties a table without a DELETE trigger of its own by a shortcut that visits no row;
