@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -41,6 +42,7 @@ struct Sink {
   std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
   curl_off_t lastBytes = 0;
   bool stalled = false;
+  const HttpProgress* progress = nullptr;
 };
 
 size_t receive(char* data, size_t size, size_t count, void* target) {
@@ -56,9 +58,19 @@ size_t receive(char* data, size_t size, size_t count, void* target) {
   return bytes;
 }
 
-int watchProgress(void* target, curl_off_t, curl_off_t downloaded, curl_off_t,
+void reportProgress(const Sink& sink, curl_off_t downloaded, curl_off_t total) {
+  if (!sink.progress) return;
+  try {
+    (*sink.progress)(downloaded, total > 0 ? total : 0);
+  } catch (const std::exception&) {
+    // A progress display that fails must not break the transfer.
+  }
+}
+
+int watchProgress(void* target, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t,
                   curl_off_t uploaded) {
   auto& sink = *static_cast<Sink*>(target);
+  reportProgress(sink, downloaded, downloadTotal);
   const auto now = std::chrono::steady_clock::now();
   if (downloaded + uploaded != sink.lastBytes) {
     sink.lastBytes = downloaded + uploaded;
@@ -70,9 +82,19 @@ int watchProgress(void* target, curl_off_t, curl_off_t downloaded, curl_off_t,
   return 1;
 }
 
-// extraHeader: one more header line, or nullptr.
+void applyProxy(CURL* curl, const HttpProxy& proxy) {
+  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.host.c_str());
+  if (proxy.port) curl_easy_setopt(curl, CURLOPT_PROXYPORT, *proxy.port);
+  curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+  curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
+}
+
+// extraHeader: one more header line, or nullptr; extras: the caller's, alive until the transfer
+// ends, or nullptr.
 Request newRequest(const std::string& url, const TransportSecurity& security,
-                   const HttpTimeouts& timeouts, Sink& sink, const char* extraHeader = nullptr) {
+                   const HttpTimeouts& timeouts, Sink& sink, const char* extraHeader = nullptr,
+                   const FetchExtras* extras = nullptr) {
   initCurlOnce();
   Request request{Easy(curl_easy_init()), nullptr};
   CURL* curl = request.curl.get();
@@ -89,6 +111,8 @@ Request newRequest(const std::string& url, const TransportSecurity& security,
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_TCP_KEEPALIVE, 1L);
+  if (extras && extras->proxy) applyProxy(curl, *extras->proxy);
+  if (extras && extras->progress) sink.progress = &extras->progress;
   if (extraHeader) request.headers.reset(curl_slist_append(nullptr, extraHeader));
   applySecurity(curl, security, request.headers);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, request.headers.get());
@@ -139,13 +163,14 @@ HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
 }
 
 void httpGetToFile(const std::string& url, const std::string& localPath,
-                   const TransportSecurity& security, const HttpTimeouts& timeouts) {
+                   const TransportSecurity& security, const HttpTimeouts& timeouts,
+                   const FetchExtras& extras) {
   FILE* file = std::fopen(localPath.c_str(), "wb");
   if (!file) throw ServerError("cannot create file " + localPath);
   Sink sink{.file = file};
   long status = 0;
   try {
-    Request request = newRequest(url, security, timeouts, sink);
+    Request request = newRequest(url, security, timeouts, sink, nullptr, &extras);
     status = perform(request.curl.get(), url, sink);
   } catch (...) {
     std::fclose(file);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +17,24 @@ struct HttpResponse {
   std::string body;
 };
 
+// A forward proxy with basic authentication.
+struct HttpProxy {
+  std::string host;
+  std::optional<long> port;
+  std::string user;
+  std::string password;
+};
+
+// Bytes received so far and the expected total (0 while unknown). What it raises is ignored: the
+// screen's trouble must not break a transfer.
+using HttpProgress = std::function<void(int64_t received, int64_t total)>;
+
+// What a file fetch may add to an exchange with the central server.
+struct FetchExtras {
+  std::optional<HttpProxy> proxy;
+  HttpProgress progress;
+};
+
 // `security` decides TLS verification and the token presented, `timeouts` how long the server may
 // take to answer and to keep answering (docs/operations.md).
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
@@ -23,6 +44,7 @@ HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
 // GET straight into a file (replaced); throws outside::ServerError on a transport failure or a
 // status outside 2xx, leaving no partial file behind.
 void httpGetToFile(const std::string& url, const std::string& localPath,
-                   const TransportSecurity& security, const HttpTimeouts& timeouts = {});
+                   const TransportSecurity& security, const HttpTimeouts& timeouts = {},
+                   const FetchExtras& extras = {});
 
 }  // namespace outside

@@ -1,16 +1,15 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
-#include <functional>
 
+#include "outside/http_transport.h"
 #include "schema/http_source.h"
 
 namespace schema {
 
 // Bytes received so far and the expected total (0 while unknown).
-using DownloadProgress = std::function<void(int64_t received, int64_t total)>;
+using DownloadProgress = outside::HttpProgress;
 
 struct FetchLimits {
   std::chrono::milliseconds connect{30'000};

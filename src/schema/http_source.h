@@ -6,17 +6,13 @@
 #include <string_view>
 
 #include "outside/app_server.h"
+#include "outside/http_transport.h"
 #include "outside/package/registry_file.h"
 #include "schema/package_reply.h"
 
 namespace schema {
 
-struct ProxySettings {
-  std::string host;
-  std::optional<long> port;
-  std::string user;
-  std::string password;
-};
+using ProxySettings = outside::HttpProxy;
 
 // Where the package is fetched from and through which proxy.
 struct HttpSource {
