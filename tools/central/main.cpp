@@ -16,6 +16,7 @@
 #include "central/verify/verify_report.h"
 #include "central/world/change.h"
 #include "central/world/world.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "db/embedded/embedded.h"
 
