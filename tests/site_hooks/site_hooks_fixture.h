@@ -34,13 +34,17 @@ class NoServer : public outside::AppServer {
   }
 };
 
-// A local connection that keeps the text of every statement the hooks send.
+// A local connection that keeps the text of every statement the hooks send, and refuses the
+// one statement that holds `failOn`, when given.
 class RecordingConnection : public testing_support::ForwardingConnection {
  public:
-  RecordingConnection(std::unique_ptr<db::Connection> inner, std::vector<std::string>& sent)
-      : ForwardingConnection(std::move(inner)), sent_(sent) {}
+  RecordingConnection(std::unique_ptr<db::Connection> inner, std::vector<std::string>& sent,
+                      const std::string& failOn)
+      : ForwardingConnection(std::move(inner)), sent_(sent), failOn_(failOn) {}
   int64_t execute(std::string_view sql, const db::Params& params = {}) override {
     sent_.emplace_back(sql);
+    if (!failOn_.empty() && sql.find(failOn_) != std::string_view::npos)
+      throw db::Error(db::ErrorKind::General, "refused by the test", std::string(sql));
     return ForwardingConnection::execute(sql, params);
   }
   std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
@@ -50,6 +54,7 @@ class RecordingConnection : public testing_support::ForwardingConnection {
 
  private:
   std::vector<std::string>& sent_;
+  const std::string& failOn_;
 };
 
 // A register whose local database LOJA lies in a server folder, where the turnstile's database
@@ -93,7 +98,7 @@ class SiteHooksTest : public ::testing::Test {
     app::Connections connections(package, log, flag,
                                  {[this](std::string_view s) {
                                     return std::make_unique<RecordingConnection>(db::connect(s),
-                                                                                 sent);
+                                                                                 sent, failOn);
                                   },
                                   [](std::string) { return std::make_unique<NoServer>(); }});
     app::RunContext run{package, log, errorLog, flag, slots, connections};
@@ -131,6 +136,7 @@ class SiteHooksTest : public ::testing::Test {
   app::RunFlag flag;
   app::RunSlots slots;
   std::vector<std::string> sent;
+  std::string failOn;
 };
 
 }  // namespace site_hooks

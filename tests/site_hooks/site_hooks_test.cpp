@@ -56,6 +56,18 @@ TEST_F(SiteHooksTest, TrilobitTriggerBlocksACardHolderWhileHisTabIsOpenUntilSwit
   EXPECT_TRUE(flag.ok());
 }
 
+TEST_F(SiteHooksTest, AFailingDropOfTheTriggerSkipsItsCreation) {
+  makeTurnstileDatabase();
+  setTurnstile("S");
+  failOn = "DROP TRIGGER UTILIZA_TRILOBIT";
+  runHooks();
+  const std::string text = logText();
+  EXPECT_NE(text.find(" - refused by the test\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("UTILIZA CATRACA TRILOBIT"), std::string::npos);
+  EXPECT_FALSE(objectExists("UTILIZA_TRILOBIT", "TR"));
+  EXPECT_NE(text.find("Aplicada View RETORNA_CONS_ATIVO"), std::string::npos);
+}
+
 TEST_F(SiteHooksTest, MissingTurnstileDatabaseLeavesTheTriggerOutAndTheOtherHooksRun) {
   setTurnstile("S");
   local()->execute("DROP TABLE ITEMPRECODIA");
