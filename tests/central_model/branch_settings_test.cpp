@@ -90,8 +90,9 @@ TEST_F(BranchSettingsTest, SwitchesOneBranchAndStampsItLaterThanAnyRowSoRegister
 }
 
 TEST_F(BranchSettingsTest, ValuesAreBoundNeverQuotedIntoTheStatement) {
-  set("0002", {"PARAVEND.IDUTILTRILOBIT='"}, newestStamp().addDays(1));
-  EXPECT_EQ(row("0002")[3], "'");
+  const std::string hostile = "X'; DROP TABLE PARAVEND; --";
+  set("0002", {"PARAVEND.NMSQLSCHEMADB=" + hostile}, newestStamp().addDays(1));
+  EXPECT_EQ(row("0002")[6], hostile);
 }
 
 TEST_F(BranchSettingsTest, RefusesWhatItCannotSetAndWritesNothing) {
@@ -107,8 +108,6 @@ TEST_F(BranchSettingsTest, RefusesWhatItCannotSetAndWritesNothing) {
       {"PARAVEND.IDUTILTRILOBIT=SS"},                              // too long for VARCHAR(1)
       {"PARAVEND.NRDIASVERMOVCLI=ten"},                            // not a number
       {"PARAVEND.NRDIASVERMOVCLI="},                               // empty number
-      {"PARAVEND.NMSQLNAMEDB=../LOJA"},                            // not a database name
-      {"PARAVEND.NMSQLSCHEMADB=dbo; DROP TABLE X"},                // nor a schema name
       {"PARAVEND.IDUTILTRILOBIT=S", "PARAVEND.IDUTILTRILOBIT=N"},  // twice
       {"PARAVEND.IDUTILTRILOBIT=S", "PARAVEND.NOPE=1"},            // one bad spoils all
   };

@@ -16,9 +16,6 @@ namespace {
 // The parameter tables whose rows are a branch's switches.
 constexpr std::string_view kSwitchableTables[] = {"PARAVEND"};
 
-// Registers build three-part names from these, so they hold a plain identifier or nothing.
-constexpr std::string_view kDatabaseNameColumns[] = {"NMSQLNAMEDB", "NMSQLSCHEMADB"};
-
 // A later stamp than any already written, so a register that holds the newest row still asks
 // for (and receives) the changed one.
 constexpr int64_t kStampStepMs = 1000;
@@ -35,20 +32,6 @@ size_t characterCount(const std::string& utf8) {
   return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   }));
-}
-
-bool isIdentifier(const std::string& text) {
-  if (text.empty() || std::isdigit(static_cast<unsigned char>(text[0]))) return false;
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-  });
-}
-
-void requireDatabaseName(const std::string& where, const Column& column, const std::string& text) {
-  const bool named = std::find(std::begin(kDatabaseNameColumns), std::end(kDatabaseNameColumns),
-                               column.name) != std::end(kDatabaseNameColumns);
-  if (named && !text.empty() && !isIdentifier(text))
-    throw std::invalid_argument(where + " takes a database or schema name: letters, digits and _");
 }
 
 const Table& switchableTable(const Model& model, const std::string& name) {
@@ -93,7 +76,6 @@ db::Value typedValue(const Table& table, const Column& column, const std::string
     if (width > 0 && characterCount(text) > static_cast<size_t>(width))
       throw std::invalid_argument(where + " holds at most " + std::to_string(width) +
                                   (width == 1 ? " character" : " characters"));
-    requireDatabaseName(where, column, text);
     return text;
   }
   if (column.type == "INT" || column.type == "BIGINT") return integerValue(where, text);
