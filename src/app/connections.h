@@ -26,7 +26,7 @@ inline constexpr const char* kRdmExpDados = "rdmExpDados";
 inline constexpr const char* kRdmAtualizaEstrutura = "rdmAtualizaEstrutura";
 
 // The schema data module's connections: the local database (from the stored connection
-// string), the structure server and the central consumer database (Part of the consumer setup).
+// string), the structure server and the central consumer database the consumer setups connect.
 struct BaixaEstruturaModule {
   std::unique_ptr<db::Connection> adcGeral;
   std::unique_ptr<outside::AppServer> netLocalCache;

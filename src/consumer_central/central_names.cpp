@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "db/core/text.h"
+
 namespace consumer_central {
 namespace {
 
@@ -10,7 +12,9 @@ constexpr size_t kMaxIdentifier = 128;
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string checked(std::string name, std::string_view column) {
+// Blanks around the name (a padded column) are no part of it.
+std::string checked(std::string_view text, std::string_view column) {
+  const std::string name(db::trim(text));
   if (!isIdentifier(name))
     throw std::invalid_argument("PARAVEND." + std::string(column) + " \"" + name +
                                 "\" não é um nome SQL válido (letras, dígitos e _, começando por "
@@ -28,9 +32,8 @@ bool isIdentifier(std::string_view name) {
   return true;
 }
 
-CentralNames::CentralNames(std::string database, std::string schema)
-    : database_(checked(std::move(database), "NMSQLNAMEDB")),
-      schema_(checked(std::move(schema), "NMSQLSCHEMADB")) {}
+CentralNames::CentralNames(std::string_view database, std::string_view schema)
+    : database_(checked(database, "NMSQLNAMEDB")), schema_(checked(schema, "NMSQLSCHEMADB")) {}
 
 std::string CentralNames::qualified(std::string_view table) const {
   return database_ + "." + schema_ + "." + std::string(table);

@@ -14,8 +14,9 @@ bool isIdentifier(std::string_view name);
 // here, before any statement is built from them.
 class CentralNames {
  public:
-  // Throws std::invalid_argument naming the PARAVEND column when a name is not an identifier.
-  CentralNames(std::string database, std::string schema);
+  // Throws std::invalid_argument naming the PARAVEND column when a name, blanks around it left
+  // out, is not an identifier.
+  CentralNames(std::string_view database, std::string_view schema);
 
   const std::string& database() const { return database_; }
   // database.schema.table, the name by which the local connection reaches a central table.

@@ -1,6 +1,7 @@
 #include "wiring/run_steps_factory.h"
 
 #include "app/fiscal_retrieval.h"
+#include "site_hooks/site_hooks.h"
 #include "wiring/consumer_central_steps.h"
 #include "wiring/download_steps.h"
 #include "wiring/foreign_key_steps.h"
@@ -15,6 +16,7 @@ app::RunSteps buildRunSteps() {
   steps.foreignKeys = makeForeignKeySteps();
   steps.consumerCentral = makeConsumerCentralSteps();
   steps.fiscal = std::make_unique<app::FiscalRetrieval>();
+  steps.siteHooks = std::make_unique<site_hooks::SiteHooks>();
   return steps;
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "central/server/register_tokens.h"
+#include "db/connect.h"
 #include "outside/app_server.h"
 #include "outside/http_transport.h"
 #include "outside/package/cipher.h"

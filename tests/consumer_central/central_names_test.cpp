@@ -8,6 +8,7 @@ namespace {
 TEST(CentralNames, OnlyPlainIdentifiersReachAStatement) {
   EXPECT_EQ(CentralNames("CONSCENTRAL", "dbo").qualified("MOVICLIE"), "CONSCENTRAL.dbo.MOVICLIE");
   EXPECT_EQ(CentralNames("_Cons_2", "sch$1").qualified("SENHACONS"), "_Cons_2.sch$1.SENHACONS");
+  EXPECT_EQ(CentralNames("CONSUMO   ", " dbo").qualified("SALDOCONS"), "CONSUMO.dbo.SALDOCONS");
   for (const std::string& bad :
        {std::string(), std::string("CENTRAL;DROP TABLE MOVICLIE"), std::string("a b"),
         std::string("1CENTRAL"), std::string("[CENTRAL]"), std::string("CEN.TRAL"),

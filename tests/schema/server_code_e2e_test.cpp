@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
 #include "support/central_server_fixture.h"

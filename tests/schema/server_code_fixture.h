@@ -8,6 +8,7 @@
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "schema/procedures.h"
 #include "support/temp_dir.h"
