@@ -10,8 +10,8 @@
 namespace download {
 
 // The steps the download orchestrator and the local load call in each other and in the
-// anticipations and cleanups. Each interface has a do-nothing implementation for programs and
-// tests built without that stage.
+// anticipations and cleanups. Each is built into the program by its factory in src/wiring;
+// tests put recording doubles behind them (tests/support/recording_stages.h).
 
 // The five values the orchestrator hands to the local load.
 struct LoadRunValues {
@@ -27,49 +27,37 @@ class LoadStage {
  public:
   virtual ~LoadStage() = default;
   // True when the load succeeded; reports its own failures and does not raise.
-  virtual bool ChamaInsereMSDE(const LoadRunValues& values, std::vector<db::Value>& salesVector) {
-    (void)values;
-    (void)salesVector;
-    return true;
-  }
+  virtual bool ChamaInsereMSDE(const LoadRunValues& values,
+                               std::vector<db::Value>& salesVector) = 0;
   // Fills the 119 date slots of both request vectors from the local tables.
-  virtual void BuscaDtUltAtuTabelas(RequestVectors& vectors) { (void)vectors; }
+  virtual void BuscaDtUltAtuTabelas(RequestVectors& vectors) = 0;
 };
 
 // Downloads that run ahead of the main request.
 class AnticipationStage {
  public:
   virtual ~AnticipationStage() = default;
-  virtual void anticipateConfTelaCaixa(const std::string& branch, const std::string& cashRegister) {
-    (void)branch;
-    (void)cashRegister;
-  }
+  virtual void anticipateConfTelaCaixa(const std::string& branch,
+                                       const std::string& cashRegister) = 0;
   // group is "PRECO" (empty register) or "LEIAUTE".
   virtual void antecipaPorHierarquia(const std::string& branch, const std::string& cashRegister,
-                                     std::string_view group) {
-    (void)branch;
-    (void)cashRegister;
-    (void)group;
-  }
-  virtual void catchUpConsumersByChangeDate(const std::string& branch) { (void)branch; }
-  virtual void catchUpConsumersByClienFilial(const std::string& branch) { (void)branch; }
+                                     std::string_view group) = 0;
+  virtual void catchUpConsumersByChangeDate(const std::string& branch) = 0;
+  virtual void catchUpConsumersByClienFilial(const std::string& branch) = 0;
 };
 
 // The cleanups that follow a load, and the general price-table cleanup of the hand-over.
 class CleanupStage {
  public:
   virtual ~CleanupStage() = default;
-  virtual void ApagaRotFabricaVencida() {}
-  virtual void ApagaGruPromocVencido() {}
-  virtual void InativaOperadores() {}
-  virtual void ApagaProdutosInativosFilial() {}
-  virtual void cleanGeneralPriceTables() {}
+  virtual void ApagaRotFabricaVencida() = 0;
+  virtual void ApagaGruPromocVencido() = 0;
+  virtual void InativaOperadores() = 0;
+  virtual void ApagaProdutosInativosFilial() = 0;
+  virtual void cleanGeneralPriceTables() = 0;
   // The screen-configuration validity cleanup, run after CONFTELACAIXA is brought forward.
   virtual void cleanScreenConfigurations(const std::string& branch,
-                                         const std::string& cashRegister) {
-    (void)branch;
-    (void)cashRegister;
-  }
+                                         const std::string& cashRegister) = 0;
 };
 
 // Applies the deletions the central delete cache recorded.
@@ -77,13 +65,9 @@ class DeleteCacheStage {
  public:
   virtual ~DeleteCacheStage() = default;
   virtual void runDeleteCache(const std::string& branch, const std::string& cashRegister,
-                              bool process) {
-    (void)branch;
-    (void)cashRegister;
-    (void)process;
-  }
+                              bool process) = 0;
   // Empties the delete-cache images of the named tables (after a full wipe).
-  virtual void emptyCacheImagesOf(const std::vector<std::string>& tables) { (void)tables; }
+  virtual void emptyCacheImagesOf(const std::vector<std::string>& tables) = 0;
 };
 
 }  // namespace download

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "../download/test_support.h"
 #include "download/anticipation/anticipation.h"
 #include "download/anticipation/consumer_columns.h"
+#include "download/test_support.h"
+#include "support/recording_stages.h"
 
 namespace download::anticipation_testing {
 
@@ -57,15 +58,6 @@ class FakeMerges : public AnticipationMerges {
 
  private:
   DownloadState& state_;
-};
-
-class FakeCleanup : public CleanupStage {
- public:
-  std::vector<std::string> screenCleanups;
-  void cleanScreenConfigurations(const std::string& branch,
-                                 const std::string& cashRegister) override {
-    screenCleanups.push_back(branch + "/" + cashRegister);
-  }
 };
 
 // A data packet of text fields holding the given rows.
@@ -140,7 +132,7 @@ class AnticipationFixture : public ::testing::Test {
   ServerFileTransfer transfer{db, server, fetcher, dir.path(), services};
   DownloadState state;
   FakeMerges merges{state};
-  FakeCleanup cleanup;
+  testing_support::RecordingCleanup cleanup;
   Anticipation anticipation{db, server, transfer, services, state, merges, cleanup};
 };
 

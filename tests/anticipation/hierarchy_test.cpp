@@ -168,7 +168,7 @@ TEST_F(AnticipationFixture, ScreenConfigurationsAreMergedThenCleaned) {
   EXPECT_EQ(server.calls.at(0).args.at(0).asText(), "0001");
   ASSERT_EQ(merges.tables(), std::vector<std::string>{"CONFTELACAIXA"});
   EXPECT_EQ(merges.merges[0].rows, 2u);
-  EXPECT_EQ(cleanup.screenCleanups, std::vector<std::string>{"0001/005"});
+  EXPECT_EQ(cleanup.calls, std::vector<std::string>{"cleanScreenConfigurations 0001/005"});
   EXPECT_TRUE(logged("3", "Antecipando CONFTELACAIXA."));
   EXPECT_TRUE(logged("2", "    Fim da Importação da Tabela: CONFTELACAIXA (Antecipado)"));
   EXPECT_TRUE(logged("3", "Registros: 2"));
@@ -176,7 +176,7 @@ TEST_F(AnticipationFixture, ScreenConfigurationsAreMergedThenCleaned) {
 
   server.handlers["getConfTelaCaixa"] = [](auto&) { return db::Value("Erro no servidor"); };
   EXPECT_THROW(anticipation.anticipateConfTelaCaixa("0001", "005"), outside::ServerError);
-  EXPECT_EQ(cleanup.screenCleanups.size(), 1u);
+  EXPECT_EQ(cleanup.calls.size(), 1u);
 }
 
 }  // namespace

@@ -3,27 +3,10 @@
 #include "load/load_driver.h"
 #include "load/staging.h"
 #include "load_fixture.h"
+#include "support/recording_stages.h"
 
 namespace load::testing {
 namespace {
-
-struct RecordingCleanup : download::CleanupStage {
-  std::vector<std::string> calls;
-  void ApagaRotFabricaVencida() override { calls.push_back("ApagaRotFabricaVencida"); }
-  void ApagaGruPromocVencido() override { calls.push_back("ApagaGruPromocVencido"); }
-  void InativaOperadores() override { calls.push_back("InativaOperadores"); }
-  void ApagaProdutosInativosFilial() override { calls.push_back("ApagaProdutosInativosFilial"); }
-};
-
-struct RecordingDeleteCache : download::DeleteCacheStage {
-  int runs = 0;
-  std::vector<std::string> emptied;
-  void runDeleteCache(const std::string&, const std::string&, bool process) override {
-    EXPECT_TRUE(process);
-    ++runs;
-  }
-  void emptyCacheImagesOf(const std::vector<std::string>& tables) override { emptied = tables; }
-};
 
 class DriverTest : public LoadTest {
  protected:
@@ -42,8 +25,8 @@ class DriverTest : public LoadTest {
 
   FakeFiles files;
   CentralMirror mirror;
-  RecordingCleanup cleanup;
-  RecordingDeleteCache deleteCache;
+  testing_support::RecordingCleanup cleanup;
+  testing_support::RecordingDeleteCache deleteCache;
   std::vector<db::Value> sales = std::vector<db::Value>(9);
   std::string lastError;
 };
@@ -73,7 +56,7 @@ TEST_F(DriverTest, LoadsTheSequenceThroughStagingAndRunsTheStagesAfterIt) {
   EXPECT_EQ(conn.count("PRODFILI"), 0);  // IDATUPRODATIVFI 'N': emptied, not merged
   EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM PRODBLOQVNDTAA").asText(), "LOCAL");
   EXPECT_EQ(conn.count("TOTALDIACAIXA"), 1);
-  EXPECT_EQ(deleteCache.runs, 1);
+  EXPECT_EQ(deleteCache.calls, std::vector<std::string>{"runDeleteCache 0001 001 process"});
   EXPECT_EQ(cleanup.calls,
             (std::vector<std::string>{"ApagaRotFabricaVencida", "ApagaGruPromocVencido",
                                       "InativaOperadores"}));
@@ -101,7 +84,7 @@ TEST_F(DriverTest, FailedMergeNamesTheComponentKeepsEarlierTablesAndSkipsTheRest
   EXPECT_EQ(messages[0], errors[0]);
   EXPECT_TRUE(runFailed);
   EXPECT_TRUE(cleanup.calls.empty());
-  EXPECT_EQ(deleteCache.runs, 0);
+  EXPECT_TRUE(deleteCache.calls.empty());
 }
 
 TEST_F(DriverTest, DatabaseLostMidLoadFailsTheRunAndKeepsWhatWasCommitted) {
@@ -188,7 +171,7 @@ TEST_F(DriverTest, StatementModeSkipsTheSequenceAndTheDeleteCacheButLoadsConsume
   downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
   EXPECT_TRUE(runLoad("EXTRATOCONS"));
   EXPECT_EQ(conn.count("SALA"), 0);
-  EXPECT_EQ(deleteCache.runs, 0);
+  EXPECT_TRUE(deleteCache.calls.empty());
   EXPECT_EQ(server.keepAlives, 0);
   EXPECT_TRUE(logged("Inicio do InsereDados(cdsSALDOCONS)"));
   EXPECT_EQ(cleanup.calls.size(), 3u);
@@ -284,7 +267,7 @@ TEST_F(DriverTest, StockModeWritesOnlyStockAndStillCleansUp) {
   EXPECT_TRUE(runLoad("ESTOQUE"));
   EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM POSESTATU").asText(), "NEW");
   EXPECT_EQ(conn.count("SALA"), 0);
-  EXPECT_EQ(deleteCache.runs, 0);
+  EXPECT_TRUE(deleteCache.calls.empty());
   EXPECT_EQ(cleanup.calls.size(), 3u);
 }
 

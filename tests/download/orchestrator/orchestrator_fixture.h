@@ -14,6 +14,7 @@
 #include "download/orchestrator/orchestrator.h"
 #include "download/orchestrator/packets.h"
 #include "download/test_support.h"
+#include "support/recording_stages.h"
 
 namespace download::testing {
 
@@ -88,12 +89,6 @@ struct RecordingAnticipation : AnticipationStage {
   void catchUpConsumersByClienFilial(const std::string& b) override { log.add("consCF " + b); }
 };
 
-struct RecordingCleanup : CleanupStage {
-  StageLog& log;
-  explicit RecordingCleanup(StageLog& l) : log(l) {}
-  void cleanGeneralPriceTables() override { log.add("cleanGeneralPriceTables"); }
-};
-
 // A local database with every central table, a fake central server whose getTabelas answers a
 // packet per position, and recording stages.
 class OrchestratorFixture : public ::testing::Test {
@@ -125,6 +120,7 @@ class OrchestratorFixture : public ::testing::Test {
     services.showMessage = [this](std::string_view text) { dialogs.emplace_back(text); };
     services.waitOneSecond = [] {};
     stageLog.log = &lines;
+    cleanup.onCall = [this](const std::string& call) { stageLog.add(call); };
     for (size_t p = 0; p < kReplyPositions; ++p) reply.push_back(db::Value(textPacket({"X"})));
     reply[55] = reply[69] = reply[70] = db::Value();
     reply[198] = db::Value("OK");
@@ -144,7 +140,7 @@ class OrchestratorFixture : public ::testing::Test {
 
   bool run(const std::string& mode, const std::string& branch = "0001") {
     Orchestrator orchestrator(*db, server, services, state, {load, anticipation, cleanup});
-    return orchestrator.iniciaBaixaTabelas({branch, "001", mode, false, "N", "", ""});
+    return orchestrator.iniciaBaixaTabelas({branch, "001", mode, "N", "", ""});
   }
 
   const std::vector<db::Value>& request() const {
@@ -193,7 +189,7 @@ class OrchestratorFixture : public ::testing::Test {
   StageLog stageLog;
   RecordingLoad load{stageLog};
   RecordingAnticipation anticipation{stageLog};
-  RecordingCleanup cleanup{stageLog};
+  testing_support::RecordingCleanup cleanup;
   db::ValueArray reply;
   db::Bytes triggers = textPacket({"NMTRIGGER"});
 };
