@@ -222,7 +222,7 @@ void Controller::checkBranchAndDownload() {
   module.nmSqlNameDb = paravend.nmSqlNameDb;
   RunContext run = context();
   steps_.download->iniciaBaixaTabelas(
-      run, {slots_.branch(), slots_.cashRegister(), slots_.mode(), false, paravend.idSenConsCentral,
+      run, {slots_.branch(), slots_.cashRegister(), slots_.mode(), paravend.idSenConsCentral,
             paravend.nmSqlNameDb, paravend.nmSqlSchemaDb});
 }
 

@@ -31,12 +31,11 @@ class ForeignKeySteps {
   virtual void applyForeignKeys(RunContext& run) = 0;
 };
 
-// The seven run values handed to the table download.
+// The run values handed to the table download.
 struct DownloadRunValues {
   std::string branch;
   std::string cashRegister;
   std::string mode;
-  bool flag = false;
   std::string idSenConsCentral;
   std::string nmSqlNameDb;
   std::string nmSqlSchemaDb;

@@ -56,9 +56,9 @@ void DownloadStepsAdapter::iniciaBaixaTabelas(app::RunContext& run,
 
   download::Orchestrator orchestrator(local, server, services, state,
                                       {*load, *anticipation, *cleanup}, dialectOf(package));
-  const download::RunValues runValues{
-      values.branch,           values.cashRegister, values.mode,         values.flag,
-      values.idSenConsCentral, values.nmSqlNameDb,  values.nmSqlSchemaDb};
+  const download::RunValues runValues{values.branch,      values.cashRegister,
+                                      values.mode,        values.idSenConsCentral,
+                                      values.nmSqlNameDb, values.nmSqlSchemaDb};
   if (!orchestrator.iniciaBaixaTabelas(runValues)) run.flag.clear();
 }
 

@@ -96,7 +96,6 @@ TEST_F(ControllerTest, TabelasRunsEveryStepInOrderAndEndsInGreen) {
   EXPECT_EQ(rec.downloadValues.branch, "0001");
   EXPECT_EQ(rec.downloadValues.cashRegister, "001");
   EXPECT_EQ(rec.downloadValues.mode, "TABELAS");
-  EXPECT_FALSE(rec.downloadValues.flag);
   EXPECT_EQ(rec.downloadValues.idSenConsCentral, "S");
   EXPECT_EQ(rec.downloadValues.nmSqlNameDb, "CENTRALDB");
   EXPECT_EQ(rec.downloadValues.nmSqlSchemaDb, "dbo");

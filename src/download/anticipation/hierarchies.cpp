@@ -24,9 +24,6 @@ constexpr std::array<HierarchyLevel, 2> kLeiaute{{
 
 }  // namespace
 
-std::span<const HierarchyLevel> hierarquiaPreco() { return kPreco; }
-std::span<const HierarchyLevel> hierarquiaLeiaute() { return kLeiaute; }
-
 std::span<const HierarchyLevel> hierarchyOf(std::string_view group) {
   if (db::iequals(group, kGroupPreco)) return kPreco;
   if (db::iequals(group, kGroupLeiaute)) return kLeiaute;

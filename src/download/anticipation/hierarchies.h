@@ -16,8 +16,6 @@ struct HierarchyLevel {
 inline constexpr std::string_view kGroupPreco = "PRECO";
 inline constexpr std::string_view kGroupLeiaute = "LEIAUTE";
 
-std::span<const HierarchyLevel> hierarquiaPreco();
-std::span<const HierarchyLevel> hierarquiaLeiaute();
 // The hierarchy of a group ("PRECO" or "LEIAUTE"); std::invalid_argument for any other.
 std::span<const HierarchyLevel> hierarchyOf(std::string_view group);
 

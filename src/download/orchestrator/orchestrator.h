@@ -14,12 +14,11 @@
 
 namespace download {
 
-// The seven values the run controller hands to the download.
+// The values the run controller hands to the download.
 struct RunValues {
   std::string branch;
   std::string cashRegister;
   std::string mode;
-  bool flag = false;  // always false; not used
   std::string idSenConsCentral;
   std::string nmSqlNameDb;
   std::string nmSqlSchemaDb;
