@@ -12,7 +12,7 @@ constexpr std::string_view kSqlServerKind = "MSSQL";
 db::Connection& adcCliExp(app::RunContext& run) {
   app::BaixaTabelasModule& module = run.connections.dtmBaixaTabelas();
   if (!module.adcCliExp || !module.adcCliExp->isOpen())
-    module.adcCliExp = run.connections.openLocal(run.package._GetStringConexKiv());
+    module.adcCliExp = run.connections.openLocal(run.package.GetStringConexKiv());
   return *module.adcCliExp;
 }
 
