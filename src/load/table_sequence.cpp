@@ -238,6 +238,7 @@ void TableSequence::run() {
   for (const auto& step : tableSequence()) {
     if (ctx_.env.cancelled()) throw LoadCancelled();
     runStep(step);
+    ctx_.state.releaseSpooled();
   }
 }
 

@@ -58,18 +58,44 @@ long perform(CURL* curl, const std::string& url) {
   return status;
 }
 
+using Headers = std::unique_ptr<curl_slist, ListDeleter>;
+
+Headers postJson(CURL* curl, std::string_view jsonBody) {
+  Headers headers(curl_slist_append(nullptr, "Content-Type: application/json"));
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(curl, CURLOPT_POST, 1L);
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, jsonBody.data());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(jsonBody.size()));
+  return headers;
+}
+
+// Runs the exchange with its answer written to `localPath`; returns the status.
+long performToFile(CURL* curl, const std::string& url, const std::string& localPath) {
+  FILE* file = std::fopen(localPath.c_str(), "wb");
+  if (!file) throw ServerError("cannot create file " + localPath);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeToFile);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+  long status = 0;
+  try {
+    status = perform(curl, url);
+  } catch (...) {
+    std::fclose(file);
+    std::remove(localPath.c_str());
+    throw;
+  }
+  if (std::fclose(file) != 0) {
+    std::remove(localPath.c_str());
+    throw ServerError("cannot write file " + localPath);
+  }
+  return status;
+}
+
 }  // namespace
 
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
                       const HttpTimeouts& timeouts) {
   Easy curl = newHandle(url, timeouts);
-  std::unique_ptr<curl_slist, ListDeleter> headers(
-      curl_slist_append(nullptr, "Content-Type: application/json"));
-  curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(curl.get(), CURLOPT_POST, 1L);
-  curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, jsonBody.data());
-  curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE,
-                   static_cast<curl_off_t>(jsonBody.size()));
+  Headers headers = postJson(curl.get(), jsonBody);
   HttpResponse response;
   curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendToString);
   curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &response.body);
@@ -86,25 +112,19 @@ HttpResponse httpGet(const std::string& url, const HttpTimeouts& timeouts) {
   return response;
 }
 
+long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
+                    const HttpTimeouts& timeouts) {
+  Easy curl = newHandle(url, timeouts);
+  Headers headers = postJson(curl.get(), jsonBody);
+  return performToFile(curl.get(), url, localPath);
+}
+
 void httpGetToFile(const std::string& url, const std::string& localPath,
                    const HttpTimeouts& timeouts) {
   Easy curl = newHandle(url, timeouts);
-  FILE* file = std::fopen(localPath.c_str(), "wb");
-  if (!file) throw ServerError("cannot create file " + localPath);
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeToFile);
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, file);
-  long status = 0;
-  try {
-    status = perform(curl.get(), url);
-  } catch (...) {
-    std::fclose(file);
+  const long status = performToFile(curl.get(), url, localPath);
+  if (status < 200 || status >= 300) {
     std::remove(localPath.c_str());
-    throw;
-  }
-  bool written = std::fclose(file) == 0;
-  if (status < 200 || status >= 300 || !written) {
-    std::remove(localPath.c_str());
-    if (!written) throw ServerError("cannot write file " + localPath);
     throw ServerError("HTTP GET " + url + " answered status " + std::to_string(status));
   }
 }

@@ -1,5 +1,8 @@
 #include "outside/protocol.h"
 
+#include <optional>
+
+#include "outside/app_server.h"
 #include "outside/base64.h"
 
 namespace outside::protocol {
@@ -22,19 +25,54 @@ db::DateTime parseWireDate(const std::string& text) {
   throw ProtocolError("date-time \"" + text + "\" is not a valid date");
 }
 
+db::Bytes decodePacket(const std::string& text) {
+  try {
+    return base64Decode(text);
+  } catch (const std::invalid_argument& e) {
+    throw ProtocolError(std::string("$packet: ") + e.what());
+  }
+}
+
+// Follows the parse of a reply to know which position of the result array a packet belongs to.
+class ResultPositions {
+ public:
+  using Event = json::parse_event_t;
+
+  // The position whose packet `parsed` is, when the event is one.
+  std::optional<size_t> packetAt(int depth, Event event, const json& parsed) {
+    if (depth == 1) {
+      if (event == Event::key) topKey_ = parsed.get<std::string>();
+      if (event == Event::array_start) inResult_ = topKey_ == "result";
+      if (event == Event::array_end) inResult_ = false;
+      return std::nullopt;
+    }
+    if (!inResult_) return std::nullopt;
+    if (depth == 2 &&
+        (event == Event::object_start || event == Event::array_start || event == Event::value)) {
+      ++elements_;
+      innerKey_.clear();
+    }
+    if (depth != 3) return std::nullopt;
+    if (event == Event::key) innerKey_ = parsed.get<std::string>();
+    if (event == Event::value && innerKey_ == kPacketKey && parsed.is_string())
+      return elements_ - 1;
+    return std::nullopt;
+  }
+
+ private:
+  std::string topKey_;
+  std::string innerKey_;
+  bool inResult_ = false;
+  size_t elements_ = 0;
+};
+
 db::Value fromTaggedObject(const json& object) {
   if (object.size() != 1) throw ProtocolError("an object value must hold exactly $dt or $packet");
   auto it = object.begin();
   if (!it.value().is_string()) throw ProtocolError(it.key() + " must be a string");
   const auto& text = it.value().get_ref<const std::string&>();
   if (it.key() == kDateKey) return parseWireDate(text);
-  if (it.key() == kPacketKey) {
-    try {
-      return base64Decode(text);
-    } catch (const std::invalid_argument& e) {
-      throw ProtocolError(std::string("$packet: ") + e.what());
-    }
-  }
+  if (it.key() == kPacketKey) return decodePacket(text);
   throw ProtocolError("unknown value tag \"" + it.key() + "\"");
 }
 
@@ -46,6 +84,20 @@ std::vector<db::Value> argsFrom(const json& object) {
   args.reserve(it->size());
   for (const auto& element : *it) args.push_back(fromJson(element));
   return args;
+}
+
+DecodedReply decodeParsed(const json& j) {
+  if (!j.is_object()) throw ProtocolError("reply must be a JSON object");
+  DecodedReply decoded;
+  if (auto it = j.find("error"); it != j.end()) {
+    decoded.isError = true;
+    decoded.error = it->is_string() ? it->get<std::string>() : it->dump();
+    return decoded;
+  }
+  if (!j.contains("result")) throw ProtocolError("reply holds neither \"result\" nor \"error\"");
+  decoded.reply.result = fromJson(j["result"]);
+  decoded.reply.args = argsFrom(j);
+  return decoded;
 }
 
 json argsJson(const std::vector<db::Value>& args) {
@@ -154,19 +206,24 @@ std::string encodeError(std::string_view text) {
   }
 }
 
-DecodedReply decodeReply(std::string_view body) {
-  json j = parse(body);
-  if (!j.is_object()) throw ProtocolError("reply must be a JSON object");
-  DecodedReply decoded;
-  if (auto it = j.find("error"); it != j.end()) {
-    decoded.isError = true;
-    decoded.error = it->is_string() ? it->get<std::string>() : it->dump();
-    return decoded;
+DecodedReply decodeReply(std::string_view body) { return decodeParsed(parse(body)); }
+
+DecodedReply decodeReply(std::istream& body, const PacketTaker& take) {
+  ResultPositions positions;
+  auto takePackets = [&](int depth, json::parse_event_t event, json& parsed) {
+    if (depth > kMaxDepth) throw ProtocolError("JSON nested deeper than allowed");
+    const auto position = positions.packetAt(depth, event, parsed);
+    if (position && take(*position, bytesView(decodePacket(parsed.get_ref<const std::string&>()))))
+      parsed = std::string();
+    return true;
+  };
+  json j;
+  try {
+    j = json::parse(body, takePackets);
+  } catch (const json::exception& e) {
+    throw ProtocolError(std::string("malformed JSON: ") + e.what());
   }
-  if (!j.contains("result")) throw ProtocolError("reply holds neither \"result\" nor \"error\"");
-  decoded.reply.result = fromJson(j["result"]);
-  decoded.reply.args = argsFrom(j);
-  return decoded;
+  return decodeParsed(j);
 }
 
 }  // namespace outside::protocol

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "outside/app_server.h"
@@ -27,6 +29,9 @@ class StubServer {
         res.set_content(protocol::encodeError("falha interna"), "application/json");
       } else if (method == "plain404") {
         res.status = 404;
+      } else if (method == "packets") {
+        const db::Value result(db::ValueArray{db::Value(db::Bytes{1, 2}), db::Value("x")});
+        res.set_content(protocol::encodeReply(result, args), "application/json");
       } else if (method == "dropsArgs") {
         res.set_content(protocol::encodeReply(db::Value(), {}), "application/json");
       } else {
@@ -63,6 +68,31 @@ TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
   EXPECT_EQ(args[0], db::Value("0001!"));
   EXPECT_EQ(args[1], db::Value(int64_t{5}));
   EXPECT_EQ(stub.lastPath, "/rdmExpDados/getNRORG");
+}
+
+// A packet sink sees the packets and gets the reply through its file, which is gone afterwards,
+// on success as on an error reply.
+TEST(HttpAppServer, PacketsOfAReplyGoToTheSinkThroughItsFile) {
+  struct Sink : PacketSink {
+    std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                 ("kivtab-reply-" + std::to_string(::getpid()) + ".json");
+    std::vector<std::string> packets;
+    std::filesystem::path replyFile() const override { return file; }
+    bool take(size_t, std::string_view packet) override {
+      packets.emplace_back(packet);
+      return true;
+    }
+  } sink;
+  StubServer stub;
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port}; });
+  std::vector<db::Value> args{db::Value("0001")};
+  const db::Value result = server->call("packets", args, sink);
+  EXPECT_EQ(sink.packets, std::vector<std::string>{std::string("\x01\x02")});
+  EXPECT_EQ(result, db::Value(db::ValueArray{db::Value(db::Bytes()), db::Value("x")}));
+  EXPECT_EQ(args[0], db::Value("0001"));
+  EXPECT_FALSE(std::filesystem::exists(sink.file));
+  EXPECT_THROW(server->call("fails", args, sink), ServerError);
+  EXPECT_FALSE(std::filesystem::exists(sink.file));
 }
 
 TEST(HttpAppServer, ErrorRepliesRaiseWithTheServersText) {
