@@ -105,6 +105,22 @@ bool Connections::OpenADOEstrutura() {
   }
 }
 
+bool Connections::ReopenADOEstrutura() {
+  try {
+    BaixaEstruturaModule& m = dtmBaixaEstrutura();
+    std::unique_ptr<db::Connection> fresh = openLocal(package_._GetStringConexKiv());
+    m.netLocalCache->disconnect();
+    m.netLocalCache->connect();
+    disconnect(m.adcGeral);
+    m.adcGeral = std::move(fresh);
+    return true;
+  } catch (const std::exception&) {
+    log_.GravaLog(kSemConexao, "1");
+    flag_.clear();
+    return false;
+  }
+}
+
 void Connections::CloseADOEstrutura() {
   if (!estrutura_) return;
   disconnect(estrutura_->adcGeral);

@@ -74,6 +74,10 @@ class Connections {
   bool hasFuncoesServidor() const { return funcoes_ != nullptr; }
 
   bool OpenADOEstrutura();
+  // Disconnects and reconnects the structure module's connections. The new local connection
+  // replaces the old one only once it is open, so a failure leaves the old one in use; it is
+  // reported as OpenADOEstrutura reports it.
+  bool ReopenADOEstrutura();
   void CloseADOEstrutura();
   bool OpenADOBaixa();
   void CloseADOBaixa();

@@ -50,6 +50,9 @@ FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::s
   std::string_view statement;
   bool started = false;
   int64_t sinceCommit = 0;
+  // The keep-alive is not a statement: its failure ends the file but reaches the caller, and
+  // what ran before it worked and is kept.
+  std::exception_ptr keepAliveFailure;
   try {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + file.string());
@@ -79,8 +82,13 @@ FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::s
         conn_.begin();
         sinceCommit = 0;
       }
-      afterStatement_();
       statement = {};
+      try {
+        afterStatement_();
+      } catch (const std::exception&) {
+        keepAliveFailure = std::current_exception();
+        break;
+      }
     }
     if (in.bad()) throw std::runtime_error("cannot read " + file.string());
     if (started && conn_.inTransaction()) conn_.commit();
@@ -90,6 +98,7 @@ FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::s
     s_.info("Erro no insert da tabela " + tableLabel + " -> " + e.what() + " -> " +
             std::string(statement));
   }
+  if (keepAliveFailure) std::rethrow_exception(keepAliveFailure);
   return result;
 }
 

@@ -17,8 +17,9 @@ struct FileRunResult {
 
 // Runs a statement file, one statement per line, against the local connection in transactions
 // of kBatchSize statements. A failing statement rolls back only its own batch, stops the file
-// and is logged with its text; earlier batches stay committed. Blank lines are skipped; a line
-// that is not valid UTF-8 is read as code page 1252.
+// and is logged with its text; earlier batches stay committed. A failure of afterStatement (the
+// keep-alive) commits the statements run so far and raises to the caller. Blank lines are
+// skipped; a line that is not valid UTF-8 is read as code page 1252.
 class StatementFileRunner {
  public:
   static constexpr int64_t kBatchSize = 5000;

@@ -3,7 +3,6 @@
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "download/control_ledger.h"
-#include "download/transaction.h"
 #include "load/load_sql.h"
 
 namespace load {
@@ -77,17 +76,18 @@ void AccountMovements::run() {
         }
         insert.execute();
       }
-      if (i == total || i % kBatch == 0) {
+      // The last batch commits below, together with the ledger row that covers it.
+      if (i != total && i % kBatch == 0) {
         conn.commit();
         ctx_.log("Inserido " + std::to_string(i) + " de " + std::to_string(total), "2");
-        if (i != total) conn.begin();
+        conn.begin();
       }
     }
+    ctx_.log("Inserido " + std::to_string(total) + " de " + std::to_string(total), "2");
     ctx_.log("Fim InsertCliMoviClie", "2");
-    const db::Value greatest = greatestOf(*rows, "DTULTATUMCLI");
-    download::inTransaction(conn, [&] {
-      download::gravaCtrlBaixaTab(conn, ctx_.state.branch, "MOVICLIE", "", greatest);
-    });
+    download::gravaCtrlBaixaTab(conn, ctx_.state.branch, "MOVICLIE", "",
+                                greatestOf(*rows, "DTULTATUMCLI"));
+    conn.commit();
   } catch (const std::exception& error) {
     if (conn.inTransaction()) conn.rollback();
     throw download::ComponentError(std::string(kQuery), error.what());

@@ -7,7 +7,7 @@ namespace load {
 
 // InsertCliMoviClie: account movements appended with new local numbers, skipping a movement the
 // register already holds (the same client, consumer, second, type and value, or the same one
-// marked 'X'); batches of 1500 rows commit on their own.
+// marked 'X'); batches of 1500 rows commit on their own, the last one with the ledger row.
 class AccountMovements {
  public:
   static constexpr size_t kBatch = 1500;

@@ -15,7 +15,8 @@ namespace schema {
 struct ReconcileServices {
   LogLine log;
   // Disconnects and reconnects the local and the structure-server connections (the NRORG
-  // repair); answers the new local connection.
+  // repair); answers the local connection to go on with: the new one, or the old one, still
+  // open, when no new one could be opened.
   std::function<db::Connection&()> reconnect;
 };
 

@@ -19,7 +19,8 @@ struct StructureUpdateServices {
   LogLine log;
   DownloadProgress progress;
   std::function<bool()> getVersaoBanco;  // true for a server older than version 9
-  // Disconnects and reconnects the module's connections; answers the new local connection.
+  // Disconnects and reconnects the module's connections; answers the local connection to go on
+  // with: the new one, or the old one, still open, when no new one could be opened.
   std::function<db::Connection&()> reconnect;
   FetchLimits limits = {};
 };

@@ -1,6 +1,7 @@
 #include "wiring/run_steps_factory.h"
 
 #include "wiring/download_steps.h"
+#include "wiring/foreign_key_steps.h"
 #include "wiring/schema_steps.h"
 
 namespace wiring {
@@ -9,6 +10,7 @@ app::RunSteps buildRunSteps() {
   app::RunSteps steps = app::RunSteps::unavailable();
   steps.download = makeDownloadSteps();
   steps.schema = makeSchemaSteps();
+  steps.foreignKeys = makeForeignKeySteps();
   return steps;
 }
 

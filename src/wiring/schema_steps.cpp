@@ -36,11 +36,7 @@ class SchemaSteps : public app::SchemaSteps {
         },
         terminalProgress(), [&run] { return run.connections.getVersaoBanco(); },
         [&run, &module]() -> db::Connection& {
-          module.adcGeral->close();
-          module.adcGeral.reset();
-          module.netLocalCache->disconnect();
-          if (!run.connections.OpenADOEstrutura())
-            throw std::runtime_error("Sem conexão com servidor central.");
+          run.connections.ReopenADOEstrutura();
           return *module.adcGeral;
         }};
     schema::StructureUpdate update(*module.adcGeral, *module.netLocalCache, std::move(services));

@@ -86,6 +86,25 @@ TEST_F(ConnectionsTest, OpenAndCloseCreateAndReleaseTheModules) {
   EXPECT_TRUE(flag.ok());
 }
 
+TEST_F(ConnectionsTest, ReopeningReplacesTheLocalConnectionOnlyOnceANewOneIsOpen) {
+  Connections c(package, log, flag, factories());
+  ASSERT_TRUE(c.OpenADOEstrutura());
+  ASSERT_TRUE(c.ReopenADOEstrutura());
+  EXPECT_EQ(opened.size(), 2u);
+  db::Connection* current = c.dtmBaixaEstrutura().adcGeral.get();
+  EXPECT_TRUE(c.dtmBaixaEstrutura().netLocalCache->connected());
+
+  setConnectionString("");
+  EXPECT_FALSE(c.ReopenADOEstrutura());
+  ASSERT_EQ(c.dtmBaixaEstrutura().adcGeral.get(), current);
+  EXPECT_TRUE(current->query("SELECT 1")->next());
+  EXPECT_FALSE(flag.ok());
+  const std::string text = logText();
+  const size_t first = text.find("Sem conexão");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(text.find("Sem conexão", first + 1), std::string::npos);
+}
+
 TEST_F(ConnectionsTest, ServerVersionDecidesOldServers) {
   EXPECT_TRUE(isOldServerVersion("8.00.2039"));
   EXPECT_FALSE(isOldServerVersion("9.00.1399"));

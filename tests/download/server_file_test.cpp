@@ -148,6 +148,19 @@ TEST_F(ServerFile, AFailingLineKeepsEarlierBatchesUndoesItsOwnAndClearsTheFlags)
   EXPECT_FALSE(db.inTransaction());
 }
 
+TEST_F(ServerFile, AKeepAliveFailureMidFileReachesTheCallerKeepingTheStatementsThatRan) {
+  fetcher.entries = {{"insertConsumidor.sql", consumerFile(1, 12000)}};
+  server.handlers["setKeepAlive"] = [](auto&) -> db::Value {
+    throw outside::ServerError("connection lost");
+  };
+  EXPECT_THROW(transfer.baixaArquivoServidor(request()), outside::ServerError);
+  // The failure came after statement 10000: every statement run so far worked and stays.
+  EXPECT_EQ(db.count("CONSUMIDOR"), 10000);
+  EXPECT_EQ(db.rollbacks, 0);
+  EXPECT_FALSE(db.inTransaction());
+  for (const auto& line : log.lines) EXPECT_FALSE(line.starts_with("Erro no insert")) << line;
+}
+
 TEST_F(ServerFile, DeleteCacheKindsKeepNoCopyAndLogNoBatches) {
   db.execute("CREATE TABLE DELPRODSEG (CDPRODUTO INT)");
   std::string text;

@@ -151,6 +151,32 @@ TEST_F(ConsumerTest, AccountMovementAlreadyHeldOrMarkedXIsNotInsertedAgain) {
   EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'MOVICLIE'"), 1);
 }
 
+TEST_F(ConsumerTest, AccountMovementsLastBatchAndTheirLedgerRowCommitTogether) {
+  const auto fields = columnsOf("MOVICLIE");
+  std::vector<std::vector<db::Value>> rows;
+  for (int i = 1; i <= 3; ++i) {
+    std::vector<db::Value> row(fields.size());
+    for (size_t f = 0; f < fields.size(); ++f) {
+      if (fields[f].name == "CDCLIENTE") row[f] = "C1";
+      if (fields[f].name == "DTMOVCLI") row[f] = day(i);
+      if (fields[f].name == "DTULTATUMCLI") row[f] = day(i);
+    }
+    rows.push_back(row);
+  }
+  download("cdsMoviClie", fields, rows);
+  conn.failOn = "CTRLBAIXATAB";
+  EXPECT_THROW(AccountMovements(ctx, nextCode).run(), download::ComponentError);
+  EXPECT_EQ(conn.count("MOVICLIE"), 0);
+  EXPECT_FALSE(conn.inTransaction());
+
+  conn.failOn.clear();
+  conn.commits = 0;
+  AccountMovements(ctx, nextCode).run();
+  EXPECT_EQ(conn.commits, 1);
+  EXPECT_EQ(conn.count("MOVICLIE"), 3);
+  EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'MOVICLIE'"), 1);
+}
+
 TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
   state.vectors.vIndicadores[1] = "S";
   localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});

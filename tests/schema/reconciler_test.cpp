@@ -332,6 +332,37 @@ TEST_F(SchemaReconcile, NrorgRepairDropsItsIndexesAndRetriesWhenTheServerNamesTh
   EXPECT_FALSE(indexExists("IX_T1_NRORG"));
 }
 
+TEST_F(SchemaReconcile, NrorgRepairLogsAFailingDropIndexOrReconnectAndGoesOnWithTheNextTables) {
+  db->execute("CREATE TABLE T1 (NRORG VARCHAR(3) NULL)");
+  db->execute("CREATE INDEX IX_T1_NRORG ON T1 (NRORG)");
+  const std::string first = "The object 'IX_T1_NRORG' is dependent on column 'NRORG' (TabCreat).";
+  local.failWith = [&](const std::string& text) -> std::optional<std::string> {
+    if (text.starts_with("ALTER TABLE T1 ALTER COLUMN NRORG")) return first;
+    if (text.starts_with("DROP INDEX")) return "cannot drop";
+    return std::nullopt;
+  };
+  reconcile(package({table("T1", {column("NRORG", "VARCHAR(9)")})}));
+  // The failed DROP INDEX logs the error that started the repair; the retry fails again.
+  using Line = std::pair<std::string, std::string>;
+  EXPECT_EQ(logged, (std::vector<Line>{{first, "3"}, {first, "3"}}));
+  EXPECT_TRUE(indexExists("IX_T1_NRORG"));
+
+  logged.clear();
+  local.failWith = [&](const std::string& text) -> std::optional<std::string> {
+    if (text.starts_with("ALTER TABLE T1 ALTER COLUMN NRORG")) return first;
+    return std::nullopt;
+  };
+  local.executed.clear();
+  schema::SqlServerReconciler(
+      local, "DBO", "7",
+      {[this](std::string_view m, std::string_view l) { logged.emplace_back(m, l); },
+       []() -> db::Connection& { throw std::runtime_error("no new connection"); }})
+      .reconcile(package(
+          {table("T1", {column("NRORG", "VARCHAR(9)")}), table("T2", {column("A", "INT")})}));
+  EXPECT_EQ(logged, (std::vector<Line>{{"no new connection", "3"}}));
+  EXPECT_FALSE(describe("T2", "A").empty());
+}
+
 TEST_F(SchemaReconcile, OtherFailedTypeChangesAreDroppedWithoutALogLine) {
   db->execute("CREATE TABLE T1 (A VARCHAR(3) NULL)");
   local.failWith = [](const std::string& text) -> std::optional<std::string> {

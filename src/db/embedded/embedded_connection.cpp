@@ -23,7 +23,8 @@ constexpr std::string_view kRollback = "ROLLBACK";
 
 EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user)
     : state_(std::make_shared<ConnectionState>(ConnectionState{db})),
-      translator_(db, std::move(user)) {}
+      translator_(db, std::move(user)),
+      procedural_(std::make_unique<procedural::Engine>(*this)) {}
 
 EmbeddedConnection::~EmbeddedConnection() { close(); }
 
@@ -127,6 +128,17 @@ std::unique_ptr<Rows> EmbeddedConnection::query(std::string_view sql, const Para
 
 Statement& EmbeddedConnection::prepare(std::string_view sql) { return statementFor(sql, true); }
 
+BatchResult EmbeddedConnection::executeBatch(std::string_view sql, const Params& params) {
+  checkOpen(sql);
+  return procedural_->executeBatch(sql, params);
+}
+
+ProcedureResult EmbeddedConnection::callProcedure(std::string_view name,
+                                                  const std::vector<ProcedureArgument>& args) {
+  checkOpen(name);
+  return procedural_->callProcedure(name, args);
+}
+
 void EmbeddedConnection::begin() {
   checkOpen(kBegin);
   if (inTransaction())
@@ -152,6 +164,7 @@ bool EmbeddedConnection::inTransaction() const {
 
 void EmbeddedConnection::close() {
   if (!state_->open()) return;
+  procedural_->clear();
   statements_.clear();
   unpinned_ = 0;
   translator_.detach();

@@ -9,6 +9,7 @@
 
 #include "db/core/connection.h"
 #include "db/embedded/embedded_statement.h"
+#include "db/embedded/procedural/engine.h"
 #include "db/embedded/statement_core.h"
 #include "db/embedded/translate/translator.h"
 
@@ -26,6 +27,9 @@ class EmbeddedConnection final : public Connection {
   int64_t execute(std::string_view sql, const Params& params = {}) override;
   std::unique_ptr<Rows> query(std::string_view sql, const Params& params = {}) override;
   Statement& prepare(std::string_view sql) override;
+  BatchResult executeBatch(std::string_view sql, const Params& params = {}) override;
+  ProcedureResult callProcedure(std::string_view name,
+                                const std::vector<ProcedureArgument>& args) override;
 
   void begin() override;
   void commit() override;
@@ -48,6 +52,7 @@ class EmbeddedConnection final : public Connection {
                                              const std::string& original);
   // Runs SQLite text with no parameters and no rows; errors carry `original`.
   void run(const std::string& sqlite, std::string_view original);
+  procedural::Engine& procedural() { return *procedural_; }
 
  private:
   struct StringHash {
@@ -67,6 +72,8 @@ class EmbeddedConnection final : public Connection {
   uint64_t generation_ = 0;
   std::unordered_map<std::string, Cached, StringHash, std::equal_to<>> statements_;
   size_t unpinned_ = 0;
+  // Last, so that parsed programs and their statements go before anything they use.
+  std::unique_ptr<procedural::Engine> procedural_;
 };
 
 }  // namespace db::embedded

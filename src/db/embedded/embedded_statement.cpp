@@ -7,6 +7,8 @@
 #include "db/core/text.h"
 #include "db/embedded/embedded_connection.h"
 #include "db/embedded/embedded_rows.h"
+#include "db/embedded/procedural/result_rows.h"
+#include "db/embedded/procedural/statement_bounds.h"
 #include "db/embedded/select_into.h"
 #include "db/embedded/sqlite_error.h"
 #include "db/embedded/tokenizer.h"
@@ -54,7 +56,15 @@ EmbeddedStatement::EmbeddedStatement(EmbeddedConnection& connection, std::string
     : connection_(connection), text_(std::move(text)) {
   const auto tokens = tokenize(text_);
   names_ = parameterNamesOf(tokens);
-  mayBeDdl_ = !isPlainDml(tokens);
+  procedural_ = procedural::isProcedural(significant(tokens));
+  mayBeDdl_ = !procedural_ && !isPlainDml(tokens);
+  if (procedural_) kept_.resize(names_.size());
+}
+
+Params EmbeddedStatement::keptParams() const {
+  Params params;
+  for (size_t i = 0; i < names_.size(); ++i) params.push_back(Param{names_[i], kept_[i]});
+  return params;
 }
 
 void EmbeddedStatement::ready() {
@@ -68,6 +78,9 @@ void EmbeddedStatement::ready() {
   else if (!core_ || core_->translated() != translation_->sql)
     prepareCore();
   if (translation_->kind != Translation::Kind::Plain) kept_.resize(names_.size());
+  triggers_ = translation_->change ? connection_.procedural().triggers().forStatement(
+                                         translation_->changedTable, translation_->change)
+                                   : procedural::TriggerList{};
   // Only a statement that got this far is ready: one whose preparation failed (a table not yet
   // there) is prepared again at its next run instead of running without a core.
   generation_ = connection_.generation();
@@ -101,6 +114,10 @@ void EmbeddedStatement::bind(size_t index, const Value& value) {
                 "Parameter index " + std::to_string(index) + " out of range (" +
                     std::to_string(names_.size()) + " parameters)",
                 text_);
+  if (procedural_) {
+    kept_[index] = value;
+    return;
+  }
   ready();
   if (translation_->kind != Translation::Kind::Plain) {
     kept_[index] = converted(index, value);
@@ -141,6 +158,11 @@ void EmbeddedStatement::step(StatementCore& core) {
 int64_t EmbeddedStatement::execute() {
   ActiveScope scope(active_);
   connection_.checkOpen(text_);
+  if (procedural_) {
+    procedural::Output out;
+    connection_.procedural().runBatch(text_, keptParams(), out);
+    return out.rowsAffected;
+  }
   if (mayBeDdl_ && (ddl_ || generation_ != connection_.generation())) {
     std::optional<int64_t> done;
     try {
@@ -177,6 +199,12 @@ void EmbeddedStatement::runSetup() {
 
 int64_t EmbeddedStatement::executePlain() {
   if (!translation_->changesSchema) {
+    if (!triggers_.empty())
+      return connection_.procedural().triggers().run(
+          triggers_, translation_->changedTable, text_, [this] {
+            step(*core_);
+            return static_cast<int64_t>(sqlite3_changes64(connection_.db()));
+          });
     step(*core_);
     return translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
   }
@@ -222,6 +250,15 @@ int64_t EmbeddedStatement::executeConditional() {
 
 std::unique_ptr<Rows> EmbeddedStatement::query() {
   ActiveScope scope(active_);
+  if (procedural_) {
+    // As ADO hands back a batch's first result set.
+    connection_.checkOpen(text_);
+    procedural::Output out;
+    connection_.procedural().runBatch(text_, keptParams(), out);
+    ResultSet first;
+    if (!out.resultSets.empty()) first = std::move(out.resultSets.front());
+    return std::make_unique<procedural::ResultRows>(std::move(first));
+  }
   ready();
   if (translation_->kind != Translation::Kind::Plain)
     throw Error(ErrorKind::General, "The statement returns no rows", text_);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "db/core/connection.h"
+#include "db/embedded/procedural/triggers.h"
 #include "db/embedded/statement_core.h"
 #include "db/embedded/translate/translation.h"
 
@@ -41,11 +42,14 @@ class EmbeddedStatement final : public Statement {
   int64_t executePlain();
   int64_t executeSelectInto();
   int64_t executeConditional();
+  Params keptParams() const;
 
   EmbeddedConnection& connection_;
   std::string text_;
   std::vector<std::string> names_;
   bool mayBeDdl_;
+  // Runs as a batch: variables, control flow, procedure calls or several statements.
+  bool procedural_;
   bool ddl_ = false;
   uint64_t generation_ = ~uint64_t{0};
   std::shared_ptr<const Translation> translation_;
@@ -53,6 +57,8 @@ class EmbeddedStatement final : public Statement {
   // Values kept for statements that are not bound straight into SQLite (SELECT INTO, IF).
   std::vector<Value> kept_;
   int active_ = 0;
+  // Triggers fire for this statement (looked up with the translation, per schema generation).
+  procedural::TriggerList triggers_;
 };
 
 }  // namespace db::embedded

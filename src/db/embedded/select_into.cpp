@@ -16,7 +16,7 @@ constexpr std::string_view kRelease = "RELEASE kivtab_select_into";
 constexpr std::string_view kRollbackTo = "ROLLBACK TO kivtab_select_into";
 
 std::string createTableFor(const std::string& target, StatementCore& select) {
-  std::string sql = "CREATE TABLE " + target + " (";
+  std::string sql = createTableWords(target) + target + " (";
   bool first = true;
   for (const auto& column : select.columns()) {
     if (!first) sql += ", ";

@@ -160,8 +160,7 @@ TEST_F(EmbeddedConnection, ErrorsCarryTheirKindAndTheStatementText) {
   EXPECT_EQ(kindOf([&] { db->execute("SELECT * FROM PRODUTO WHERE CDPRODUTO = ,"); }),
             ErrorKind::Syntax);
   EXPECT_EQ(kindOf([&] { db->query("SELECT NOSUCHFUNCTION(1)"); }), ErrorKind::Unsupported);
-  EXPECT_EQ(kindOf([&] { db->execute("DECLARE @X INT"); }), ErrorKind::Unsupported);
-  EXPECT_EQ(kindOf([&] { db->execute("DELETE FROM PRODUTO; DELETE FROM PRODUTO"); }),
+  EXPECT_EQ(kindOf([&] { db->execute("DELETE FROM PRODUTO; MERGE PRODUTO USING X ON 1 = 1"); }),
             ErrorKind::Unsupported);
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM PRODUTO").asInt(), 1);
 }

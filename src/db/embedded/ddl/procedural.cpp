@@ -8,6 +8,7 @@
 #include "db/core/text.h"
 #include "db/embedded/catalog/sqlite_access.h"
 #include "db/embedded/ddl/table_store.h"
+#include "db/embedded/procedural/parser.h"
 
 namespace db::embedded::ddl {
 namespace {
@@ -109,6 +110,13 @@ int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter) {
     cursor.seek(cursor.position() + 1);
   }
   if (!cursor.accept("AS") || cursor.atEnd()) cursor.syntax("AS and the body expected");
+  // INSTEAD OF would replace the statement; the engine runs statements as written.
+  if (insteadOf) cursor.unsupported("INSTEAD OF triggers");
+  // The body is parsed now so that what the engine cannot run is refused before it is stored.
+  if (type == "P")
+    procedural::parseProcedure(cursor.sql());
+  else
+    procedural::parseTriggerBody(cursor.sql(), name, parent);
 
   sqlite::exec(db, kForgetOrphanTriggers);
   const auto existing = findProcedural(db, name);

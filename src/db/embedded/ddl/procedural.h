@@ -8,8 +8,8 @@
 
 struct sqlite3;
 
-// T-SQL procedures and triggers. SQLite cannot run their bodies, so they are kept as catalogued
-// objects: listed, their text readable, droppable, enabled and disabled, never executed.
+// T-SQL procedures and triggers, kept as catalogued objects (listed, their text readable,
+// droppable, enabled and disabled); the procedural engine runs them.
 namespace db::embedded::ddl {
 
 // CREATE [OR ALTER] / ALTER PROCEDURE|PROC|TRIGGER; the cursor is past CREATE or ALTER.

@@ -134,6 +134,11 @@ void collectTables(TranslationContext& ctx) {
   }
 }
 
+std::string createTableWords(std::string_view name) {
+  const bool temporary = name.starts_with("#") || name.starts_with("\"#");
+  return temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ";
+}
+
 std::string quoteIdentifier(std::string_view name) {
   std::string out = "\"";
   for (char c : name) {

@@ -31,6 +31,23 @@ std::string daysText(DateTime t) {
   return std::string(buf, end);
 }
 
+// Parameters standing for T-SQL variables carry their type: "@NAME$T" a text, "@NAME$D" a
+// date-time, so that '+' concatenates or adds days as it would on the variable.
+ExprType variableParameterType(std::string_view name) {
+  if (name.size() < 3 || name.front() != '@' || name[name.size() - 2] != '$')
+    return ExprType::Unknown;
+  switch (name.back()) {
+    case 'T':
+    case 't':
+      return ExprType::Text;
+    case 'D':
+    case 'd':
+      return ExprType::Date;
+    default:
+      return ExprType::Unknown;
+  }
+}
+
 }  // namespace
 
 std::string ExpressionWriter::dateLiteral(const std::string& text) const {
@@ -270,7 +287,7 @@ Piece ExpressionWriter::term(size_t& i, size_t end, bool tablePosition, Item& it
       ++i;
       const size_t index = ctx_.parameterIndex(t.value());
       item.parameter = static_cast<long>(index);
-      return {"?" + std::to_string(index + 1), ExprType::Unknown, true};
+      return {"?" + std::to_string(index + 1), variableParameterType(t.value()), true};
     }
     case TokenKind::Symbol:
       if (t.isSymbol("(")) return group(i);

@@ -81,7 +81,7 @@ void createTable(TranslationContext& ctx, ExpressionWriter& writer, Translation&
     column.sql = quoteIdentifier(column.name) + " INTEGER PRIMARY KEY AUTOINCREMENT" +
                  (column.nullable ? "" : " NOT NULL");
   }
-  std::string sql = "CREATE TABLE " + quoteIdentifier(table) + " (";
+  std::string sql = createTableWords(table) + quoteIdentifier(table) + " (";
   bool first = true;
   for (const auto& c : columns) {
     sql += (first ? "" : ", ") + c.sql;

@@ -1,3 +1,5 @@
+#include <cctype>
+
 #include "db/core/error.h"
 #include "db/core/text.h"
 #include "db/embedded/translate/context.h"
@@ -42,6 +44,16 @@ void checkSingleFrom(const TranslationContext& ctx) {
   }
 }
 
+// The table an INSERT, UPDATE or DELETE changes: the first it names, through its alias when
+// it names an alias (UPDATE a SET ... FROM T a).
+std::string changedTable(const TranslationContext& ctx) {
+  if (ctx.tables.empty()) return {};
+  const std::string& first = ctx.tables.front().name;
+  for (const auto& t : ctx.tables)
+    if (iequals(t.alias, first)) return t.name;
+  return first;
+}
+
 }  // namespace
 
 Translation translateStatement(std::string_view sql, SchemaInfo& schema, const std::string& user) {
@@ -83,6 +95,10 @@ Translation translateStatement(std::string_view sql, SchemaInfo& schema, const s
     out.sql = upper(first.text);
   } else {
     ctx.unsupported("the statement " + upper(first.text));
+  }
+  if (out.reportsChanges && !first.is("TRUNCATE")) {
+    out.change = static_cast<char>(std::toupper(static_cast<unsigned char>(first.text[0])));
+    out.changedTable = changedTable(ctx);
   }
   out.parameters = ctx.parameters;
   out.dateParameters = ctx.dateParameters;

@@ -27,7 +27,11 @@ struct Translation {
   bool changesSchema = false;   // caches of names and types must be refreshed after it runs
   bool reportsChanges = false;  // INSERT, UPDATE, DELETE: rows affected come from SQLite
   std::string target;           // SelectInto: the table to create
-  std::string body;             // Conditional: the statement to run
+  // INSERT, UPDATE, DELETE: the table they change (as SQLite names it, as written) and how:
+  // 'I', 'U' or 'D'; the table's triggers fire for it. 0 for other statements.
+  std::string changedTable;
+  char change = 0;
+  std::string body;  // Conditional: the statement to run
 };
 
 }  // namespace db::embedded

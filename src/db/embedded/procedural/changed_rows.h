@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/core/value.h"
+
+struct sqlite3;
+
+// The rows a statement changed, as its triggers see them through `inserted` and `deleted`.
+namespace db::embedded::procedural {
+
+// What one INSERT, UPDATE or DELETE changed in its table, captured row by row while it runs.
+struct ChangedRows {
+  std::string table;  // upper-case
+  bool capturing = true;
+  std::vector<std::vector<Value>> inserted;
+  std::vector<std::vector<Value>> deleted;
+};
+
+// The statements whose triggers are running or about to run, innermost last.
+class ChangeStack {
+ public:
+  explicit ChangeStack(sqlite3* db) : db_(db) {}
+  ~ChangeStack();
+
+  // Starts capturing the changes a statement makes to `table`; the rows stay readable until
+  // pop(). Capturing costs nothing while no statement with triggers runs.
+  ChangedRows& push(const std::string& table);
+  void stopCapturing();
+  void pop();
+
+  // The innermost changes of `table`, or nothing.
+  const ChangedRows* innermost(const std::string& table) const;
+
+  // Makes `kivtab_inserted_T` and `kivtab_deleted_T` readable tables with T's columns
+  // (`columns` is the column list of a CREATE TABLE: "A INT, B VARCHAR(10)").
+  void expose(const std::string& table, const std::string& columns);
+
+  static std::string insertedName(const std::string& table) { return "kivtab_inserted_" + table; }
+  static std::string deletedName(const std::string& table) { return "kivtab_deleted_" + table; }
+
+ private:
+  void capture(int op, const char* table);
+  static void onPreupdate(void* self, sqlite3* db, int op, const char* schema, const char* table,
+                          long long oldKey, long long newKey);
+
+  sqlite3* db_;
+  std::vector<std::unique_ptr<ChangedRows>> frames_;
+  size_t depth_ = 0;                  // frames_[0, depth_) are in use
+  std::vector<std::string> exposed_;  // "TABLE\ncolumns" already registered
+};
+
+}  // namespace db::embedded::procedural
