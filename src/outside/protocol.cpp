@@ -1,7 +1,5 @@
 #include "outside/protocol.h"
 
-#include <optional>
-
 #include "outside/app_server.h"
 #include "outside/base64.h"
 
@@ -33,33 +31,86 @@ db::Bytes decodePacket(const std::string& text) {
   }
 }
 
-// Follows the parse of a reply to know which position of the result array a packet belongs to.
-class ResultPositions {
+// Builds a reply's JSON as the library's own parser does, except that each packet of the result
+// array goes to the taker straight from the parser's buffer: it is never copied into the tree.
+class PacketTakingParser {
  public:
-  using Event = json::parse_event_t;
+  PacketTakingParser(json& root, const PacketTaker& take) : dom_(root), take_(take) {}
 
-  // The position whose packet `parsed` is, when the event is one.
-  std::optional<size_t> packetAt(int depth, Event event, const json& parsed) {
-    if (depth == 1) {
-      if (event == Event::key) topKey_ = parsed.get<std::string>();
-      if (event == Event::array_start) inResult_ = topKey_ == "result";
-      if (event == Event::array_end) inResult_ = false;
-      return std::nullopt;
-    }
-    if (!inResult_) return std::nullopt;
-    if (depth == 2 &&
-        (event == Event::object_start || event == Event::array_start || event == Event::value)) {
-      ++elements_;
-      innerKey_.clear();
-    }
-    if (depth != 3) return std::nullopt;
-    if (event == Event::key) innerKey_ = parsed.get<std::string>();
-    if (event == Event::value && innerKey_ == kPacketKey && parsed.is_string())
-      return elements_ - 1;
-    return std::nullopt;
+  bool null() {
+    element();
+    return dom_.null();
+  }
+  bool boolean(bool value) {
+    element();
+    return dom_.boolean(value);
+  }
+  bool number_integer(json::number_integer_t value) {
+    element();
+    return dom_.number_integer(value);
+  }
+  bool number_unsigned(json::number_unsigned_t value) {
+    element();
+    return dom_.number_unsigned(value);
+  }
+  bool number_float(json::number_float_t value, const std::string& text) {
+    element();
+    return dom_.number_float(value, text);
+  }
+  bool string(std::string& value) {
+    element();
+    if (inResult_ && depth_ == 3 && innerKey_ == kPacketKey &&
+        take_(elements_ - 1, bytesView(decodePacket(value))))
+      value.clear();
+    return dom_.string(value);
+  }
+  bool binary(json::binary_t& value) {
+    element();
+    return dom_.binary(value);
+  }
+  bool start_object(std::size_t size) {
+    element();
+    enter();
+    return dom_.start_object(size);
+  }
+  bool key(std::string& name) {
+    if (depth_ == 1) topKey_ = name;
+    if (depth_ == 3) innerKey_ = name;
+    return dom_.key(name);
+  }
+  bool end_object() {
+    --depth_;
+    return dom_.end_object();
+  }
+  bool start_array(std::size_t size) {
+    element();
+    if (depth_ == 1) inResult_ = topKey_ == "result";
+    enter();
+    return dom_.start_array(size);
+  }
+  bool end_array() {
+    if (--depth_ == 1) inResult_ = false;
+    return dom_.end_array();
+  }
+  bool parse_error(std::size_t position, const std::string& token,
+                   const nlohmann::detail::exception& error) {
+    return dom_.parse_error(position, token, error);
   }
 
  private:
+  // A value begins: at depth 2 inside the result array it is the next position.
+  void element() {
+    if (!inResult_ || depth_ != 2) return;
+    ++elements_;
+    innerKey_.clear();
+  }
+  void enter() {
+    if (++depth_ > kMaxDepth) throw ProtocolError("JSON nested deeper than allowed");
+  }
+
+  nlohmann::detail::json_sax_dom_parser<json> dom_;
+  const PacketTaker& take_;
+  int depth_ = 0;
   std::string topKey_;
   std::string innerKey_;
   bool inResult_ = false;
@@ -209,17 +260,10 @@ std::string encodeError(std::string_view text) {
 DecodedReply decodeReply(std::string_view body) { return decodeParsed(parse(body)); }
 
 DecodedReply decodeReply(std::istream& body, const PacketTaker& take) {
-  ResultPositions positions;
-  auto takePackets = [&](int depth, json::parse_event_t event, json& parsed) {
-    if (depth > kMaxDepth) throw ProtocolError("JSON nested deeper than allowed");
-    const auto position = positions.packetAt(depth, event, parsed);
-    if (position && take(*position, bytesView(decodePacket(parsed.get_ref<const std::string&>()))))
-      parsed = std::string();
-    return true;
-  };
   json j;
+  PacketTakingParser parser(j, take);
   try {
-    j = json::parse(body, takePackets);
+    json::sax_parse(body, &parser);
   } catch (const json::exception& e) {
     throw ProtocolError(std::string("malformed JSON: ") + e.what());
   }

@@ -21,16 +21,16 @@ void replyError(httplib::Response& res, int status, std::string_view text) {
   res.set_content(protocol::encodeError(text), kJson);
 }
 
-// Writes {"result": [e0, e1, ...], "args": [...]} element by element, holding the database
-// lock until the last element is written.
+// Writes {"result": [e0, e1, ...], "args": [...]} element by element, reading every element in
+// the request's one read transaction until the last is written.
 void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db::Value> args,
-                     std::unique_lock<std::mutex> lock) {
+                     std::unique_ptr<ReadLease> lease) {
   struct State {
     MethodResult result;
     std::vector<db::Value> args;
-    std::unique_lock<std::mutex> lock;
+    std::unique_ptr<ReadLease> lease;
   };
-  auto state = std::make_shared<State>(State{std::move(result), std::move(args), std::move(lock)});
+  auto state = std::make_shared<State>(State{std::move(result), std::move(args), std::move(lease)});
   res.set_chunked_content_provider(kJson, [state](size_t, httplib::DataSink& sink) {
     try {
       std::string piece = "{\"result\":[";
@@ -45,12 +45,12 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
       piece += "],\"args\":" + protocol::dump(args) + "}";
       if (!sink.write(piece.data(), piece.size())) return false;
       sink.done();
-      state->lock = {};
+      state->lease.reset();
       return true;
     } catch (const std::exception& e) {
       // The status line is gone already: cutting the reply short is how the client learns.
       std::cerr << "kivtab-central: reply aborted: " << e.what() << "\n";
-      state->lock = {};
+      state->lease.reset();
       return false;
     }
   });
@@ -87,11 +87,11 @@ void CentralServer::installRoutes() {
       const MethodSpec& entry = methods_->find(object, method);
       std::vector<db::Value> args = protocol::decodeRequest(req.body);
       MethodTable::checkArgs(entry, args);
-      Call call{*service_, args, req.get_header_value("Host")};
-      auto lock = service_->lock();
+      auto lease = service_->read();
+      Call call{*service_, lease->db(), args, req.get_header_value("Host")};
       MethodResult result = entry.handler(call);
       if (result.lazy) {
-        streamLazyReply(res, std::move(result), std::move(args), std::move(lock));
+        streamLazyReply(res, std::move(result), std::move(args), std::move(lease));
         return;
       }
       res.set_content(protocol::encodeReply(result.value, args), kJson);

@@ -40,7 +40,7 @@ MethodResult setGeraArquivo(Call& call) {
   fs::path directory = call.service.filesRoot() / kGeneratedDir / call.service.uniqueName("arq");
   fs::create_directories(directory);
   try {
-    buildStatementZip(call.service.db(), request, directory);
+    buildStatementZip(call.db, request, directory);
   } catch (...) {
     std::error_code ignored;
     fs::remove_all(directory, ignored);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/core/connection.h"
 #include "db/core/value.h"
 
 namespace central::server {
@@ -36,6 +37,7 @@ struct MethodResult {
 
 struct Call {
   Service& service;
+  db::Connection& db;  // the request's own, in its read transaction
   std::vector<db::Value>& args;
   std::string requestHost;  // the Host header the client used, for the file access lines
 };

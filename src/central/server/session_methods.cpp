@@ -37,7 +37,7 @@ MethodResult getCxServidor(Call& call) {
   std::vector<db::FieldDef> fields;
   for (const char* name : {"CDFILIAL", "CDCAIXA", "IPSERVPRI", "IDAUTOIMPTAB"})
     fields.push_back(fieldFor(caixa.column(name)));
-  return db::Value(queryPacket(call.service.db(), fields, kSelectRegister,
+  return db::Value(queryPacket(call.db, fields, kSelectRegister,
                                {{"P_CDFILIAL", call.args[0]}, {"P_CDCAIXA", call.args[1]}}));
 }
 
@@ -54,7 +54,7 @@ MethodResult getSintegraQir(Call& call) {
   };
   add("10|" + mode + "|" + branch + "|" + start.format("yyyymmdd") + "|" + end.format("yyyymmdd") +
       "|" + call.args[4].getText() + "|" + call.args[5].getText());
-  db::Statement& sales = call.service.db().prepare(kSelectSalesOfPeriod);
+  db::Statement& sales = call.db.prepare(kSelectSalesOfPeriod);
   sales.bind({{"P_CDFILIAL", branch}, {"P_DTINICIO", start}, {"P_DTFIM", end.addDays(1)}});
   auto rows = sales.query();
   while (rows->next()) {
@@ -81,22 +81,20 @@ MethodResult getTriggersNAplicadas(Call&) {
 }
 
 MethodResult getDtMaxITMENUCONFTE(Call& call) {
-  return dateOrNull(queryMaxDate(call.service.db(), kMaxMenuItemDate,
+  return dateOrNull(queryMaxDate(call.db, kMaxMenuItemDate,
                                  {{"P_CDFILIAL", call.args[0]}, {"P_CDCAIXA", call.args[1]}}));
 }
 
 MethodResult getDtMaxItemPreco(Call& call) {
-  return dateOrNull(
-      queryMaxDate(call.service.db(), kMaxPriceItemDate, {{"P_CDFILIAL", call.args[0]}}));
+  return dateOrNull(queryMaxDate(call.db, kMaxPriceItemDate, {{"P_CDFILIAL", call.args[0]}}));
 }
 
 MethodResult getDtMaxItemPrecoDia(Call& call) {
-  return dateOrNull(
-      queryMaxDate(call.service.db(), kMaxDayPriceDate, {{"P_CDFILIAL", call.args[0]}}));
+  return dateOrNull(queryMaxDate(call.db, kMaxDayPriceDate, {{"P_CDFILIAL", call.args[0]}}));
 }
 
 MethodResult getDtMaxDESGRUPROMOCPR(Call& call) {
-  return dateOrNull(queryMaxDate(call.service.db(), kMaxPromotionDiscountDate, {}));
+  return dateOrNull(queryMaxDate(call.db, kMaxPromotionDiscountDate, {}));
 }
 
 }  // namespace
