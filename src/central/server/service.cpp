@@ -22,7 +22,7 @@ Service::Service(ServerOptions options) : options_(std::move(options)) {
 Service::~Service() = default;
 
 std::unique_ptr<db::Connection> Service::open() const {
-  return db::embedded::open({.path = options_.databasePath, .create = false});
+  return db::embedded::open({.path = options_.databasePath, .create = false, .readsOnly = true});
 }
 
 std::unique_ptr<ReadLease> Service::read() {

@@ -14,6 +14,9 @@ struct Options {
   // How long a statement waits for another process to release the database before it fails
   // as busy; a register shares its database with the sales program.
   int busyTimeoutMs = 15'000;
+  // A connection that only reads: its transactions take no write lock, so several read side by
+  // side, each from the snapshot its first read sees, while a writer goes on.
+  bool readsOnly = false;
 };
 
 // Opens the embedded engine: SQLite underneath, speaking the T-SQL subset this program sends.

@@ -16,13 +16,15 @@ namespace {
 constexpr size_t kMaxUnpinnedStatements = 512;
 
 constexpr std::string_view kBegin = "BEGIN IMMEDIATE";
+constexpr std::string_view kBeginRead = "BEGIN DEFERRED";
 constexpr std::string_view kCommit = "COMMIT";
 constexpr std::string_view kRollback = "ROLLBACK";
 
 }  // namespace
 
-EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user)
-    : state_(std::make_shared<ConnectionState>(ConnectionState{db})),
+EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user, bool readsOnly)
+    : readsOnly_(readsOnly),
+      state_(std::make_shared<ConnectionState>(ConnectionState{db})),
       translator_(db, std::move(user)),
       procedural_(std::make_unique<procedural::Engine>(*this)) {}
 
@@ -143,7 +145,8 @@ void EmbeddedConnection::begin() {
   checkOpen(kBegin);
   if (inTransaction())
     throw Error(ErrorKind::General, "A transaction is already open", std::string(kBegin));
-  run(std::string(kBegin), kBegin);
+  const std::string_view begin = readsOnly_ ? kBeginRead : kBegin;
+  run(std::string(begin), begin);
 }
 
 void EmbeddedConnection::commit() {

@@ -21,7 +21,7 @@ namespace db::embedded {
 // statements kept, so a statement run in a loop is bound and stepped, nothing more.
 class EmbeddedConnection final : public Connection {
  public:
-  EmbeddedConnection(sqlite3* db, std::string user);
+  EmbeddedConnection(sqlite3* db, std::string user, bool readsOnly = false);
   ~EmbeddedConnection() override;
 
   int64_t execute(std::string_view sql, const Params& params = {}) override;
@@ -67,6 +67,7 @@ class EmbeddedConnection final : public Connection {
   EmbeddedStatement& statementFor(std::string_view sql, bool pin);
   void evictUnpinned();
 
+  bool readsOnly_;
   std::shared_ptr<ConnectionState> state_;
   Translator translator_;
   uint64_t generation_ = 0;

@@ -50,7 +50,8 @@ std::unique_ptr<Connection> open(const Options& options) {
   }
   registerSqlFunctions(handle.db);
   catalog::install(handle.db, options.user);
-  auto connection = std::make_unique<EmbeddedConnection>(handle.db, options.user);
+  auto connection =
+      std::make_unique<EmbeddedConnection>(handle.db, options.user, options.readsOnly);
   handle.db = nullptr;
   return connection;
 }
