@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ccache
   libsqlite3-dev sqlite3
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
-  libcurl4-openssl-dev libzip-dev zip unzip
+  libcurl4-openssl-dev libssl-dev openssl libzip-dev zip unzip
   nlohmann-json3-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

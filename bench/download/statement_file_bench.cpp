@@ -88,7 +88,7 @@ double runRunner(const fs::path& database, const fs::path& file) {
   };
   download::StatementFileRunner runner(*conn, services, [] {});
   const auto start = Clock::now();
-  const auto result = runner.run(file, "Consumidor", true);
+  const auto result = runner.run(file, "Consumidor", "CONSUMIDOR", true);
   const double seconds = secondsSince(start);
   if (result.failed) throw std::runtime_error("the runner failed");
   return seconds;

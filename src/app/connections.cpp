@@ -12,6 +12,8 @@ constexpr std::string_view kSemConexao = "Sem conexão com servidor central.";
 constexpr std::string_view kVersaoBanco =
     "SELECT CONVERT(VARCHAR, SERVERPROPERTY('productversion')) AS VERSAO";
 constexpr int kFirstCurrentVersion = 9;
+constexpr std::string_view kMirrorSkipped = "Espelho central de consumidores ignorado: a base ";
+constexpr std::string_view kMirrorIsLocal = " seria a própria base local.";
 
 bool isOpen(const std::unique_ptr<db::Connection>& c) { return c && c->isOpen(); }
 
@@ -190,11 +192,19 @@ bool Connections::getVersaoBanco() {
 }
 
 void Connections::beginBancoCentral() {
-  if (!tabelas_ || tabelas_->idSenConsCentral != "S") return;
+  if (!tabelas_ || tabelas_->idSenConsCentral != "S" || tabelas_->mirrorSkipped) return;
   try {
-    if (!isOpen(tabelas_->adcBancoCentral))
-      tabelas_->adcBancoCentral =
-          openLocal(db::replaceCatalog(package_._GetStringConexKiv(), tabelas_->nmSqlNameDb));
+    if (!isOpen(tabelas_->adcBancoCentral)) {
+      const std::string local = package_._GetStringConexKiv();
+      const std::string mirror = db::replaceCatalog(local, tabelas_->nmSqlNameDb);
+      if (db::sameEmbeddedDatabase(local, mirror)) {
+        tabelas_->mirrorSkipped = true;
+        log_.GravaLog(
+            std::string(kMirrorSkipped) + tabelas_->nmSqlNameDb + std::string(kMirrorIsLocal), "3");
+        return;
+      }
+      tabelas_->adcBancoCentral = openLocal(mirror);
+    }
     if (!tabelas_->adcBancoCentral->inTransaction()) tabelas_->adcBancoCentral->begin();
   } catch (const std::exception&) {
     // The mirror is best effort: the local load goes on without it.

@@ -42,6 +42,8 @@ struct BaixaTabelasModule {
   // Run values of the download that the central-mirror helpers read.
   std::string idSenConsCentral;
   std::string nmSqlNameDb;
+  // Set once the mirror is found to be the local database itself; it is then left alone.
+  bool mirrorSkipped = false;
 };
 
 // The fiscal data module's connections.
@@ -88,7 +90,8 @@ class Connections {
   bool getVersaoBanco();
 
   // Transaction helpers on the central mirror: act only when IDSENCONSCENTRAL of the run is
-  // "S"; every error is swallowed.
+  // "S"; every error is swallowed. A mirror that would be the local database (the embedded
+  // engine given a database file) is skipped for the run, with one log line.
   void beginBancoCentral();
   void commitBancoCentral();
   void rollbackBancoCentral();

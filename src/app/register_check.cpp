@@ -20,11 +20,14 @@ bool Controller::VerificaCaixaServidor() {
       if (!record->ipServPri.empty()) rewriteIPServer(record->ipServPri);
       allowed = record->idAutoImpTab != "N" || slots_.force() == "ATU";
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     log_.GravaLog(
         "Erro na tentativa de conexão com o servidor. Verifique o I.P. da chave IpServer no "
         "regedit",
         "1");
+    // The reason tells a refused token or certificate from an unreachable server; no text of
+    // the transport holds the token.
+    log_.GravaLog(std::string("Motivo: ") + e.what(), "1");
     allowed = false;
   }
   if (netConnexString) netConnexString->disconnect();

@@ -54,8 +54,8 @@ class Anticipation : public AnticipationStage, public FileKindHooks {
   void catchUpConsumersByChangeDate(const std::string& branch) override;
   void catchUpConsumersByClienFilial(const std::string& branch) override;
 
-  void afterConsDt() override;
-  void afterConsClienFil() override;
+  void afterConsDt(int64_t fileStatements) override;
+  void afterConsClienFil(int64_t fileStatements) override;
 
   static constexpr int64_t kConsumerThreshold = 9999;
 
@@ -66,7 +66,8 @@ class Anticipation : public AnticipationStage, public FileKindHooks {
   void fetchConsumerFile(std::string_view kind, std::string_view tempTable, int64_t total,
                          const db::Value& valores, const std::string& branch);
   void recreateTempTable(std::string_view table);
-  void insertNewConsumers(std::string_view tempTable, std::string_view component);
+  void insertNewConsumers(std::string_view tempTable, std::string_view component,
+                          int64_t fileStatements);
   void rollbackQuietly();
 
   db::Connection& local_;

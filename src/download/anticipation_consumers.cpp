@@ -44,12 +44,12 @@ void moveRequestDate(RequestVectors& vectors, size_t slot, const db::Value& date
 
 void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
   const db::Value since = state_.vectors.vDatasBase[kConsumidorSlot];
-  const int64_t total = consumerCount(server_, "getTotalConsDT", branch, since);
-  if (total <= kConsumerThreshold) return;
-
-  s_.log(kDashes, "3");
-  s_.log("Antecipando a baixa de consumidores (DTULTATU)... Total: " + std::to_string(total), "2");
   try {
+    const int64_t total = consumerCount(server_, "getTotalConsDT", branch, since);
+    if (total <= kConsumerThreshold) return;
+    s_.log(kDashes, "3");
+    s_.log("Antecipando a baixa de consumidores (DTULTATU)... Total: " + std::to_string(total),
+           "2");
     fetchConsumerFile(kConsDtTemp, kConsDtTemp, total, db::ValueArray{since, db::Value()}, branch);
     auto& newest = local_.prepare(anticipation_sql::kMaxDtConsumidorFilial);
     newest.bind("P_CDFILIAL", branch);
@@ -72,13 +72,12 @@ void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
 
 void Anticipation::catchUpConsumersByClienFilial(const std::string& branch) {
   const db::Value since = state_.vectors.vDatasBase[kClienFilialSlot];
-  const int64_t total = consumerCount(server_, "getTotalConsCF", branch, since);
-  if (total <= kConsumerThreshold) return;
-
-  s_.log(kDashes, "3");
-  s_.log("Antecipando a baixa de consumidores (CLIENFILIAL)... Total: " + std::to_string(total),
-         "2");
   try {
+    const int64_t total = consumerCount(server_, "getTotalConsCF", branch, since);
+    if (total <= kConsumerThreshold) return;
+    s_.log(kDashes, "3");
+    s_.log("Antecipando a baixa de consumidores (CLIENFILIAL)... Total: " + std::to_string(total),
+           "2");
     fetchConsumerFile(kConsClienFilTemp, kConsClienFilTemp, total,
                       db::ValueArray{since, db::Value(), db::Value()}, branch);
 
@@ -140,17 +139,18 @@ void Anticipation::recreateTempTable(std::string_view table) {
   }
 }
 
-void Anticipation::insertNewConsumers(std::string_view tempTable, std::string_view component) {
+void Anticipation::insertNewConsumers(std::string_view tempTable, std::string_view component,
+                                      int64_t fileStatements) {
   try {
     local_.execute(fillStatement(anticipation_sql::kInsertNewConsumers,
                                  {{"COLUMNS", consumerTempColumns()}, {"TABLE", tempTable}}));
   } catch (const std::exception& e) {
     s_.log("Exception - " + std::string(component) + ": " + e.what(), "2");
   }
-  s_.log("Consumidores inseridos. Total: " + std::to_string(files_.totalStatements()), "2");
+  s_.log("Consumidores inseridos. Total: " + std::to_string(fileStatements), "2");
 }
 
-void Anticipation::afterConsDt() {
+void Anticipation::afterConsDt(int64_t fileStatements) {
   s_.log("Verificação de consumidores pendentes de atualização (não inserção)...", "2");
   db::DataSet& pending = state_.dataset("cdsConsPendentesAtu");
   {
@@ -159,7 +159,7 @@ void Anticipation::afterConsDt() {
     copyRowsInto(*rows, pending);
   }
   s_.log("Inserindo os consumidores baixados antecipadamente...", "2");
-  insertNewConsumers(kConsDtTemp, "acmInsereConsPendDT");
+  insertNewConsumers(kConsDtTemp, "acmInsereConsPendDT", fileStatements);
   recreateTempTable(kConsDtTemp);
 
   // The consumers that already existed are updated by the consumer merge.
@@ -175,9 +175,9 @@ void Anticipation::afterConsDt() {
   if (consumers.active()) consumers.emptyDataSet();
 }
 
-void Anticipation::afterConsClienFil() {
+void Anticipation::afterConsClienFil(int64_t fileStatements) {
   s_.log("Inserindo os consumidores...", "2");
-  insertNewConsumers(kConsClienFilTemp, "acmInsereConsPendCF");
+  insertNewConsumers(kConsClienFilTemp, "acmInsereConsPendCF", fileStatements);
   recreateTempTable(kConsClienFilTemp);
 }
 

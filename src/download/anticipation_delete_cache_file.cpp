@@ -92,8 +92,13 @@ void ProdutoSegDeleteCacheFile::run(const std::string& branch, const std::string
     s_.log("Linhas da PRODUTOSEG apagadas -> " + std::to_string(deleted), "3");
     s_.log(kDashes, "3");
   } catch (const std::exception& e) {
-    if (local_.inTransaction()) local_.rollback();
     s_.log("ERRO Except: " + std::string(e.what()), "2");
+    // This routine must not raise: the delete cache goes on without the file.
+    try {
+      if (local_.inTransaction()) local_.rollback();
+    } catch (const std::exception& rollbackError) {
+      s_.log("ERRO Except: " + std::string(rollbackError.what()), "2");
+    }
   }
 }
 

@@ -19,7 +19,8 @@ class FileFetcher {
 };
 
 // Over HTTP GET: serverPath is a path below the server's base URL (the current endpoint), or a
-// whole http(s) URL; an access line that is itself an http(s) URL replaces the base URL.
+// whole http(s) URL; an access line that is itself an http(s) URL replaces the base URL. The
+// endpoint's transport settings apply to every fetch; its token is sent only below its own URL.
 std::unique_ptr<FileFetcher> makeHttpFileFetcher(outside::EndpointSource endpoint);
 
 }  // namespace download

@@ -6,17 +6,20 @@ namespace download {
 namespace {
 
 constexpr std::array<FileKind, 5> kKinds{{
-    {"CONS", "insertConsumidor.sql", "Consumidor", "DELETE FROM CONSUMIDOR", true, AfterStep::None},
-    {"EXTCONS", "insertExtratoCons.sql", "Extratocons", "DELETE FROM EXTRATOCONS", false,
+    {"CONS", "insertConsumidor.sql", "Consumidor", "CONSUMIDOR", "DELETE FROM CONSUMIDOR", true,
      AfterStep::None},
-    {"CONSCLIENFIL_TMP", "insertConsumidorClienFil.sql", "ConsClienFil_TMP", "", false,
-     AfterStep::ConsClienFil},
-    {"CONSDT_TEMP", "insertConsumidorDTULTATU.sql", "CONSDT_TEMP", "", false, AfterStep::ConsDt},
-    {"DELCACHEPRODUTOSEG", "DELCACHEPRODUTOSEG.sql", "DelCacheProdutoSeg", "", false,
-     AfterStep::None},
+    {"EXTCONS", "insertExtratoCons.sql", "Extratocons", "EXTRATOCONS", "DELETE FROM EXTRATOCONS",
+     false, AfterStep::None},
+    {"CONSCLIENFIL_TMP", "insertConsumidorClienFil.sql", "ConsClienFil_TMP", "CONSCLIENFIL_TMP", "",
+     false, AfterStep::ConsClienFil},
+    {"CONSDT_TEMP", "insertConsumidorDTULTATU.sql", "CONSDT_TEMP", "CONSDT_TEMP", "", false,
+     AfterStep::ConsDt},
+    {"DELCACHEPRODUTOSEG", "DELCACHEPRODUTOSEG.sql", "DelCacheProdutoSeg", "DELCACHEPRODUTOSEG", "",
+     false, AfterStep::None},
 }};
 
-constexpr FileKind kUnknown{"", "", "", "", false, AfterStep::None};
+// Runs nothing: an unknown kind has no table its lines may write.
+constexpr FileKind kUnknown{"", "", "", "", "", false, AfterStep::None};
 
 }  // namespace
 

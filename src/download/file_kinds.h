@@ -14,6 +14,7 @@ struct FileKind {
   std::string_view kind;      // P_TIPOARQUIVO
   std::string_view fileName;  // the name its caller asks the server to write
   std::string_view label;     // used in the log lines
+  std::string_view table;     // the one table its statement lines may insert into
   std::string_view before;    // statement run before the statements; empty for none
   bool beforeOnlyOnFirstRange;
   AfterStep after;
@@ -29,13 +30,13 @@ std::optional<std::string_view> beforeStatement(const FileKind& kind, int64_t li
 // Delete-cache kinds keep no copy of their zip and log no batch lines.
 bool isDelCacheKind(std::string_view kind);
 
-// Hooks for the steps that follow each statement file of the consumer catch-up kinds; they do
-// nothing until the anticipated downloads provide them.
+// Hooks for the steps that follow each statement file of the consumer catch-up kinds, told how
+// many statements that file ran; they do nothing until the anticipated downloads provide them.
 class FileKindHooks {
  public:
   virtual ~FileKindHooks() = default;
-  virtual void afterConsClienFil() {}
-  virtual void afterConsDt() {}
+  virtual void afterConsClienFil(int64_t /*fileStatements*/) {}
+  virtual void afterConsDt(int64_t /*fileStatements*/) {}
 };
 
 }  // namespace download

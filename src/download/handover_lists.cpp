@@ -322,8 +322,8 @@ constexpr std::array<std::string_view, 13> kFirstLoadTables{
 }  // namespace
 
 ModeHandOver handOverFor(std::string_view mode) {
-  if (db::iequals(mode, kModeTabelas)) return {kTabelas, "145"};
-  if (db::iequals(mode, kModeExtratoCons)) return {kExtratoCons, "6"};
+  if (db::iequals(mode, kModeTabelas)) return {kTabelas, "145", true};
+  if (db::iequals(mode, kModeExtratoCons)) return {kExtratoCons, "6", true};
   if (db::iequals(mode, kModeEstoque)) return {kEstoque, "1"};
   return {};
 }

@@ -30,6 +30,9 @@ struct HandOver {
 struct ModeHandOver {
   std::span<const HandOver> positions;
   std::string_view tableCount;
+  // Whether the server must fill the sales positions (190 to 198); other modes may leave them
+  // empty.
+  bool salesRequired = false;
 };
 
 // TABELAS, EXTRATOCONS and ESTOQUE have lists; any other mode hands nothing over.

@@ -20,6 +20,7 @@ class HttpFileFetcher : public FileFetcher {
     if (serverPath.empty() || serverPath.ends_with('/') || serverPath.ends_with('\\'))
       throw outside::ServerError("getInsertFile: no server file was named (\"" +
                                  std::string(serverPath) + "\")");
+    const outside::Endpoint endpoint = endpoint_();
     std::string url;
     if (isUrl(serverPath)) {
       url = serverPath;
@@ -29,9 +30,12 @@ class HttpFileFetcher : public FileFetcher {
       if (!url.ends_with('/') && !serverPath.starts_with('/')) url += '/';
       url += serverPath;
     } else {
-      url = outside::serverUrl(endpoint_(), serverPath);
+      url = outside::serverUrl(endpoint, serverPath);
     }
-    outside::httpGetToFile(url, localFile.string());
+    // The register's token goes to its own central server only, never to a host a reply names.
+    outside::TransportSecurity security = endpoint.security;
+    if (!url.starts_with(outside::serverUrl(endpoint, "/"))) security.token.clear();
+    outside::httpGetToFile(url, localFile.string(), security);
   }
 
  private:

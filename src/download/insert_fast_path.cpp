@@ -41,9 +41,12 @@ std::string_view unqualified(std::string_view table) {
 }  // namespace
 
 bool InsertFastPath::tryRun(std::string_view line) {
-  if (!parseInsertLine(line, parsed_)) return false;
-  const Shape& shape = shapeFor(parsed_);
-  if (!shape.statement || !bindAll(shape)) return false;
+  return parseInsertLine(line, parsed_) && tryRun(parsed_);
+}
+
+bool InsertFastPath::tryRun(const InsertLine& line) {
+  const Shape& shape = shapeFor(line);
+  if (!shape.statement || !bindAll(shape, line)) return false;
   shape.statement->execute();
   return true;
 }
@@ -79,10 +82,10 @@ InsertFastPath::Shape InsertFastPath::buildShape(const InsertLine& line) {
   return shape;
 }
 
-bool InsertFastPath::bindAll(const Shape& shape) {
+bool InsertFastPath::bindAll(const Shape& shape, const InsertLine& line) {
   db::Statement& statement = *shape.statement;
-  for (size_t i = 0; i < parsed_.valueCount; ++i) {
-    const Literal& value = parsed_.values[i];
+  for (size_t i = 0; i < line.valueCount; ++i) {
+    const Literal& value = line.values[i];
     if (shape.isDateTime[i] && value.kind != Literal::Kind::Null) {
       if (value.kind != Literal::Kind::Text || !isIsoDate(value.text)) return false;
       const std::optional<db::DateTime> date = db::DateTime::parse(value.text);

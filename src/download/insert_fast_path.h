@@ -22,6 +22,8 @@ class InsertFastPath {
   // True when the line ran here; false when the caller must run it as text.
   // Database errors raise as they would for the text.
   bool tryRun(std::string_view line);
+  // The same for a line parseInsertLine has taken apart already.
+  bool tryRun(const InsertLine& line);
 
  private:
   struct Shape {
@@ -35,7 +37,7 @@ class InsertFastPath {
 
   const Shape& shapeFor(const InsertLine& line);
   Shape buildShape(const InsertLine& line);
-  bool bindAll(const Shape& shape);
+  bool bindAll(const Shape& shape, const InsertLine& line);
 
   db::Connection& conn_;
   std::unordered_map<std::string, Shape, Hash, std::equal_to<>> shapes_;

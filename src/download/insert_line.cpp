@@ -117,10 +117,12 @@ class Cursor {
   size_t i_ = 0;
 };
 
-}  // namespace
+Literal& nextValue(InsertLine& out) {
+  if (out.valueCount == out.values.size()) out.values.emplace_back();
+  return out.values[out.valueCount++];
+}
 
-bool parseInsertLine(std::string_view line, InsertLine& out) {
-  Cursor c(line);
+bool parseHead(Cursor& c, std::string_view line, InsertLine& out) {
   c.skipSpace();
   const size_t headStart = c.pos();
   if (!c.keyword("INSERT") || !c.keyword("INTO")) return false;
@@ -134,18 +136,48 @@ bool parseInsertLine(std::string_view line, InsertLine& out) {
   } while (c.symbol(','));
   if (!c.symbol(')')) return false;
   out.head = line.substr(headStart, c.pos() - headStart);
-
-  if (!c.keyword("VALUES") || !c.symbol('(')) return false;
   out.valueCount = 0;
-  do {
-    if (out.valueCount == out.values.size()) out.values.emplace_back();
-    if (!c.literal(out.values[out.valueCount])) return false;
-    ++out.valueCount;
-  } while (c.symbol(','));
+  return c.keyword("VALUES") && c.symbol('(');
+}
+
+bool parseEnd(Cursor& c) {
   if (!c.symbol(')')) return false;
   c.symbol(';');
   c.skipSpace();
-  return c.atEnd() && out.valueCount == out.columns.size();
+  return c.atEnd();
+}
+
+// A constant, or CHAR(n) / NCHAR(n) with n a whole number.
+bool term(Cursor& c, InsertLine& out) {
+  if (c.keyword("CHAR") || c.keyword("NCHAR")) {
+    Literal& code = nextValue(out);
+    return c.symbol('(') && c.literal(code) && code.kind == Literal::Kind::Int && c.symbol(')');
+  }
+  return c.literal(nextValue(out));
+}
+
+}  // namespace
+
+bool parseInsertLine(std::string_view line, InsertLine& out) {
+  Cursor c(line);
+  if (!parseHead(c, line, out)) return false;
+  do {
+    if (!c.literal(nextValue(out))) return false;
+  } while (c.symbol(','));
+  return parseEnd(c) && out.valueCount == out.columns.size();
+}
+
+bool parseInsertOfConstants(std::string_view line, InsertLine& out) {
+  Cursor c(line);
+  if (!parseHead(c, line, out)) return false;
+  size_t expressions = 0;
+  do {
+    do {
+      if (!term(c, out)) return false;
+    } while (c.symbol('+'));
+    ++expressions;
+  } while (c.symbol(','));
+  return parseEnd(c) && expressions == out.columns.size();
 }
 
 }  // namespace download

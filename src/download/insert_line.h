@@ -30,4 +30,10 @@ struct InsertLine {
 // with an explicit column list of matching length; such lines are run as they stand.
 bool parseInsertLine(std::string_view line, InsertLine& out);
 
+// The wider form statement files may also hold: each value an expression joining constants with
+// "+", where CHAR(n) and NCHAR(n) also count as constants (how line breaks travel inside texts).
+// `values` then holds every constant of the line in order, valueCount their number. False for
+// anything else: another statement, a second statement, a function, a sub-query, a comment.
+bool parseInsertOfConstants(std::string_view line, InsertLine& out);
+
 }  // namespace download

@@ -18,6 +18,10 @@ bool isPacket(const db::Value& v) {
           v.getText().find("<DATAPACKET") != std::string::npos);
 }
 
+bool isEmpty(const db::Value& v) {
+  return v.isNull() || (v.kind() == db::Value::Kind::Text && v.getText().empty());
+}
+
 void requirePacket(const db::ValueArray& reply, size_t position, std::string_view table) {
   const db::Value& v = reply[position];
   if (isPacket(v)) return;
@@ -48,7 +52,8 @@ const db::ValueArray& checkTabelasReply(const db::Value& result, const ModeHandO
   for (const HandOver& h : mode.positions)
     requirePacket(reply, static_cast<size_t>(h.position), h.table);
   constexpr size_t kReturnText = kSalesFirstPosition + 8;
-  for (size_t p = kSalesFirstPosition; p < kReturnText; ++p) requirePacket(reply, p, "vendas");
+  for (size_t p = kSalesFirstPosition; p < kReturnText; ++p)
+    if (mode.salesRequired || !isEmpty(reply[p])) requirePacket(reply, p, "vendas");
   const db::Value& text = reply[kReturnText];
   if (!text.isNull() && text.kind() != db::Value::Kind::Text)
     throw ReplyError("getTabelas: a posição 198 (retorno das vendas) trouxe " +

@@ -24,8 +24,9 @@ inline constexpr size_t kSalesFirstPosition = 190;
 db::Bytes queryPacket(db::Connection& conn, std::string_view sql, const db::Params& params = {});
 
 // Checks the whole reply before anything is handed over: an array of at least 303 positions,
-// a data packet at every position the mode hands over and at the sales positions, and a text
-// (or nothing) as the server's return text. A text reply is the server's error message. Raises
+// a data packet at every position the mode hands over and at the sales positions (which modes
+// other than TABELAS and EXTRATOCONS may leave empty), and a text (or nothing) as the server's
+// return text. A text reply is the server's error message. Raises
 // ReplyError (outside::ServerError for the server's message); returns the positions.
 const db::ValueArray& checkTabelasReply(const db::Value& result, const ModeHandOver& mode);
 

@@ -183,13 +183,13 @@ void ServerFileTransfer::runStatementFiles(const FileKind& kind, bool logBatches
 
   StatementFileRunner runner(local_, s_, [this] { mantemConexao(false); });
   for (const auto& file : files) {
-    const FileRunResult result = runner.run(file, kind.label, logBatches);
+    const FileRunResult result = runner.run(file, kind.label, kind.table, logBatches);
     total_ += result.statements;
     if (result.failed) consumerLoadOk = extractLoadOk = false;
     fs::remove(file);
     if (!hooks_) continue;
-    if (kind.after == AfterStep::ConsClienFil) hooks_->afterConsClienFil();
-    if (kind.after == AfterStep::ConsDt) hooks_->afterConsDt();
+    if (kind.after == AfterStep::ConsClienFil) hooks_->afterConsClienFil(result.statements);
+    if (kind.after == AfterStep::ConsDt) hooks_->afterConsDt(result.statements);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "db/core/text.h"
@@ -11,8 +12,43 @@ namespace download {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kMaskedValue = "***";
+// Shorter constants (codes, flags) are no secrets and would mask parts of ordinary words.
+constexpr size_t kShortestMaskedText = 3;
 
 bool isBlank(std::string_view line) { return db::trim(line).empty(); }
+
+// The owner may qualify the table; a three-part name would reach another database.
+bool isOwnTable(std::string_view table, std::string_view own) {
+  const size_t dot = table.find('.');
+  if (dot != std::string_view::npos) {
+    if (table.find('.', dot + 1) != std::string_view::npos) return false;
+    table.remove_prefix(dot + 1);
+  }
+  return !own.empty() && db::iequals(table, own);
+}
+
+// A line refused or failed: the text names the line, never the values on it.
+class LineFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The statement as the log shows it: table and columns, the values left out.
+std::string withoutValues(const InsertLine& line) {
+  return std::string(line.head) + " VALUES (...)";
+}
+
+// A database message may quote a value of the statement; those are masked too.
+std::string maskValues(std::string message, const InsertLine& line) {
+  for (size_t i = 0; i < line.valueCount; ++i) {
+    const std::string& text = line.values[i].text;
+    if (line.values[i].kind != Literal::Kind::Text || text.size() < kShortestMaskedText) continue;
+    for (size_t at; (at = message.find(text)) != std::string::npos;)
+      message.replace(at, text.size(), kMaskedValue);
+  }
+  return message;
+}
 
 }  // namespace
 
@@ -42,14 +78,15 @@ bool isValidUtf8(std::string_view text) {
 }
 
 FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::string_view label,
-                                       bool logBatches) {
+                                       std::string_view table, bool logBatches) {
   FileRunResult result;
   const std::string tableLabel(label);
   InsertFastPath fastPath(conn_);
+  InsertLine parsed;
   std::string line, converted;
   std::string_view statement;
-  bool started = false;
-  int64_t sinceCommit = 0;
+  bool started = false, taken = false;
+  int64_t sinceCommit = 0, lineNumber = 0;
   // The keep-alive is not a statement: its failure ends the file but reaches the caller, and
   // what ran before it worked and is kept.
   std::exception_ptr keepAliveFailure;
@@ -57,6 +94,8 @@ FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::s
     std::ifstream in(file, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + file.string());
     for (bool first = true; std::getline(in, line); first = false) {
+      ++lineNumber;
+      taken = false;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       statement = line;
       if (first && statement.starts_with(kUtf8Bom)) statement.remove_prefix(kUtf8Bom.size());
@@ -71,7 +110,18 @@ FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::s
         s_.info("-------------------------------------");
         s_.info("Início da inserção da tabela " + tableLabel + "...");
       }
-      if (!fastPath.tryRun(statement)) conn_.execute(statement);
+      parsed.valueCount = 0;
+      const bool plain = parseInsertLine(statement, parsed);
+      if (!plain && !parseInsertOfConstants(statement, parsed))
+        throw LineFailure("linha recusada: só INSERT de constantes é aceito");
+      if (!isOwnTable(parsed.table, table))
+        throw LineFailure("linha recusada: só INSERT INTO " + std::string(table) + " é aceito");
+      taken = true;
+      try {
+        if (!plain || !fastPath.tryRun(parsed)) conn_.execute(statement);
+      } catch (const std::exception& e) {
+        throw LineFailure(maskValues(e.what(), parsed));
+      }
       ++result.statements;
       if (++sinceCommit == kBatchSize) {
         conn_.commit();
@@ -95,8 +145,10 @@ FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::s
   } catch (const std::exception& e) {
     if (conn_.inTransaction()) conn_.rollback();
     result.failed = true;
-    s_.info("Erro no insert da tabela " + tableLabel + " -> " + e.what() + " -> " +
-            std::string(statement));
+    std::string shown;
+    if (lineNumber > 0) shown = "linha " + std::to_string(lineNumber);
+    if (taken) shown += ": " + withoutValues(parsed);
+    s_.info("Erro no insert da tabela " + tableLabel + " -> " + e.what() + " -> " + shown);
   }
   if (keepAliveFailure) std::rethrow_exception(keepAliveFailure);
   return result;

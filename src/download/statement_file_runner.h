@@ -16,10 +16,12 @@ struct FileRunResult {
 };
 
 // Runs a statement file, one statement per line, against the local connection in transactions
-// of kBatchSize statements. A failing statement rolls back only its own batch, stops the file
-// and is logged with its text; earlier batches stay committed. A failure of afterStatement (the
-// keep-alive) commits the statements run so far and raises to the caller. Blank lines are
-// skipped; a line that is not valid UTF-8 is read as code page 1252.
+// of kBatchSize statements. A line runs only when it is one INSERT of constants into the file
+// kind's own table; any other line is refused like a failing one. A failing statement rolls back
+// only its own batch, stops the file and is logged with its line number, table and columns but
+// without its values (they may hold passwords); earlier batches stay committed. A failure of
+// afterStatement (the keep-alive) commits the statements run so far and raises to the caller. Blank
+// lines are skipped; a line that is not valid UTF-8 is read as code page 1252.
 class StatementFileRunner {
  public:
   static constexpr int64_t kBatchSize = 5000;
@@ -28,8 +30,10 @@ class StatementFileRunner {
                       std::function<void()> afterStatement)
       : conn_(conn), s_(services), afterStatement_(std::move(afterStatement)) {}
 
-  // logBatches: whether each commit logs the statements run so far.
-  FileRunResult run(const std::filesystem::path& file, std::string_view label, bool logBatches);
+  // table: the one table the lines may insert into. logBatches: whether each commit logs the
+  // statements run so far.
+  FileRunResult run(const std::filesystem::path& file, std::string_view label,
+                    std::string_view table, bool logBatches);
 
  private:
   db::Connection& conn_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/core/value.h"
+#include "outside/transport_security.h"
 
 namespace outside {
 
@@ -17,6 +18,7 @@ namespace outside {
 struct Endpoint {
   std::string host;
   int port = 0;
+  TransportSecurity security;
 };
 using EndpointSource = std::function<Endpoint()>;
 

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "outside/app_server.h"
+#include "outside/curl_security.h"
 
 namespace outside {
 namespace {
@@ -19,10 +20,13 @@ void initCurlOnce() {
 struct EasyDeleter {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
 };
-struct ListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 using Easy = std::unique_ptr<CURL, EasyDeleter>;
+
+// A handle with its request headers, which must live as long as the handle's transfer.
+struct Request {
+  Easy curl;
+  CurlHeaders headers;
+};
 
 size_t appendToString(char* data, size_t size, size_t count, void* target) {
   static_cast<std::string*>(target)->append(data, size * count);
@@ -33,16 +37,21 @@ size_t writeToFile(char* data, size_t size, size_t count, void* target) {
   return std::fwrite(data, size, count, static_cast<FILE*>(target)) * size;
 }
 
-Easy newHandle(const std::string& url, const HttpTimeouts& timeouts) {
+// extraHeader: one more header line, or nullptr.
+Request newRequest(const std::string& url, const TransportSecurity& security,
+                   const HttpTimeouts& timeouts, const char* extraHeader = nullptr) {
   initCurlOnce();
-  Easy curl(curl_easy_init());
+  Request request{Easy(curl_easy_init()), nullptr};
+  CURL* curl = request.curl.get();
   if (!curl) throw ServerError("cannot create an HTTP client handle");
-  curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS,
-                   static_cast<long>(timeouts.connect.count()));
-  curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl.get(), CURLOPT_TCP_KEEPALIVE, 1L);
-  return curl;
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_TCP_KEEPALIVE, 1L);
+  if (extraHeader) request.headers.reset(curl_slist_append(nullptr, extraHeader));
+  applySecurity(curl, security, request.headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, request.headers.get());
+  return request;
 }
 
 long perform(CURL* curl, const std::string& url) {
@@ -58,15 +67,14 @@ long perform(CURL* curl, const std::string& url) {
   return status;
 }
 
-using Headers = std::unique_ptr<curl_slist, ListDeleter>;
-
-Headers postJson(CURL* curl, std::string_view jsonBody) {
-  Headers headers(curl_slist_append(nullptr, "Content-Type: application/json"));
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+Request postRequest(const std::string& url, std::string_view jsonBody,
+                    const TransportSecurity& security, const HttpTimeouts& timeouts) {
+  Request request = newRequest(url, security, timeouts, "Content-Type: application/json");
+  CURL* curl = request.curl.get();
   curl_easy_setopt(curl, CURLOPT_POST, 1L);
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, jsonBody.data());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(jsonBody.size()));
-  return headers;
+  return request;
 }
 
 // Runs the exchange with its answer written to `localPath`; returns the status.
@@ -93,36 +101,37 @@ long performToFile(CURL* curl, const std::string& url, const std::string& localP
 }  // namespace
 
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
-                      const HttpTimeouts& timeouts) {
-  Easy curl = newHandle(url, timeouts);
-  Headers headers = postJson(curl.get(), jsonBody);
+                      const TransportSecurity& security, const HttpTimeouts& timeouts) {
+  Request request = postRequest(url, jsonBody, security, timeouts);
+  CURL* curl = request.curl.get();
   HttpResponse response;
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendToString);
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &response.body);
-  response.status = perform(curl.get(), url);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+  response.status = perform(curl, url);
   return response;
 }
 
-HttpResponse httpGet(const std::string& url, const HttpTimeouts& timeouts) {
-  Easy curl = newHandle(url, timeouts);
+HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
+                     const HttpTimeouts& timeouts) {
+  Request request = newRequest(url, security, timeouts);
+  CURL* curl = request.curl.get();
   HttpResponse response;
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendToString);
-  curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &response.body);
-  response.status = perform(curl.get(), url);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+  response.status = perform(curl, url);
   return response;
 }
 
 long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
-                    const HttpTimeouts& timeouts) {
-  Easy curl = newHandle(url, timeouts);
-  Headers headers = postJson(curl.get(), jsonBody);
-  return performToFile(curl.get(), url, localPath);
+                    const TransportSecurity& security, const HttpTimeouts& timeouts) {
+  Request request = postRequest(url, jsonBody, security, timeouts);
+  return performToFile(request.curl.get(), url, localPath);
 }
 
 void httpGetToFile(const std::string& url, const std::string& localPath,
-                   const HttpTimeouts& timeouts) {
-  Easy curl = newHandle(url, timeouts);
-  const long status = performToFile(curl.get(), url, localPath);
+                   const TransportSecurity& security, const HttpTimeouts& timeouts) {
+  Request request = newRequest(url, security, timeouts);
+  const long status = performToFile(request.curl.get(), url, localPath);
   if (status < 200 || status >= 300) {
     std::remove(localPath.c_str());
     throw ServerError("HTTP GET " + url + " answered status " + std::to_string(status));

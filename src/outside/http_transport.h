@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "outside/transport_security.h"
+
 namespace outside {
 
 // What an HTTP exchange returned; transport failures throw outside::ServerError instead.
@@ -18,17 +20,19 @@ struct HttpTimeouts {
   std::chrono::milliseconds connect{10'000};
 };
 
+// `security` decides TLS verification and the token presented (docs/operations.md).
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
-                      const HttpTimeouts& timeouts = {});
+                      const TransportSecurity& security, const HttpTimeouts& timeouts = {});
 // POST whose answer goes straight into a file (replaced); returns the status. The file holds
 // whatever the server answered, an error reply included. Throws outside::ServerError on a
 // transport failure, leaving no partial file behind.
 long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
-                    const HttpTimeouts& timeouts = {});
-HttpResponse httpGet(const std::string& url, const HttpTimeouts& timeouts = {});
+                    const TransportSecurity& security, const HttpTimeouts& timeouts = {});
+HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
+                     const HttpTimeouts& timeouts = {});
 // GET straight into a file (replaced); throws outside::ServerError on a transport failure or a
 // status outside 2xx, leaving no partial file behind.
 void httpGetToFile(const std::string& url, const std::string& localPath,
-                   const HttpTimeouts& timeouts = {});
+                   const TransportSecurity& security, const HttpTimeouts& timeouts = {});
 
 }  // namespace outside

@@ -5,7 +5,8 @@
 namespace outside {
 
 std::string serverUrl(const Endpoint& endpoint, std::string_view path) {
-  std::string url = "http://" + endpoint.host + ":" + std::to_string(endpoint.port);
+  std::string url =
+      std::string(endpoint.security.scheme()) + endpoint.host + ":" + std::to_string(endpoint.port);
   if (path.empty() || path.front() != '/') url += '/';
   url += path;
   return url;
@@ -13,7 +14,7 @@ std::string serverUrl(const Endpoint& endpoint, std::string_view path) {
 
 void fetchServerFile(const Endpoint& endpoint, std::string_view path,
                      const std::string& localPath) {
-  httpGetToFile(serverUrl(endpoint, path), localPath);
+  httpGetToFile(serverUrl(endpoint, path), localPath, endpoint.security);
 }
 
 }  // namespace outside

@@ -7,7 +7,7 @@
 
 namespace outside {
 
-// "http://host:port" + path (a leading "/" is added when missing).
+// "http://host:port" (https with TLS) + path (a leading "/" is added when missing).
 std::string serverUrl(const Endpoint& endpoint, std::string_view path);
 
 // The server's liveness path: answers 200 when it is serving.

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "outside/curl_security.h"
+
 namespace schema {
 namespace {
 
@@ -62,6 +64,9 @@ void transfer(const HttpSource& source, FILE* file, const DownloadProgress& prog
   curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, reportProgress);
   curl_easy_setopt(c, CURLOPT_XFERINFODATA, &progress);
   if (source.proxy) configureProxy(c, *source.proxy);
+  outside::CurlHeaders headers;
+  outside::applySecurity(c, source.security, headers);
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
   const CURLcode code = curl_easy_perform(c);
   if (code != CURLE_OK)
     throw std::runtime_error("HTTP GET " + source.url +

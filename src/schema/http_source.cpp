@@ -5,6 +5,7 @@
 
 #include "db/core/text.h"
 #include "outside/package/package.h"
+#include "outside/server_url.h"
 
 namespace schema {
 namespace {
@@ -35,13 +36,17 @@ long portNumber(std::string_view text) {
 }  // namespace
 
 HttpSource readHttpSource(const outside::RegistryFile& registry, const PackageLocation& location,
-                          std::string_view urlPath) {
+                          std::string_view urlPath, const outside::Endpoint& central) {
   std::string host(db::trim(text(registry, kHttpHostAddr)));
   if (host.empty()) host = location.address;
   const std::string port(db::trim(text(registry, kHttpPort)));
   HttpSource source;
-  source.url = std::string(isOne(registry, kHttpHttps) ? "https://" : "http://") + host +
+  const bool https = isOne(registry, kHttpHttps) || central.security.https;
+  source.url = std::string(https ? "https://" : "http://") + host +
                (port.empty() ? "" : ":" + port) + std::string(urlPath);
+  source.security = central.security;
+  source.security.https = https;
+  if (!source.url.starts_with(outside::serverUrl(central, "/"))) source.security.token.clear();
   if (isOne(registry, kHttpUseProxy)) {
     ProxySettings proxy;
     if (value(registry, kHttpProxyHost)) proxy.host = text(registry, kHttpProxyHost);

@@ -13,13 +13,26 @@ namespace fs = std::filesystem;
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kMaskedPassword = "**********";
 
+// The central server's address and transport settings; without an address the package may
+// still lie elsewhere, and the token then goes nowhere.
+outside::Endpoint centralEndpoint(const outside::Package& package) {
+  outside::Endpoint central{{}, 0, package.transportSecurity()};
+  try {
+    central.host = package.WebURL();
+    central.port = package.WebPort();
+  } catch (const outside::RegistryError&) {
+    central.host.clear();
+  }
+  return central;
+}
+
 // The guarded part: any failure reading the values or fetching means "no package", silently.
 bool fetchGuarded(const outside::RegistryFile& registry, const PackageLocation& location,
                   const std::string& urlPath, const fs::path& localFile,
                   const RetrievalServices& services) {
   try {
-    fetchToFile(readHttpSource(registry, location, urlPath), localFile, services.progress,
-                services.limits);
+    fetchToFile(readHttpSource(registry, location, urlPath, centralEndpoint(services.package)),
+                localFile, services.progress, services.limits);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -42,12 +42,14 @@ class ConsumerCatchUpTest : public AnticipationFixture {
     server.handlers["getTotalConsDT"] = [dt](auto&) { return db::Value(dt); };
     server.handlers["getTotalConsCF"] = [cf](auto&) { return db::Value(cf); };
   }
+  static std::string consumerInsert(std::string_view table, const std::string& code, int day = 1) {
+    return "INSERT INTO " + std::string(table) +
+           " (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, DTULTATUCSUM) VALUES ('1', '" + code +
+           "', 'novo', '2026-12-0" + std::to_string(day) + "')\r\n";
+  }
   void fileOf(std::string_view table, const std::vector<std::string>& codes) {
     std::string text;
-    for (const auto& code : codes)
-      text += "INSERT INTO " + std::string(table) +
-              " (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, DTULTATUCSUM) VALUES ('1', '" + code +
-              "', 'novo', '2026-12-0" + std::to_string(codes.size() % 9 + 1) + "')\r\n";
+    for (const auto& code : codes) text += consumerInsert(table, code, codes.size() % 9 + 1);
     fetcher.entries = {{"insert.sql", text}};
   }
   const FakeAppServer::Call& firstCallTo(std::string_view method) const {
@@ -140,6 +142,31 @@ TEST_F(ConsumerCatchUpTest, FailingFileEndsQuietlyWithTheRequestDatesUnmoved) {
   EXPECT_TRUE(merges.merges.empty());
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM CONSUMIDOR").asInt(), 1);
   EXPECT_FALSE(db.inTransaction());
+}
+
+TEST_F(ConsumerCatchUpTest, AFailingCountEndsQuietlyAndTheDownloadGoesOn) {
+  for (const char* method : {"getTotalConsDT", "getTotalConsCF"})
+    server.handlers[method] = [](auto&) -> db::Value { throw outside::ServerError("busy"); };
+  EXPECT_NO_THROW(anticipation.catchUpConsumersByChangeDate("0001"));
+  EXPECT_NO_THROW(anticipation.catchUpConsumersByClienFilial("0001"));
+  consumersAnnounced(0, 0);
+  server.handlers["getTotalConsDT"] = [](auto&) { return db::Value("ERRO: no database"); };
+  EXPECT_NO_THROW(anticipation.catchUpConsumersByChangeDate("0001"));
+  EXPECT_EQ(state.vectors.vDatasBase[4], db::Value(kAsked));
+  EXPECT_EQ(server.callsTo("setGeraArquivo"), 0u);
+}
+
+TEST_F(ConsumerCatchUpTest, EachStatementFileCountsItsOwnConsumers) {
+  consumersAnnounced(0, 20000);
+  fetcher.entries = {{"a.sql", consumerInsert("CONSCLIENFIL_TMP", "A1") +
+                                   consumerInsert("CONSCLIENFIL_TMP", "A2")},
+                     {"b.sql", consumerInsert("CONSCLIENFIL_TMP", "B1") +
+                                   consumerInsert("CONSCLIENFIL_TMP", "B2") +
+                                   consumerInsert("CONSCLIENFIL_TMP", "B3")}};
+  anticipation.catchUpConsumersByClienFilial("0001");
+  EXPECT_TRUE(logged("2", "Consumidores inseridos. Total: 2"));
+  EXPECT_TRUE(logged("2", "Consumidores inseridos. Total: 3"));
+  EXPECT_FALSE(logged("2", "Consumidores inseridos. Total: 5"));
 }
 
 }  // namespace

@@ -63,6 +63,22 @@ TEST_F(ProdutoSegFileTest, FailingFileIsReportedAndDeletesNothing) {
   EXPECT_TRUE(reported);
 }
 
+TEST_F(ProdutoSegFileTest, AFailingRollbackIsLoggedAndDoesNotEscape) {
+  fetcher.fail = true;
+  db.begin();
+  db.rollbackFails = true;
+  EXPECT_NO_THROW(file.run("0001", "005"));
+  db.rollbackFails = false;
+  db.rollback();
+  bool reported = false, rollbackReported = false;
+  for (const auto& line : lines) {
+    reported |= line.starts_with("2|ERRO Except: ");
+    rollbackReported |= line.find("rollback failed") != std::string::npos;
+  }
+  EXPECT_TRUE(reported);
+  EXPECT_TRUE(rollbackReported);
+}
+
 TEST_F(AnticipationFixture, DeleteCacheImageCopiesTheSourceWithEveryColumnNullable) {
   db.execute("CREATE TABLE SRC (CDA VARCHAR(7) NOT NULL, NRB INT NOT NULL, DTC DATETIME)");
   db.execute("CREATE TABLE IMG (OLD INT)");

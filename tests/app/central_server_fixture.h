@@ -6,7 +6,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "db/core/connection.h"
 #include "process_runner.h"
 #include "temp_dir.h"
 
@@ -19,7 +21,8 @@ inline const std::string kWebCliKey =
 // The reference central server on loopback, serving a fresh scale-1 world of its own.
 class CentralServer {
  public:
-  CentralServer();
+  // serveOptions: more options of "kivtab-central serve" (TLS, tokens).
+  explicit CentralServer(const std::vector<std::string>& serveOptions = {});
   int port() const { return port_; }
   // The central database file.
   std::string path() const { return (dir_.path() / "central.db").string(); }
@@ -50,6 +53,13 @@ class KivtabRunSuite : public ::testing::Test {
 
 // The registry section pointing the kivtab program at a server and a local base.
 std::string kivtabRegistry(const std::string& host, int port, const std::string& connectionString);
+
+// The local tables the run controller reads before the structure update creates the rest, and
+// the requester's pending status row 17.
+void prepareLocalDatabase(db::Connection& db);
+
+// Every line of the day's run log below `home`, in UTF-8 and without the CR of its CR LF.
+std::vector<std::string> runLogLines(const std::filesystem::path& home);
 
 // The environment of a kivtab run whose home folder holds its registry file.
 std::map<std::string, std::string> kivtabEnvironment(const std::filesystem::path& home,

@@ -122,7 +122,14 @@ TEST_F(ConnectionsTest, ServerVersionDecidesOldServers) {
 }
 
 TEST_F(ConnectionsTest, CentralMirrorHelpersActOnlyForTheRunThatAsksAndNeverRaise) {
-  Connections c(package, log, flag, factories());
+  // A server whose sibling database the catalog replacement reaches; an embedded one stands in.
+  setConnectionString("Provider=SQLOLEDB.1;Initial Catalog=LOJA;Data Source=SRV01;User ID=sa");
+  ConnectionFactories server = factories();
+  server.database = [this](std::string_view s) {
+    opened.emplace_back(s);
+    return db::connect("Provider=SQLite;Data Source=" + (dir.path() / "central.db").string());
+  };
+  Connections c(package, log, flag, server);
   BaixaTabelasModule& m = c.dtmBaixaTabelas();
   m.idSenConsCentral = "N";
   m.nmSqlNameDb = "CENTRAL";
@@ -132,8 +139,8 @@ TEST_F(ConnectionsTest, CentralMirrorHelpersActOnlyForTheRunThatAsksAndNeverRais
   m.idSenConsCentral = "S";
   c.beginBancoCentral();
   ASSERT_TRUE(m.adcBancoCentral);
-  EXPECT_EQ(opened.back(), "Provider=SQLite;Initial Catalog=CENTRAL;Data Source=" +
-                               (dir.path() / "local.db").string());
+  EXPECT_EQ(opened.back(),
+            "Provider=SQLOLEDB.1;Initial Catalog=CENTRAL;Data Source=SRV01;User ID=sa");
   EXPECT_TRUE(m.adcBancoCentral->inTransaction());
   c.commitBancoCentral();
   EXPECT_FALSE(m.adcBancoCentral->inTransaction());
@@ -148,6 +155,25 @@ TEST_F(ConnectionsTest, CentralMirrorHelpersActOnlyForTheRunThatAsksAndNeverRais
   d.dtmBaixaTabelas().idSenConsCentral = "S";
   EXPECT_NO_THROW(d.beginBancoCentral());
   EXPECT_FALSE(d.dtmBaixaTabelas().adcBancoCentral);
+  EXPECT_TRUE(flag.ok());
+}
+
+TEST_F(ConnectionsTest, CentralMirrorThatWouldBeTheLocalDatabaseIsSkippedWithOneLine) {
+  Connections c(package, log, flag, factories());
+  BaixaTabelasModule& m = c.dtmBaixaTabelas();
+  m.idSenConsCentral = "S";
+  m.nmSqlNameDb = "CENTRAL";
+  for (int consumer = 0; consumer < 3; ++consumer) {
+    c.beginBancoCentral();
+    c.commitBancoCentral();
+  }
+  EXPECT_FALSE(m.adcBancoCentral);
+  EXPECT_TRUE(opened.empty());
+  const std::string text = logText();
+  const size_t first = text.find("CENTRAL");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(text.find("CENTRAL", first + 1), std::string::npos);
+  EXPECT_TRUE(flag.ok());
 }
 
 }  // namespace

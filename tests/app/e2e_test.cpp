@@ -26,19 +26,7 @@ class KivtabRun : public testing_support::KivtabRunSuite {
     // The catalogue reports columns of the login's tables, so the string names the owner.
     conn = "Provider=SQLite;User ID=dbo;Data Source=" + (home.path() / "local.db").string();
     writeRegistry("127.0.0.1", central_->port());
-    // The local tables the run controller reads; the requester's pending status row 17.
-    auto db = local();
-    db->execute("CREATE TABLE FILIAL (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY)");
-    db->execute(
-        "CREATE TABLE PARAVEND (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, NMSQLNAMEDB "
-        "VARCHAR(30) NULL, NMSQLSCHEMADB VARCHAR(30) NULL, IDDEBCONSCENTRAL CHAR(1) NULL, "
-        "IDEXTCONSCENTRAL CHAR(1) NULL, IDSENCONSCENTRAL CHAR(1) NULL)");
-    db->execute(
-        "CREATE TABLE CTRLEXECREM (IDCTRLEXECREM INT IDENTITY PRIMARY KEY, CDAPP VARCHAR(16), "
-        "TPOPERACAO VARCHAR(50), DSOPERACAO NVARCHAR(MAX), IDSTCTRLEXECREM VARCHAR(3), DSERRO "
-        "NVARCHAR(MAX), DTINCLUSAO DATETIME DEFAULT GETDATE(), DTINICIO DATETIME, DTULTATU "
-        "DATETIME)");
-    db->execute("INSERT INTO CTRLEXECREM (IDCTRLEXECREM, IDSTCTRLEXECREM) VALUES (17, 'P')");
+    testing_support::prepareLocalDatabase(*local());
   }
 
   void writeRegistry(const std::string& host, int port) {
@@ -56,22 +44,7 @@ class KivtabRun : public testing_support::KivtabRunSuite {
     return testing_support::run({KIVTAB_EXE, parameter}, environment(), output.path());
   }
 
-  // Every line of the day's run log, in UTF-8 and without the CR of its CR LF.
-  std::vector<std::string> logLines() {
-    std::vector<std::string> lines;
-    const auto dir = home.path() / "Dados" / "Kiv_Tab";
-    if (!std::filesystem::exists(dir)) return lines;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-      // The download keeps its zip copies beside the run logs.
-      if (entry.path().filename().string().rfind("Kiv_Tab", 0) != 0) continue;
-      const std::string text = db::cp1252ToUtf8(readFile(entry.path()));
-      size_t start = 0;
-      for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-      EXPECT_EQ(start, text.size()) << "a line without CR LF";
-    }
-    return lines;
-  }
+  std::vector<std::string> logLines() { return testing_support::runLogLines(home.path()); }
   bool logged(const std::string& message) {
     for (const auto& line : logLines())
       if (line.size() > 22 && line.substr(22) == message) return true;

@@ -88,10 +88,10 @@ class CentralServerTest : public ::testing::Test {
   }
 
   std::unique_ptr<outside::AppServer> client(const char* object = "rdmExpDados") {
-    return outside::makeHttpAppServer(object, [] { return outside::Endpoint{"127.0.0.1", port_}; });
+    return outside::makeHttpAppServer(object, [] { return outside::Endpoint{"127.0.0.1", port_, {}}; });
   }
   std::string url(const std::string& path) {
-    return outside::serverUrl({"127.0.0.1", port_}, path);
+    return outside::serverUrl({"127.0.0.1", port_, {}}, path);
   }
 
   // getTabelas with every request date set to `date`, as a TABELAS run of register 001.
@@ -288,11 +288,12 @@ TEST_F(CentralServerTest, StatementZipHoldsExactlyItsLineRange) {
     auto split = access.find("\r\n");
     std::string zipPath = access.substr(split + 2);
     fs::path local = dir_ / "fetched.zip";
-    outside::httpGetToFile(access.substr(0, split) + zipPath, local.string());
+    outside::httpGetToFile(access.substr(0, split) + zipPath, local.string(), {});
     std::vector<db::Value> apaga{zipPath, "0001"};
     c->call("setApagaArquivo", apaga);
-    EXPECT_THROW(outside::httpGetToFile(access.substr(0, split) + zipPath, local.string() + "2"),
-                 outside::ServerError);
+    EXPECT_THROW(
+        outside::httpGetToFile(access.substr(0, split) + zipPath, local.string() + "2", {}),
+        outside::ServerError);
     EXPECT_THROW(zipMember(local, "insertConsumidorDTULTATU.sql", nullptr), std::runtime_error);
     return lines(zipMember(local, "insertConsumidorDTULTATU.sql", "vostrel@vostrel"));
   };
@@ -324,7 +325,7 @@ TEST_F(CentralServerTest, StructurePackageReadsBackAsLaidOut) {
   const std::string dirName = token.size() > 22 ? token.substr(token.size() - 22) : token;
   fs::path local = dir_ / "struct.zip";
   outside::httpGetToFile("http://" + value("Address") + value("Path") + dirName + "/struct.zip",
-                         local.string());
+                         local.string(), {});
   std::string cds = zipMember(local, "struct.cds", nullptr);
   EXPECT_EQ(column(cds, "TABLE_NAME"), (std::vector<std::string>{"CAIXA", "VENDA", "SA_VENDA"}));
   const Table& caixa = centralModel().table("CAIXA");
@@ -346,7 +347,7 @@ TEST_F(CentralServerTest, StructurePackageReadsBackAsLaidOut) {
   c->call("FinishTableData", finish);
   EXPECT_THROW(
       outside::httpGetToFile("http://" + value("Address") + value("Path") + dirName + "/struct.zip",
-                             local.string()),
+                             local.string(), {}),
       outside::ServerError);
 }
 
@@ -396,7 +397,7 @@ TEST_F(CentralServerTest, TabelasAfterAChangeBringsExactlyTheChange) {
 
 TEST_F(CentralServerTest, BadRequestsGetErrorRepliesAndServingGoesOn) {
   auto post = [&](const std::string& path, const std::string& body) {
-    return outside::httpPost(url(path), body);
+    return outside::httpPost(url(path), body, {});
   };
   auto isError = [](const outside::HttpResponse& r) {
     return r.status >= 400 && r.body.find("\"error\"") != std::string::npos;

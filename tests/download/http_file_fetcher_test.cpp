@@ -35,7 +35,7 @@ class HttpFetch : public ::testing::Test {
   }
   fs::path local() const { return dir_.path() / "a.sql.zip"; }
   std::unique_ptr<FileFetcher> fetcher() {
-    return makeHttpFileFetcher([this] { return outside::Endpoint{"127.0.0.1", port_}; });
+    return makeHttpFileFetcher([this] { return outside::Endpoint{"127.0.0.1", port_, {}}; });
   }
 
   httplib::Server server_;

@@ -36,8 +36,8 @@ class FakeFetcher : public FileFetcher {
 class CountingHooks : public FileKindHooks {
  public:
   int clienFil = 0, consDt = 0;
-  void afterConsClienFil() override { ++clienFil; }
-  void afterConsDt() override { ++consDt; }
+  void afterConsClienFil(int64_t) override { ++clienFil; }
+  void afterConsDt(int64_t) override { ++consDt; }
 };
 
 std::string consumerLine(int i) {
@@ -144,8 +144,60 @@ TEST_F(ServerFile, AFailingLineKeepsEarlierBatchesUndoesItsOwnAndClearsTheFlags)
     return l.starts_with("Erro no insert da tabela Consumidor -> ");
   });
   ASSERT_NE(error, log.lines.end());
-  EXPECT_TRUE(error->ends_with(" -> INSERT INTO NADA (X) VALUES (1)")) << *error;
+  EXPECT_TRUE(error->ends_with(" -> linha 7001")) << *error;
   EXPECT_FALSE(db.inTransaction());
+}
+
+TEST_F(ServerFile, LinesOtherThanInsertsIntoTheKindsTableAreRefusedAndChangeNothing) {
+  db.execute("CREATE TABLE OPERADOR (CDOPERADOR VARCHAR(10), NMOPERADOR VARCHAR(40))");
+  db.execute("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR) VALUES ('1', 'Ana')");
+  const std::vector<std::string> refused = {
+      "DELETE FROM OPERADOR",
+      "UPDATE OPERADOR SET NMOPERADOR = 'x'",
+      "INSERT INTO OPERADOR (CDOPERADOR) VALUES ('2')",
+      "INSERT INTO LOJA.dbo.CONSUMIDOR (CDCLIENTE) VALUES ('1')",
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR) VALUES ('1', 'C9'); DELETE FROM OPERADOR",
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR) SELECT CDOPERADOR, NMOPERADOR FROM "
+      "OPERADOR",
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR) VALUES ('1', (SELECT MAX(NMOPERADOR) FROM "
+      "OPERADOR))",
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR) VALUES ('1', 'C9') -- comment",
+  };
+  for (const auto& line : refused) {
+    SCOPED_TRACE(line);
+    log.lines.clear();
+    transfer.consumerLoadOk = true;
+    fetcher.entries = {{"insertConsumidor.sql", consumerLine(1) + "\n" + line + "\n"}};
+    transfer.baixaArquivoServidor(request());
+    EXPECT_EQ(db.count("CONSUMIDOR"), 0);
+    EXPECT_EQ(db.count("OPERADOR"), 1);
+    EXPECT_EQ(db.scalar("SELECT NMOPERADOR FROM OPERADOR").asText(), "Ana");
+    EXPECT_FALSE(transfer.consumerLoadOk);
+    const auto error = std::find_if(log.lines.begin(), log.lines.end(), [](const auto& l) {
+      return l.starts_with("Erro no insert da tabela Consumidor -> linha recusada");
+    });
+    ASSERT_NE(error, log.lines.end());
+    EXPECT_TRUE(error->ends_with(" -> linha 2")) << *error;
+  }
+}
+
+TEST_F(ServerFile, AFailingStatementIsLoggedWithoutItsValues) {
+  db.execute("ALTER TABLE CONSUMIDOR ADD CDSENHACONS VARCHAR(20)");
+  const std::string line =
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, CDSENHACONS) VALUES ('1', 'C1', "
+      "'s3cr' + CHAR(13) + 'et-pw')";
+  fetcher.entries = {{"insertConsumidor.sql", line + "\n" + line + "\n"}};
+  transfer.baixaArquivoServidor(request());
+  EXPECT_EQ(db.count("CONSUMIDOR"), 0);
+  const auto error = std::find_if(log.lines.begin(), log.lines.end(), [](const auto& l) {
+    return l.starts_with("Erro no insert da tabela Consumidor -> ");
+  });
+  ASSERT_NE(error, log.lines.end());
+  EXPECT_TRUE(
+      error->ends_with(" -> linha 2: INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, "
+                       "CDSENHACONS) VALUES (...)"))
+      << *error;
+  for (const auto& l : log.lines) EXPECT_EQ(l.find("et-pw"), std::string::npos) << l;
 }
 
 TEST_F(ServerFile, AKeepAliveFailureMidFileReachesTheCallerKeepingTheStatementsThatRan) {
@@ -162,14 +214,14 @@ TEST_F(ServerFile, AKeepAliveFailureMidFileReachesTheCallerKeepingTheStatementsT
 }
 
 TEST_F(ServerFile, DeleteCacheKindsKeepNoCopyAndLogNoBatches) {
-  db.execute("CREATE TABLE DELPRODSEG (CDPRODUTO INT)");
+  db.execute("CREATE TABLE DELCACHEPRODUTOSEG (CDPRODUTO INT)");
   std::string text;
   for (int i = 0; i < 6000; ++i)
-    text += "INSERT INTO DELPRODSEG (CDPRODUTO) VALUES (" + std::to_string(i) + ")\n";
+    text += "INSERT INTO DELCACHEPRODUTOSEG (CDPRODUTO) VALUES (" + std::to_string(i) + ")\n";
   fetcher.entries = {{"DELCACHEPRODUTOSEG.sql", text}};
   transfer.baixaArquivoServidor(request("DELCACHEPRODUTOSEG", "DELCACHEPRODUTOSEG.sql"));
 
-  EXPECT_EQ(db.count("DELPRODSEG"), 6000);
+  EXPECT_EQ(db.count("DELCACHEPRODUTOSEG"), 6000);
   EXPECT_TRUE(batchLines().empty());
   EXPECT_TRUE(filesInDir().empty());
   EXPECT_TRUE(log.logged("Início da inserção da tabela DelCacheProdutoSeg..."));
@@ -193,15 +245,16 @@ TEST_F(ServerFile, OnlyTheFirstConsumerRangeEmptiesTheTable) {
   EXPECT_EQ(db.count("CONSUMIDOR"), 2);
 }
 
-TEST_F(ServerFile, StatementFilesLeftByAnEarlierRunAreRunToo) {
+TEST_F(ServerFile, StatementFilesLeftByAnEarlierRunAreRunTooWithinTheKindsTable) {
   std::ofstream(dir.path() / "insertExtratoCons.sql")
       << "INSERT INTO EXTRATOCONS (NRSEQ) VALUES (1)\n";
   std::ofstream(dir.path() / "older.sql") << consumerFile(900, 902);
   fetcher.entries = {{"insertConsumidor.sql", consumerFile(1, 2)}};
   transfer.baixaArquivoServidor(request());
   EXPECT_EQ(db.count("CONSUMIDOR"), 5);
-  EXPECT_EQ(db.count("EXTRATOCONS"), 1);
-  EXPECT_EQ(transfer.totalStatements(), 6);
+  EXPECT_EQ(db.count("EXTRATOCONS"), 0);
+  EXPECT_FALSE(transfer.consumerLoadOk);
+  EXPECT_EQ(transfer.totalStatements(), 5);
   EXPECT_EQ(filesInDir().size(), 1u);  // the copy
 }
 

@@ -59,7 +59,7 @@ class StubServer {
 
 TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
   server->connect();
   EXPECT_TRUE(server->connected());
   std::vector<db::Value> args{db::Value("0001"), db::Value(int64_t{5})};
@@ -97,7 +97,7 @@ TEST(HttpAppServer, PacketsOfAReplyGoToTheSinkThroughItsFile) {
 
 TEST(HttpAppServer, ErrorRepliesRaiseWithTheServersText) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
   auto messageOf = [&](const char* method) {
     try {
       server->call(method);
@@ -119,7 +119,7 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
     StubServer stub;
     freePort = stub.port;
   }
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", freePort}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", freePort, {}}; });
   try {
     server->connect();
     FAIL() << "connected to a closed port";
@@ -127,7 +127,7 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
     EXPECT_NE(std::string(e.what()).find("127.0.0.1"), std::string::npos) << e.what();
   }
   EXPECT_FALSE(server->connected());
-  auto bad = makeHttpAppServer("rdmExpDados", [] { return Endpoint{"", 0}; });
+  auto bad = makeHttpAppServer("rdmExpDados", [] { return Endpoint{"", 0, {}}; });
   EXPECT_THROW(bad->connect(), ServerError);
 }
 
@@ -136,7 +136,7 @@ TEST(HttpAppServer, EndpointIsReadAgainAtEveryConnect) {
   int reads = 0;
   auto server = makeHttpAppServer("rdmExpDados", [&] {
     ++reads;
-    return Endpoint{"127.0.0.1", reads == 1 ? first.port : second.port};
+    return Endpoint{"127.0.0.1", reads == 1 ? first.port : second.port, {}};
   });
   server->connect();
   server->call("one");

@@ -70,10 +70,10 @@ TEST(SchemaPackageReply, PairsAreReadByNameAndTheTokenGivesItsLast22Characters) 
 const std::string kKey =
     "HKEY_LOCAL_MACHINE\\Software\\MORLEND\\Sistemas Integrados Morlend\\WebCli";
 
-schema::HttpSource source(const std::string& values) {
+schema::HttpSource source(const std::string& values, const outside::Endpoint& central = {}) {
   const auto registry = outside::RegistryFile::parse("[" + kKey + "]\n" + values, "test");
   return schema::readHttpSource(registry, schema::parsePackageLocation("Address=central.host"),
-                                "/files/struct/DIR/struct.zip");
+                                "/files/struct/DIR/struct.zip", central);
 }
 
 TEST(SchemaHttpSource, UrlComesFromTheRegistryOrTheReplysAddress) {
@@ -82,6 +82,19 @@ TEST(SchemaHttpSource, UrlComesFromTheRegistryOrTheReplysAddress) {
             "https://pkg.host:8443/files/struct/DIR/struct.zip");
   EXPECT_EQ(source("HttpHttps=dword:2\n").url, "http://central.host/files/struct/DIR/struct.zip");
   EXPECT_FALSE(source("HttpUseProxy=dword:0\nHttpProxyHost=p\n").proxy.has_value());
+}
+
+TEST(SchemaHttpSource, TlsToTheCentralServerCoversThePackageAndTheTokenStaysWithIt) {
+  const outside::Endpoint central{"central.host", 443, {true, "/etc/ca.pem", "tok"}};
+  const auto sameServer = source("HttpHttps=dword:0\nHttpPort=443\n", central);
+  EXPECT_EQ(sameServer.url, "https://central.host:443/files/struct/DIR/struct.zip");
+  EXPECT_TRUE(sameServer.security.https);
+  EXPECT_EQ(sameServer.security.caFile, "/etc/ca.pem");
+  EXPECT_EQ(sameServer.security.token, "tok");
+
+  const auto otherHost = source("HttpHostAddr=files.host\nHttpPort=443\n", central);
+  EXPECT_EQ(otherHost.url, "https://files.host:443/files/struct/DIR/struct.zip");
+  EXPECT_TRUE(otherHost.security.token.empty());
 }
 
 TEST(SchemaHttpSource, ProxyValuesAreReadOnlyWhenSwitchedOnAndItsPortMustBeANumber) {

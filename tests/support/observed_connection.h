@@ -26,6 +26,7 @@ class ObservedConnection : public ForwardingConnection {
   std::vector<std::string> executed;
   bool lost = false;
   std::string failOn;  // a statement containing this text is refused
+  bool rollbackFails = false;
 
   int64_t execute(std::string_view sql, const db::Params& params = {}) override {
     check(sql);
@@ -51,6 +52,7 @@ class ObservedConnection : public ForwardingConnection {
   }
   void rollback() override {
     ++rollbacks;
+    if (rollbackFails) throw db::Error(db::ErrorKind::Connection, "rollback failed", "ROLLBACK");
     ForwardingConnection::rollback();
   }
 

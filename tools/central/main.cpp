@@ -10,6 +10,7 @@
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "central/server/central_server.h"
+#include "central/server/register_tokens.h"
 #include "central/world/change.h"
 #include "central/world/world.h"
 #include "db/embedded/embedded.h"
@@ -20,7 +21,10 @@ constexpr const char* kUsage =
     "usage:\n"
     "  kivtab-central init --db FILE --scale S [--seed N]\n"
     "  kivtab-central change --db FILE [--seed N]\n"
-    "  kivtab-central serve --db FILE --listen HOST:PORT [--files DIR]\n";
+    "  kivtab-central serve --db FILE [--listen [HOST:]PORT] [--files DIR]\n"
+    "                       [--tls-cert FILE --tls-key FILE] [--tokens FILE]\n"
+    "                       [--files-lifetime SECONDS]\n"
+    "  kivtab-central hash-token   (reads a token on standard input, prints its sha256: form)\n";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -59,20 +63,57 @@ uint64_t number(const std::map<std::string, std::string>& values, const std::str
 volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
 
+constexpr const char* kLoopback = "127.0.0.1";
+constexpr const char* kDefaultPort = "8211";
+
+std::string optional(const std::map<std::string, std::string>& values, const std::string& name) {
+  auto it = values.find(name);
+  return it == values.end() ? std::string() : it->second;
+}
+
+bool isLoopback(const std::string& host) {
+  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+}
+
+// Who may reach the server and what they can learn decides whether to warn the operator.
+void reportExposure(const std::string& host, const central::server::ServerOptions& options) {
+  if (options.tokensFile.empty())
+    std::cout << "kivtab-central: no --tokens file: every caller is served as any register"
+              << std::endl;
+  if (!isLoopback(host) && (!options.tls() || options.tokensFile.empty()))
+    std::cerr << "kivtab-central: WARNING: listening on " << host << " without "
+              << (options.tls() ? "register tokens" : "TLS")
+              << (!options.tls() && options.tokensFile.empty() ? " and register tokens" : "")
+              << ": anyone who reaches this address can read the central data and feed SQL to "
+                 "registers"
+              << std::endl;
+}
+
 int serve(const std::map<std::string, std::string>& values) {
-  const std::string listen = required(values, "listen");
-  auto colon = listen.rfind(':');
-  if (colon == std::string::npos) throw UsageError("--listen must be HOST:PORT");
-  const std::string host = listen.substr(0, colon);
-  std::map<std::string, std::string> portOnly{{"port", listen.substr(colon + 1)}};
+  // A bare port, or none, listens on loopback only.
+  std::string listen = optional(values, "listen");
+  if (listen.empty()) listen = kDefaultPort;
+  const auto colon = listen.rfind(':');
+  const std::string host =
+      colon == std::string::npos || colon == 0 ? kLoopback : listen.substr(0, colon);
+  std::map<std::string, std::string> portOnly{
+      {"port", colon == std::string::npos ? listen : listen.substr(colon + 1)}};
   const uint64_t port = number(portOnly, "port", 0);
   if (port > 65535) throw UsageError("port out of range");
 
   central::server::ServerOptions serverOptions;
   serverOptions.databasePath = required(values, "db");
-  if (auto it = values.find("files"); it != values.end()) serverOptions.filesDirectory = it->second;
+  serverOptions.filesDirectory = optional(values, "files");
+  serverOptions.tlsCertFile = optional(values, "tls-cert");
+  serverOptions.tlsKeyFile = optional(values, "tls-key");
+  if (serverOptions.tlsCertFile.empty() != serverOptions.tlsKeyFile.empty())
+    throw UsageError("--tls-cert and --tls-key go together");
+  serverOptions.tokensFile = optional(values, "tokens");
+  serverOptions.filesLifetime = std::chrono::seconds(
+      number(values, "files-lifetime", static_cast<uint64_t>(serverOptions.filesLifetime.count())));
   central::server::CentralServer server(serverOptions);
   int bound = server.bind(host, static_cast<int>(port));
+  reportExposure(host, serverOptions);
 
   // Signals only set a flag; this thread notices it and stops the server cleanly.
   std::signal(SIGINT, onSignal);
@@ -114,6 +155,16 @@ int change(const std::map<std::string, std::string>& values) {
   return 0;
 }
 
+int hashToken() {
+  std::string token;
+  std::getline(std::cin, token);
+  if (!token.empty() && token.back() == '\r') token.pop_back();
+  if (token.empty()) throw UsageError("no token on standard input");
+  std::cout << central::server::RegisterTokens::kHashedPrefix << central::server::sha256Hex(token)
+            << std::endl;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,6 +176,7 @@ int main(int argc, char** argv) {
   try {
     auto values = options(argc, argv);
     if (command == "serve") return serve(values);
+    if (command == "hash-token") return hashToken();
     if (command == "init") return init(values);
     if (command == "change") return change(values);
     throw UsageError("unknown command " + command);

@@ -6,6 +6,8 @@
 #include <iostream>
 
 #include "central/server/method_table.h"
+#include "central/server/register_access.h"
+#include "central/server/tls_certificate.h"
 #include "outside/protocol.h"
 #include "outside/server_url.h"
 
@@ -19,6 +21,18 @@ constexpr const char* kJson = "application/json";
 void replyError(httplib::Response& res, int status, std::string_view text) {
   res.status = status;
   res.set_content(protocol::encodeError(text), kJson);
+}
+
+// Server paths stay on the server: an error text naming one is cut to its part below the files
+// root, or to the file name.
+std::string withoutServerPaths(std::string text, const Service& service) {
+  for (const std::string& root :
+       {service.filesRoot().string() + "/",
+        std::filesystem::path(service.options().databasePath).parent_path().string() + "/"}) {
+    if (root.size() <= 1) continue;
+    for (size_t at; (at = text.find(root)) != std::string::npos;) text.erase(at, root.size());
+  }
+  return text;
 }
 
 // Writes {"result": [e0, e1, ...], "args": [...]} element by element, reading every element in
@@ -56,12 +70,32 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
   });
 }
 
+std::unique_ptr<httplib::Server> newHttpServer(const ServerOptions& options) {
+  if (!options.tls()) return std::make_unique<httplib::Server>();
+  if (options.tlsKeyFile.empty())
+    throw std::runtime_error("--tls-cert needs --tls-key (the certificate's private key)");
+  checkServerCertificate(options.tlsCertFile);
+  auto server =
+      std::make_unique<httplib::SSLServer>(options.tlsCertFile.c_str(), options.tlsKeyFile.c_str());
+  if (!server->is_valid())
+    throw std::runtime_error("cannot use the TLS certificate " + options.tlsCertFile +
+                             " with the key " + options.tlsKeyFile +
+                             " (unreadable, malformed, or not a pair)");
+  return server;
+}
+
+std::optional<RegisterTokens> loadTokens(const ServerOptions& options) {
+  if (options.tokensFile.empty()) return std::nullopt;
+  return RegisterTokens::load(options.tokensFile);
+}
+
 }  // namespace
 
 CentralServer::CentralServer(ServerOptions options)
     : service_(std::make_unique<Service>(std::move(options))),
       methods_(std::make_unique<MethodTable>()),
-      http_(std::make_unique<httplib::Server>()) {
+      tokens_(loadTokens(service_->options())),
+      http_(newHttpServer(service_->options())) {
   registerStructureMethods(*methods_);
   registerSessionMethods(*methods_);
   registerTableMethods(*methods_);
@@ -72,9 +106,29 @@ CentralServer::CentralServer(ServerOptions options)
 
 CentralServer::~CentralServer() { stop(); }
 
+const RegisterIdentity* CentralServer::caller(const httplib::Request& req) const {
+  if (!tokens_) return nullptr;
+  return &authenticate(*tokens_, req.get_header_value(std::string(outside::kAuthorizationHeader)));
+}
+
 void CentralServer::installRoutes() {
   http_->set_payload_max_length(service_->options().maxRequestBytes);
   http_->set_mount_point(std::string(kFilesUrl), service_->filesRoot().string());
+  // Files need the same token as the methods, and generated ones the branch they were built for.
+  http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (!tokens_ || req.path.rfind(kFilesUrl, 0) != 0)
+      return httplib::Server::HandlerResponse::Unhandled;
+    try {
+      service_->checkFileAccess(req.path, *caller(req));
+      return httplib::Server::HandlerResponse::Unhandled;
+    } catch (const AccessRefused& e) {
+      std::cerr << "kivtab-central: " << req.remote_addr << ": " << e.what() << "\n";
+      replyError(res, e.status, e.what());
+    } catch (const BadRequest& e) {
+      replyError(res, 400, e.what());
+    }
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   http_->Get(std::string(outside::kPingPath), [](const httplib::Request&, httplib::Response& res) {
     res.set_content("kivtab-central", "text/plain");
@@ -84,23 +138,37 @@ void CentralServer::installRoutes() {
     const std::string object = req.matches[1];
     const std::string method = req.matches[2];
     try {
+      const RegisterIdentity* who = caller(req);
       const MethodSpec& entry = methods_->find(object, method);
-      std::vector<db::Value> args = protocol::decodeRequest(req.body);
+      std::vector<db::Value> args;
+      {
+        decoding_.acquire();
+        struct Release {
+          std::counting_semaphore<>& gate;
+          ~Release() { gate.release(); }
+        } release{decoding_};
+        args = protocol::decodeRequest(req.body);
+      }
       MethodTable::checkArgs(entry, args);
+      if (who) checkBranchArgument(*who, object, method, args);
       auto lease = service_->read();
-      Call call{*service_, lease->db(), args, req.get_header_value("Host")};
+      Call call{*service_, lease->db(), args, req.get_header_value("Host"), who};
       MethodResult result = entry.handler(call);
       if (result.lazy) {
         streamLazyReply(res, std::move(result), std::move(args), std::move(lease));
         return;
       }
       res.set_content(protocol::encodeReply(result.value, args), kJson);
+    } catch (const AccessRefused& e) {
+      std::cerr << "kivtab-central: " << req.remote_addr << " " << object << "/" << method << ": "
+                << e.what() << "\n";
+      replyError(res, e.status, e.what());
     } catch (const protocol::ProtocolError& e) {
       replyError(res, 400, std::string("bad request: ") + e.what());
     } catch (const BadRequest& e) {
       replyError(res, 400, e.what());
     } catch (const std::exception& e) {
-      replyError(res, 500, method + ": " + e.what());
+      replyError(res, 500, withoutServerPaths(method + ": " + e.what(), *service_));
     }
   });
 
@@ -114,7 +182,7 @@ void CentralServer::installRoutes() {
     }
   });
   http_->set_exception_handler(
-      [](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+      [this](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         std::string text = "internal error";
         try {
           if (ep) std::rethrow_exception(ep);
@@ -122,7 +190,7 @@ void CentralServer::installRoutes() {
           text += std::string(": ") + e.what();
         } catch (...) {
         }
-        replyError(res, 500, text);
+        replyError(res, 500, withoutServerPaths(text, *service_));
       });
 }
 

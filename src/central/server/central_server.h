@@ -1,21 +1,26 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <semaphore>
 #include <string>
 #include <thread>
 
+#include "central/server/register_tokens.h"
 #include "central/server/service.h"
 
 namespace httplib {
 class Server;
-}
+struct Request;
+}  // namespace httplib
 
 namespace central::server {
 
 class MethodTable;
 
 // The reference central application server: remote methods over HTTP + JSON
-// (docs/protocol.md) and the files it builds, over HTTP GET.
+// (docs/protocol.md) and the files it builds, over HTTP GET; over TLS when the options name a
+// certificate, and only for registers with a token when they name a tokens file.
 class CentralServer {
  public:
   explicit CentralServer(ServerOptions options);
@@ -29,12 +34,20 @@ class CentralServer {
   void start();  // serve() on a background thread
   void stop();
 
+  // Whether callers must present a register token.
+  bool requiresTokens() const { return tokens_.has_value(); }
+
  private:
   void installRoutes();
+  // The caller named by the request's token; nullptr when the server asks for none.
+  const RegisterIdentity* caller(const httplib::Request& req) const;
 
   std::unique_ptr<Service> service_;
   std::unique_ptr<MethodTable> methods_;
+  std::optional<RegisterTokens> tokens_;
   std::unique_ptr<httplib::Server> http_;
+  // Decoded bodies take several times their size: few are decoded at once.
+  std::counting_semaphore<> decoding_{2};
   std::thread thread_;
 };
 

@@ -9,8 +9,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kGeneratedDir = "gen";
 constexpr const char* kZipSuffix = ".zip";
+
+void checkAccess(const Call& call, std::string_view urlPath) {
+  if (call.caller) call.service.checkFileAccess(urlPath, *call.caller);
+}
 
 // A file name from the register becomes a file of ours only when it names nothing but a file.
 void requirePlainFileName(const std::string& name) {
@@ -37,8 +40,10 @@ MethodResult setGeraArquivo(Call& call) {
                      " to " + std::to_string(request.lastLine));
   statementSource(request.kind, request.branch, request.values);  // refuses unknown kinds first
 
+  call.service.removeExpiredFiles();
   fs::path directory = call.service.filesRoot() / kGeneratedDir / call.service.uniqueName("arq");
   fs::create_directories(directory);
+  call.service.recordOwner(directory, request.branch);
   try {
     buildStatementZip(call.db, request, directory);
   } catch (...) {
@@ -55,19 +60,22 @@ MethodResult getAcessoArquivo(Call& call) {
   const std::string statementPath = call.args[0].getText();
   const std::string zipPath = statementPath + kZipSuffix;
   fs::path file = call.service.fileForUrl(zipPath);
+  checkAccess(call, zipPath);
   if (!fs::is_regular_file(file))
     throw BadRequest("getAcessoArquivo: no file " + zipPath + " on the server");
-  return db::Value("http://" + call.requestHost + "\r\n" + zipPath);
+  const char* scheme = call.service.options().tls() ? "https://" : "http://";
+  return db::Value(scheme + call.requestHost + "\r\n" + zipPath);
 }
 
 MethodResult setApagaArquivo(Call& call) {
   const std::string zipPath = call.args[0].getText();
   fs::path file = call.service.fileForUrl(zipPath);
+  checkAccess(call, zipPath);
   std::error_code error;
   if (!fs::is_regular_file(file))
     return db::Value("Arquivo " + zipPath + " não encontrado no servidor.");
   fs::remove(file, error);
-  if (error) throw std::runtime_error("cannot delete " + zipPath + ": " + error.message());
+  if (error) throw std::runtime_error("cannot delete " + zipPath);
   fs::path directory = file.parent_path();
   if (directory != call.service.filesRoot() && fs::is_empty(directory, error))
     fs::remove(directory, error);

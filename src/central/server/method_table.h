@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "central/server/register_tokens.h"
 #include "db/core/connection.h"
 #include "db/core/value.h"
 
@@ -40,6 +41,7 @@ struct Call {
   db::Connection& db;  // the request's own, in its read transaction
   std::vector<db::Value>& args;
   std::string requestHost;  // the Host header the client used, for the file access lines
+  const RegisterIdentity* caller = nullptr;  // null when the server asks for no tokens
 };
 
 using Handler = std::function<MethodResult(Call&)>;

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "central/server/method_table.h"
+#include "central/server/register_access.h"
 #include "db/embedded/embedded.h"
 
 namespace central::server {
@@ -17,6 +18,7 @@ Service::Service(ServerOptions options) : options_(std::move(options)) {
     options_.filesDirectory = (fs::path(options_.databasePath).parent_path() / "files").string();
   fs::create_directories(options_.filesDirectory);
   filesRoot_ = fs::canonical(options_.filesDirectory);
+  removeExpiredFiles();
 }
 
 Service::~Service() = default;
@@ -70,6 +72,43 @@ fs::path Service::fileForUrl(std::string_view urlPath) const {
 
 std::string Service::urlForFile(const fs::path& file) const {
   return std::string(kFilesUrl) + fs::relative(file, filesRoot_).generic_string();
+}
+
+std::string Service::relativeName(const fs::path& file) const {
+  return fs::relative(file, filesRoot_).generic_string();
+}
+
+void Service::recordOwner(const fs::path& directory, const std::string& branch) {
+  std::lock_guard guard(ownersMutex_);
+  owners_[relativeName(directory)] = branch;
+}
+
+void Service::checkFileAccess(std::string_view urlPath, const RegisterIdentity& caller) const {
+  const fs::path relative = fs::path(relativeName(fileForUrl(urlPath)));
+  auto part = relative.begin();
+  if (part == relative.end() || *part != kGeneratedDir) return;  // structure packages: any register
+  fs::path directory = *part;
+  if (++part != relative.end()) directory /= *part;
+  std::lock_guard guard(ownersMutex_);
+  const auto owner = owners_.find(directory.generic_string());
+  if (owner == owners_.end() || owner->second != caller.branch)
+    throw AccessRefused(403, "access refused: " + std::string(urlPath) +
+                                 " is not a file of branch " + caller.branch);
+}
+
+void Service::removeExpiredFiles() {
+  const auto oldest = fs::file_time_type::clock::now() - options_.filesLifetime;
+  for (const std::string_view area : {kGeneratedDir, kStructureDir}) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(filesRoot_ / area, error)) {
+      std::error_code ignored;
+      if (entry.last_write_time(ignored) >= oldest || ignored) continue;
+      fs::remove_all(entry.path(), ignored);
+    }
+  }
+  std::lock_guard guard(ownersMutex_);
+  std::erase_if(owners_,
+                [this](const auto& owner) { return !fs::exists(filesRoot_ / owner.first); });
 }
 
 std::string Service::uniqueName(std::string_view prefix) {

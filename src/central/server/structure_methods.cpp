@@ -9,7 +9,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kStructureDir = "struct";
 constexpr size_t kTokenDirLength = 22;
 // Error keys the register translates through its own message table.
 constexpr const char* kCreateDirError = "ERRO_CREATEDIR";
@@ -24,10 +23,11 @@ fs::path packageDirectory(const Service& service, const std::string& token) {
   const std::string name = tokenDirectory(token);
   if (name.empty() || name.find_first_of("/\\:.") != std::string::npos)
     throw BadRequest("\"" + token + "\" is not a package token");
-  return service.filesRoot() / kStructureDir / name;
+  return service.filesRoot() / std::string(kStructureDir) / name;
 }
 
 MethodResult startTableData(Call& call) {
+  call.service.removeExpiredFiles();
   std::string token = call.service.uniqueName("PKG_");
   std::error_code error;
   fs::create_directories(packageDirectory(call.service, token), error);
@@ -52,7 +52,8 @@ MethodResult getTableStructMSDE(Call& call) {
       return db::Value(kZipError);
     }
     return db::Value("Address=" + call.requestHost + "&Login=kivtab&Password=kivtab&Path=" +
-                     std::string(kFilesUrl) + kStructureDir + "/&FileDir=" + directory.string());
+                     std::string(kFilesUrl) + std::string(kStructureDir) +
+                     "/&FileDir=" + call.service.relativeName(directory));
   } catch (const BadRequest&) {
     throw;
   } catch (const std::exception& e) {

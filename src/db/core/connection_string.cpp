@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #include "db/core/text.h"
@@ -295,6 +296,18 @@ std::string odbcItem(std::string_view key, std::string_view value) {
   }
   out += ';';
   return out;
+}
+
+bool sameEmbeddedDatabase(std::string_view a, std::string_view b) {
+  try {
+    const EngineTarget first = mapConnectionString(a);
+    const EngineTarget second = mapConnectionString(b);
+    if (first.kind != EngineKind::Embedded || second.kind != EngineKind::Embedded) return false;
+    return std::filesystem::weakly_canonical(first.path) ==
+           std::filesystem::weakly_canonical(second.path);
+  } catch (const std::exception&) {
+    return false;  // a string that leads nowhere leads to no database of the other
+  }
 }
 
 }  // namespace db

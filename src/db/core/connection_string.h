@@ -60,6 +60,11 @@ struct OdbcDrivers {
 EngineTarget mapConnectionString(std::string_view adoConnectionString,
                                  const OdbcDrivers& drivers = OdbcDrivers::fromEnvironment());
 
+// True when both strings lead the embedded engine to one database file, as a catalog
+// replacement does while the data source names the file itself. False for anything else,
+// strings that cannot be mapped included.
+bool sameEmbeddedDatabase(std::string_view a, std::string_view b);
+
 // Writes one ODBC "KEY=value" item, bracing the value when it holds ';', '{', '}' or edge spaces.
 std::string odbcItem(std::string_view key, std::string_view value);
 

@@ -63,33 +63,47 @@ std::string_view trim(std::string_view s) {
   return s.substr(b, s.find_last_not_of(ws) - b + 1);
 }
 
+namespace {
+
+bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The length of the UTF-8 sequence starting at `at`, or 0 when the bytes there are not one.
+size_t sequenceLength(std::string_view in, size_t at) {
+  const auto b = static_cast<unsigned char>(in[at]);
+  size_t len = 0;
+  if (b >= 0xC2 && b <= 0xDF)
+    len = 2;
+  else if ((b & 0xF0) == 0xE0)
+    len = 3;
+  else if (b >= 0xF0 && b <= 0xF4)
+    len = 4;
+  if (len == 0 || at + len > in.size()) return 0;
+  for (size_t k = 1; k < len; ++k)
+    if (!isContinuation(in[at + k])) return 0;
+  return len;
+}
+
+}  // namespace
+
 std::string utf8ToCp1252(std::string_view in) {
   std::string out;
   out.reserve(in.size());
   for (size_t i = 0; i < in.size();) {
     const auto b = static_cast<unsigned char>(in[i]);
-    char32_t cp;
-    size_t len;
     if (b < 0x80) {
-      cp = b;
-      len = 1;
-    } else if ((b & 0xE0) == 0xC0 && i + 1 < in.size()) {
-      cp = ((b & 0x1F) << 6) | (in[i + 1] & 0x3F);
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0 && i + 2 < in.size()) {
-      cp = ((b & 0x0F) << 12) | ((in[i + 1] & 0x3F) << 6) | (in[i + 2] & 0x3F);
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0 && i + 3 < in.size()) {
-      cp = ((b & 0x07) << 18) | ((in[i + 1] & 0x3F) << 12) | ((in[i + 2] & 0x3F) << 6) |
-           (in[i + 3] & 0x3F);
-      len = 4;
-    } else {
-      out += '?';  // a stray byte: not UTF-8, nothing sensible to map it to
-      ++i;
+      out += in[i++];
       continue;
     }
+    const size_t len = sequenceLength(in, i);
+    if (len == 0) {
+      // Not UTF-8: a text already in code page 1252 (a driver's message), kept byte for byte.
+      out += in[i++];
+      continue;
+    }
+    char32_t cp = b & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (in[i + k] & 0x3F);
     i += len;
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+    if (cp >= 0xA0 && cp <= 0xFF) {
       out += static_cast<char>(cp);
       continue;
     }

@@ -43,6 +43,23 @@ std::string Package::_GetStringConexKiv() const {
   }
 }
 
+TransportSecurity Package::transportSecurity() const {
+  TransportSecurity security;
+  const auto https = setting(kWebHttps);
+  security.https = https && https->asInt() == 1;
+  if (const auto ca = setting(kWebCAFile)) security.caFile = std::string(db::trim(ca->asText()));
+  if (const auto token = setting(kWebToken)) {
+    try {
+      security.token = UncriptoPlus(token->asText());
+    } catch (const std::invalid_argument&) {
+      // The cipher's message would quote the stored value.
+      throw RegistryError(std::string(kWebToken) + " in " + env_.registryFile.string() +
+                          " is not a valid enc: value");
+    }
+  }
+  return security;
+}
+
 std::string Package::UsedDatabase() const {
   try {
     return db::mapConnectionString(_GetStringConexKiv()).kind == db::EngineKind::OracleOdbc

@@ -31,6 +31,9 @@ class Package {
   static constexpr std::string_view kIPServer = "IPServer";
   static constexpr std::string_view kWebPort = "WebPort";
   static constexpr std::string_view kWorkingDirectory = "WorkingDirectory";
+  static constexpr std::string_view kWebHttps = "WebHttps";
+  static constexpr std::string_view kWebCAFile = "WebCAFile";
+  static constexpr std::string_view kWebToken = "WebToken";
 
   explicit Package(Environment environment) : env_(std::move(environment)) {}
 
@@ -48,7 +51,9 @@ class Package {
   // Central server host and port. Raise RegistryError when they are not configured.
   std::string WebURL() const;
   int WebPort() const;
-  Endpoint endpoint() const { return {WebURL(), WebPort()}; }
+  // TLS (WebHttps = 1, WebCAFile) and the register's token (WebToken, deciphered when "enc:").
+  TransportSecurity transportSecurity() const;
+  Endpoint endpoint() const { return {WebURL(), WebPort(), transportSecurity()}; }
   // WorkingDirectory when set, else the program directory.
   std::filesystem::path WorkingDirectory() const;
 

@@ -60,6 +60,17 @@ TEST(ReplaceCatalog, KeepsProviderAndDataSourceDropsWhatLiesBetween) {
             "initial catalog=C;data source=S");
 }
 
+TEST(SameEmbeddedDatabase, OnlyStringsLeadingToOneEmbeddedFileAreTheSameDatabase) {
+  const std::string local = "Provider=SQLite;Initial Catalog=LOJA;Data Source=/tmp/kv/local.db";
+  EXPECT_TRUE(db::sameEmbeddedDatabase(local, db::replaceCatalog(local, "CENTRAL")));
+  EXPECT_TRUE(
+      db::sameEmbeddedDatabase(local, "Provider=SQLite;Data Source=/tmp/kv/../kv/local.db"));
+  EXPECT_FALSE(db::sameEmbeddedDatabase(local, "Provider=SQLite;Data Source=/tmp/kv/other.db"));
+  const std::string server = "Provider=SQLOLEDB.1;Initial Catalog=LOJA;Data Source=SRV01";
+  EXPECT_FALSE(db::sameEmbeddedDatabase(server, db::replaceCatalog(server, "CENTRAL")));
+  EXPECT_FALSE(db::sameEmbeddedDatabase("not a string", "not a string"));
+}
+
 TEST(ReplaceCatalog, RefusesStringsItCannotRewriteSoundly) {
   EXPECT_THROW(db::replaceCatalog("Provider=SQLOLEDB.1;Data Source=SRV01", "C"),
                std::invalid_argument);

@@ -1,7 +1,8 @@
+#include "db/core/value.h"
+
 #include <gtest/gtest.h>
 
 #include "db/core/text.h"
-#include "db/core/value.h"
 
 namespace db {
 namespace {
@@ -70,6 +71,14 @@ TEST(TextTest, Cp1252RoundTripsPortugueseText) {
   EXPECT_EQ(cp1252ToUtf8(cp), utf8);
   EXPECT_TRUE(iequals("sa", "SA"));
   EXPECT_EQ(trim("  x \r\n"), "x");
+}
+
+TEST(TextTest, TextAlreadyInCp1252KeepsEveryCharacter) {
+  // A driver's message in code page 1252: "Ação não é válida" and an accent at the very end.
+  const std::string single = "A\xE7\xE3o n\xE3o \xE9 v\xE1lida; \xC9";
+  EXPECT_EQ(utf8ToCp1252(single), single);
+  // Mixed: a proper UTF-8 letter next to a lone 1252 byte.
+  EXPECT_EQ(utf8ToCp1252("\xC3\xA7 \xE7x"), "\xE7 \xE7x");
 }
 
 }  // namespace

@@ -108,6 +108,34 @@ TEST_F(ProceduralTrigger, NestedTriggersDisabledTriggersAndNoDirectRecursion) {
   EXPECT_EQ(rowsOf(*c, "SELECT COUNT(*) FROM AUDIT"), (Lines{"2"}));
 }
 
+TEST_F(ProceduralTrigger, RollbackInATriggerAbortsAndTableChangesReachInsertedAndDeleted) {
+  c->execute(
+      "CREATE TRIGGER TR_GUARD ON ACCT AFTER INSERT AS "
+      "IF EXISTS (SELECT 1 FROM inserted WHERE BAL < 0) BEGIN "
+      "RAISERROR('refused', 10, 1) ROLLBACK TRANSACTION END");
+  c->execute("INSERT INTO ACCT VALUES (1, 1, NULL)");
+  try {
+    c->executeBatch(
+        "BEGIN TRAN INSERT INTO ACCT VALUES (2, 1, NULL) "
+        "INSERT INTO ACCT VALUES (3, -1, NULL) COMMIT");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("The transaction ended in the trigger"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(c->inTransaction());
+  EXPECT_EQ(rowsOf(*c, "SELECT ID FROM ACCT"), (Lines{"1"}));
+
+  c->execute("ALTER TABLE ACCT ADD NOTE VARCHAR(10) NULL");
+  c->execute(
+      "CREATE TRIGGER TR_NOTE ON ACCT AFTER UPDATE AS "
+      "INSERT INTO AUDIT (WHAT, ID) SELECT i.NOTE + '/' + d.NOTE, i.ID FROM inserted i "
+      "JOIN deleted d ON d.ID = i.ID");
+  c->execute("UPDATE ACCT SET NOTE = 'old'");
+  c->execute("UPDATE ACCT SET NOTE = 'new'");
+  EXPECT_EQ(rowsOf(*c, "SELECT WHAT FROM AUDIT WHERE WHAT IS NOT NULL"), (Lines{"new/old"}));
+}
+
 TEST_F(ProceduralTrigger, NestingPast32FailsAndUndoesEverything) {
   c->execute("CREATE TABLE PING (N INT)");
   c->execute("CREATE TABLE PONG (N INT)");

@@ -151,6 +151,18 @@ TEST_F(OrchestratorFixture, OtherModesHandNothingOverAndPassAnEmptyCount) {
   EXPECT_EQ(load.values.mode, "ESTRUTURA");
 }
 
+TEST_F(OrchestratorFixture, SalesPositionsMayBeEmptyOnlyInModesThatDoNotUseThem) {
+  for (size_t p = 190; p <= 198; ++p) reply[p] = db::Value();
+  reply[191] = db::Value("");
+  reply[144] = textPacket({"CDPOSESTATU"}, {{"1"}});
+  EXPECT_TRUE(run("ESTOQUE")) << last();
+  EXPECT_TRUE(load.sales[0].isNull());
+  EXPECT_TRUE(run("ESTRUTURA")) << last();
+  EXPECT_FALSE(run("EXTRATOCONS"));
+  EXPECT_EQ(lines.back().text,
+            "Except: getTabelas: a posição 190 (vendas) trouxe null em vez de um pacote de dados");
+}
+
 TEST_F(OrchestratorFixture, ServerTotalsReplaceTheCountsOfFirstLoads) {
   reply[28] = countPacket("QTDCONSUMIDOR", 12345);
   reply[182] = countPacket("QTDMOVBENEFICIOCTR", 678);

@@ -60,9 +60,11 @@ std::string markerName(const std::string& trigger) {
   return quoteName(std::string(kMarkerPrefix) + trigger);
 }
 
-// A marker never fires: WHEN 0 keeps it from doing anything.
+// A marker never fires: WHEN 0 keeps it from doing anything. It is a DELETE trigger because
+// SQLite empties a table without one by a shortcut that skips the row hooks, which would leave
+// `deleted` empty for a DELETE without WHERE.
 void createMarker(sqlite3* db, const std::string& trigger, const std::string& table) {
-  sqlite::exec(db, "CREATE TRIGGER " + markerName(trigger) + " AFTER UPDATE ON " +
+  sqlite::exec(db, "CREATE TRIGGER " + markerName(trigger) + " AFTER DELETE ON " +
                        quoteName(table) + " WHEN 0 BEGIN SELECT 1; END");
 }
 
@@ -116,7 +118,7 @@ int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter) {
   if (type == "P")
     procedural::parseProcedure(cursor.sql());
   else
-    procedural::parseTriggerBody(cursor.sql(), name, parent);
+    procedural::parseTriggerBody(cursor.sql(), name, upper(parent));
 
   sqlite::exec(db, kForgetOrphanTriggers);
   const auto existing = findProcedural(db, name);

@@ -207,20 +207,24 @@ void ChangeStack::capture(int op, const char* table) {
     frame.inserted.push_back(read(sqlite3_preupdate_new));
 }
 
-void ChangeStack::expose(const std::string& table, const std::string& columns) {
-  const std::string key = upper(table) + "\n" + columns;
-  for (const auto& e : exposed_)
-    if (e == key) return;
+std::string ChangeStack::expose(const std::string& table, const std::string& columns) {
+  const std::string key = upper(table);
+  Exposed& exposed = exposed_[key];
+  if (!exposed.name.empty() && exposed.columns == columns) return exposed.name;
+  const std::string name =
+      exposed.name.empty() ? key : key + "_" + std::to_string(++exposed.version);
   for (bool inserted : {true, false}) {
-    const std::string name = inserted ? insertedName(upper(table)) : deletedName(upper(table));
-    auto* side = new Side{this, upper(table), inserted, "CREATE TABLE x(" + columns + ")"};
-    const int rc = sqlite3_create_module_v2(db_, name.c_str(), &sideModule(), side,
+    const std::string module = inserted ? insertedName(name) : deletedName(name);
+    auto* side = new Side{this, key, inserted, "CREATE TABLE x(" + columns + ")"};
+    const int rc = sqlite3_create_module_v2(db_, module.c_str(), &sideModule(), side,
                                             [](void* p) { delete static_cast<Side*>(p); });
     if (rc != SQLITE_OK)
       throw Error(ErrorKind::General,
                   "Cannot expose the rows changed in " + table + ": " + sqlite3_errmsg(db_));
   }
-  exposed_.push_back(key);
+  exposed.columns = columns;
+  exposed.name = name;
+  return name;
 }
 
 }  // namespace db::embedded::procedural

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/core/value.h"
@@ -34,12 +35,16 @@ class ChangeStack {
   // The innermost changes of `table`, or nothing.
   const ChangedRows* innermost(const std::string& table) const;
 
-  // Makes `kivtab_inserted_T` and `kivtab_deleted_T` readable tables with T's columns
-  // (`columns` is the column list of a CREATE TABLE: "A INT, B VARCHAR(10)").
-  void expose(const std::string& table, const std::string& columns);
+  // Makes `kivtab_inserted_N` and `kivtab_deleted_N` readable tables with T's columns
+  // (`columns` is the column list of a CREATE TABLE: "A INT, B VARCHAR(10)") and returns N:
+  // T upper-cased, with a version added once T's columns changed, so that statements prepared
+  // against the old columns never meet the new ones under the same name.
+  std::string expose(const std::string& table, const std::string& columns);
 
-  static std::string insertedName(const std::string& table) { return "kivtab_inserted_" + table; }
-  static std::string deletedName(const std::string& table) { return "kivtab_deleted_" + table; }
+  static std::string insertedName(const std::string& exposed) {
+    return "kivtab_inserted_" + exposed;
+  }
+  static std::string deletedName(const std::string& exposed) { return "kivtab_deleted_" + exposed; }
 
  private:
   void capture(int op, const char* table);
@@ -48,8 +53,13 @@ class ChangeStack {
 
   sqlite3* db_;
   std::vector<std::unique_ptr<ChangedRows>> frames_;
-  size_t depth_ = 0;                  // frames_[0, depth_) are in use
-  std::vector<std::string> exposed_;  // "TABLE\ncolumns" already registered
+  size_t depth_ = 0;  // frames_[0, depth_) are in use
+  struct Exposed {
+    std::string columns;
+    std::string name;
+    int version = 0;
+  };
+  std::unordered_map<std::string, Exposed> exposed_;  // by upper-case table
 };
 
 }  // namespace db::embedded::procedural

@@ -522,6 +522,9 @@ void Interpreter::transaction(Node& node) {
                     node.text);
       session_.tranCount = 0;
       connection.rollback();
+      if (engine_.triggers().firing())
+        throw Error(ErrorKind::General,
+                    "The transaction ended in the trigger. The batch has been aborted.", node.text);
       break;
   }
 }

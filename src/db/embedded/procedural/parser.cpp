@@ -693,7 +693,7 @@ class Parser {
   size_t pos_ = 0;
   std::unordered_map<std::string, int> slots_;
   std::unordered_map<std::string, std::string> tables_;
-  std::string changedTable_;  // a trigger's table: `inserted` and `deleted` are its rows
+  std::string changedTable_;  // a trigger's exposed rows: what `inserted` and `deleted` name
 };
 
 // The index of the AS that begins a procedure's or trigger's body: the first one outside
@@ -767,11 +767,11 @@ std::shared_ptr<Program> parseProcedure(std::string_view definition) {
 }
 
 std::shared_ptr<Program> parseTriggerBody(std::string_view definition, const std::string& name,
-                                          const std::string& table) {
+                                          const std::string& exposedAs) {
   auto program = std::make_shared<Program>();
   program->objectName = name;
   Parser parser(definition, *program);
-  parser.changedTable(upper(table));
+  parser.changedTable(exposedAs);
   auto& tokens = parser.tokens();
   const size_t as = bodyStart(tokens, afterName(tokens), definition);
   parser.seek(as + 1);

@@ -18,8 +18,8 @@ std::shared_ptr<Program> parseBatch(std::string_view sql);
 std::shared_ptr<Program> parseProcedure(std::string_view definition);
 
 // Parses a stored CREATE/ALTER TRIGGER text's body (what follows AS); `inserted` and `deleted`
-// read the rows the firing statement changed in `table`.
+// read the rows the firing statement changed, exposed as `exposedAs` (ChangeStack::expose).
 std::shared_ptr<Program> parseTriggerBody(std::string_view definition, const std::string& name,
-                                          const std::string& table);
+                                          const std::string& exposedAs);
 
 }  // namespace db::embedded::procedural

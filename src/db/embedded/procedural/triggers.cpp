@@ -73,7 +73,8 @@ void Triggers::load() {
     trigger->table = upper(stmt.text(1));
     trigger->definition = stmt.text(2);
     trigger->events = eventsOf(trigger->definition);
-    changes_.expose(trigger->table, columnList(connection_.db(), stmt.text(1)));
+    trigger->exposedAs =
+        changes_.expose(trigger->table, columnList(connection_.db(), stmt.text(1)));
     byTable_[trigger->table].push_back(std::move(trigger));
   }
   loadedAt_ = connection_.generation();
@@ -114,8 +115,11 @@ int64_t Triggers::run(const TriggerList& triggers, const std::string& table,
     }
   } catch (...) {
     changes_.pop();
-    mark(Mark::RollbackTo, statement);
-    mark(Mark::Release, statement);
+    // A ROLLBACK in a trigger has already undone everything, the savepoint included.
+    if (connection_.inTransaction()) {
+      mark(Mark::RollbackTo, statement);
+      mark(Mark::Release, statement);
+    }
     throw;
   }
   changes_.pop();
@@ -129,7 +133,7 @@ void Triggers::fire(Trigger& trigger, std::string_view statement) {
   if (!firing_.empty() && firing_.back() == &trigger) return;
   try {
     if (!trigger.program)
-      trigger.program = parseTriggerBody(trigger.definition, trigger.name, trigger.table);
+      trigger.program = parseTriggerBody(trigger.definition, trigger.name, trigger.exposedAs);
     Engine::Nesting nesting(engine_);
     Frame frame;
     frame.program = trigger.program;

@@ -25,7 +25,8 @@ struct Trigger {
   std::string name;
   std::string table;  // upper-case
   std::string definition;
-  std::string events;  // some of "IUD"
+  std::string events;     // some of "IUD"
+  std::string exposedAs;  // names the tables `inserted` and `deleted` stand for
   std::shared_ptr<Program> program;
 };
 
@@ -48,6 +49,8 @@ class Triggers {
               const std::function<int64_t()>& step);
 
   void clear();
+  // A trigger body is running.
+  bool firing() const { return !firing_.empty(); }
 
  private:
   void load();
