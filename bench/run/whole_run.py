@@ -10,6 +10,7 @@ trace (KIVTAB_TRACE: every log line with its milliseconds).
     bench/run/whole_run.py --build build --scale 20 [--scale 263 ...] [--keep DIR]
 """
 import argparse
+import hashlib
 import os
 import shutil
 import socket
@@ -86,7 +87,9 @@ class World:
     """A central database at one scale, made once and copied for every measurement."""
 
     def __init__(self, central, cache, scale):
-        self.path = Path(cache) / f"central-{scale}.db"
+        # A world belongs to the central model and generator it was made by.
+        maker = hashlib.sha1(Path(central).read_bytes()).hexdigest()[:12]
+        self.path = Path(cache) / f"central-{scale}-{maker}.db"
         if not self.path.exists():
             print(f"== making the scale-{scale} world (once, kept in {cache})", flush=True)
             tmp = self.path.with_suffix(".tmp")
