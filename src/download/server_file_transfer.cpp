@@ -27,6 +27,16 @@ constexpr std::string_view kStepZipName = "ExtractFileName(stAcesso);";
 constexpr std::string_view kStepLocalZip =
     "stNmArquivo := ExtractFileDir(ParamStr(0))+\\Dados\\Kiv_Tab\\+P_NMARQUIVO+.zip;";
 
+constexpr std::string_view kExtractionFolder = "Extracao";
+constexpr std::string_view kBackupMark = "_BKP";
+constexpr size_t kBackupStampLength = 17;  // dd.mm.yyyy.hhnnss
+
+// "dd.mm.yyyy.hhnnss" as "yyyymmddhhnnss", so that copies sort by their time.
+std::string sortableStamp(std::string_view stamp) {
+  return std::string(stamp.substr(6, 4)) + std::string(stamp.substr(3, 2)) +
+         std::string(stamp.substr(0, 2)) + std::string(stamp.substr(11, 6));
+}
+
 std::string fileNamePart(std::string_view path) {
   const size_t slash = path.find_last_of("/\\");
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -68,6 +78,36 @@ std::string ServerFileTransfer::backupName(std::string_view zipFileName, db::Dat
   const size_t at = zipFileName.size() >= 8 ? zipFileName.size() - 8 : 0;
   return std::string(zipFileName.substr(0, at)) + "_BKP" + when.format("dd.mm.yyyy.hhnnss") +
          std::string(zipFileName.substr(at));
+}
+
+fs::path ServerFileTransfer::extractionDirectory() const { return dir_ / kExtractionFolder; }
+
+// The copy is readable by the owner only (statement files hold consumer passwords), and only the
+// newest copies of each file stay.
+void ServerFileTransfer::keepBackup(const fs::path& localZip) {
+  const std::string zipName = localZip.filename().string();
+  const fs::path copy = dir_ / backupName(zipName, s_.now());
+  fs::copy_file(localZip, copy, fs::copy_options::overwrite_existing);
+  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+
+  const size_t at = zipName.size() >= 8 ? zipName.size() - 8 : 0;
+  const std::string prefix = zipName.substr(0, at) + std::string(kBackupMark);
+  const std::string suffix = zipName.substr(at);
+  std::vector<std::pair<std::string, fs::path>> copies;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + kBackupStampLength + suffix.size() ||
+        !name.starts_with(prefix) || !name.ends_with(suffix))
+      continue;
+    copies.emplace_back(sortableStamp(name.substr(prefix.size(), kBackupStampLength)),
+                        entry.path());
+  }
+  std::sort(copies.begin(), copies.end(), std::greater<>());
+  for (size_t i = static_cast<size_t>(std::max(backupsKept_, 1)); i < copies.size(); ++i) {
+    std::error_code error;
+    fs::remove(copies[i].second, error);
+    if (error) s_.info("Cópia antiga não apagada: " + copies[i].second.filename().string());
+  }
 }
 
 void ServerFileTransfer::baixaArquivoServidor(const ServerFileRequest& request) {
@@ -157,15 +197,16 @@ void ServerFileTransfer::reconnect() {
 
 void ServerFileTransfer::loadZip(const ServerFileRequest& request, const FileKind& kind,
                                  const fs::path& localZip) {
-  RemoveOnExit leftover(dir_ / request.nmArquivo);
+  const fs::path extraction = extractionDirectory();
+  RemoveOnExit leftover(extraction / request.nmArquivo);
   const bool delCache = isDelCacheKind(request.tipoArquivo);
-  if (!delCache)
-    fs::copy_file(localZip, dir_ / backupName(localZip.filename().string(), s_.now()),
-                  fs::copy_options::overwrite_existing);
+  if (!delCache) keepBackup(localZip);
 
   s_.info("Descompactando o arquivo para inserção...");
   try {
-    extractAll(localZip, dir_, kZipPassword, [&](const std::string& member) {
+    fs::create_directories(extraction);
+    removeExtractionLeftovers(extraction);
+    extractAll(localZip, extraction, kZipPassword, [&](const std::string& member) {
       s_.info("Arquivo recusado no .zip (caminho fora da pasta de destino): " + member);
     });
   } catch (const std::exception& e) {
@@ -177,7 +218,8 @@ void ServerFileTransfer::loadZip(const ServerFileRequest& request, const FileKin
 
 void ServerFileTransfer::runStatementFiles(const FileKind& kind, bool logBatches) {
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(dir_))
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(extractionDirectory(), error))
     if (isStatementFile(entry)) files.push_back(entry.path());
   std::sort(files.begin(), files.end());
 

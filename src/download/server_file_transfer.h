@@ -57,6 +57,12 @@ class ServerFileTransfer {
   // <name minus its last eight characters>_BKPdd.mm.yyyy.hhnnss<last eight characters>
   static std::string backupName(std::string_view zipFileName, db::DateTime when);
 
+  // How many time-stamped copies of each zip stay (the newest); the registry may change it.
+  static constexpr int kDefaultBackupsKept = 7;
+  void setBackupsKept(int count) { backupsKept_ = count; }
+  // The folder of its own the zips are extracted into, below the run-log folder.
+  std::filesystem::path extractionDirectory() const;
+
  private:
   struct ServerReply {
     std::string directory;   // where the server wrote the file
@@ -70,6 +76,7 @@ class ServerFileTransfer {
   void loadZip(const ServerFileRequest& request, const FileKind& kind,
                const std::filesystem::path& localZip);
   void runStatementFiles(const FileKind& kind, bool logBatches);
+  void keepBackup(const std::filesystem::path& localZip);
   void reconnect();
 
   db::Connection& local_;
@@ -80,6 +87,7 @@ class ServerFileTransfer {
   FileKindHooks* hooks_;
   KeepAlive keepAlive_;
   int64_t total_ = 0;
+  int backupsKept_ = kDefaultBackupsKept;
 };
 
 }  // namespace download

@@ -46,6 +46,10 @@ void DownloadStepsAdapter::iniciaBaixaTabelas(app::RunContext& run,
   auto fetcher = download::makeHttpFileFetcher([&package] { return package.endpoint(); });
   download::ServerFileTransfer files(
       local, server, *fetcher, app::RunLog::directoryBelow(package.programDirectory()), services);
+  if (const auto kept = package.setting(outside::Package::kZipBackupsKept)) {
+    const auto count = kept->asInt();
+    if (count && *count >= 1 && *count <= 10000) files.setBackupsKept(static_cast<int>(*count));
+  }
   DownloadContext context{run, services, state, local, server, files};
   auto cleanup = makeCleanupStage(context);
   auto deleteCache = makeDeleteCacheStage(context);

@@ -124,5 +124,40 @@ TEST(PackageSettings, ReadEndpointConnectionStringAndDirectories) {
   EXPECT_THROW(package._GetStringConexKiv(), RegistryError);
 }
 
+TEST(RegistryFile, ARewriteKeepsTheFilesModeAndANewFileIsTheOwnersOnly) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  const auto path = dir.path() / "registry.ini";
+  Package package({dir.path(), path});
+  package.writeSetting("IPServer", RegistryValue::ofText("10.0.0.1"));
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+  const auto shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(path, shared, fs::perm_options::replace);
+  package.writeSetting("IPServer", RegistryValue::ofText("10.0.0.2"));
+  EXPECT_EQ(fs::status(path).permissions(), shared);
+  EXPECT_EQ(package.WebURL(), "10.0.0.2");
+}
+
+TEST(PackageSettings, TransportSettingsAndAnEncipheredTokenAreRead) {
+  TempDir dir;
+  const auto path = dir.path() / "registry.ini";
+  Package package({dir.path(), path});
+  EXPECT_FALSE(package.transportSecurity().https);
+  writeFile(path, "[" + kWebCli + "]\nWebHttps=dword:1\nWebCAFile= /etc/kivtab/ca.pem \nWebToken=" +
+                      CriptoPlus("t'o\"k") + "\n");
+  const TransportSecurity security = package.transportSecurity();
+  EXPECT_TRUE(security.https);
+  EXPECT_EQ(security.caFile, "/etc/kivtab/ca.pem");
+  EXPECT_EQ(security.token, "t'o\"k");
+  package.writeSetting("WebToken", RegistryValue::ofText("enc:%%secret"));
+  try {
+    package.transportSecurity();
+    ADD_FAILURE() << "a bad enc: token was read";
+  } catch (const RegistryError& e) {
+    EXPECT_EQ(std::string(e.what()).find("secret"), std::string::npos) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace outside

@@ -83,7 +83,7 @@ class ServerFile : public ::testing::Test {
   std::vector<std::string> filesInDir() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir.path()))
-      names.push_back(e.path().filename().string());
+      if (e.is_regular_file()) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -246,9 +246,10 @@ TEST_F(ServerFile, OnlyTheFirstConsumerRangeEmptiesTheTable) {
 }
 
 TEST_F(ServerFile, StatementFilesLeftByAnEarlierRunAreRunTooWithinTheKindsTable) {
-  std::ofstream(dir.path() / "insertExtratoCons.sql")
+  fs::create_directories(transfer.extractionDirectory());
+  std::ofstream(transfer.extractionDirectory() / "insertExtratoCons.sql")
       << "INSERT INTO EXTRATOCONS (NRSEQ) VALUES (1)\n";
-  std::ofstream(dir.path() / "older.sql") << consumerFile(900, 902);
+  std::ofstream(transfer.extractionDirectory() / "older.sql") << consumerFile(900, 902);
   fetcher.entries = {{"insertConsumidor.sql", consumerFile(1, 2)}};
   transfer.baixaArquivoServidor(request());
   EXPECT_EQ(db.count("CONSUMIDOR"), 5);
@@ -256,6 +257,33 @@ TEST_F(ServerFile, StatementFilesLeftByAnEarlierRunAreRunTooWithinTheKindsTable)
   EXPECT_FALSE(transfer.consumerLoadOk);
   EXPECT_EQ(transfer.totalStatements(), 5);
   EXPECT_EQ(filesInDir().size(), 1u);  // the copy
+}
+
+TEST_F(ServerFile, CopiesAreOwnerOnlyAndTheNewestSevenStay) {
+  for (int day = 1; day <= 8; ++day)
+    std::ofstream(dir.path() /
+                  ("insertConsumidor_BKP0" + std::to_string(day) + ".11.2026.063000.sql.zip"))
+        << "old";
+  std::ofstream(dir.path() / "insertExtratoCons_BKP01.01.2020.000000.sql.zip") << "other file";
+  fetcher.entries = {{"insertConsumidor.sql", consumerFile(1, 2)}};
+  transfer.baixaArquivoServidor(request());
+  const auto files = filesInDir();
+  EXPECT_EQ(files.size(), 8u);
+  EXPECT_EQ(files.front(), "insertConsumidor_BKP03.11.2026.063000.sql.zip");
+  EXPECT_NE(std::find(files.begin(), files.end(), "insertExtratoCons_BKP01.01.2020.000000.sql.zip"),
+            files.end());
+  const auto perms =
+      fs::status(dir.path() / "insertConsumidor_BKP07.12.2026.063000.sql.zip").permissions();
+  EXPECT_EQ(perms, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(ServerFile, ExtractionLeftoversAreRemovedAndTheRunLogFolderHoldsNoStatementFile) {
+  fs::create_directories(transfer.extractionDirectory() / "sub");
+  std::ofstream(transfer.extractionDirectory() / "insertConsumidor.sql.part") << "INSERT";
+  fetcher.entries = {{"insertConsumidor.sql", consumerFile(1, 2)}};
+  transfer.baixaArquivoServidor(request());
+  EXPECT_EQ(db.count("CONSUMIDOR"), 2);
+  EXPECT_TRUE(fs::is_empty(transfer.extractionDirectory()));
 }
 
 TEST_F(ServerFile, MembersLeavingTheFolderAreRefusedAndTheOthersRun) {

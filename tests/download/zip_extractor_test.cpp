@@ -59,5 +59,45 @@ TEST(ZipExtractor, BadArchivesRaiseAndLeaveNoPartialFile) {
   EXPECT_THROW(extractAll(dir.path() / "missing.zip", dir.path(), "", ignore), std::runtime_error);
 }
 
+TEST(ZipExtractor, BombsAndManyMemberArchivesAreRefusedBeforeAnythingIsWritten) {
+  TempDir dir;
+  auto ignore = [](const std::string&) {};
+  const fs::path bomb = dir.path() / "bomb.zip";
+  writeZip(bomb, {{"small.sql", "x"}, {"zeros.sql", std::string(8 << 20, '\0')}}, "");
+  try {
+    extractAll(bomb, dir.path() / "out", "", ignore);
+    ADD_FAILURE() << "a zip bomb was extracted";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("zip bomb"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path() / "out"));
+
+  std::vector<ZipEntry> many;
+  for (int i = 0; i < 65; ++i) many.push_back({"m" + std::to_string(i) + ".sql", "1"});
+  writeZip(dir.path() / "many.zip", many, "");
+  EXPECT_THROW(extractAll(dir.path() / "many.zip", dir.path() / "out", "", ignore),
+               std::runtime_error);
+  EXPECT_TRUE(fs::is_empty(dir.path() / "out"));
+
+  // Within the limits it extracts; over a total it does not.
+  writeZip(dir.path() / "fine.zip", {{"a.sql", std::string(4000, 'a')}}, "");
+  EXPECT_EQ(extractAll(dir.path() / "fine.zip", dir.path() / "out", "", ignore), 1u);
+  ZipLimits small;
+  small.maxTotalBytes = 3999;
+  EXPECT_THROW(extractAll(dir.path() / "fine.zip", dir.path() / "out", "", ignore, small),
+               std::runtime_error);
+}
+
+TEST(ZipExtractor, LeftoversOfAnInterruptedExtractionAreRemovedButStatementFilesStay) {
+  TempDir dir;
+  std::ofstream(dir.path() / "a.sql.part") << "half";
+  std::ofstream(dir.path() / "b.sql") << "whole";
+  fs::create_directories(dir.path() / "sub" / "deeper");
+  removeExtractionLeftovers(dir.path());
+  EXPECT_FALSE(fs::exists(dir.path() / "a.sql.part"));
+  EXPECT_FALSE(fs::exists(dir.path() / "sub"));
+  EXPECT_TRUE(fs::exists(dir.path() / "b.sql"));
+}
+
 }  // namespace
 }  // namespace download::testing

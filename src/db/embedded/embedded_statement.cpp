@@ -200,11 +200,10 @@ void EmbeddedStatement::runSetup() {
 int64_t EmbeddedStatement::executePlain() {
   if (!translation_->changesSchema) {
     if (!triggers_.empty())
-      return connection_.procedural().triggers().run(
-          triggers_, translation_->changedTable, text_, [this] {
-            step(*core_);
-            return static_cast<int64_t>(sqlite3_changes64(connection_.db()));
-          });
+      return connection_.procedural().triggers().run(triggers_, text_, [this] {
+        step(*core_);
+        return static_cast<int64_t>(sqlite3_changes64(connection_.db()));
+      });
     step(*core_);
     return translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
   }

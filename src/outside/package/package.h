@@ -34,6 +34,7 @@ class Package {
   static constexpr std::string_view kWebHttps = "WebHttps";
   static constexpr std::string_view kWebCAFile = "WebCAFile";
   static constexpr std::string_view kWebToken = "WebToken";
+  static constexpr std::string_view kZipBackupsKept = "ZipBackupsKept";
 
   explicit Package(Environment environment) : env_(std::move(environment)) {}
 

@@ -183,7 +183,8 @@ std::string RegistryFile::serialize() const {
 
 void RegistryFile::save(const std::filesystem::path& path) const {
   try {
-    replaceFile(path, serialize());
+    // Registry values may hold passwords.
+    replaceFile(path, serialize(), true);
   } catch (const std::runtime_error& e) {
     throw RegistryError(std::string("registry file: ") + e.what());
   }

@@ -163,7 +163,7 @@ ChangedRows& ChangeStack::push(const std::string& table) {
   // Frames are kept for the next statement at this depth: a loop of INSERTs allocates nothing.
   if (depth_ == frames_.size()) frames_.push_back(std::make_unique<ChangedRows>());
   ChangedRows& frame = *frames_[depth_++];
-  frame.table = upper(table);
+  frame.table = table;
   frame.capturing = true;
   frame.inserted.clear();
   frame.deleted.clear();

@@ -26,8 +26,8 @@ class ChangeStack {
   explicit ChangeStack(sqlite3* db) : db_(db) {}
   ~ChangeStack();
 
-  // Starts capturing the changes a statement makes to `table`; the rows stay readable until
-  // pop(). Capturing costs nothing while no statement with triggers runs.
+  // Starts capturing the changes a statement makes to `table` (upper-case); the rows stay readable
+  // until pop(). Capturing costs nothing while no statement with triggers runs.
   ChangedRows& push(const std::string& table);
   void stopCapturing();
   void pop();

@@ -101,9 +101,7 @@ void Engine::runBatch(const std::string& sql, const Params& params, Output& out)
 
 BatchResult Engine::executeBatch(std::string_view sql, const Params& params) {
   // CREATE PROCEDURE and its kin are the whole batch and go to the catalogue as they are.
-  const auto tokens = significant(tokenize(sql));
-  if (!tokens.empty() && (tokens[0].is("CREATE") || tokens[0].is("ALTER")) &&
-      !isProcedural(tokens) && !tokens[1].is("TABLE") && !tokens[1].is("INDEX"))
+  if (definesProceduralObject(significant(tokenize(sql))))
     return BatchResult{{}, {}, connection_.execute(sql, params)};
   Output out;
   runBatch(std::string(sql), params, out);

@@ -31,33 +31,12 @@ std::string variableKey(const std::string& parameter) {
   return key;
 }
 
-struct GlobalName {
-  std::string_view name;
-  Special special;
-};
-
-constexpr GlobalName kSpecials[] = {
-    {"@@ROWCOUNT", Special::RowCount},
-    {"@@ERROR", Special::Error},
-    {"@@TRANCOUNT", Special::TranCount},
-    {"@@SPID", Special::Spid},
-    {"@@FETCH_STATUS", Special::FetchStatus},
-    {"@@NESTLEVEL", Special::NestLevel},
-    {"@@ERROR_MESSAGE", Special::ErrorMessage},
-    {"@@ERROR_NUMBER", Special::ErrorNumber},
-    {"@@ERROR_SEVERITY", Special::ErrorSeverity},
-    {"@@ERROR_STATE", Special::ErrorState},
-    {"@@ERROR_LINE", Special::ErrorLine},
-    {"@@ERROR_PROCEDURE", Special::ErrorProcedure},
-};
-
 std::vector<Ref> resolve(const Program& program, const std::vector<std::string>& names) {
   std::vector<Ref> refs;
   for (const auto& name : names) {
     const std::string key = variableKey(name);
     Ref ref;
-    for (const auto& s : kSpecials)
-      if (key == s.name) ref.special = s.special;
+    ref.special = specialNamed(key);
     if (ref.special == Special::None) {
       if (auto it = program.callerParameters.find(key); it != program.callerParameters.end()) {
         ref.slot = it->second;

@@ -11,23 +11,6 @@
 namespace db::embedded::procedural {
 namespace {
 
-struct SpecialName {
-  std::string_view name;
-  Special special;
-};
-
-constexpr SpecialName kGlobals[] = {
-    {"@@ROWCOUNT", Special::RowCount},        {"@@ERROR", Special::Error},
-    {"@@TRANCOUNT", Special::TranCount},      {"@@SPID", Special::Spid},
-    {"@@FETCH_STATUS", Special::FetchStatus}, {"@@NESTLEVEL", Special::NestLevel},
-};
-
-constexpr SpecialName kErrorFunctions[] = {
-    {"ERROR_MESSAGE", Special::ErrorMessage},   {"ERROR_NUMBER", Special::ErrorNumber},
-    {"ERROR_SEVERITY", Special::ErrorSeverity}, {"ERROR_STATE", Special::ErrorState},
-    {"ERROR_LINE", Special::ErrorLine},         {"ERROR_PROCEDURE", Special::ErrorProcedure},
-};
-
 // Session options a body may set; they change nothing the engine does.
 constexpr std::string_view kOptions[] = {
     "NOCOUNT",
@@ -207,11 +190,11 @@ class Parser {
                     "]");
         continue;
       }
-      for (const auto& f : kErrorFunctions)
-        if (t.is(f.name) && isSymbol(i + 1, "(") && isSymbol(i + 2, ")")) {
-          replace(i, i + 2, ":@@" + std::string(f.name));
-          i += 2;
-        }
+      if (isSymbol(i + 1, "(") && isSymbol(i + 2, ")") &&
+          isErrorFunction(specialNamed("@@" + upper(t.text)))) {
+        replace(i, i + 2, ":@@" + upper(t.text));
+        i += 2;
+      }
     }
     const Token& last = tokens_[end - 1];
     out.append(sql_.substr(copied, last.offset + last.text.size() - copied));
@@ -222,8 +205,7 @@ class Parser {
     const Token& t = tokens_[i];
     const std::string key = upper(t.text);
     if (key.starts_with("@@")) {
-      for (const auto& g : kGlobals)
-        if (key == g.name) return ":" + key;
+      if (specialNamed(key) != Special::None) return ":" + key;
       if (key == "@@IDENTITY") return "last_insert_rowid()";
       unsupported("the function " + key, i);
     }
@@ -291,7 +273,8 @@ class Parser {
     if (t.is("DEALLOCATE")) return cursorStatement(NodeKind::Deallocate);
     if (t.is("FETCH")) return fetch();
     if (t.is("ELSE")) syntax("ELSE without IF", pos_);
-    if ((t.is("CREATE") || t.is("ALTER")) && isProceduralObject(pos_ + 1))
+    if ((t.is("CREATE") || t.is("ALTER")) &&
+        definesProceduralObject({tokens_.begin() + static_cast<long>(pos_), tokens_.end()}))
       unsupported(upper(t.text) +
                       " of a procedure, trigger or view after other statements of "
                       "a batch (it must be the batch's only statement)",
@@ -299,12 +282,6 @@ class Parser {
     for (auto word : kUnsupportedStatements)
       if (t.is(word)) unsupported("the statement " + upper(t.text), pos_);
     return sqlStatement();
-  }
-
-  bool isProceduralObject(size_t i) const {
-    if (is(i, "OR")) i += 2;
-    return is(i, "PROC") || is(i, "PROCEDURE") || is(i, "TRIGGER") || is(i, "VIEW") ||
-           is(i, "FUNCTION");
   }
 
   Node simple(NodeKind kind) {

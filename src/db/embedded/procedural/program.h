@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -32,6 +33,13 @@ enum class Special {
   ErrorLine,
   ErrorProcedure,
 };
+
+// The session value a statement parameter names: "@@ROWCOUNT", ..., and "@@ERROR_MESSAGE" and
+// its siblings, which stand for ERROR_MESSAGE() and the other error functions. None otherwise.
+Special specialNamed(std::string_view name);
+
+// Whether the special is one of the error functions (ERROR_MESSAGE() ...).
+inline bool isErrorFunction(Special s) { return s >= Special::ErrorMessage; }
 
 struct Ref {
   int slot = -1;  // a variable when >= 0

@@ -105,16 +105,16 @@ size_t conditionEnd(const std::vector<Token>& tokens, size_t begin) {
   return scan(tokens, begin, [&](size_t i) { return isStart(tokens[i]); });
 }
 
+bool definesProceduralObject(const std::vector<Token>& tokens) {
+  if (tokens.size() < 2 || !(tokens[0].is("CREATE") || tokens[0].is("ALTER"))) return false;
+  const size_t kind = tokens[1].is("OR") && tokens.size() > 3 ? 3 : 1;
+  const Token& t = tokens[kind];
+  return t.is("PROC") || t.is("PROCEDURE") || t.is("TRIGGER") || t.is("VIEW") || t.is("FUNCTION");
+}
+
 bool isProcedural(const std::vector<Token>& tokens) {
-  if (tokens.empty()) return false;
+  if (tokens.empty() || definesProceduralObject(tokens)) return false;
   const Token& first = tokens[0];
-  if ((first.is("CREATE") || first.is("ALTER")) && tokens.size() > 1) {
-    size_t kind = 1;
-    if (tokens[kind].is("OR") && tokens.size() > 3) kind = 3;
-    const Token& t = tokens[kind];
-    if (t.is("PROC") || t.is("PROCEDURE") || t.is("TRIGGER") || t.is("VIEW") || t.is("FUNCTION"))
-      return false;
-  }
   if (isAny(first, kProceduralStarts)) return true;
   if (first.is("SET") && tokens.size() > 1 && tokens[1].kind == TokenKind::Word) return true;
   if (first.is("BEGIN") && tokens.size() > 1 && !tokens[1].is("TRAN") &&

@@ -16,6 +16,9 @@ size_t statementEnd(const std::vector<Token>& tokens, size_t begin);
 // The index past the last token of an IF or WHILE condition beginning at `begin`.
 size_t conditionEnd(const std::vector<Token>& tokens, size_t begin);
 
+// CREATE [OR ALTER] | ALTER PROCEDURE, TRIGGER, VIEW or FUNCTION: a text that is its batch.
+bool definesProceduralObject(const std::vector<Token>& tokens);
+
 // Whether a text must run as a batch rather than as one translated statement: it declares or
 // reads variables, calls procedures, has control flow or holds several statements.
 bool isProcedural(const std::vector<Token>& tokens);

@@ -101,10 +101,11 @@ void Triggers::mark(Mark which, std::string_view statement) {
   if (rc != SQLITE_DONE) throwSqliteError(connection_.db(), rc, statement);
 }
 
-int64_t Triggers::run(const TriggerList& triggers, const std::string& table,
-                      std::string_view statement, const std::function<int64_t()>& step) {
+int64_t Triggers::run(const TriggerList& triggers, std::string_view statement,
+                      const std::function<int64_t()>& step) {
   mark(Mark::Savepoint, statement);
-  changes_.push(table);
+  // The triggers' table is upper-case already, as the captured rows are keyed.
+  changes_.push(triggers.front()->table);
   int64_t changed = 0;
   try {
     changed = step();

@@ -45,7 +45,7 @@ class Triggers {
 
   // Runs `step` (the statement, returning its rows affected) and then the triggers, all inside
   // one savepoint: an error anywhere undoes the statement and everything its triggers did.
-  int64_t run(const TriggerList& triggers, const std::string& table, std::string_view statement,
+  int64_t run(const TriggerList& triggers, std::string_view statement,
               const std::function<int64_t()>& step);
 
   void clear();
