@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 scripts/setup.sh
-scripts/build.sh
+# Only the two programs the demo runs, not the tests and benchmarks.
+scripts/build.sh kivtab kivtab-central
 
 bin="$root/build"
 kivtab=$(find "$bin" -type f -name kivtab -perm -u+x | head -n 1)

@@ -27,6 +27,9 @@ if [ $((seconds * ${#targets[@]})) -gt 120 ]; then
   seconds=$((120 / ${#targets[@]}))
 fi
 
+# The sample files seed the packet fuzzers when they are there; a plain clone has none.
+[ -d "$fixtures/cds" ] || echo "fuzz.sh: no sample files in $fixtures/cds; packet fuzzers start from empty corpora"
+
 status=0
 for target in "${targets[@]}"; do
   binary=$(find "$build/fuzz" -type f -name "$target" -perm -u+x | head -n1)

@@ -12,6 +12,10 @@ constexpr std::string_view kSemConexao = "Sem conexão com servidor central.";
 constexpr std::string_view kVersaoBanco =
     "SELECT CONVERT(VARCHAR, SERVERPROPERTY('productversion')) AS VERSAO";
 constexpr int kFirstCurrentVersion = 9;
+constexpr std::string_view kOracle = "ORACLE";
+// The structure module reaches a local Oracle database through this provider whatever the
+// stored string names.
+constexpr std::string_view kOracleProvider = "MSDAORA";
 constexpr std::string_view kMirrorSkipped = "Espelho central de consumidores ignorado: a base ";
 constexpr std::string_view kMirrorIsLocal = " seria a própria base local.";
 
@@ -94,10 +98,16 @@ FuncoesServidorModule& Connections::dtmFuncoesServidor() {
   return *funcoes_;
 }
 
+std::string Connections::estruturaConnectionString() const {
+  const std::string stored = package_._GetStringConexKiv();
+  if (package_.UsedDatabase() != kOracle || db::trim(stored).empty()) return stored;
+  return db::withProvider(stored, kOracleProvider);
+}
+
 bool Connections::OpenADOEstrutura() {
   try {
     BaixaEstruturaModule& m = dtmBaixaEstrutura();
-    if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(package_._GetStringConexKiv());
+    if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(estruturaConnectionString());
     connectServer(*m.netLocalCache);
     return true;
   } catch (const std::exception&) {
@@ -110,7 +120,7 @@ bool Connections::OpenADOEstrutura() {
 bool Connections::ReopenADOEstrutura() {
   try {
     BaixaEstruturaModule& m = dtmBaixaEstrutura();
-    std::unique_ptr<db::Connection> fresh = openLocal(package_._GetStringConexKiv());
+    std::unique_ptr<db::Connection> fresh = openLocal(estruturaConnectionString());
     m.netLocalCache->disconnect();
     m.netLocalCache->connect();
     disconnect(m.adcGeral);
@@ -181,7 +191,7 @@ void Connections::CloseADOFuncoes() {
 bool Connections::getVersaoBanco() {
   try {
     BaixaEstruturaModule& m = dtmBaixaEstrutura();
-    if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(package_._GetStringConexKiv());
+    if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(estruturaConnectionString());
     auto rows = m.adcGeral->query(kVersaoBanco);
     if (!rows->next()) return false;
     return isOldServerVersion((*rows)["VERSAO"].asText());

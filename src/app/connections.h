@@ -107,6 +107,8 @@ class Connections {
 
  private:
   void connectServer(outside::AppServer& server);
+  // adcGeral's string: the stored one, naming the Oracle provider when the package says ORACLE.
+  std::string estruturaConnectionString() const;
 
   const outside::Package& package_;
   RunLog& log_;

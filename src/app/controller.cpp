@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/controller_sql.h"
+#include "fault/fault.h"
 
 namespace app {
 namespace {
@@ -53,8 +54,11 @@ RunContext Controller::context() {
 }
 
 db::Connection& Controller::adcBaixaTabelas() {
-  if (!adcBaixaTabelas_ || !adcBaixaTabelas_->isOpen())
-    adcBaixaTabelas_ = connections_.openLocal(package_._GetStringConexKiv());
+  if (!adcBaixaTabelas_ || !adcBaixaTabelas_->isOpen()) {
+    auto opened = connections_.openLocal(package_._GetStringConexKiv());
+    package_.SetADODBSession(*opened);
+    adcBaixaTabelas_ = std::move(opened);
+  }
   return *adcBaixaTabelas_;
 }
 
@@ -91,6 +95,7 @@ RunOutcome Controller::runSteps(std::string_view argument) {
 
   status_ = statusRow(remoteExecutionId(slots_.remoteId()));
   status_.start();
+  fault::reach("run.start");
   log_.GravaLog("Parâmetro da Baixa de Tabelas: " + slots_.mode(), "3");
 
   const bool mayUpdate = VerificaCaixaServidor();
@@ -100,6 +105,7 @@ RunOutcome Controller::runSteps(std::string_view argument) {
     if (oneOf(slots_.mode(), kUpdateModes)) updateLocalDatabase();
     if (flag_.ok()) {
       afterSuccessfulUpdate();
+      fault::reach("run.end");
       status_.finish("OK");
       outcome = finish(final_text::kSucesso, MessageColour::Green, true);
     } else {
@@ -151,12 +157,18 @@ void Controller::updateLocalDatabase() {
   connections_.dtmBaixaEstrutura();
   status_.operation("ATUALIZA_ESTRUTURA");
   BaixaEstruturaMSDE();
+  fault::reach("run.schema");
   if (connections_.OpenADOBaixa()) {
     RunContext run = context();
     steps_.foreignKeys->applyForeignKeys(run);
   }
   repairColumnType();
-  if (connections_.OpenADOBaixa()) checkBranchAndDownload();
+  if (connections_.OpenADOBaixa()) {
+    checkBranchAndDownload();
+  } else {
+    // Without the download the local data was not brought up to date: the run failed.
+    flag_.clear();
+  }
   connections_.CloseADOBaixa();
 }
 

@@ -5,16 +5,75 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
-namespace app {
+#include "db/core/connection_string.h"
+#include "db/core/text.h"
 
-InstanceLock::InstanceLock(const std::filesystem::path& programDirectory) {
-  const std::filesystem::path path = programDirectory / kFileName;
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+
+// FNV-1a: a short, stable file name for any identity text.
+std::string hashName(std::string_view text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  char name[17];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+  return name;
+}
+
+std::string lowered(const std::vector<db::ConnectionItem>& items,
+                    std::initializer_list<std::string_view> keys) {
+  for (std::string_view key : keys)
+    if (auto value = db::findConnectionValue(items, key))
+      return db::lower(std::string(db::trim(*value)));
+  return {};
+}
+
+}  // namespace
+
+std::string localDatabaseIdentity(std::string_view connectionString) {
+  try {
+    const db::EngineTarget target = db::mapConnectionString(connectionString);
+    if (target.kind == db::EngineKind::Embedded)
+      return "file:" + fs::weakly_canonical(fs::absolute(target.path)).string();
+    const auto items = db::parseConnectionString(connectionString);
+    const std::string server = lowered(items, {"Data Source", "Server", "DSN", "DBQ"});
+    if (server.empty()) return {};
+    return "server:" + server + "|" + lowered(items, {"Initial Catalog", "Database"});
+  } catch (const std::exception&) {
+    // A string that cannot be read names no database; the caller falls back.
+    return {};
+  }
+}
+
+std::string runIdentity(std::string_view connectionString, const fs::path& programDirectory) {
+  const std::string database = localDatabaseIdentity(connectionString);
+  if (!database.empty()) return database;
+  return "program:" + fs::weakly_canonical(fs::absolute(programDirectory)).string();
+}
+
+fs::path InstanceLock::lockDirectory() {
+  const char* dir = std::getenv("KIVTAB_LOCK_DIR");
+  return dir && *dir ? fs::path(dir) : fs::path("/tmp");
+}
+
+InstanceLock::InstanceLock(std::string_view identity, const fs::path& directory)
+    : path_(directory / ("kivtab-" + hashName(identity) + ".lock")) {
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // Another user's lock file in a shared directory can still be locked through a read-only
+  // descriptor.
+  if (fd_ < 0 && errno == EACCES) fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0)
     throw std::system_error(errno, std::generic_category(),
-                            "cannot create the lock file " + path.string());
+                            "cannot create the lock file " + path_.string());
   held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
 }
 

@@ -21,6 +21,7 @@ std::optional<int64_t> remoteExecutionId(std::string_view slot) {
 
 void RemoteStatus::start() {
   if (!id_) return;
+  local_().execute(sql::kStoppedRunsFailed);
   local_().execute(sql::kIniVerifTab, {{"IDCTRLEXECREM", *id_}});
 }
 

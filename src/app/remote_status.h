@@ -16,6 +16,7 @@ std::optional<int64_t> remoteExecutionId(std::string_view slot);
 
 // The status row CTRLEXECREM of a remotely requested run: 'E' with "ATUALIZA_EXTRUTURA" at the
 // start, the operation as the run moves on, "OK" or "NOK" at the end. Does nothing without an id.
+// Starting also closes the rows that stopped runs left executing as "NOK".
 class RemoteStatus {
  public:
   using LocalConnection = std::function<db::Connection&()>;

@@ -1,42 +1,62 @@
 #include "app/run_steps.h"
 
 namespace app {
+
+void logNotBuiltIn(RunContext& run, std::string_view step) {
+  run.log.GravaLog("Etapa não incluída neste programa: " + std::string(step), "3");
+}
+
 namespace {
 
 class UnavailableSchemaSteps : public SchemaSteps {
  public:
-  bool UpdateMSDECache(RunContext&) override { return false; }
-  void AplicaProcedures(RunContext&) override {}
+  bool UpdateMSDECache(RunContext& run) override {
+    logNotBuiltIn(run, "UpdateMSDECache");
+    return false;
+  }
+  void AplicaProcedures(RunContext& run) override { logNotBuiltIn(run, "AplicaProcedures"); }
 };
 
 class UnavailableForeignKeySteps : public ForeignKeySteps {
  public:
-  void applyForeignKeys(RunContext&) override {}
+  void applyForeignKeys(RunContext& run) override { logNotBuiltIn(run, "applyForeignKeys"); }
 };
 
 class UnavailableDownloadSteps : public DownloadSteps {
  public:
-  void iniciaBaixaTabelas(RunContext&, const DownloadRunValues&) override {}
+  void iniciaBaixaTabelas(RunContext& run, const DownloadRunValues&) override {
+    logNotBuiltIn(run, "iniciaBaixaTabelas");
+  }
 };
 
 class UnavailableSiteHookSteps : public SiteHookSteps {
  public:
-  void AplicaTriggerTrilobit(RunContext&, const std::string&) override {}
-  void AplicaProcedureTrielo(RunContext&, const std::string&) override {}
-  void ArredondaPrecoDia(RunContext&) override {}
-  void AplicaViewConsAtivo(RunContext&) override {}
+  void AplicaTriggerTrilobit(RunContext& run, const std::string&) override {
+    logNotBuiltIn(run, "AplicaTriggerTrilobit");
+  }
+  void AplicaProcedureTrielo(RunContext& run, const std::string&) override {
+    logNotBuiltIn(run, "AplicaProcedureTrielo");
+  }
+  void ArredondaPrecoDia(RunContext& run) override { logNotBuiltIn(run, "ArredondaPrecoDia"); }
+  void AplicaViewConsAtivo(RunContext& run) override { logNotBuiltIn(run, "AplicaViewConsAtivo"); }
 };
 
 class UnavailableConsumerCentralSteps : public ConsumerCentralSteps {
  public:
-  void setupDebit(RunContext&, const ConsumerCentralTarget&) override {}
-  void setupStatement(RunContext&, const ConsumerCentralTarget&) override {}
-  void setupPassword(RunContext&, const ConsumerCentralTarget&) override {}
+  void setupDebit(RunContext& run, const ConsumerCentralTarget&) override {
+    logNotBuiltIn(run, "setupDebit");
+  }
+  void setupStatement(RunContext& run, const ConsumerCentralTarget&) override {
+    logNotBuiltIn(run, "setupStatement");
+  }
+  void setupPassword(RunContext& run, const ConsumerCentralTarget&) override {
+    logNotBuiltIn(run, "setupPassword");
+  }
 };
 
 class UnavailableFiscalSteps : public FiscalSteps {
  public:
-  void getSintegra(RunContext&) override {}
+  void getSintegra(RunContext& run) override { logNotBuiltIn(run, "getSintegra"); }
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/run_context.h"
 
@@ -9,10 +10,10 @@ namespace app {
 
 // The steps the run controller calls into the schema synchronisation, the table download, the
 // fiscal retrieval and the site features. Each group is one interface; a group not built into
-// this program is served by its Unavailable* implementation, which does nothing and reports
-// "nothing was done" in the way the controller already treats as harmless (UpdateMSDECache
-// answers false, so AplicaProcedures is not called; the others have no result). None of them
-// claims success and none clears the run-success flag.
+// this program is served by its Unavailable* implementation, which writes one run-log line
+// naming the step and reports "nothing was done" in the way the controller already treats as
+// harmless (UpdateMSDECache answers false, so AplicaProcedures is not called; the others have
+// no result). None of them claims success and none clears the run-success flag.
 
 class SchemaSteps {
  public:
@@ -79,6 +80,9 @@ class FiscalSteps {
   // Mode and slots 1 to 8 are in run.slots.
   virtual void getSintegra(RunContext& run) = 0;
 };
+
+// The run-log line of a step this program does not carry out (yet).
+void logNotBuiltIn(RunContext& run, std::string_view step);
 
 // The step groups a run uses; unavailable() gives the do-nothing set.
 struct RunSteps {

@@ -15,7 +15,12 @@ std::unique_ptr<Connection> connect(std::string_view adoConnectionString) {
     throw Error(ErrorKind::Connection, std::string("Invalid connection string: ") + e.what());
   }
   if (target.kind == EngineKind::Embedded)
-    return embedded::open({target.path, target.user, target.create});
+    return embedded::open({.path = target.path,
+                           .user = target.user,
+                           .create = target.create,
+                           .catalog = target.catalog,
+                           .workstationId = target.workstationId,
+                           .applicationName = target.applicationName});
   return odbc::open({target.odbc, target.loginTimeoutSeconds, target.password});
 }
 

@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::string_view kImage = "DELCACHEPRODUTOSEG";
 constexpr std::string_view kDashes = "-------------------------------------";
-// vDatasBase slot of PRODUTOSEG.
-constexpr size_t kProdutoSegSlot = 10;
 
 // The column's declared type as the catalogue gives it; character types keep their length so
 // the image holds the same keys the source does.
@@ -82,7 +80,7 @@ void ProdutoSegDeleteCacheFile::run(const std::string& branch, const std::string
     request.nmArquivo = "DELCACHEPRODUTOSEG.sql";
     request.tipoArquivo = "DELCACHEPRODUTOSEG";
     request.valores =
-        db::ValueArray{db::Value(), db::Value(), vectors_.vDatasBase[kProdutoSegSlot]};
+        db::ValueArray{db::Value(), db::Value(), vectors_.vDatasBase[kProdutoSegBaseSlot]};
     request.cdCaixa = cashRegister;
     request.cdFilial = branch;
     files_.baixaArquivoServidor(request);

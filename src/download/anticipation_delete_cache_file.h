@@ -15,6 +15,9 @@ namespace download {
 void disponibilizaDelCache(db::Connection& local, std::string_view image, std::string_view source,
                            const Services& services);
 
+// The vDatasBase slot of PRODUTOSEG: its deletions are asked for from that date.
+constexpr size_t kProdutoSegBaseSlot = 10;
+
 // The PRODUTOSEG deletions, too many for a client dataset: the server writes them as a statement
 // file into DELCACHEPRODUTOSEG, and one set-based delete removes every local row deleted
 // centrally after its last local update.

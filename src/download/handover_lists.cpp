@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "db/core/text.h"
-
 namespace download {
 namespace {
 
@@ -322,9 +320,9 @@ constexpr std::array<std::string_view, 13> kFirstLoadTables{
 }  // namespace
 
 ModeHandOver handOverFor(std::string_view mode) {
-  if (db::iequals(mode, kModeTabelas)) return {kTabelas, "145", true};
-  if (db::iequals(mode, kModeExtratoCons)) return {kExtratoCons, "6", true};
-  if (db::iequals(mode, kModeEstoque)) return {kEstoque, "1"};
+  if (mode == kModeTabelas) return {kTabelas, "145", true};
+  if (mode == kModeExtratoCons) return {kExtratoCons, "6", true};
+  if (mode == kModeEstoque) return {kEstoque, "1"};
   return {};
 }
 

@@ -35,7 +35,8 @@ struct ModeHandOver {
   bool salesRequired = false;
 };
 
-// TABELAS, EXTRATOCONS and ESTOQUE have lists; any other mode hands nothing over.
+// TABELAS, EXTRATOCONS and ESTOQUE have lists; any other mode hands nothing over. Modes match
+// exactly, as the run controller and the load compare them.
 ModeHandOver handOverFor(std::string_view mode);
 
 // The tables emptied, in this order, when the branch is new to the local database.

@@ -35,7 +35,7 @@ class HttpFileFetcher : public FileFetcher {
     // The register's token goes to its own central server only, never to a host a reply names.
     outside::TransportSecurity security = endpoint.security;
     if (!url.starts_with(outside::serverUrl(endpoint, "/"))) security.token.clear();
-    outside::httpGetToFile(url, localFile.string(), security);
+    outside::httpGetToFile(url, localFile.string(), security, endpoint.timeouts);
   }
 
  private:

@@ -16,6 +16,8 @@ class KeepAlive {
   // now: call setKeepAlive at once. Otherwise count one tick and call it every kTicksPerCall
   // ticks. A failed call raises to the caller.
   void mantemConexao(bool now);
+  // The next call comes after a full kTicksPerCall ticks.
+  void resetCounter() { counter_ = 0; }
   int64_t counter() const { return counter_; }
 
  private:

@@ -27,8 +27,6 @@ inline constexpr std::string_view kReqDateMinusFivePrefix =
     ":P_CDFILIAL AND NMTABELA = ";
 inline constexpr std::string_view kReqDateGroup = " GROUP BY DTULTATUTAB";
 
-inline constexpr std::string_view kCountItMenuConfTe =
-    "SELECT COUNT(*) AS NRREGS FROM ITMENUCONFTE";
 inline constexpr std::string_view kSelCaixaTab =
     "SELECT DSCAIXATAB FROM CAIXA WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA";
 inline constexpr std::string_view kReqDateMenu =

@@ -6,6 +6,7 @@
 #include "db/core/text.h"
 #include "download/date_sync.h"
 #include "download/orchestrator_packets.h"
+#include "fault/fault.h"
 #include "outside/package/check_result.h"
 
 namespace download {
@@ -59,7 +60,7 @@ bool Orchestrator::buscaTabelas() {
   }
 }
 
-bool Orchestrator::isMode(std::string_view mode) const { return db::iequals(state_.mode, mode); }
+bool Orchestrator::isMode(std::string_view mode) const { return state_.mode == mode; }
 
 void Orchestrator::startRun() {
   state_.vectors = RequestVectors{};
@@ -90,9 +91,11 @@ void Orchestrator::download() {
   }
   setEveryModeIndicators();
   requestAndHandOver();
+  fault::reach("download.handover");
 
   LoadRunValues load{state_.branch, state_.cashRegister, state_.mode, true, tableCount_};
   stages_.load.ChamaInsereMSDE(load, state_.salesVector);
+  fault::reach("download.loaded");
   sincronizaDatas(local_, net_, s_, state_.branch, state_.cashRegister);
   checkTriggers();
 }

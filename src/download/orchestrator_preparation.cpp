@@ -105,8 +105,12 @@ void Orchestrator::readPendingAndDates() {
                          state_.existeExtratoPendente);
   state_.extractPresent = returnsRow(sql::kSelExtratoPresente);
 
-  const RequestRun run{state_.branch, state_.cashRegister, state_.mode, state_.existeVendaPendente,
-                       state_.existeExtratoPendente};
+  const RequestRun run{state_.branch,
+                       state_.cashRegister,
+                       state_.mode,
+                       state_.existeVendaPendente,
+                       state_.existeExtratoPendente,
+                       state_.itMenuConfTeEmpty};
   readRequestDates(local_, run, state_.vectors, s_.now());
   {
     auto rows = local_.prepare(sql::kSelMaxSeqExtrato).query();

@@ -40,11 +40,6 @@ std::string requestQuery(const ControlledTable& table) {
   return text;
 }
 
-bool menuItemsAreEmpty(db::Connection& conn) {
-  auto rows = conn.prepare(sql::kCountItMenuConfTe).query();
-  return !rows->next() || rows->at(0).asInt() < 1;
-}
-
 std::string associatedRegisters(db::Connection& conn, const RequestRun& run) {
   auto& select = conn.prepare(sql::kSelCaixaTab);
   select.bind({{"P_CDFILIAL", run.cdFilial}, {"P_CDCAIXA", run.cdCaixa}});
@@ -100,7 +95,7 @@ class Reader {
   }
 
   void readScreenMenu(size_t p) {
-    if (db::iequals(run_.mode, "TABELAS") && menuItemsAreEmpty(conn_)) {
+    if (run_.mode == "TABELAS" && run_.itMenuConfTeEmpty) {
       v_.vDatasControle[p] = db::Value(int64_t{0});
       v_.vDatasBase[p] = db::Value(int64_t{0});
       return;

@@ -25,6 +25,8 @@ struct RequestRun {
   std::string mode;  // "TABELAS", "EXTRATOCONS", ...
   bool existeVendaPendente = false;
   bool existeExtratoPendente = false;
+  // ITMENUCONFTE was empty before the anticipations filled it (read by the preparation).
+  bool itMenuConfTeEmpty = false;
 };
 
 // Overwrites the slots of the twelve controlled tables with the dates their control rows call

@@ -129,7 +129,12 @@ void ServerFileTransfer::baixaArquivoServidor(const ServerFileRequest& request) 
   std::vector<db::Value> args{reply.zipPath, request.cdFilial};
   s_.info(net_.call("setApagaArquivo", args).asText());
 
-  if (fs::exists(localZip)) loadZip(request, kind, localZip);
+  if (fs::exists(localZip)) {
+    loadZip(request, kind, localZip);
+  } else {
+    // No rows came: the table's date must not be recorded as if they had.
+    consumerLoadOk = extractLoadOk = false;
+  }
 }
 
 // Steps whose failure is only logged: the fetch is attempted whatever the server answered.
@@ -208,9 +213,12 @@ void ServerFileTransfer::loadZip(const ServerFileRequest& request, const FileKin
     removeExtractionLeftovers(extraction);
     extractAll(localZip, extraction, kZipPassword, [&](const std::string& member) {
       s_.info("Arquivo recusado no .zip (caminho fora da pasta de destino): " + member);
+      consumerLoadOk = extractLoadOk = false;
     });
   } catch (const std::exception& e) {
     s_.info("Exception componente TAbUnZipper: " + std::string(e.what()));
+    // A cut or unreadable archive brings fewer rows than the table's date would claim.
+    consumerLoadOk = extractLoadOk = false;
   }
   fs::remove(localZip);
   runStatementFiles(kind, !delCache);

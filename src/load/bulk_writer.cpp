@@ -149,6 +149,7 @@ void BulkWriter::InsereDados(std::string_view datasetName, std::string_view tabl
                                          ") VALUES (" + params + ")");
     const bool tickRows = is(datasetName, "cdsSALDOCONS");
     std::vector<db::Value> values(columns.size());
+    size_t refused = 0;
     for (rows->first(); !rows->eof(); rows->next()) {
       for (size_t c = 0; c < columns.size(); ++c) values[c] = cell(columnPlan, c, *rows);
       try {
@@ -157,14 +158,42 @@ void BulkWriter::InsereDados(std::string_view datasetName, std::string_view tabl
       } catch (const db::Error& error) {
         // The row is refused (a key already present, a constraint): skip it, as posting did.
         if (!refusedRow(error)) throw;
+        ++refused;
       }
       if (tickRows) ctx_.keepAlive.mantemConexao(false);
     }
-    conn.commit();
+    // The table's request date moves past the refused rows: say which table lost how many.
+    if (refused > 0)
+      ctx_.log("Linhas recusadas na tabela " + std::string(table) + ": " + std::to_string(refused) +
+                   " de " + std::to_string(rows->recordCount()),
+               "3");
+    if (!holdCommit_) conn.commit();
   } catch (const std::exception& error) {
     if (conn.inTransaction()) conn.rollback();
     throw download::ComponentError(std::string(component), error.what());
   }
+}
+
+BulkWriter::Together::Together(BulkWriter& writer) : writer_(writer) {
+  if (!writer_.ctx_.conn.inTransaction()) writer_.ctx_.conn.begin();
+  writer_.holdCommit_ = true;
+}
+
+BulkWriter::Together::~Together() {
+  writer_.holdCommit_ = false;
+  if (done_) return;
+  try {
+    if (writer_.ctx_.conn.inTransaction()) writer_.ctx_.conn.rollback();
+  } catch (const std::exception&) {
+    // Unwinding from the failure that is being reported; a failed rollback discards the work
+    // all the same.
+  }
+}
+
+void BulkWriter::Together::commit() {
+  writer_.holdCommit_ = false;
+  if (writer_.ctx_.conn.inTransaction()) writer_.ctx_.conn.commit();
+  done_ = true;
 }
 
 bool refusedRow(const db::Error& error) {

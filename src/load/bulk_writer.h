@@ -44,6 +44,22 @@ class BulkWriter {
 
   SaleRenumbering& renumbering() { return renumbering_; }
 
+  // Writes that must commit together with what the caller does around them (a table's delete,
+  // the other tables of the register's movements): while one is open, InsereDados leaves its
+  // rows uncommitted. The destructor rolls back what was not committed.
+  class Together {
+   public:
+    explicit Together(BulkWriter& writer);
+    ~Together();
+    Together(const Together&) = delete;
+    Together& operator=(const Together&) = delete;
+    void commit();
+
+   private:
+    BulkWriter& writer_;
+    bool done_ = false;
+  };
+
   // The column rules of the writer, for the members that write movement rows one by one.
   enum class Rule;
   struct ColumnPlan {
@@ -59,6 +75,7 @@ class BulkWriter {
   LoadContext& ctx_;
   outside::KivProxCodigo& nextCode_;
   SaleRenumbering renumbering_;
+  bool holdCommit_ = false;
 };
 
 // The cell rules shared with the statement writers: an empty text is NULL; a zero date is NULL.

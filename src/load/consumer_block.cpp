@@ -99,15 +99,26 @@ void ConsumerBlock::consumers() {
       logInserted();
     }
   }
-  if (files_.consumerLoadOk()) recordLedger("CONSUMIDOR", sql::kMaxConsumidorFilial, true);
+  if (files_.consumerLoadOk())
+    recordLedger("CONSUMIDOR", sql::kMaxConsumidorFilial, true);
+  else
+    incomplete("Carga de consumidores incompleta; será repetida na próxima execução.");
 }
 
-void ConsumerBlock::InsertCliMOVBENEFICIOCTR() {
+// A file load that lost rows leaves its ledger alone so the next run asks again; the run must
+// not report success meanwhile.
+void ConsumerBlock::incomplete(std::string_view line) {
+  ctx_.log(std::string(line), "3");
+  ctx_.env.clearRunFlag();
+}
+
+void ConsumerBlock::InsertCliMOVBENEFICIOCTR(bool recordDate) {
   db::DataSet* rows = ctx_.rowsOf(kBenefitMember.dataset);
   if (rows == nullptr) return;
   ctx_.log("Inicio Nr. Registros Server: " + std::to_string(rows->recordCount()), "2");
   const db::Value greatest = greatestOf(*rows, "DTULTATU");
   merge_.runInBatches(kBenefitMember, kBenefitBatch);
+  if (!recordDate) return;
   try {
     download::inTransaction(ctx_.conn, [&] {
       download::gravaCtrlBaixaTab(ctx_.conn, ctx_.state.branch, "MOVBENEFICIOCTR", "", greatest);
@@ -139,7 +150,7 @@ void ConsumerBlock::benefits() {
     const db::Value page = server_.call("getTabelaCons", args);
     outside::CheckResultServ(page, ctx_.state.dataset(kBenefitMember.dataset), "getTabelaCons");
     ctx_.log("Inicio InsertCliMOVBENEFICIOCTR", "2");
-    InsertCliMOVBENEFICIOCTR();
+    InsertCliMOVBENEFICIOCTR(false);
     const int64_t before = count;
     count = countOf(ctx_.conn, sql::kCountBeneficioFilial, branch);
     ctx_.log("Fim InsertCliMOVBENEFICIOCTR - Inserido " + std::to_string(count) + " de " +
@@ -190,7 +201,10 @@ void ConsumerBlock::statement() {
   ctx_.log("Reconecta com a Qir.dll", "3");
   ctx_.log("Início da rotina de download da ExtratoCons...", "3");
   fileLoad("insertExtratoCons.sql", "EXTCONS", 0, 0);
-  if (files_.extractLoadOk()) recordLedger("EXTRATOCONS", sql::kDtMaxExtratoCons, false);
+  if (files_.extractLoadOk())
+    recordLedger("EXTRATOCONS", sql::kDtMaxExtratoCons, false);
+  else
+    incomplete("Carga da ExtratoCons incompleta; será repetida na próxima execução.");
   ctx_.log(kDashes, "3");
   ctx_.log("Linhas da ExtratoCons inseridas -> " + std::to_string(files_.totalStatements()), "3");
   ctx_.log(kDashes, "3");

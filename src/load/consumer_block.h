@@ -36,12 +36,15 @@ class ConsumerBlock {
   void benefits();
   void balances();
   void statement();
-  void InsertCliMOVBENEFICIOCTR();
+  // Merges the downloaded benefit rows; records their greatest date unless told not to (the
+  // pages of a first load come in key order, so a page's date says nothing of the pages after).
+  void InsertCliMOVBENEFICIOCTR(bool recordDate = true);
 
  private:
   void reconnect();
   void fileLoad(std::string_view script, std::string_view kind, int64_t upper, int64_t lower);
   void recordLedger(std::string_view table, std::string_view dateSql, bool withBranch);
+  void incomplete(std::string_view line);
 
   LoadContext& ctx_;
   KeyedMerge& merge_;

@@ -1,11 +1,14 @@
 #include "load/delete_cache.h"
 
 #include <exception>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "download/control_ledger.h"
 #include "download/date_columns.h"
 #include "download/identifier.h"
+#include "fault/fault.h"
 #include "load/delete_cache_key.h"
 #include "load/delete_cache_statements.h"
 
@@ -29,44 +32,73 @@ std::string keyConditions(const DeleteCacheTable& table) {
 }
 
 // The deletes of a table pass are grouped into transactions of kRowsPerCommit cache rows for
-// speed; a pass interrupted by an error keeps the deletes it already executed, as if each had
-// committed on its own (the destructor commits them). A transaction the caller opened is left to
-// the caller.
-class PassTransaction {
+// speed, yet a pass interrupted by an error keeps every delete it executed, as if each had
+// committed on its own. SQL Server rolls the whole open transaction back on a batch-aborting
+// error (a conversion error), so the deletes since the last commit are remembered and, after an
+// error, executed again in a transaction of their own. A transaction the caller opened is left
+// to the caller.
+class DeleteBatch {
  public:
-  explicit PassTransaction(db::Connection& conn) : conn_(conn), own_(!conn.inTransaction()) {
+  DeleteBatch(db::Connection& conn, db::Statement& remove, const DeleteCacheTable& table)
+      : conn_(conn), remove_(remove), table_(table), own_(!conn.inTransaction()) {
     if (own_) conn_.begin();
   }
-  ~PassTransaction() {
-    if (!own_ || !conn_.inTransaction()) return;
-    try {
-      conn_.commit();
-    } catch (...) {
-      // Nothing can be kept when even the commit fails; the table's guard reports the pass's
-      // own error, and a broken connection fails the next statement loudly.
-      try {
-        conn_.rollback();
-      } catch (...) {
-      }
-    }
-  }
-  PassTransaction(const PassTransaction&) = delete;
-  PassTransaction& operator=(const PassTransaction&) = delete;
+  DeleteBatch(const DeleteBatch&) = delete;
+  DeleteBatch& operator=(const DeleteBatch&) = delete;
 
-  // Commits the pass; a failing commit raises to the table's guard.
-  void finish() {
-    if (own_) conn_.commit();
+  // Deletes the row whose key values are bound to the statement.
+  void remove(std::vector<std::string> keyValues) {
+    remove_.execute();
+    if (own_) executed_.push_back(std::move(keyValues));
+  }
+  void commit() {
+    if (!own_) return;
+    conn_.commit();
+    executed_.clear();
   }
   void checkpoint() {
     if (!own_) return;
-    conn_.commit();
+    commit();
     conn_.begin();
+  }
+
+  // After an error: whatever the engine did with the open transaction, the deletes executed
+  // since the last commit are committed. The pass's own error is the one reported, so a
+  // failure here is dropped (a broken connection fails the next statement loudly).
+  void keepExecuted() noexcept {
+    if (!own_) return;
+    try {
+      if (conn_.inTransaction()) conn_.rollback();
+      conn_.begin();
+      for (const auto& keyValues : executed_) {
+        for (size_t i = 0; i < keyValues.size(); ++i)
+          remove_.bind(parameterOf(table_.keys[i]), keyValues[i]);
+        remove_.execute();
+      }
+      conn_.commit();
+    } catch (...) {
+      try {
+        if (conn_.inTransaction()) conn_.rollback();
+      } catch (...) {
+      }
+    }
+    executed_.clear();
   }
 
  private:
   db::Connection& conn_;
+  db::Statement& remove_;
+  const DeleteCacheTable& table_;
   bool own_;
+  std::vector<std::vector<std::string>> executed_;
 };
+
+std::vector<std::string> cacheKeyValues(const DeleteCacheTable& table, const std::string& key) {
+  std::vector<std::string> values;
+  values.reserve(table.keys.size());
+  for (std::string_view column : table.keys) values.push_back(cacheKeyValue(key, column));
+  return values;
+}
 
 }  // namespace
 
@@ -81,6 +113,7 @@ void DeleteCache::runDeleteCache(const std::string& branch, const std::string& c
         s_.log("ERRO Except: " + std::string(e.what()), "2");
       }
       if (table.table == kProdutoSegFollows) processProdutoSeg(branch);
+      fault::reach("deletecache.table");
     }
     for (const DeleteCacheTable& table : deleteCacheTables()) emptyDataset(table.dataset);
   }
@@ -124,39 +157,50 @@ db::DateTime DeleteCache::applyCacheRows(const DeleteCacheTable& table, db::Data
                                 " FROM " + name + conditions);
   auto& remove = local_.prepare(std::string(delete_cache_sql::kDeletePrefix) + name + conditions);
 
-  PassTransaction transaction(local_);
+  DeleteBatch batch(local_, remove, table);
   db::DateTime greatest;
   size_t sinceCommit = 0;
-  for (cache.first(); !cache.eof(); cache.next()) {
-    // A table emptied meanwhile has nothing more to lose.
-    if (!probe.query()->next()) break;
+  try {
+    for (cache.first(); !cache.eof(); cache.next()) {
+      // A table emptied meanwhile has nothing more to lose.
+      if (!probe.query()->next()) break;
 
-    const std::string key = keyText.asString();
-    for (std::string_view column : table.keys) {
-      const std::string value = cacheKeyValue(key, column);
-      select.bind(parameterOf(column), value);
-      remove.bind(parameterOf(column), value);
-    }
-    bool exists = false;
-    db::DateTime localUpdate;
-    {
-      auto rows = select.query();
-      if (rows->next()) {
-        exists = true;
-        localUpdate = rows->at(0).asDateTime();
+      std::vector<std::string> keyValues;
+      try {
+        keyValues = cacheKeyValues(table, keyText.asString());
+      } catch (const std::invalid_argument& e) {
+        // One malformed key names no row; the rows after it are still applied.
+        s_.log("DELETE CACHE " + name + " - linha ignorada: " + e.what(), "2");
+        continue;
+      }
+      for (size_t i = 0; i < keyValues.size(); ++i) {
+        select.bind(parameterOf(table.keys[i]), keyValues[i]);
+        remove.bind(parameterOf(table.keys[i]), keyValues[i]);
+      }
+      bool exists = false;
+      db::DateTime localUpdate;
+      {
+        auto rows = select.query();
+        if (rows->next()) {
+          exists = true;
+          localUpdate = rows->at(0).asDateTime();
+        }
+      }
+      const db::DateTime deletion = deletedAt.asDateTime();
+      // A row changed centrally after its deletion was re-created there: it stays.
+      if (exists && deletion > localUpdate) batch.remove(std::move(keyValues));
+      if (deletion > greatest) greatest = deletion;
+
+      if (++sinceCommit == kRowsPerCommit) {
+        batch.checkpoint();
+        sinceCommit = 0;
       }
     }
-    const db::DateTime deletion = deletedAt.asDateTime();
-    // A row changed centrally after its deletion was re-created there: it stays.
-    if (exists && deletion > localUpdate) remove.execute();
-    if (deletion > greatest) greatest = deletion;
-
-    if (++sinceCommit == kRowsPerCommit) {
-      transaction.checkpoint();
-      sinceCommit = 0;
-    }
+    batch.commit();
+  } catch (const std::exception&) {
+    batch.keepExecuted();
+    throw;
   }
-  transaction.finish();
   return greatest;
 }
 

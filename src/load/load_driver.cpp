@@ -1,8 +1,11 @@
 #include "load/load_driver.h"
 
 #include "download/component_error.h"
+#include "download/transaction.h"
+#include "fault/fault.h"
 #include "load/load_sql.h"
 #include "load/movement_reimport.h"
+#include "load/pending_deletions.h"
 #include "load/request_dates.h"
 #include "load/staging.h"
 
@@ -110,14 +113,16 @@ bool LoadDriver::InsereMSDE(const std::string& branch, const std::string& cashRe
     ctx_.log("Exception InsereMSDE: " + lastError_, "2");
     return false;
   }
-  if (!lastError_.empty()) return false;
   ctx_.log(kStars, "3");
-  return true;
+  return lastError_.empty();
 }
 
 void LoadDriver::load(const std::string& branch, const std::string& cashRegister,
                       const std::string& mode) {
-  stageDatasets(state_, stagingDirectory(env_.programDirectory));
+  const auto staging = stagingDirectory(env_.programDirectory);
+  stageDatasets(state_, staging);
+  keepPendingDeletions(state_, staging);
+  fault::reach("load.staged");
   if (!conn_.isOpen()) {
     env_.logError(kCaixaSem);
     lastError_ = kCaixaSem;
@@ -126,13 +131,16 @@ void LoadDriver::load(const std::string& branch, const std::string& cashRegister
   if (mode == "TABELAS") {
     fullWipe();
     parts_.keepAlive.mantemConexao(true);
+    parts_.keepAlive.resetCounter();
     sequence_.run();
+    fault::reach("load.sequence");
   }
   ctx_.log("FIM DELETE", "2");
   if (env_.cancelled()) throw LoadCancelled();
   if (mode == "TABELAS" || mode == "EXTRATOCONS") {
     ConsumerBlock(ctx_, merge_, writer_, nextCode_, parts_.server, parts_.files, parts_.mirror)
         .run();
+    fault::reach("load.consumers");
   }
   if (mode == "ESTOQUE") {
     conn_.execute(sql::kDelPosEstatu);
@@ -140,13 +148,20 @@ void LoadDriver::load(const std::string& branch, const std::string& cashRegister
   }
   if (mode == "TABELAS") {
     parts_.deleteCache.runDeleteCache(branch, cashRegister, true);
+    dropPendingDeletions(staging);
+    fault::reach("load.deletecache");
     if (sequence_.prodAtivFilial()) parts_.cleanup.ApagaProdutosInativosFilial();
   }
 }
 
+// The order goes only once the wipe it orders is committed, all tables or none.
 void LoadDriver::fullWipe() {
-  if (!takeFullReloadOrder(stagingDirectory(env_.programDirectory))) return;
-  for (const auto& statement : fullWipeStatements()) conn_.execute(statement);
+  const auto staging = stagingDirectory(env_.programDirectory);
+  if (!readFullReloadOrder(staging)) return;
+  download::inTransaction(conn_, [&] {
+    for (const auto& statement : fullWipeStatements()) conn_.execute(statement);
+  });
+  removeFullReloadOrder(staging);
   parts_.deleteCache.emptyCacheImagesOf(fullWipeTables());
   for (auto name : kWipedDownloads) {
     db::DataSet* rows = state_.findDataset(name);
@@ -154,7 +169,10 @@ void LoadDriver::fullWipe() {
   }
 }
 
+// A full reload wipes before the request dates are read, so that they ask for whole tables;
+// wiped after the download, the tables would keep only the rows changed since the old dates.
 void LoadDriver::BuscaDtUltAtuTabelas(download::RequestVectors& vectors) {
+  fullWipe();
   load::BuscaDtUltAtuTabelas(ctx_, vectors);
 }
 

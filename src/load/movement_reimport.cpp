@@ -45,10 +45,14 @@ void reimportMovements(LoadContext& context, BulkWriter& writer,
         loadPacket(packet(movement.position), context.state.dataset(movement.dataset),
                    movement.table);
     }
+    // One commit for the shifts and their sales: with the shifts alone the next request would
+    // tell the central side that the sales are here.
+    BulkWriter::Together together(writer);
     for (const auto& movement : kMovements) {
       writer.InsereDados(movement.dataset, movement.table);
       context.log("InsereDados " + std::string(movement.table), "3");
     }
+    together.commit();
   }
   loadPacket(packet(kStatementPosition), context.state.dataset("cdsVExtratoCons"), "EXTRATOCONS");
   context.log(tableBanner("EXTRATOCONS"), "2");

@@ -52,7 +52,7 @@ void stageDatasets(download::DownloadState& state, const std::filesystem::path& 
   }
 }
 
-std::optional<db::DateTime> takeFullReloadOrder(const std::filesystem::path& directory) {
+std::optional<db::DateTime> readFullReloadOrder(const std::filesystem::path& directory) {
   const auto file = directory / kFullReloadFile;
   if (!std::filesystem::exists(file)) return std::nullopt;
   std::ifstream in(file, std::ios::binary);
@@ -62,9 +62,11 @@ std::optional<db::DateTime> takeFullReloadOrder(const std::filesystem::path& dir
   const std::string text(db::trim(line));
   const auto when = db::DateTime::parse(text);
   if (!when) throw std::runtime_error("'" + text + "' não é uma data e hora válida");
-  in.close();
-  std::filesystem::remove(file);
   return when;
+}
+
+void removeFullReloadOrder(const std::filesystem::path& directory) {
+  std::filesystem::remove(directory / kFullReloadFile);
 }
 
 }  // namespace load

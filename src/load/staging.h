@@ -20,9 +20,10 @@ bool isWorkDataset(const db::DataSet& dataSet, std::string_view name);
 // read raises, naming the file; the dataset keeps what it held.
 void stageDatasets(download::DownloadState& state, const std::filesystem::path& directory);
 
-// The full-reload order: when P_DTDELETECACHE.cds is present, its first line as a date-time and
-// the file removed. Nothing when the file is absent. A first line that is no date-time raises
-// and leaves the file.
-std::optional<db::DateTime> takeFullReloadOrder(const std::filesystem::path& directory);
+// The full-reload order: when P_DTDELETECACHE.cds is present, its first line as a date-time.
+// Nothing when the file is absent. A first line that is no date-time raises.
+std::optional<db::DateTime> readFullReloadOrder(const std::filesystem::path& directory);
+// The order is carried out: the file goes.
+void removeFullReloadOrder(const std::filesystem::path& directory);
 
 }  // namespace load

@@ -1,5 +1,6 @@
 #include "load/table_sequence.h"
 
+#include "fault/fault.h"
 #include "load/counters.h"
 #include "load/load_sql.h"
 
@@ -239,12 +240,16 @@ void TableSequence::run() {
     if (ctx_.env.cancelled()) throw LoadCancelled();
     runStep(step);
     ctx_.state.releaseSpooled();
+    fault::reach("load.step");
   }
 }
 
+// The delete and the new rows commit together: a stop between them leaves the old rows.
 void TableSequence::replace(std::string_view table) {
+  BulkWriter::Together together(writer_);
   ctx_.conn.execute(withTable(sql::kDeleteAll, table));
   writer_.InsereDados(datasetOf(table), table);
+  together.commit();
 }
 
 bool TableSequence::prodAtivFilial() {
@@ -272,11 +277,14 @@ void TableSequence::runStep(const SequenceStep& step) {
       if (prodAtivFilial()) merge_.run(step.table);
       if (db::DataSet* rows = ctx_.rowsOf(dataset)) rows->emptyDataSet();
       break;
-    case StepKind::ControlSenha:
+    case StepKind::ControlSenha: {
+      BulkWriter::Together together(writer_);
       ctx_.conn.execute(sql::kDelControlSenha);
       writer_.InsereDados(dataset, step.table);
+      together.commit();
       if (db::DataSet* rows = ctx_.rowsOf(dataset)) rows->emptyDataSet();
       break;
+    }
     case StepKind::DeleteTipoReceInte:
       ctx_.conn.execute(withTable(sql::kDeleteAll, step.table));
       break;

@@ -1,5 +1,5 @@
 // kivtab PARAMETER-STRING: one run that brings this register's local database in step with the
-// central data. Exit status: 0 after a successful run, 1 otherwise.
+// central data. Exit status: 0 after a successful run, 1 otherwise, 3 when another kivtab runs.
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
+constexpr int kAlreadyRunning = 3;
 
 // Stops the program early with a reason on standard error, when even the run log is not there.
 int fail(const std::string& reason) {
@@ -40,12 +41,23 @@ int main(int argc, char** argv) {
 
   std::optional<app::InstanceLock> lock;
   try {
-    lock.emplace(package.programDirectory());
+    std::string connectionString;
+    try {
+      connectionString = package._GetStringConexKiv();
+    } catch (const outside::RegistryError&) {
+      // Named below by warnAboutRegistry; the program directory is locked instead.
+    }
+    lock.emplace(app::runIdentity(connectionString, package.programDirectory()),
+                 app::InstanceLock::lockDirectory());
   } catch (const std::exception& e) {
     return fail(e.what());
   }
-  // Another kivtab is running here: leave at once, silently.
-  if (!lock->held()) return kSuccess;
+  // Another kivtab is running against this database: leave at once, touching nothing, with a status
+  // of its own.
+  if (!lock->held()) {
+    std::cerr << "kivtab: another kivtab is running; this one did not start\n";
+    return kAlreadyRunning;
+  }
 
   warnAboutRegistry(package);
   app::ConsoleView view(stdout, app::ConsoleView::modeFor(stdout));

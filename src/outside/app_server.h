@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/core/value.h"
+#include "outside/http_limits.h"
 #include "outside/transport_security.h"
 
 namespace outside {
@@ -19,6 +20,7 @@ struct Endpoint {
   std::string host;
   int port = 0;
   TransportSecurity security;
+  HttpTimeouts timeouts = {};
 };
 using EndpointSource = std::function<Endpoint()>;
 

@@ -22,7 +22,8 @@ class HttpAppServer : public AppServer {
     if (endpoint.host.empty() || endpoint.port <= 0 || endpoint.port > 65535)
       throw ServerError("invalid server address \"" + endpoint.host + ":" +
                         std::to_string(endpoint.port) + "\"");
-    HttpResponse ping = httpGet(serverUrl(endpoint, kPingPath), endpoint.security);
+    HttpResponse ping =
+        httpGet(serverUrl(endpoint, kPingPath), endpoint.security, endpoint.timeouts);
     if (ping.status != 200)
       throw ServerError("server " + endpoint.host + ":" + std::to_string(endpoint.port) +
                         " is not a central application server (status " +
@@ -36,7 +37,8 @@ class HttpAppServer : public AppServer {
 
   db::Value call(std::string_view method, std::vector<db::Value>& args) override {
     const std::string url = methodUrl(method);
-    HttpResponse response = httpPost(url, protocol::encodeRequest(args), endpoint_.security);
+    HttpResponse response =
+        httpPost(url, protocol::encodeRequest(args), endpoint_.security, endpoint_.timeouts);
     return accept(
         method, response.status, [&] { return protocol::decodeReply(response.body); }, args);
   }
@@ -44,8 +46,8 @@ class HttpAppServer : public AppServer {
   db::Value call(std::string_view method, std::vector<db::Value>& args, PacketSink& sink) override {
     const std::string url = methodUrl(method);
     const std::filesystem::path file = sink.replyFile();
-    const long status =
-        httpPostToFile(url, protocol::encodeRequest(args), file.string(), endpoint_.security);
+    const long status = httpPostToFile(url, protocol::encodeRequest(args), file.string(),
+                                       endpoint_.security, endpoint_.timeouts);
     // The reply's file goes whatever happens: its packets are in the sink or the reply failed.
     struct Remove {
       const std::filesystem::path& file;

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -28,24 +29,64 @@ struct Request {
   CurlHeaders headers;
 };
 
-size_t appendToString(char* data, size_t size, size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
+// Where a reply goes, and how much of it has come; a reply past the limit stops the transfer.
+struct Sink {
+  std::string* text = nullptr;
+  FILE* file = nullptr;
+  int64_t limit = 0;
+  int64_t received = 0;
+  bool tooLarge = false;
+  // No-progress watch: the time the byte counts last moved.
+  std::chrono::milliseconds stallLimit{0};
+  std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
+  curl_off_t lastBytes = 0;
+  bool stalled = false;
+};
+
+size_t receive(char* data, size_t size, size_t count, void* target) {
+  auto& sink = *static_cast<Sink*>(target);
+  const size_t bytes = size * count;
+  sink.received += static_cast<int64_t>(bytes);
+  if (sink.received > sink.limit) {
+    sink.tooLarge = true;
+    return 0;
+  }
+  if (sink.file) return std::fwrite(data, 1, bytes, sink.file);
+  sink.text->append(data, bytes);
+  return bytes;
 }
 
-size_t writeToFile(char* data, size_t size, size_t count, void* target) {
-  return std::fwrite(data, size, count, static_cast<FILE*>(target)) * size;
+int watchProgress(void* target, curl_off_t, curl_off_t downloaded, curl_off_t,
+                  curl_off_t uploaded) {
+  auto& sink = *static_cast<Sink*>(target);
+  const auto now = std::chrono::steady_clock::now();
+  if (downloaded + uploaded != sink.lastBytes) {
+    sink.lastBytes = downloaded + uploaded;
+    sink.lastMove = now;
+    return 0;
+  }
+  if (now - sink.lastMove < sink.stallLimit) return 0;
+  sink.stalled = true;
+  return 1;
 }
 
 // extraHeader: one more header line, or nullptr.
 Request newRequest(const std::string& url, const TransportSecurity& security,
-                   const HttpTimeouts& timeouts, const char* extraHeader = nullptr) {
+                   const HttpTimeouts& timeouts, Sink& sink, const char* extraHeader = nullptr) {
   initCurlOnce();
   Request request{Easy(curl_easy_init()), nullptr};
   CURL* curl = request.curl.get();
   if (!curl) throw ServerError("cannot create an HTTP client handle");
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+  // A server that stops sending (or never answers) fails once nothing moved for `stall`.
+  sink.stallLimit = timeouts.stall;
+  sink.limit = timeouts.maxReplyBytes;
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, watchProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, receive);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_TCP_KEEPALIVE, 1L);
   if (extraHeader) request.headers.reset(curl_slist_append(nullptr, extraHeader));
@@ -54,10 +95,16 @@ Request newRequest(const std::string& url, const TransportSecurity& security,
   return request;
 }
 
-long perform(CURL* curl, const std::string& url) {
+long perform(CURL* curl, const std::string& url, const Sink& sink) {
   char message[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, message);
   CURLcode code = curl_easy_perform(curl);
+  if (sink.stalled)
+    throw ServerError("HTTP request to " + url + " failed: no data for " +
+                      std::to_string(sink.stallLimit.count() / 1000) + " s");
+  if (sink.tooLarge)
+    throw ServerError("HTTP request to " + url + " failed: the reply exceeds " +
+                      std::to_string(sink.limit) + " bytes");
   if (code != CURLE_OK) {
     std::string detail = message[0] ? message : curl_easy_strerror(code);
     throw ServerError("HTTP request to " + url + " failed: " + detail);
@@ -67,9 +114,10 @@ long perform(CURL* curl, const std::string& url) {
   return status;
 }
 
+// Readies a POST of `jsonBody` whose answer goes to `sink`.
 Request postRequest(const std::string& url, std::string_view jsonBody,
-                    const TransportSecurity& security, const HttpTimeouts& timeouts) {
-  Request request = newRequest(url, security, timeouts, "Content-Type: application/json");
+                    const TransportSecurity& security, const HttpTimeouts& timeouts, Sink& sink) {
+  Request request = newRequest(url, security, timeouts, sink, "Content-Type: application/json");
   CURL* curl = request.curl.get();
   curl_easy_setopt(curl, CURLOPT_POST, 1L);
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, jsonBody.data());
@@ -77,15 +125,17 @@ Request postRequest(const std::string& url, std::string_view jsonBody,
   return request;
 }
 
-// Runs the exchange with its answer written to `localPath`; returns the status.
-long performToFile(CURL* curl, const std::string& url, const std::string& localPath) {
+// Runs the exchange readied by `prepare` with its answer written to `localPath`; returns the
+// status. A failed transfer leaves no partial file.
+template <typename Prepare>
+long performToFile(const std::string& url, const std::string& localPath, Prepare prepare) {
   FILE* file = std::fopen(localPath.c_str(), "wb");
   if (!file) throw ServerError("cannot create file " + localPath);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeToFile);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+  Sink sink{.file = file};
   long status = 0;
   try {
-    status = perform(curl, url);
+    Request request = prepare(sink);
+    status = perform(request.curl.get(), url, sink);
   } catch (...) {
     std::fclose(file);
     std::remove(localPath.c_str());
@@ -102,36 +152,33 @@ long performToFile(CURL* curl, const std::string& url, const std::string& localP
 
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
                       const TransportSecurity& security, const HttpTimeouts& timeouts) {
-  Request request = postRequest(url, jsonBody, security, timeouts);
-  CURL* curl = request.curl.get();
   HttpResponse response;
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
-  response.status = perform(curl, url);
-  return response;
-}
-
-HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
-                     const HttpTimeouts& timeouts) {
-  Request request = newRequest(url, security, timeouts);
-  CURL* curl = request.curl.get();
-  HttpResponse response;
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
-  response.status = perform(curl, url);
+  Sink sink{.text = &response.body};
+  Request request = postRequest(url, jsonBody, security, timeouts, sink);
+  response.status = perform(request.curl.get(), url, sink);
   return response;
 }
 
 long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
                     const TransportSecurity& security, const HttpTimeouts& timeouts) {
-  Request request = postRequest(url, jsonBody, security, timeouts);
-  return performToFile(request.curl.get(), url, localPath);
+  return performToFile(url, localPath, [&](Sink& sink) {
+    return postRequest(url, jsonBody, security, timeouts, sink);
+  });
+}
+
+HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
+                     const HttpTimeouts& timeouts) {
+  HttpResponse response;
+  Sink sink{.text = &response.body};
+  Request request = newRequest(url, security, timeouts, sink);
+  response.status = perform(request.curl.get(), url, sink);
+  return response;
 }
 
 void httpGetToFile(const std::string& url, const std::string& localPath,
                    const TransportSecurity& security, const HttpTimeouts& timeouts) {
-  Request request = newRequest(url, security, timeouts);
-  const long status = performToFile(request.curl.get(), url, localPath);
+  const long status = performToFile(
+      url, localPath, [&](Sink& sink) { return newRequest(url, security, timeouts, sink); });
   if (status < 200 || status >= 300) {
     std::remove(localPath.c_str());
     throw ServerError("HTTP GET " + url + " answered status " + std::to_string(status));

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <string_view>
 
+#include "outside/http_limits.h"
 #include "outside/transport_security.h"
 
 namespace outside {
@@ -14,13 +14,8 @@ struct HttpResponse {
   std::string body;
 };
 
-struct HttpTimeouts {
-  // Reaching the server must be quick; the work a method does may take as long as it takes,
-  // so there is no overall limit on a request (long table downloads run for minutes).
-  std::chrono::milliseconds connect{10'000};
-};
-
-// `security` decides TLS verification and the token presented (docs/operations.md).
+// `security` decides TLS verification and the token presented, `timeouts` how long the server may
+// take to answer and to keep answering (docs/operations.md).
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
                       const TransportSecurity& security, const HttpTimeouts& timeouts = {});
 // POST whose answer goes straight into a file (replaced); returns the status. The file holds

@@ -14,7 +14,7 @@ std::string serverUrl(const Endpoint& endpoint, std::string_view path) {
 
 void fetchServerFile(const Endpoint& endpoint, std::string_view path,
                      const std::string& localPath) {
-  httpGetToFile(serverUrl(endpoint, path), localPath, endpoint.security);
+  httpGetToFile(serverUrl(endpoint, path), localPath, endpoint.security, endpoint.timeouts);
 }
 
 }  // namespace outside

@@ -164,11 +164,15 @@ std::vector<std::vector<ForeignKeyRow>> foreignKeys(const std::vector<ForeignKey
   return keys;
 }
 
-std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName) {
+std::string foreignKeyColumns(const std::vector<ForeignKeyRow>& key) {
   std::vector<std::string> columns;
   for (const auto& row : key) columns.push_back(row.colName);
+  return join(columns, ", ");
+}
+
+std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName) {
   return "ALTER TABLE " + std::string(storedTableName) + " ADD CONSTRAINT " +
-         key.front().constraintName + " FOREIGN KEY (" + join(columns, ", ") + ")" +
+         key.front().constraintName + " FOREIGN KEY (" + foreignKeyColumns(key) + ")" +
          " REFERENCES " + key.front().referencesText;
 }
 

@@ -56,6 +56,8 @@ std::string createIndex(const IndexGroup& index, std::string_view localTable);
 // The foreign keys of a table named as stored: consecutive constraints rows of one name each.
 std::vector<std::vector<ForeignKeyRow>> foreignKeys(const std::vector<ForeignKeyRow>& rows,
                                                     std::string_view storedTableName);
+// A foreign key's columns joined by ", ".
+std::string foreignKeyColumns(const std::vector<ForeignKeyRow>& key);
 std::string addForeignKey(const std::vector<ForeignKeyRow>& key, std::string_view storedTableName);
 
 }  // namespace schema::ddl

@@ -18,6 +18,22 @@ const std::regex kReferentialActions(
     R"((\s+(ON\s+(DELETE|UPDATE)\s+(CASCADE|NO\s+ACTION|SET\s+NULL|SET\s+DEFAULT)|NOT\s+FOR\s+REPLICATION))+\s*$)",
     std::regex::icase);
 
+// The type names SQL Server and Oracle know; a package naming another type is wrong or hostile.
+const std::set<std::string, std::less<>> kKnownTypes = {
+    "BIGINT",    "BINARY",  "BIT",           "BLOB",      "CHAR",
+    "CLOB",      "DATE",    "DATETIME",      "DATETIME2", "DATETIMEOFFSET",
+    "DECIMAL",   "DOUBLE",  "FLOAT",         "IMAGE",     "INT",
+    "INTEGER",   "LONG",    "MONEY",         "NCHAR",     "NCLOB",
+    "NTEXT",     "NUMBER",  "NUMERIC",       "NVARCHAR",  "NVARCHAR2",
+    "RAW",       "REAL",    "SMALLDATETIME", "SMALLINT",  "SMALLMONEY",
+    "TEXT",      "TIME",    "TIMESTAMP",     "TINYINT",   "UNIQUEIDENTIFIER",
+    "VARBINARY", "VARCHAR", "VARCHAR2",      "XML"};
+
+bool isKnownType(const std::string& fieldType) {
+  const size_t end = fieldType.find_first_of(" (");
+  return kKnownTypes.count(db::upper(fieldType.substr(0, end))) > 0;
+}
+
 [[noreturn]] void refuse(std::string_view file, const std::string& table, const std::string& what,
                          const std::string& text) {
   throw std::runtime_error(std::string(file) + ", table " + table + ": " + what + " \"" + text +
@@ -74,14 +90,16 @@ void expression(const std::string& table, const std::string& what, const std::st
 void checkTable(const PackageTable& table) {
   const std::string& name = table.tableName;
   identifier(name, "TABLE_NAME", name);
-  for (const auto& column : table.columns) {
-    identifier(name, "COL_NAME", column.name);
-    if (!std::regex_match(column.fieldType, kType)) refuse(name, "FIELD_TYPE", column.fieldType);
-    if (column.nullable && !column.nullable->empty() && *column.nullable != "NULL" &&
-        *column.nullable != "NOT NULL")
-      refuse(name, "NULLABLE", *column.nullable);
-    if (column.colDefault) expression(name, "COL_DEFAULT", *column.colDefault);
-  }
+  for (const auto* columns : {&table.columns, &table.oracleColumns})
+    for (const auto& column : *columns) {
+      identifier(name, "COL_NAME", column.name);
+      if (!std::regex_match(column.fieldType, kType) || !isKnownType(column.fieldType))
+        refuse(name, "FIELD_TYPE", column.fieldType);
+      if (column.nullable && !column.nullable->empty() && *column.nullable != "NULL" &&
+          *column.nullable != "NOT NULL")
+        refuse(name, "NULLABLE", *column.nullable);
+      if (column.colDefault) expression(name, "COL_DEFAULT", *column.colDefault);
+    }
   for (const auto& rows : {&table.indexes, &table.primaryKeys})
     for (const auto& row : *rows) {
       identifier(name, "INDEX_NAME", row.indexName);

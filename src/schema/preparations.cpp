@@ -74,14 +74,14 @@ void run(db::Connection& local, const Preparation& preparation, const LogLine& l
 
 }  // namespace
 
-void checkRemoteExecutionTable(db::Connection& local) {
+void checkRemoteExecutionTable(db::Connection& local, bool oracle) {
   try {
-    local.query(sql::kVerifTab);
+    local.query(oracle ? sql::kVerifTabOracle : sql::kVerifTab);
     return;
   } catch (const std::exception&) {
     // The table cannot be read: it is missing (or unusable) and is created below.
   }
-  local.execute(sql::kCreateCtrlExecRem);
+  local.execute(oracle ? sql::kCreateCtrlExecRemOracle : sql::kCreateCtrlExecRem);
 }
 
 void prepareValidityModels(db::Connection& local, const LogLine& log) {

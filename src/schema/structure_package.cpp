@@ -49,7 +49,17 @@ std::vector<IndexColumnRow> readIndexRows(db::DataSet& rows, bool withDescend) {
   return result;
 }
 
-std::vector<PackageTable> readStructure(const fs::path& file) {
+std::vector<PackageColumn> readColumns(db::DataSet& columns) {
+  std::vector<PackageColumn> result;
+  db::Field colName = columns.fieldByName("COL_NAME");
+  db::Field fieldType = columns.fieldByName("FIELD_TYPE");
+  for (columns.first(); !columns.eof(); columns.next())
+    result.push_back({colName.asString(), fieldType.asString(), optionalText(columns, "NULLABLE"),
+                      optionalText(columns, "COL_DEFAULT")});
+  return result;
+}
+
+std::vector<PackageTable> readStructure(const fs::path& file, bool& hasOracleColumns) {
   db::DataSet structure("struct");
   structure.loadFromFile(file);
   const std::string name = file.filename().string();
@@ -61,18 +71,17 @@ std::vector<PackageTable> readStructure(const fs::path& file) {
                 {"INDEX_NAME", "COL_NAME", "DESCEND"}, name + " adqIndices");
   requireFields(requireNested(defs, "adqPriKeys", name).children, {"INDEX_NAME", "COL_NAME"},
                 name + " adqPriKeys");
+  const db::FieldDef* oracle = findDef(defs, "adqColunasOracle");
+  hasOracleColumns = oracle && oracle->type == db::FieldType::Nested;
+  if (hasOracleColumns)
+    requireFields(oracle->children, {"COL_NAME", "FIELD_TYPE"}, name + " adqColunasOracle");
 
   std::vector<PackageTable> tables;
   db::Field tableName = structure.fieldByName("TABLE_NAME");
   for (structure.first(); !structure.eof(); structure.next()) {
-    PackageTable table{tableName.asString(), {}, {}, {}};
-    db::DataSet& columns = structure.nested("adqColunas");
-    db::Field colName = columns.fieldByName("COL_NAME");
-    db::Field fieldType = columns.fieldByName("FIELD_TYPE");
-    for (columns.first(); !columns.eof(); columns.next())
-      table.columns.push_back({colName.asString(), fieldType.asString(),
-                               optionalText(columns, "NULLABLE"),
-                               optionalText(columns, "COL_DEFAULT")});
+    PackageTable table{tableName.asString(), {}, {}, {}, {}};
+    table.columns = readColumns(structure.nested("adqColunas"));
+    if (hasOracleColumns) table.oracleColumns = readColumns(structure.nested("adqColunasOracle"));
     table.indexes = readIndexRows(structure.nested("adqIndices"), true);
     table.primaryKeys = readIndexRows(structure.nested("adqPriKeys"), false);
     tables.push_back(std::move(table));
@@ -101,7 +110,7 @@ std::vector<ForeignKeyRow> readConstraints(const fs::path& file) {
 
 StructurePackage loadStructurePackage(const fs::path& directory) {
   StructurePackage package;
-  package.tables = readStructure(directory / kStructFile);
+  package.tables = readStructure(directory / kStructFile, package.hasOracleColumns);
   if (fs::exists(directory / kConstraintsFile))
     package.constraints = readConstraints(directory / kConstraintsFile);
   return package;

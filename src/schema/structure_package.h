@@ -26,6 +26,7 @@ struct IndexColumnRow {
 struct PackageTable {
   std::string tableName;  // as stored; may begin with "SA_"
   std::vector<PackageColumn> columns;
+  std::vector<PackageColumn> oracleColumns;  // adqColunasOracle, when the package has it
   std::vector<IndexColumnRow> indexes;
   std::vector<IndexColumnRow> primaryKeys;
 };
@@ -41,6 +42,7 @@ struct ForeignKeyRow {
 struct StructurePackage {
   std::vector<PackageTable> tables;
   std::optional<std::vector<ForeignKeyRow>> constraints;  // none without constraints.cds
+  bool hasOracleColumns = false;                          // struct.cds holds adqColunasOracle
 };
 
 inline constexpr const char* kStructFile = "struct.cds";

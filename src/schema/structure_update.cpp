@@ -2,6 +2,7 @@
 
 #include "db/core/connection_string.h"
 #include "schema/messages.h"
+#include "schema/oracle_reconciler.h"
 #include "schema/package_check.h"
 #include "schema/package_reply.h"
 #include "schema/package_retrieval.h"
@@ -24,6 +25,22 @@ constexpr std::string_view kDefaultNrorg = "1";
 constexpr std::string_view kBanner =
     "*************** INÍCIO DA CRIAÇÃO DE ESTRUTURA DAS TABELAS do SQL-SERVER 2008 "
     "***************";
+
+constexpr std::string_view kUnlistedTable = "Tabela fora das listas do caixa deixada de fora: ";
+
+// A package may only touch the tables the register asked for; anything else is left out, logged,
+// so a wrong or hostile package cannot create or alter the register's other tables.
+void keepListedTables(StructurePackage& package,
+                      const std::optional<std::vector<std::string>>& only, const LogLine& log) {
+  std::erase_if(package.tables, [&](const PackageTable& table) {
+    if (isListedTable(table.tableName, only)) return false;
+    log(std::string(kUnlistedTable) + table.tableName, "1");
+    return true;
+  });
+  if (package.constraints)
+    std::erase_if(*package.constraints,
+                  [&](const ForeignKeyRow& row) { return !isListedTable(row.tableName, only); });
+}
 
 }  // namespace
 
@@ -66,9 +83,10 @@ void StructureUpdate::requestPackage(const std::optional<std::vector<std::string
 
 void StructureUpdate::reconcile(const StructurePackage& package, const std::string& databaseType,
                                 const std::string& owner) {
-  if (databaseType != kSqlServer)
-    throw std::runtime_error("the table reconciliation for database type " + databaseType +
-                             " is not part of this program");
+  if (databaseType != kSqlServer) {
+    OracleReconciler(*adcGeral_, owner).reconcile(package);
+    return;
+  }
   ReconcileServices services{services_.log, [this]() -> db::Connection& {
                                adcGeral_ = &services_.reconnect();
                                return *adcGeral_;
@@ -88,9 +106,10 @@ bool StructureUpdate::UpdateMSDECache(const std::optional<std::vector<std::strin
     requestPackage(only, databaseType, owner);
     directory = retrievePackage(
         reply_, token_, {services_.package, services_.log, services_.progress, services_.limits});
-    const StructurePackage package = loadStructurePackage(directory);
+    StructurePackage package = loadStructurePackage(directory);
     checkPackage(package);
-    checkRemoteExecutionTable(*adcGeral_);
+    keepListedTables(package, only, services_.log);
+    checkRemoteExecutionTable(*adcGeral_, databaseType != kSqlServer);
     prepareValidityModels(*adcGeral_, services_.log);
     reconcile(package, databaseType, owner);
   } catch (const std::exception& e) {
@@ -110,10 +129,10 @@ void StructureUpdate::finish(const fs::path& directory) {
     netLocalCache_.call("FinishTableData", args);
   } catch (const std::exception&) {
   }
+  // The directory is the run's own, one plain name below the working directory: all of it
+  // goes, constraints.cds included, so that runs leave no folders behind.
   std::error_code ignored;
-  fs::remove(directory / kStructFile, ignored);
-  fs::remove(directory / kPackageArchive, ignored);
-  fs::remove(directory, ignored);
+  fs::remove_all(directory, ignored);
 }
 
 }  // namespace schema

@@ -300,6 +300,16 @@ std::string listText(std::string_view prefix, bool structureExists,
 
 std::span<const CacheTable> cacheTables() { return kCacheTables; }
 
+bool isListedTable(std::string_view packageTableName,
+                   const std::optional<std::vector<std::string>>& only) {
+  std::string_view bare = packageTableName;
+  if (db::upper(bare.substr(0, kWorkTablePrefix.size())) == kWorkTablePrefix)
+    bare.remove_prefix(kWorkTablePrefix.size());
+  const bool cached = std::any_of(std::begin(kCacheTables), std::end(kCacheTables),
+                                  [&](const CacheTable& t) { return db::iequals(t.name, bare); });
+  return cached && admitted(only, packageTableName);
+}
+
 TableListTexts buildTableListTexts(bool structureExists,
                                    const std::optional<std::vector<std::string>>& only) {
   return {listText("", structureExists, only), listText(kWorkTablePrefix, structureExists, only)};

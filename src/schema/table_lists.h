@@ -27,4 +27,9 @@ struct TableListTexts {
 TableListTexts buildTableListTexts(bool structureExists,
                                    const std::optional<std::vector<std::string>>& only = {});
 
+// A table of the package the register asked for: one of its tables or their SA_ work tables,
+// restricted to `only` as the request was.
+bool isListedTable(std::string_view packageTableName,
+                   const std::optional<std::vector<std::string>>& only = {});
+
 }  // namespace schema

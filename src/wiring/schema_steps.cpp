@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "schema/package_retrieval.h"
+#include "schema/procedures.h"
 #include "schema/structure_update.h"
 
 namespace wiring {
@@ -45,7 +46,21 @@ class SchemaSteps : public app::SchemaSteps {
     return done;
   }
 
-  void AplicaProcedures(app::RunContext&) override {}
+  void AplicaProcedures(app::RunContext& run) override {
+    // The result tells the log only: the controller goes on either way.
+    schema::AplicaProcedures(
+        {[&run](std::string_view message, std::string_view level) {
+           run.log.GravaLog(message, level);
+         },
+         [&run] { run.connections.dtmBaixaEstrutura(); },
+         [&run]() -> db::Connection& {
+           app::BaixaEstruturaModule& module = run.connections.dtmBaixaEstrutura();
+           if (!module.adcGeral || !module.adcGeral->isOpen())
+             module.adcGeral = run.connections.openLocal(run.package._GetStringConexKiv());
+           return *module.adcGeral;
+         },
+         [&run] { run.connections.CloseADOEstrutura(); }, run.package.UsedDatabase()});
+  }
 };
 
 }  // namespace

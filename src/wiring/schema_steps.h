@@ -6,8 +6,8 @@
 
 namespace wiring {
 
-// The structure update on the schema data module's connections. AplicaProcedures does nothing
-// yet: procedures, triggers and the snapshot setting are installed by a later step.
+// The structure update on the schema data module's connections, then the procedures, triggers
+// and snapshot setting on its local connection.
 std::unique_ptr<app::SchemaSteps> makeSchemaSteps();
 
 }  // namespace wiring

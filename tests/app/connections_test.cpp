@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/forwarding_connection.h"
 #include "db/core/text.h"
 #include "fakes.h"
 #include "temp_dir.h"
@@ -84,6 +85,66 @@ TEST_F(ConnectionsTest, OpenAndCloseCreateAndReleaseTheModules) {
   c.CloseADOFuncoes();
   EXPECT_FALSE(c.hasFuncoesServidor());
   EXPECT_TRUE(flag.ok());
+}
+
+TEST_F(ConnectionsTest, OracleSettingOpensTheStructureConnectionThroughTheOracleProvider) {
+  const std::string stored = "Provider=SQLOLEDB.1;User ID=loja;Password='a;b';Data Source=ORCL";
+  testing_support::writeFile(dir.path() / "registry.ini",
+                             "[" + kWebCli + "]\nIPServer=h\nWebPort=1\nUsedDatabase=ORACLE\n" +
+                                 "StringConex=" + stored + "\n");
+  ConnectionFactories recordOnly = factories();
+  recordOnly.database = [this](std::string_view s) -> std::unique_ptr<db::Connection> {
+    opened.emplace_back(s);
+    throw db::Error(db::ErrorKind::Connection, "no server here");
+  };
+  Connections c(package, log, flag, recordOnly);
+  c.OpenADOEstrutura();
+  c.OpenADOBaixa();
+  // The download module's connection takes the string as it stands.
+  EXPECT_EQ(opened, (std::vector<std::string>{
+                        "Provider=MSDAORA;User ID=loja;Password='a;b';Data Source=ORCL", stored}));
+
+  // Without the setting the kind follows the string's provider.
+  EXPECT_EQ(package.UsedDatabase(), "ORACLE");
+  setConnectionString(stored);
+  EXPECT_EQ(package.UsedDatabase(), "MSSQL");
+  setConnectionString("Provider=OraOLEDB.Oracle;Data Source=ORCL");
+  EXPECT_EQ(package.UsedDatabase(), "ORACLE");
+}
+
+// Keeps the statements sent and reports the engine it is told to.
+class SessionConnection : public testing_support::ForwardingConnection {
+ public:
+  SessionConnection(db::Connection& inner, std::string engine)
+      : ForwardingConnection(inner), engine_(std::move(engine)) {}
+  int64_t execute(std::string_view sql, const db::Params& = {}) override {
+    executed.emplace_back(sql);
+    return 0;
+  }
+  std::string_view engineName() const override { return engine_; }
+  std::vector<std::string> executed;
+
+ private:
+  std::string engine_;
+};
+
+TEST_F(ConnectionsTest, SessionSettingsFollowTheDatabaseKind) {
+  auto embedded = db::connect("Provider=SQLite;Data Source=:memory:");
+  SessionConnection onEmbedded(*embedded, "embedded");
+  package.SetADODBSession(onEmbedded);
+  EXPECT_TRUE(onEmbedded.executed.empty());
+
+  setConnectionString("Provider=SQLOLEDB.1;Initial Catalog=LOJA;Data Source=SRV01");
+  SessionConnection onSqlServer(*embedded, "odbc");
+  package.SetADODBSession(onSqlServer);
+  EXPECT_EQ(onSqlServer.executed, std::vector<std::string>{"SET DATEFORMAT ymd"});
+
+  setConnectionString("Provider=MSDAORA.1;User ID=loja;Data Source=ORCL");
+  SessionConnection onOracle(*embedded, "odbc");
+  package.SetADODBSession(onOracle);
+  EXPECT_EQ(onOracle.executed,
+            (std::vector<std::string>{"ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'",
+                                      "ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '.,'"}));
 }
 
 TEST_F(ConnectionsTest, ReopeningReplacesTheLocalConnectionOnlyOnceANewOneIsOpen) {

@@ -110,6 +110,19 @@ TEST_F(ControllerTest, TabelasRunsEveryStepInOrderAndEndsInGreen) {
   EXPECT_EQ(status("IDSTCTRLEXECREM"), "P");
 }
 
+TEST_F(ControllerTest, ARowLeftExecutingByAStoppedRunIsClosedByTheNextRequest) {
+  local()->execute(
+      "INSERT INTO CTRLEXECREM (IDCTRLEXECREM, CDAPP, IDSTCTRLEXECREM) VALUES (16, 'KIVTAB', 'E')");
+  local()->execute(
+      "INSERT INTO CTRLEXECREM (IDCTRLEXECREM, CDAPP, IDSTCTRLEXECREM) VALUES (15, 'OTHER', 'E')");
+  ASSERT_TRUE(run("SYNC_17_0001_001_").success);
+  auto db = local();
+  auto rows = db->query("SELECT IDCTRLEXECREM, IDSTCTRLEXECREM FROM CTRLEXECREM ORDER BY 1");
+  std::vector<std::string> seen;
+  while (rows->next()) seen.push_back(rows->at(0).asText() + " " + rows->at(1).asText());
+  EXPECT_EQ(seen, (std::vector<std::string>{"15 E", "16 NOK", "17 OK"}));
+}
+
 TEST_F(ControllerTest, SyncFormReportsEachPhaseInTheStatusRow) {
   std::vector<std::string> seen;
   auto look = [&](RunContext&) {
@@ -212,6 +225,17 @@ TEST_F(ControllerTest, FailingStepsClearTheFlagAndTheRunGoesOn) {
   EXPECT_EQ(std::count(rec.calls.begin(), rec.calls.end(), "AplicaProcedures"), 0);
 }
 
+TEST_F(ControllerTest, DownloadConnectionThatFailsFailsTheRun) {
+  // The server goes away after the structure step: only the download's connect step fails.
+  rec.duringSchema = [&](RunContext&) { central.down = true; };
+  const RunOutcome outcome = run("SYNC_17_0001_001_");
+  EXPECT_FALSE(outcome.success);
+  EXPECT_TRUE(logged("Sem conexão com servidor central."));
+  EXPECT_EQ(std::count(rec.calls.begin(), rec.calls.end(), "iniciaBaixaTabelas"), 0);
+  EXPECT_EQ(view.finalText, "OCORREU UM ERRO DURANTE A ATUALIZAÇÃO");
+  EXPECT_EQ(status("IDSTCTRLEXECREM"), "NOK");
+}
+
 TEST_F(ControllerTest, MissingConnectionStringFailsTheConnectStepsNotTheProgram) {
   testing_support::writeFile(registryPath,
                              "[" + kWebCli + "]\nIPServer=localhost\nWebPort=dword:8211\n");
@@ -296,14 +320,19 @@ TEST_F(ControllerTest, ImageColumnIsConvertedByWayOfVarbinaryOthersAreLeftAlone)
 
   local()->execute("CREATE TABLE KDSOPERACAOTEMP (ID INT NOT NULL, DSOPERACAO IMAGE NULL)");
   local()->execute("INSERT INTO KDSOPERACAOTEMP VALUES (1, NULL)");
+  local()->execute("INSERT INTO KDSOPERACAOTEMP VALUES (2, :P_IMAGE)",
+                   {{"P_IMAGE", db::Value(db::Bytes{'o', 'p', 'e', 'r', 'a', 'c', 'a', 'o'})}});
   run("TABELAS_0001_001_");
   EXPECT_EQ(typeOf(), "varchar");
+  EXPECT_FALSE(logged("Utilização de BANCO SQL 2005 ou inferior - adqtipotabela "));
   const std::string text = logText();
   EXPECT_LT(text.find("Execute acmUpdImage"), text.find("Execute acmUpdVarBinary"));
   auto db = local();
-  auto rows = db->query("SELECT COUNT(*) FROM KDSOPERACAOTEMP");
+  auto rows = db->query("SELECT DSOPERACAO FROM KDSOPERACAOTEMP ORDER BY ID");
   ASSERT_TRUE(rows->next());
-  EXPECT_EQ(rows->at(0).asInt(), 1);
+  EXPECT_TRUE(rows->at(0).isNull());
+  ASSERT_TRUE(rows->next());
+  EXPECT_EQ(rows->at(0).asText(), "operacao");
 }
 
 TEST_F(ControllerTest, UnavailableStepsNeitherFailNorClaimWork) {
@@ -311,6 +340,14 @@ TEST_F(ControllerTest, UnavailableStepsNeitherFailNorClaimWork) {
   const RunOutcome outcome = run("TABELAS_0001_001_");
   EXPECT_TRUE(outcome.success);
   EXPECT_EQ(view.finalText, "ATUALIZAÇÃO REALIZADA COM SUCESSO");
+  // Each step left out says so, once, in the run log.
+  for (const char* step : {"UpdateMSDECache", "applyForeignKeys", "iniciaBaixaTabelas",
+                           "AplicaTriggerTrilobit", "ArredondaPrecoDia", "AplicaViewConsAtivo"}) {
+    const std::string line = " - Etapa não incluída neste programa: " + std::string(step) + "\r\n";
+    const std::string text = logText();
+    EXPECT_NE(text.find(line), std::string::npos) << step;
+    EXPECT_EQ(text.find(line), text.rfind(line)) << step;
+  }
 }
 
 }  // namespace

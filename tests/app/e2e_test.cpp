@@ -159,21 +159,30 @@ TEST_F(KivtabRun, RegisterNamingTheServerRewritesIPServer) {
   EXPECT_TRUE(logged("Fim da alteração do IPServer no Regedit"));
 }
 
-TEST_F(KivtabRun, SecondInstanceExitsAtOnceSilently) {
-  testing_support::Process first({KIVTAB_EXE, "TABELAS_0001_001_"}, environment("4"),
+// A second install (another program folder) against the same local database counts as a
+// second instance.
+TEST_F(KivtabRun, SecondInstanceExitsAtOnceWithItsOwnStatusAndOneLine) {
+  testing_support::Process first({KIVTAB_EXE, "TABELAS_0001_001_"}, environment("10"),
                                  output.path());
-  // The first run holds the lock through its close delay.
-  for (int i = 0; i < 400 && !logged(kSuccess); ++i)
+  // The first run holds the lock through its close delay; a busy machine makes it slow.
+  for (int i = 0; i < 2400 && !logged(kSuccess); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ASSERT_TRUE(logged(kSuccess));
   const size_t linesBefore = logLines().size();
 
+  testing_support::TempDir otherInstall;
+  writeFile(otherInstall.path() / "registry.ini",
+            testing_support::kivtabRegistry("127.0.0.1", central_->port(), conn));
   const auto started = std::chrono::steady_clock::now();
-  const ProcessResult second = kivtab("TABELAS_0001_001_");
+  const ProcessResult second = testing_support::run(
+      {KIVTAB_EXE, "TABELAS_0001_001_"},
+      testing_support::kivtabEnvironment(otherInstall.path(), "0"), output.path());
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
-  EXPECT_EQ(second.status, 0);
+  EXPECT_FALSE(std::filesystem::exists(otherInstall.path() / "Dados"));
+  // Neither success nor failure: a scheduler can tell that it did not run.
+  EXPECT_EQ(second.status, 3);
   EXPECT_EQ(second.out, "");
-  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(second.err, "kivtab: another kivtab is running; this one did not start\n");
   EXPECT_EQ(logLines().size(), linesBefore);
   EXPECT_EQ(first.wait(std::chrono::seconds(30)).status, 0);
 }
@@ -210,6 +219,75 @@ TEST_F(KivtabRun, BadInputGivesClearErrorsAndNeverACrash) {
   r = kivtab("TABELAS_0001_001_");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find(kRefused), std::string::npos);
+}
+
+// The fiscal modes fill ARQSSINTEGRA with the lines the central server answers.
+class FiscalRun : public KivtabRun {
+ protected:
+  std::vector<std::vector<std::string>> fiscalRows() {
+    std::vector<std::vector<std::string>> rows;
+    auto db = local();
+    auto r = db->query(
+        "SELECT NRSEQSINTEGRA, CDFILIAL, CDCAIXA, CDLOJA, DSARQSINTEGRA FROM ARQSSINTEGRA");
+    while (r->next())
+      rows.push_back({r->at(0).asText(), r->at(1).asText(), r->at(2).asText(), r->at(3).asText(),
+                      r->at(4).asText()});
+    return rows;
+  }
+  int64_t centralSales(const std::string& branch) {
+    auto central = db::connect("Provider=SQLite;Data Source=" + central_->path());
+    auto r = central->query(
+        "SELECT COUNT(*) FROM VENDA WHERE CDFILIAL = :P_CDFILIAL AND DTVENDA >= '2000-01-01'",
+        {{"P_CDFILIAL", branch}});
+    return r->next() ? r->at(0).asInt() : -1;
+  }
+};
+
+TEST_F(FiscalRun, EachRetrievalReplacesEveryRowAndAnEmptyAnswerLeavesNone) {
+  ProcessResult r = kivtab("SINTEGRA_0001_01/01/2000_31/12/2100 23:59_T1__0001_001_LJ1_");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Geração de arquivos\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(logged("SINTEGRA 0001 01/01/2000 31/12/2100 23:59 T1 "));
+  EXPECT_TRUE(logged("Entrada na função de baixa do arquivo Sintegra(getSintegra)"));
+  auto rows = fiscalRows();
+  ASSERT_EQ(static_cast<int64_t>(rows.size()), centralSales("0001") + 2);
+  EXPECT_EQ(rows.front(), (std::vector<std::string>{"1", "0001", "001", "LJ1",
+                                                    "10|SINTEGRA|0001|20000101|21001231|T1|"}));
+  EXPECT_EQ(rows.back()[0], std::to_string(rows.size()));
+  EXPECT_EQ(rows.back()[4], "90|" + std::to_string(rows.size()));
+
+  // Another mode for another branch: none of the first retrieval's rows stay.
+  r = kivtab("SPED_0002_01/11/2026_30/11/2026___0002_005__");
+  EXPECT_EQ(r.status, 0) << r.err;
+  rows = fiscalRows();
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows.front()[4], "|0000|SPED|0002|01112026|30112026|||");
+  for (const auto& row : rows) {
+    EXPECT_EQ(row[1], "0002");
+    EXPECT_EQ(row[2], "005");
+    EXPECT_EQ(row[3], "");
+  }
+
+  // A branch the central side does not know answers no lines: the table ends empty.
+  r = kivtab("DIGITAL_9999_01/11/2026_30/11/2026___9999_001_LJ1_");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fiscalRows().empty());
+}
+
+TEST_F(FiscalRun, StartDateThatDoesNotParseFailsBeforeTheTableIsEmptied) {
+  ASSERT_EQ(kivtab("SINTEGRA_0001_01/11/2026_30/11/2026___0001_001_LJ1_").status, 0);
+  const auto before = fiscalRows();
+  ASSERT_FALSE(before.empty());
+
+  for (const std::string start : {"2026-11-01", "31/02/2026", "1/11/2026", "01/11/2026 25:00"}) {
+    SCOPED_TRACE(start);
+    const ProcessResult r = kivtab("SINTEGRA_0001_" + start + "_30/11/2026___0001_001_LJ1_");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Geração de arquivos\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(
+        logged("Exception :'" + start + "' is not a date in the form dd/mm/yyyy [hh:nn[:ss]]"));
+    EXPECT_EQ(fiscalRows(), before);
+  }
 }
 
 }  // namespace

@@ -15,19 +15,41 @@ namespace {
 
 using testing_support::TempDir;
 
-TEST(InstanceLock, OnlyOneHolderPerProgramDirectory) {
+TEST(InstanceLock, OnlyOneHolderPerIdentity) {
   TempDir dir;
-  TempDir other;
   {
-    InstanceLock first(dir.path());
+    InstanceLock first("file:/data/loja.db", dir.path());
     EXPECT_TRUE(first.held());
-    InstanceLock second(dir.path());
+    InstanceLock second("file:/data/loja.db", dir.path());
     EXPECT_FALSE(second.held());
-    EXPECT_TRUE(InstanceLock(other.path()).held());
+    EXPECT_TRUE(InstanceLock("file:/data/outra.db", dir.path()).held());
   }
   // Released with its holder.
-  EXPECT_TRUE(InstanceLock(dir.path()).held());
-  EXPECT_THROW(InstanceLock(dir.path() / "missing"), std::system_error);
+  EXPECT_TRUE(InstanceLock("file:/data/loja.db", dir.path()).held());
+  EXPECT_THROW(InstanceLock("file:/data/loja.db", dir.path() / "missing"), std::system_error);
+}
+
+TEST(InstanceLock, TwoInstallsAgainstOneDatabaseShareTheirLock) {
+  TempDir data;
+  const std::string file = (data.path() / "loja.db").string();
+  const std::string same = runIdentity("Provider=SQLite;Data Source=" + file, "/opt/caixa1");
+  EXPECT_EQ(runIdentity("Provider=SQLite;User ID=dbo;Data Source=" +
+                            (data.path() / "x" / ".." / "loja.db").string(),
+                        "/opt/caixa2"),
+            same);
+  EXPECT_NE(runIdentity("Provider=SQLite;Data Source=" + file + "2", "/opt/caixa1"), same);
+
+  const std::string server =
+      runIdentity("Provider=SQLOLEDB.1;User ID=sa;Initial Catalog=LOJA;Data Source=SRV01", "/a");
+  EXPECT_EQ(
+      runIdentity("Provider=SQLNCLI11;Data Source=srv01;Initial Catalog=loja;User ID=x", "/b"),
+      server);
+  EXPECT_NE(runIdentity("Provider=SQLOLEDB.1;Initial Catalog=LOJA2;Data Source=SRV01", "/a"),
+            server);
+
+  // Without a usable string each program directory is its own.
+  EXPECT_EQ(runIdentity("", "/opt/caixa1"), "program:/opt/caixa1");
+  EXPECT_EQ(runIdentity("Provider=Nada;Data Source=x", "/opt/caixa1"), "program:/opt/caixa1");
 }
 
 TEST(CloseDelay, SecondsFromTheEnvironmentWithTheDefaultForAnythingElse) {

@@ -118,6 +118,16 @@ TEST(PackageSettings, ReadEndpointConnectionStringAndDirectories) {
   EXPECT_EQ(package.UsedDatabase(), "ORACLE");
   EXPECT_EQ(package.WebURL(), "127.0.0.1");
 
+  // Time-outs of the central exchanges, in seconds.
+  EXPECT_EQ(package.endpoint().timeouts.connect, std::chrono::seconds(30));
+  EXPECT_EQ(package.endpoint().timeouts.stall, std::chrono::seconds(120));
+  package.writeSetting("WebConnectTimeout", RegistryValue::ofDword(5));
+  package.writeSetting("WebTimeout", RegistryValue::ofText("7"));
+  EXPECT_EQ(package.endpoint().timeouts.connect, std::chrono::seconds(5));
+  EXPECT_EQ(package.endpoint().timeouts.stall, std::chrono::seconds(7));
+  package.writeSetting("WebTimeout", RegistryValue::ofText("soon"));
+  EXPECT_THROW(package.endpoint(), RegistryError);
+
   package.writeSetting("WebPort", RegistryValue::ofDword(70000));
   EXPECT_THROW(package.WebPort(), RegistryError);
   package.writeSetting("StringConex", RegistryValue::ofText("enc:%%"));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/fiscal_retrieval.h"
+
 namespace app {
 namespace {
 
@@ -75,6 +77,16 @@ TEST(RunSlots, BlankParameterUsesTheParameterFileWhenPresent) {
     return std::optional<ParameterFileRecord>();
   });
   EXPECT_FALSE(read);
+}
+
+TEST(RegisterDateTime, DayMonthYearWithOrWithoutATime) {
+  EXPECT_EQ(registerDateTime("05/11/2026"), db::DateTime::fromParts(2026, 11, 5));
+  EXPECT_EQ(registerDateTime("05/11/2026 08:30"), db::DateTime::fromParts(2026, 11, 5, 8, 30));
+  EXPECT_EQ(registerDateTime("31/12/2026 23:59:58"),
+            db::DateTime::fromParts(2026, 12, 31, 23, 59, 58));
+  for (const char* bad : {"", "2026-11-05", "20261105", "5/11/2026", "05/11/26", "31/04/2026",
+                          "05/11/2026T08:30", "05/11/2026 8:30", "05/11/2026x", "05-11-2026"})
+    EXPECT_THROW(registerDateTime(bad), std::invalid_argument) << bad;
 }
 
 }  // namespace

@@ -174,6 +174,42 @@ TEST_F(CentralServerTest, RegisterCheckAndSmallMethods) {
   EXPECT_EQ(first(fiscal, "DSREGARQMAG").substr(0, 3), "10|");
 }
 
+TEST_F(CentralServerTest, FiscalLinesAreLaidOutByModeAndCountThemselves) {
+  auto c = client();
+  db::embedded::open({.path = dbPath_})
+      ->execute(
+          "INSERT INTO VENDA (CDFILIAL, CDCAIXA, NRSEQVENDA, DTVENDA, VRTOTVENDA) VALUES "
+          "('0001', '001', 'F1', '2050-06-01 10:00:00', 12.5)");
+  auto ask = [&](const std::string& mode, const std::string& branch) {
+    std::vector<db::Value> args{
+        mode, branch, db::DateTime::fromParts(2000, 1, 1), db::DateTime::fromParts(2100, 12, 31),
+        "T1", ""};
+    return column(of(c->call("getSintegraQir", args)), "DSREGARQMAG");
+  };
+  struct Case {
+    std::string mode, header, sale, trailer, knownSale;
+  };
+  for (const Case& m : {Case{"SINTEGRA", "10|SINTEGRA|0001|20000101|21001231|T1|", "50|", "90|",
+                             "50|001|F1|20500601|12.5"},
+                        Case{"SPED", "|0000|SPED|0001|01012000|31122100|T1||", "|C400|", "|9999|",
+                             "|C400|001|F1|01062050|12.5|"},
+                        Case{"DIGITAL", "H;DIGITAL;0001;2000-01-01;2100-12-31;T1;", "D;", "T;",
+                             "D;001;F1;2050-06-01;12.5"}}) {
+    SCOPED_TRACE(m.mode);
+    const auto lines = ask(m.mode, "0001");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), m.header);
+    for (size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(m.sale, 0), 0u);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), m.knownSale), lines.end());
+    std::string trailer = m.trailer + std::to_string(lines.size());
+    if (m.mode == "SPED") trailer += "|";
+    EXPECT_EQ(lines.back(), trailer);
+  }
+  // A branch the central side does not know has no file; a mode it does not know is an error.
+  EXPECT_TRUE(ask("SINTEGRA", "9999").empty());
+  EXPECT_THROW(ask("ECF", "0001"), outside::ServerError);
+}
+
 TEST_F(CentralServerTest, AnticipationMethodsAnswerFromTheBranchRows) {
   auto c = client();
   auto central = db::embedded::open({.path = dbPath_});

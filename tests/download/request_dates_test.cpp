@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "download/control_ledger.h"
 #include "ledger_fixture.h"
 
@@ -77,9 +79,12 @@ TEST_F(GravaCtrlBaixaTab, FileLoadDatesAreTheNewestOfTheBranch) {
 
 class RequestDates : public LedgerFixture {
  protected:
-  RequestVectors read(const std::string& mode = "TABELAS", bool pendingSales = false) {
+  // The screen items' emptiness is the table's own unless the preparation recorded otherwise.
+  RequestVectors read(const std::string& mode = "TABELAS", bool pendingSales = false,
+                      std::optional<bool> menuItemsWereEmpty = std::nullopt) {
     RequestVectors v;
-    RequestRun run{"0001", "001", mode, pendingSales, false};
+    RequestRun run{"0001",       "001", mode,
+                   pendingSales, false, menuItemsWereEmpty.value_or(db.count("ITMENUCONFTE") == 0)};
     readRequestDates(db, run, v, now);
     return v;
   }
@@ -183,6 +188,12 @@ TEST_F(RequestDates, ScreenMenuIsPerRegisterAndZeroWhenEmptyInTablesMode) {
              {{"P_D", db::DateTime::fromParts(2026, 11, 2)}});
   v = read("EXTRATOCONS");
   EXPECT_EQ(v.vDatasControle[1].asDateTime(), db::DateTime::fromParts(2026, 11, 2));
+
+  // Items the anticipation brought in after the preparation found the table empty do not count:
+  // the whole menu is still asked for.
+  v = read("TABELAS", false, true);
+  EXPECT_EQ(v.vDatasControle[1], db::Value(int64_t{0}));
+  EXPECT_EQ(v.vDatasBase[1], db::Value(int64_t{0}));
 }
 
 TEST_F(RequestDates, UncontrolledConsumersLoadWholeUnlessSalesNameThem) {

@@ -61,6 +61,9 @@ TEST_F(BulkWriterTest, RefusedRowsAreSkippedAndTheRestIsWritten) {
   EXPECT_EQ(conn.scalar("SELECT NMCAMPANHA FROM CAMPANHA WHERE CDCAMPANHA = 'K1'").asText(),
             "Local");
   EXPECT_EQ(conn.commits, 2);
+  // The request date moves past refused rows: the log says where and how many.
+  EXPECT_TRUE(logged("Linhas recusadas na tabela CAMPANHA: 1 de 2"));
+  EXPECT_TRUE(logged("Linhas recusadas na tabela TIPOCONSFILI: 1 de 2"));
 }
 
 TEST_F(BulkWriterTest, MissingColumnOrLostDatabaseRollsBackAndNamesTheQuery) {

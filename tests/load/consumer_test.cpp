@@ -211,6 +211,28 @@ TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
             day(3));
 }
 
+// Pages come in key order: the newest date of a first page must not stand for the pages that a
+// stopped or failed load never brought.
+TEST_F(ConsumerTest, AFirstBenefitLoadCutShortRecordsNoDate) {
+  state.vectors.vIndicadores[1] = "S";
+  localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
+  localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
+  localRow("BENEFICIOCAMP", {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
+  download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
+                             {{{"CDCLIENTE", "C1"},
+                               {"CDCONSUMIDOR", "1"},
+                               {"CDCAMPANHA", "K"},
+                               {"NRSEQPRODCAMP", "1"},
+                               {"NRSEQBENEFICIO", "1"},
+                               {"DTULTATU", day(3)}}});
+  server.pages.push_back(db::Value(rows.data()));
+  server.pages.push_back(db::Value("not a packet"));
+  EXPECT_ANY_THROW(block().benefits());
+  EXPECT_EQ(conn.count("MOVBENEFICIOCTR"), 1);
+  EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'MOVBENEFICIOCTR'"), 0);
+}
+
 TEST_F(ConsumerTest, BalancesAreWrittenOnlyIntoAnEmptyTable) {
   auto balance = Cells{{"CDCLIENTE", "C1"}, {"CDCONSUMIDOR", "1"}, {"CDFAMILISALD", "F"}};
   downloadTable("cdsSALDOCONS", "SALDOCONS", {balance});

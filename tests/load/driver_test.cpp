@@ -121,12 +121,49 @@ TEST_F(DriverTest, DatabaseLostMidLoadFailsTheRunAndKeepsWhatWasCommitted) {
   EXPECT_TRUE(runFailed);
 }
 
+// A replace whose new rows fail leaves the table as it was, not empty.
+TEST_F(DriverTest, AReplacedTableKeepsItsRowsWhenItsNewRowsFail) {
+  localRow("CAMPANHA", {{"CDCAMPANHA", "K1"}, {"NMCAMPANHA", "Local"}});
+  download("cdsCampanha", {text("CDCAMPANHA")}, {{"K2"}});  // a column short
+  EXPECT_FALSE(runLoad());
+  EXPECT_EQ(conn.scalar("SELECT NMCAMPANHA FROM CAMPANHA").asText(), "Local");
+  EXPECT_FALSE(conn.inTransaction());
+}
+
 TEST_F(DriverTest, WithoutLocalDatabaseNothingIsWritten) {
   conn.close();
   EXPECT_FALSE(runLoad());
   EXPECT_EQ(errors, std::vector<std::string>{"Caixa sem string de conexão."});
   EXPECT_EQ(lastError, "Caixa sem string de conexão.");
   EXPECT_TRUE(runFailed);
+  // The load's section still closes with its line of asterisks.
+  EXPECT_EQ(std::count_if(logs.begin(), logs.end(),
+                          [](const LogLine& l) { return l.text == std::string(126, '*'); }),
+            2);
+}
+
+TEST_F(DriverTest, TheKeepAliveSentAtTheStartOfALoadRestartsTheCount) {
+  for (int i = 0; i < 9999; ++i) keepAlive.mantemConexao(false);
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(server.keepAlives, 1);
+  EXPECT_LT(keepAlive.counter(), 9999);
+}
+
+TEST_F(DriverTest, AReplacedTableGettingAnEmptyDownloadEndsEmpty) {
+  localRow("CAMPANHA", {{"CDCAMPANHA", "OLD"}});
+  downloadTable("cdsCampanha", "CAMPANHA", {});
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(conn.count("CAMPANHA"), 0);
+}
+
+TEST_F(DriverTest, StatementModeSkipsTheSequenceAndTheDeleteCacheButLoadsConsumers) {
+  downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
+  EXPECT_TRUE(runLoad("EXTRATOCONS"));
+  EXPECT_EQ(conn.count("SALA"), 0);
+  EXPECT_EQ(deleteCache.runs, 0);
+  EXPECT_EQ(server.keepAlives, 0);
+  EXPECT_TRUE(logged("Inicio do InsereDados(cdsSALDOCONS)"));
+  EXPECT_EQ(cleanup.calls.size(), 3u);
 }
 
 TEST_F(DriverTest, CancelledRunEndsTheLoad) {
@@ -150,6 +187,25 @@ TEST_F(DriverTest, FullReloadOrderWipesTheTablesButKeepsTablesInUse) {
   EXPECT_EQ(fullWipeStatements().size(), 78u);
   EXPECT_FALSE(std::filesystem::exists(dir / "Dados" / "Tabelas_Kiv" / "P_DTDELETECACHE.cds"));
   EXPECT_EQ(conn.count("CORPEDIDO"), 0);  // the wipe empties that download too
+}
+
+// Wiped after the request dates, the tables would get back only the rows changed since.
+TEST_F(DriverTest, FullReloadOrderWipesBeforeTheRequestDatesAreRead) {
+  writeWipeOrder("2026-12-01 08:00:00");
+  localRow("ITEMPRECODIA", {{"CDFILIAL", "0001"},
+                            {"CDTABEPREC", "T"},
+                            {"DTINIVGPREC", now},
+                            {"CDPRODUTO", "P1"},
+                            {"CDPRPAITABPR", "0"},
+                            {"NRDIASEMANPR", "1"},
+                            {"HRINIPRECDIA", "0800"},
+                            {"CDTIPOCONSPD", "1"},
+                            {"DTULTATUITPD", now}});
+  LoadDriver driver(conn, state, env,
+                    LoadParts{keepAlive, server, files, mirror, cleanup, deleteCache});
+  driver.BuscaDtUltAtuTabelas(state.vectors);
+  EXPECT_EQ(conn.count("ITEMPRECODIA"), 0);
+  EXPECT_FALSE(std::filesystem::exists(stagingDirectory(dir) / "P_DTDELETECACHE.cds"));
 }
 
 TEST_F(DriverTest, UnreadableReloadOrderFailsTheRunWithoutComponent) {
@@ -265,6 +321,22 @@ TEST_F(DriverTest, ReturnedMovementsAreReimportedWithNewSaleNumbers) {
   EXPECT_EQ(conn.scalar("SELECT DTULTATUEXT FROM EXTRATOCONS WHERE NRSEQMOVEXT = '2'").asDateTime(),
             opened);
   EXPECT_TRUE(logged("Validacao de Dados Msde"));
+}
+
+// Shifts written without their sales would tell the next request that the sales are here.
+TEST_F(DriverTest, ReimportedShiftsAreNotKeptWithoutTheirSales) {
+  db::DataSet shifts, items;
+  const db::DateTime opened = db::DateTime::fromParts(2026, 12, 6, 8, 0, 0);
+  shifts = std::move(
+      downloadTable("cdsScratchTURCAIXA", "TURCAIXA",
+                    {{{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"DTABERCAIX", opened}}}));
+  items = std::move(download("cdsScratchITEMVENDA", {text("CDFILIAL")}, {{"0001"}}));
+  sales[0] = packetOf(shifts);
+  sales[2] = packetOf(items);
+  EXPECT_TRUE(runLoad("ESTOQUE", true));
+  EXPECT_EQ(conn.count("TURCAIXA"), 0);
+  EXPECT_TRUE(logged("InsereDados TURCAIXA"));
+  EXPECT_FALSE(conn.inTransaction());
 }
 
 }  // namespace

@@ -53,18 +53,48 @@ TEST_F(KeyedMergeTest, DuplicateLocalAliquotRowsBecomeTheDownloadedOne) {
   // A local table without its key, as old bases have it, can hold two rows for one key.
   conn.inner().execute("DROP TABLE ALIQIMPFIS");
   conn.inner().execute(
-      "CREATE TABLE ALIQIMPFIS (CDFILIAL VARCHAR(4), CDPRODUTO VARCHAR(20), VRALIQIMPFIS "
-      "VARCHAR(10), DTULTATUALIF DATETIME)");
-  localRow("ALIQIMPFIS", {{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}, {"VRALIQIMPFIS", "1"}});
-  localRow("ALIQIMPFIS", {{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}, {"VRALIQIMPFIS", "2"}});
+      "CREATE TABLE ALIQIMPFIS (CDFILIAL VARCHAR(4), CDPRODUTO VARCHAR(20), CDIMPOSTO "
+      "VARCHAR(10), VRALIQIMPFIS VARCHAR(10), DTULTATUALIF DATETIME)");
+  for (const char* value : {"1", "2"})
+    localRow("ALIQIMPFIS", {{"CDFILIAL", "0001"},
+                            {"CDPRODUTO", "P1"},
+                            {"CDIMPOSTO", "ICMS"},
+                            {"VRALIQIMPFIS", value}});
   download("cdsAliqImpFis",
-           {text("CDFILIAL"), text("CDPRODUTO"), text("VRALIQIMPFIS"), date("DTULTATUALIF")},
-           {{"0001", "P1", "7", day(3)}});
+           {text("CDFILIAL"), text("CDPRODUTO"), text("CDIMPOSTO"), text("VRALIQIMPFIS"),
+            date("DTULTATUALIF")},
+           {{"0001", "P1", "ICMS", "7", day(3)}});
   merge.run("ALIQIMPFIS");
   EXPECT_EQ(conn.count("ALIQIMPFIS"), 1);
   EXPECT_EQ(conn.scalar("SELECT VRALIQIMPFIS FROM ALIQIMPFIS").asText(), "7");
   EXPECT_TRUE(state.dataset("cdsAliqImpFis").isEmpty());
   EXPECT_TRUE(logged("before check cds ALIQIMPFIS"));
+}
+
+// A product's rows told apart by the last key column (its tax, its external code) stay apart.
+TEST_F(KeyedMergeTest, RowsOfOneProductAreMergedByTheTablesWholeKey) {
+  struct Case {
+    const char* table;
+    const char* dataset;
+    const char* code;
+    const char* text;
+  };
+  for (const Case& c : {Case{"ALIQIMPFIS", "cdsAliqImpFis", "CDIMPOSTO", "DSALIQIMPFIS"},
+                        Case{"PRODEXTERNO", "cdsProdExterno", "CDPRODUTOEXT", "DSPRODEXTERN"}}) {
+    SCOPED_TRACE(c.table);
+    localRow(c.table, {{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}, {c.code, "A"}, {c.text, "a"}});
+    downloadTable(c.dataset, c.table,
+                  {{{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}, {c.code, "B"}, {c.text, "b"}},
+                   {{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}, {c.code, "C"}, {c.text, "c"}},
+                   {{"CDFILIAL", "0001"}, {"CDPRODUTO", "P1"}, {c.code, "A"}, {c.text, "a2"}}});
+    merge.run(c.table);
+    EXPECT_EQ(conn.count(c.table), 3);
+    for (const auto& [code, text] : {std::pair{"A", "a2"}, {"B", "b"}, {"C", "c"}})
+      EXPECT_EQ(conn.scalar(std::string("SELECT ") + c.text + " FROM " + c.table + " WHERE " +
+                            c.code + " = '" + code + "'")
+                    .asText(),
+                text);
+  }
 }
 
 TEST_F(KeyedMergeTest, TableKeepsItsLocalStatusAndNewOnesAreMarkedD) {

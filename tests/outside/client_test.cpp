@@ -2,6 +2,7 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -32,6 +33,11 @@ class StubServer {
       } else if (method == "packets") {
         const db::Value result(db::ValueArray{db::Value(db::Bytes{1, 2}), db::Value("x")});
         res.set_content(protocol::encodeReply(result, args), "application/json");
+      } else if (method == "stalls") {
+        std::this_thread::sleep_for(std::chrono::seconds(6));
+        res.set_content(protocol::encodeReply(db::Value(), args), "application/json");
+      } else if (method == "endless") {
+        res.set_content(std::string(3 << 20, ' '), "application/json");
       } else if (method == "dropsArgs") {
         res.set_content(protocol::encodeReply(db::Value(), {}), "application/json");
       } else {
@@ -59,7 +65,9 @@ class StubServer {
 
 TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] {
+    return Endpoint{"127.0.0.1", stub.port, {}};
+  });
   server->connect();
   EXPECT_TRUE(server->connected());
   std::vector<db::Value> args{db::Value("0001"), db::Value(int64_t{5})};
@@ -97,7 +105,9 @@ TEST(HttpAppServer, PacketsOfAReplyGoToTheSinkThroughItsFile) {
 
 TEST(HttpAppServer, ErrorRepliesRaiseWithTheServersText) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] {
+    return Endpoint{"127.0.0.1", stub.port, {}};
+  });
   auto messageOf = [&](const char* method) {
     try {
       server->call(method);
@@ -119,7 +129,9 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
     StubServer stub;
     freePort = stub.port;
   }
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", freePort, {}}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] {
+    return Endpoint{"127.0.0.1", freePort, {}};
+  });
   try {
     server->connect();
     FAIL() << "connected to a closed port";
@@ -129,6 +141,29 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
   EXPECT_FALSE(server->connected());
   auto bad = makeHttpAppServer("rdmExpDados", [] { return Endpoint{"", 0, {}}; });
   EXPECT_THROW(bad->connect(), ServerError);
+}
+
+TEST(HttpAppServer, AStalledServerOrAnEndlessReplyFailsWithinTheLimits) {
+  StubServer stub;
+  Endpoint endpoint{"127.0.0.1", stub.port};
+  endpoint.timeouts.stall = std::chrono::seconds(1);
+  endpoint.timeouts.maxReplyBytes = 1 << 20;
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return endpoint; });
+  server->connect();
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    server->call("stalls");
+    FAIL() << "a stalled reply was waited for";
+  } catch (const ServerError& e) {
+    EXPECT_NE(std::string(e.what()).find("/rdmExpDados/stalls"), std::string::npos) << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(4000));
+  try {
+    server->call("endless");
+    FAIL() << "a reply above the limit was taken";
+  } catch (const ServerError& e) {
+    EXPECT_NE(std::string(e.what()).find("exceeds 1048576 bytes"), std::string::npos) << e.what();
+  }
 }
 
 TEST(HttpAppServer, EndpointIsReadAgainAtEveryConnect) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "../support/forwarding_connection.h"
 #include "db/dataset/dataset.h"
 #include "download/download_state.h"
 #include "load/delete_cache.h"
@@ -13,6 +16,70 @@ namespace load::testing {
 inline db::DateTime at(int year, int month, int day, int hour = 0, int minute = 0) {
   return db::DateTime::fromParts(year, month, day, hour, minute);
 }
+
+// Rolls the open transaction back when a statement fails, as SQL Server does on a
+// batch-aborting error such as a conversion error.
+class BatchAbortingConnection : public testing_support::ForwardingConnection {
+ public:
+  using ForwardingConnection::ForwardingConnection;
+
+  db::Statement& prepare(std::string_view sql) override {
+    db::Statement& inner = ForwardingConnection::prepare(sql);
+    auto& wrapped = statements_[&inner];
+    if (!wrapped) wrapped = std::make_unique<AbortingStatement>(inner, *this);
+    return *wrapped;
+  }
+
+  int aborts = 0;
+
+ private:
+  class AbortingStatement : public db::Statement {
+   public:
+    AbortingStatement(db::Statement& inner, BatchAbortingConnection& owner)
+        : inner_(inner), owner_(owner) {}
+    const std::string& text() const override { return inner_.text(); }
+    const std::vector<std::string>& parameterNames() const override {
+      return inner_.parameterNames();
+    }
+    // The embedded engine converts a text for a date column when it is bound; SQL Server
+    // would fail the statement that uses it.
+    void bind(size_t index, const db::Value& value) override {
+      try {
+        inner_.bind(index, value);
+      } catch (const db::Error&) {
+        owner_.abort();
+        throw;
+      }
+    }
+    int64_t execute() override {
+      try {
+        return inner_.execute();
+      } catch (const db::Error&) {
+        owner_.abort();
+        throw;
+      }
+    }
+    std::unique_ptr<db::Rows> query() override {
+      try {
+        return inner_.query();
+      } catch (const db::Error&) {
+        owner_.abort();
+        throw;
+      }
+    }
+
+   private:
+    db::Statement& inner_;
+    BatchAbortingConnection& owner_;
+  };
+
+  void abort() {
+    ++aborts;
+    if (inner().inTransaction()) inner().rollback();
+  }
+
+  std::map<const db::Statement*, std::unique_ptr<AbortingStatement>> statements_;
+};
 
 // A local database with the ledger and a few cache tables, and a download state whose cache
 // datasets the tests fill.

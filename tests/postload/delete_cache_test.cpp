@@ -109,20 +109,20 @@ TEST_F(DeleteCacheFixture, TableEmptiedMidwayStopsItsPass) {
   EXPECT_EQ(ledgerDate("PRODUTO"), db::Value(at(2026, 2, 1)));
 }
 
-TEST_F(DeleteCacheFixture, BadCacheRowsStopOnlyTheirTable) {
+TEST_F(DeleteCacheFixture, MalformedKeysSkipTheirRowAndBadTablesStopOnlyThemselves) {
   product("A", at(2026, 1, 1));
   product("B", at(2026, 1, 1));
   run({"INSERT INTO CLIENTE VALUES ('C1', '2026-01-01')",
        "INSERT INTO CLIENTE VALUES ('C2', '2026-01-01')",
        "INSERT INTO ITEMPRECODIA VALUES ('0001', '001', '2026-01-05', 'P1', 'P1', 2, '10:00', "
        "'01', '2026-01-01')"});
-  // PRODUTO: the first row is applied, the malformed second one stops the pass before the third.
+  // PRODUTO: the malformed second row is skipped; the rows around it are applied.
   cache("cdsCacheProd", {{"CDPRODUTO=A;", at(2026, 2, 1)},
                          {"CDPRODUTO=B", at(2026, 2, 1)},
                          {"CDPRODUTO=B;", at(2026, 2, 1)}});
   // CLIENTE: a key naming another column.
   cache("cdsCacheCli", {{"CDPRODUTO=C1;", at(2026, 2, 1)}});
-  // ITEMPRECODIA: a date key that is no date.
+  // ITEMPRECODIA: a date key that is no date fails the statement, and so the table's pass.
   cache("cdsCacheITEMPRECODIA",
         {{"CDFILIAL=0001;CDTABEPREC=001;DTINIVGPREC=2026-99-99;CDPRODUTO=P1;CDPRPAITABPR=P1;"
           "NRDIASEMANPR=2;HRINIPRECDIA=10:00;CDTIPOCONSPD=01;",
@@ -136,23 +136,54 @@ TEST_F(DeleteCacheFixture, BadCacheRowsStopOnlyTheirTable) {
 
   deleteCache.runDeleteCache("0001", "001", true);
 
-  EXPECT_EQ(column("SELECT CDPRODUTO FROM PRODUTO"), std::vector<std::string>{"B"});
+  EXPECT_EQ(count("SELECT COUNT(*) FROM PRODUTO"), 0);
+  EXPECT_TRUE(logged("FIM DELETE CACHE PRODUTO", "1"));
   EXPECT_EQ(count("SELECT COUNT(*) FROM CLIENTE"), 2);
   EXPECT_EQ(count("SELECT COUNT(*) FROM ITEMPRECODIA"), 1);
   EXPECT_EQ(count("SELECT COUNT(*) FROM TABEVEND"), 1);
   EXPECT_EQ(count("SELECT COUNT(*) FROM ITMENUCONFTE"), 0);
-  // A failed pass applies no stamp and records no ledger date.
-  EXPECT_EQ(count("SELECT COUNT(*) FROM CTRLBAIXATAB WHERE NMTABELA <> 'ITMENUCONFTE'"), 0);
+  // A failed pass applies no stamp and records no ledger date; a skipped row moves nothing.
+  EXPECT_EQ(
+      count("SELECT COUNT(*) FROM CTRLBAIXATAB WHERE NMTABELA IN ('ITEMPRECODIA', 'TABEVEND')"), 0);
   EXPECT_EQ(scalar("SELECT MAX(DTULTATUCLIE) FROM CLIENTE").asDateTime(), at(2026, 1, 1));
-  size_t errors = 0;
-  for (const auto& line : lines)
+  size_t errors = 0, skipped = 0;
+  for (const auto& line : lines) {
     errors += line.text.starts_with("ERRO Except: ") && line.level == "2";
-  EXPECT_EQ(errors, 4u);
-  EXPECT_FALSE(logged("FIM DELETE CACHE PRODUTO", "1"));
+    skipped += line.text.find(" - linha ignorada: chave da cache inválida") != std::string::npos &&
+               line.level == "2";
+  }
+  EXPECT_EQ(errors, 2u);
+  EXPECT_EQ(skipped, 2u);
+  EXPECT_TRUE(loggedStarting("DELETE CACHE PRODUTO - linha ignorada: "));
+  EXPECT_TRUE(loggedStarting("DELETE CACHE CLIENTE - linha ignorada: "));
   EXPECT_TRUE(logged("FIM DELETE CACHE ITMENUCONFTE", "1"));
   EXPECT_TRUE(logged("FIM DELETE CACHE", "1"));
   EXPECT_FALSE(db->inTransaction());
   EXPECT_TRUE(state.dataset("cdsCacheProd").isEmpty());
+}
+
+TEST_F(DeleteCacheFixture, DeletesExecutedBeforeAnErrorStayWhenTheEngineRollsBack) {
+  run(
+      {"INSERT INTO ITEMPRECODIA VALUES ('0001', '001', '2026-01-05', 'P1', 'P1', 2, '10:00', "
+       "'01', '2026-01-01')",
+       "INSERT INTO ITEMPRECODIA VALUES ('0001', '001', '2026-01-05', 'P2', 'P2', 2, '10:00', "
+       "'01', '2026-01-01')"});
+  const std::string tail = ";NRDIASEMANPR=2;HRINIPRECDIA=10:00;CDTIPOCONSPD=01;";
+  cache("cdsCacheITEMPRECODIA",
+        {{"CDFILIAL=0001;CDTABEPREC=001;DTINIVGPREC=20260105000000;CDPRODUTO=P1;CDPRPAITABPR=P1" +
+              tail,
+          at(2026, 3, 1)},
+         {"CDFILIAL=0001;CDTABEPREC=001;DTINIVGPREC=2026-99-99;CDPRODUTO=P2;CDPRPAITABPR=P2" + tail,
+          at(2026, 3, 1)}});
+  BatchAbortingConnection sqlServerLike(*db);
+  DeleteCache onSqlServer(sqlServerLike, services, state, [] {});
+
+  onSqlServer.runDeleteCache("0001", "001", true);
+
+  EXPECT_EQ(sqlServerLike.aborts, 1);
+  EXPECT_TRUE(loggedStarting("ERRO Except: "));
+  EXPECT_EQ(column("SELECT CDPRODUTO FROM ITEMPRECODIA"), std::vector<std::string>{"P2"});
+  EXPECT_FALSE(db->inTransaction());
 }
 
 TEST_F(DeleteCacheFixture, WithoutProcessingOnlyTheConsumerCacheIsEmptied) {

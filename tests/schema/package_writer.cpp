@@ -57,7 +57,7 @@ schema::PackageColumn column(std::string name, std::string type, std::string nul
 schema::PackageTable table(std::string name, std::vector<schema::PackageColumn> columns,
                            std::vector<std::string> key,
                            std::vector<std::pair<std::string, std::vector<std::string>>> indexes) {
-  schema::PackageTable t{name, std::move(columns), {}, {}};
+  schema::PackageTable t{name, std::move(columns), {}, {}, {}};
   std::string local = name.rfind("SA_", 0) == 0 ? name.substr(3) : name;
   for (const auto& k : key) {
     t.primaryKeys.push_back({"PK_" + local, k, ""});
@@ -78,15 +78,16 @@ void writeStructCds(const std::filesystem::path& file,
       int i = fieldIndex(structure, name);
       return i < 0 ? nullptr : &structure.ensureChild(slot, i);
     };
-    if (db::Table* columns = child("adqColunas"))
-      for (const auto& c : t.columns) {
-        const uint32_t row = columns->appendSlot();
-        setIf(*columns, row, "COL_NAME", c.name);
-        setIf(*columns, row, "FIELD_TYPE", c.fieldType);
-        if (c.nullable) setIf(*columns, row, "NULLABLE", *c.nullable);
-        if (c.colDefault) setIf(*columns, row, "COL_DEFAULT", *c.colDefault);
-      }
-    child("adqColunasOracle");
+    for (const auto& [name, list] :
+         {std::pair{"adqColunas", &t.columns}, std::pair{"adqColunasOracle", &t.oracleColumns}})
+      if (db::Table* columns = child(name))
+        for (const auto& c : *list) {
+          const uint32_t row = columns->appendSlot();
+          setIf(*columns, row, "COL_NAME", c.name);
+          setIf(*columns, row, "FIELD_TYPE", c.fieldType);
+          if (c.nullable) setIf(*columns, row, "NULLABLE", *c.nullable);
+          if (c.colDefault) setIf(*columns, row, "COL_DEFAULT", *c.colDefault);
+        }
     if (db::Table* indexes = child("adqIndices"))
       for (const auto& r : t.indexes) {
         const uint32_t row = indexes->appendSlot();

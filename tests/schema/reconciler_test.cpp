@@ -374,6 +374,29 @@ TEST_F(SchemaReconcile, OtherFailedTypeChangesAreDroppedWithoutALogLine) {
   EXPECT_EQ(describe("T1", "A")[0], "VARCHAR(3)");
 }
 
+TEST_F(SchemaReconcile, AnIndexThatCannotBeCreatedIsTriedAgainWithDropExisting) {
+  local.failWith = [](const std::string& text) -> std::optional<std::string> {
+    if (text.starts_with("CREATE INDEX") && !text.ends_with(" WITH DROP_EXISTING"))
+      return "index in the way";
+    return std::nullopt;
+  };
+  reconcile(package({table("T1", {column("A", "INT")}, {}, {{"IX_T1_A", {"A"}}})}));
+  const auto creates = local.startingWith("CREATE INDEX IX_T1_A ON T1 (");
+  ASSERT_EQ(creates.size(), 2u);
+  EXPECT_EQ(creates[1], creates[0] + " WITH DROP_EXISTING");
+  EXPECT_TRUE(indexExists("IX_T1_A"));
+}
+
+TEST_F(SchemaReconcile, AnActiveFlagWithoutDefaultGetsThePackagesDefault) {
+  db->execute("CREATE TABLE T1 (IDATIVO VARCHAR(1) NULL)");
+  reconcile(package({table("T1", {column("IDATIVO", "VARCHAR(1)", "NULL", "'S'")})}));
+  EXPECT_EQ(tableStatements(),
+            std::vector<std::string>{"ALTER TABLE T1 ADD DEFAULT 'S'  FOR IDATIVO"});
+  EXPECT_EQ(describe("T1", "IDATIVO")[2], "'S'");
+  reconcile(package({table("T1", {column("IDATIVO", "VARCHAR(1)", "NULL", "'S'")})}));
+  EXPECT_TRUE(tableStatements().empty());
+}
+
 TEST_F(SchemaReconcile, AnUnreadableIndexCatalogueIsLoggedAndTheIndexCreated) {
   local.failQueryWith = [](const std::string& text) -> std::optional<std::string> {
     if (text.find("sys.indexes AS i") != std::string::npos) return "catalogue offline";

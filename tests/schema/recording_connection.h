@@ -34,6 +34,17 @@ class RecordingConnection : public testing_support::ForwardingConnection {
         throw db::Error(db::ErrorKind::General, *error, std::string(sql));
     return ForwardingConnection::query(sql, params);
   }
+  // Batches are kept with the statements; they reach the connection underneath only while
+  // runBatches is set.
+  bool runBatches = true;
+  db::BatchResult executeBatch(std::string_view sql, const db::Params& params = {}) override {
+    executed.emplace_back(sql);
+    if (failWith)
+      if (auto error = failWith(std::string(sql)))
+        throw db::Error(db::ErrorKind::General, *error, std::string(sql));
+    if (!runBatches) return {};
+    return ForwardingConnection::executeBatch(sql, params);
+  }
   // The connection underneath belongs to the test.
   void close() override {}
 

@@ -9,6 +9,7 @@
 
 #include "db/core/text.h"
 #include "db/embedded/embedded.h"
+#include "oracle_catalogue.h"
 #include "outside/package/message_box.h"
 #include "package_writer.h"
 #include "raw_http_server.h"
@@ -98,6 +99,7 @@ class SchemaUpdateMSDECache : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> logged;
   outside::Package package{{home.path(), home.path() / "registry.ini"}};
   std::string extraRegistry;
+  std::string connectionString;  // empty: an embedded database in the home folder
 
   void SetUp() override {
     server.reply =
@@ -108,8 +110,10 @@ class SchemaUpdateMSDECache : public ::testing::Test {
 
   void writeRegistry() {
     std::ofstream(home.path() / "registry.ini")
-        << "[" << kWebCli << "]\nStringConex=Provider=SQLite;User ID=dbo;Data Source="
-        << (home.path() / "local.db").string()
+        << "[" << kWebCli << "]\nStringConex="
+        << (connectionString.empty()
+                ? "Provider=SQLite;User ID=dbo;Data Source=" + (home.path() / "local.db").string()
+                : connectionString)
         << "\nWorkingDirectory=" << (home.path() / "work/").string()
         << "\nHttpPort=" << files.port() << "\n"
         << extraRegistry;
@@ -138,15 +142,16 @@ class SchemaUpdateMSDECache : public ::testing::Test {
     schema_test::writeZip(dir / "struct.zip", members);
   }
 
-  bool update() {
+  bool update() { return update(local); }
+  bool update(db::Connection& adcGeral) {
     schema::StructureUpdateServices services{
         package,
         [this](std::string_view m, std::string_view l) { logged.emplace_back(m, l); },
         {},
         [] { return false; },
-        [this]() -> db::Connection& { return local; },
+        [&adcGeral]() -> db::Connection& { return adcGeral; },
         {std::chrono::milliseconds(2000), std::chrono::milliseconds(1000)}};
-    return schema::StructureUpdate(local, server, std::move(services)).UpdateMSDECache();
+    return schema::StructureUpdate(adcGeral, server, std::move(services)).UpdateMSDECache();
   }
 
   int64_t count(const std::string& sql) {
@@ -166,15 +171,15 @@ class SchemaUpdateMSDECache : public ::testing::Test {
 
 const std::vector<schema::PackageTable> kTwoTables = {
     table(
-        "PAI",
+        "SALA",
         {column("CD", "VARCHAR(3)", "NOT NULL"), column("NRORG", "INT", "NULL", "nrorg_ctx + ''")},
         {"CD"}),
-    table("FILHO", {column("ID", "INT", "NOT NULL"), column("CD", "VARCHAR(3)")}, {"ID"},
-          {{"IX_FILHO_CD", {"CD"}}})};
+    table("MESA", {column("ID", "INT", "NOT NULL"), column("CD", "VARCHAR(3)")}, {"ID"},
+          {{"IX_MESA_CD", {"CD"}}})};
 
 TEST_F(SchemaUpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClosedAndTidied) {
   servePackage(kTwoTables,
-               std::vector<schema::ForeignKeyRow>{{"FILHO", "FK_FILHO_PAI", "PAI (CD)", "CD"}});
+               std::vector<schema::ForeignKeyRow>{{"MESA", "FK_MESA_SALA", "SALA (CD)", "CD"}});
   ASSERT_TRUE(update()) << failure();
 
   EXPECT_EQ(logged.at(0), std::make_pair(std::string(), std::string("3")));
@@ -188,22 +193,21 @@ TEST_F(SchemaUpdateMSDECache, FreshDatabaseGetsThePackagesTablesAndTheRunIsClose
   EXPECT_EQ((*args)[2].asText(), "MSSQL");
   EXPECT_EQ((*args)[4], db::Value(false));
 
-  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME IN ('PAI', 'FILHO', 'CTRLEXECREM')"),
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME IN ('SALA', 'MESA', 'CTRLEXECREM')"),
             3);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM sys.indexes WHERE name = 'IX_FILHO_CD'"), 1);
-  EXPECT_FALSE(local.startingWith("ALTER TABLE FILHO ADD CONSTRAINT FK_FILHO_PAI").empty());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM sys.indexes WHERE name = 'IX_MESA_CD'"), 1);
+  EXPECT_FALSE(local.startingWith("ALTER TABLE MESA ADD CONSTRAINT FK_MESA_SALA").empty());
   // The organisation number of GetNRORG is the default of NRORG.
-  ASSERT_FALSE(local.startingWith("CREATE TABLE PAI").empty());
-  EXPECT_NE(local.startingWith("CREATE TABLE PAI").front().find("NRORG  INT DEFAULT 5"),
+  ASSERT_FALSE(local.startingWith("CREATE TABLE SALA").empty());
+  EXPECT_NE(local.startingWith("CREATE TABLE SALA").front().find("NRORG  INT DEFAULT 5"),
             std::string::npos);
 
   ASSERT_NE(server.argsOf("FinishTableData"), nullptr);
   EXPECT_EQ((*server.argsOf("FinishTableData"))[0].asText(), server.token);
-  // The clean-up takes struct.cds and struct.zip; the directory stays for constraints.cds.
-  const fs::path left = home.path() / "work" / "20261208_0001_ABCDEFGH";
-  EXPECT_FALSE(fs::exists(left / "struct.cds"));
-  EXPECT_FALSE(fs::exists(left / "struct.zip"));
-  EXPECT_TRUE(fs::exists(left / "constraints.cds"));
+  // The clean-up takes the whole package directory, constraints.cds included, and nothing
+  // else of the working directory.
+  EXPECT_FALSE(fs::exists(home.path() / "work" / "20261208_0001_ABCDEFGH"));
+  EXPECT_TRUE(fs::exists(home.path() / "work"));
   for (const auto& [text, level] : logged) EXPECT_EQ(text.find("S3CRET"), std::string::npos);
 }
 
@@ -219,11 +223,37 @@ TEST_F(SchemaUpdateMSDECache, ExistingStructureAsksForNoRowsAndAShortTokenNamesT
     EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 262);
   }
   EXPECT_EQ(args[3].asText().substr(0, 17), "SA_TIPOCONSCLI=N\r");
-  EXPECT_NE(local.startingWith("CREATE TABLE PAI").front().find("NRORG  INT DEFAULT 1"),
+  EXPECT_NE(local.startingWith("CREATE TABLE SALA").front().find("NRORG  INT DEFAULT 1"),
             std::string::npos);
   // Without constraints.cds no foreign key is attempted, and the clean-up leaves nothing.
-  EXPECT_TRUE(local.startingWith("ALTER TABLE FILHO ADD CONSTRAINT FK_").empty());
+  EXPECT_TRUE(local.startingWith("ALTER TABLE MESA ADD CONSTRAINT FK_").empty());
   EXPECT_FALSE(fs::exists(home.path() / "work" / "TK42"));
+}
+
+TEST_F(SchemaUpdateMSDECache, OracleDatabaseIsPreparedAndReconciledInItsOwnDialect) {
+  connectionString = "Provider=MSDAORA.1;User ID=loja;Password=pw;Data Source=ORCL";
+  writeRegistry();
+  schema::PackageTable caixa = table("CAIXA", {}, {"CDCAIXA"});
+  // Only SYSDATE defaults are rewritten on Oracle; GETDATE is not looked for.
+  caixa.oracleColumns = {column("CDCAIXA", "VARCHAR2(3)"),
+                         column("DTULTATU", "DATE", "NULL", "GETDATE()")};
+  servePackage({caixa});
+  schema_test::OracleCatalogue oracle;
+
+  ASSERT_TRUE(update(oracle)) << failure();
+
+  EXPECT_EQ(server.argsOf("GetTableStructMSDE")->at(2).asText(), "ORACLE");
+  // The structure probe reads the Oracle catalogue for the login's tables.
+  EXPECT_EQ(oracle.queried.front(), std::string(schema::sql::kLocalStructOracle));
+  ASSERT_FALSE(oracle.executed.empty());
+  EXPECT_EQ(oracle.executed.front(), std::string(schema::sql::kCreateCtrlExecRemOracle));
+  EXPECT_EQ(oracle.startingWith("CREATE TABLE CAIXA"),
+            (std::vector<std::string>{
+                "CREATE TABLE CAIXA (\r\nCDCAIXA VARCHAR2(3) NOT NULL,\r\nDTULTATU DATE DEFAULT "
+                "GETDATE())"}));
+  EXPECT_EQ(oracle.executed.back(),
+            "ALTER TABLE CAIXA ADD CONSTRAINT PK_CAIXA PRIMARY KEY (CDCAIXA)");
+  EXPECT_FALSE(fs::exists(home.path() / "work" / "20261208_0001_ABCDEFGH"));
 }
 
 TEST_F(SchemaUpdateMSDECache, ServerExceptionEndsTheUpdateWithItsTextFromTheEighthCharacter) {
@@ -295,17 +325,40 @@ TEST_F(SchemaUpdateMSDECache, BadPackagesAndFailedDownloadsEndTheUpdateAsAnExcep
     writeRegistry();
     EXPECT_FALSE(update());
     EXPECT_NE(failure().find(c.expected), std::string::npos) << failure();
-    EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'PAI'"), 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'SALA'"), 0);
   }
 }
 
 TEST_F(SchemaUpdateMSDECache, ARefusedPackageChangesNothingNotEvenTheOldLayoutTables) {
   db->execute("CREATE TABLE CONFTELA (CDFILIAL VARCHAR(4) NULL)");
-  servePackage({table("PAI; DROP TABLE CAIXA", {column("CD", "VARCHAR(3)")})});
+  servePackage({table("SALA; DROP TABLE CAIXA", {column("CD", "VARCHAR(3)")})});
   EXPECT_FALSE(update());
-  EXPECT_NE(failure().find("PAI; DROP TABLE CAIXA"), std::string::npos);
+  EXPECT_NE(failure().find("SALA; DROP TABLE CAIXA"), std::string::npos);
   EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'CONFTELA'"), 1);
   EXPECT_TRUE(local.executed.empty());
+}
+
+TEST_F(SchemaUpdateMSDECache, ATypeNoDatabaseKnowsRefusesThePackage) {
+  servePackage({table("SALA", {column("CD", "SECRETLY_RUN(3)")})});
+  EXPECT_FALSE(update());
+  EXPECT_NE(failure().find("SECRETLY_RUN(3)"), std::string::npos);
+  EXPECT_TRUE(local.executed.empty());
+}
+
+TEST_F(SchemaUpdateMSDECache, TablesTheRegisterDidNotAskForAreLeftOutAndLogged) {
+  db->execute("CREATE TABLE INTRUSA (ID INT NULL)");
+  servePackage(
+      {kTwoTables[0], table("INTRUSA", {column("ID", "INT"), column("NOVA", "INT")}),
+       table("PEDIDOS_WEB", {column("ID", "INT", "NOT NULL")}, {"ID"})},
+      std::vector<schema::ForeignKeyRow>{{"INTRUSA", "FK_INTRUSA_SALA", "SALA (CD)", "ID"}});
+  ASSERT_TRUE(update()) << failure();
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'SALA'"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'PEDIDOS_WEB'"), 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'INTRUSA'"),
+            1);
+  EXPECT_TRUE(local.startingWith("ALTER TABLE INTRUSA").empty());
+  EXPECT_TRUE(loggedLine("Tabela fora das listas do caixa deixada de fora: INTRUSA", "1"));
+  EXPECT_TRUE(loggedLine("Tabela fora das listas do caixa deixada de fora: PEDIDOS_WEB", "1"));
 }
 
 TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
@@ -325,11 +378,11 @@ TEST_F(SchemaUpdateMSDECache, ProxyGetsTheAbsoluteUrlWithBasicAuthentication) {
 }
 
 TEST_F(SchemaUpdateMSDECache, TablesReconciledBeforeATableThatCannotBeCreatedStay) {
-  servePackage({kTwoTables[0], table("RUIM", {column("A", "INT IDENTITY(1,2)")}), kTwoTables[1]});
+  servePackage({kTwoTables[0], table("LOJA", {column("A", "INT IDENTITY(1,2)")}), kTwoTables[1]});
   EXPECT_FALSE(update());
   EXPECT_NE(failure(), "");
-  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'PAI'"), 1);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'FILHO'"), 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'SALA'"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM SYSOBJECTS WHERE NAME = 'MESA'"), 0);
   EXPECT_EQ(server.argsOf("FinishTableData"), nullptr);
 }
 

@@ -1,4 +1,6 @@
 // kivtab-central: creates demo central databases, applies central changes and serves them.
+#include <unistd.h>
+
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -11,8 +13,10 @@
 #include "central/model/model.h"
 #include "central/server/central_server.h"
 #include "central/server/register_tokens.h"
+#include "central/verify/verify_report.h"
 #include "central/world/change.h"
 #include "central/world/world.h"
+#include "db/core/connection.h"
 #include "db/embedded/embedded.h"
 
 namespace {
@@ -24,7 +28,9 @@ constexpr const char* kUsage =
     "  kivtab-central serve --db FILE [--listen [HOST:]PORT] [--files DIR]\n"
     "                       [--tls-cert FILE --tls-key FILE] [--tokens FILE]\n"
     "                       [--files-lifetime SECONDS]\n"
-    "  kivtab-central hash-token   (reads a token on standard input, prints its sha256: form)\n";
+    "  kivtab-central hash-token   (reads a token on standard input, prints its sha256: form)\n"
+    "  kivtab-central verify --db FILE --branch B --register R --connection LOCAL"
+    " [--format text|json]\n";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -155,6 +161,38 @@ int change(const std::map<std::string, std::string>& values) {
   return 0;
 }
 
+// Exit status of verify: 0 equal, 1 different, 2 it could not be told.
+constexpr int kVerifyEqual = 0;
+constexpr int kVerifyDifferent = 1;
+constexpr int kVerifyError = 2;
+
+int verify(const std::map<std::string, std::string>& values) {
+  const std::string path = required(values, "db");
+  const std::string branch = required(values, "branch");
+  const std::string registerCode = required(values, "register");
+  const std::string connection = required(values, "connection");
+  const std::string format = values.contains("format") ? values.at("format") : "text";
+  if (format != "text" && format != "json") throw UsageError("--format must be text or json");
+  if (!std::filesystem::exists(path)) throw UsageError(path + " does not exist");
+  try {
+    auto centralDb = db::embedded::open({.path = path, .create = false});
+    auto local = db::connect(connection);
+    const bool terminal = ::isatty(STDERR_FILENO);
+    auto progress = [terminal](const std::string& table, size_t index, size_t count) {
+      if (terminal) std::cerr << "\rverify " << index << "/" << count << " " << table << "\033[K";
+    };
+    auto verification = central::verify::verifyRegister(*centralDb, *local, central::centralModel(),
+                                                        branch, registerCode, progress);
+    if (terminal) std::cerr << "\r\033[K";
+    std::cout << (format == "json" ? central::verify::renderJson(verification)
+                                   : central::verify::renderText(verification));
+    return verification.equal() ? kVerifyEqual : kVerifyDifferent;
+  } catch (const std::exception& e) {
+    std::cerr << "kivtab-central verify: " << e.what() << "\n";
+    return kVerifyError;
+  }
+}
+
 int hashToken() {
   std::string token;
   std::getline(std::cin, token);
@@ -179,6 +217,7 @@ int main(int argc, char** argv) {
     if (command == "hash-token") return hashToken();
     if (command == "init") return init(values);
     if (command == "change") return change(values);
+    if (command == "verify") return verify(values);
     throw UsageError("unknown command " + command);
   } catch (const UsageError& e) {
     std::cerr << "kivtab-central: " << e.what() << "\n" << kUsage;

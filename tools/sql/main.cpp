@@ -21,14 +21,9 @@ std::string readFile(const std::string& path) {
   return text.str();
 }
 
-// Runs one statement; prints its rows when it yields some.
-void run(db::Connection& connection, const std::string& statement) {
-  if (kivtab_sql::returnsRows(statement)) {
-    auto rows = connection.query(statement);
-    kivtab_sql::printRows(*rows, std::cout);
-  } else {
-    connection.execute(statement);
-  }
+// Runs one batch; prints every result set and message it produced.
+void run(db::Connection& connection, const std::string& batch) {
+  kivtab_sql::printBatch(connection.executeBatch(batch), std::cout);
 }
 
 }  // namespace
@@ -53,21 +48,21 @@ int main(int argc, char** argv) {
     return kExitFailure;
   }
   for (const auto& job : options.jobs) {
-    std::vector<std::string> statements;
+    std::vector<std::string> batches;
     try {
-      statements = job.kind == kivtab_sql::Job::Kind::Statement
-                       ? std::vector<std::string>{job.text}
-                       : kivtab_sql::splitScript(readFile(job.text));
+      batches = job.kind == kivtab_sql::Job::Kind::Statement
+                    ? std::vector<std::string>{job.text}
+                    : kivtab_sql::splitScript(readFile(job.text));
     } catch (const std::exception& e) {
       std::cerr << "kivtab-sql: " << e.what() << '\n';
       return kExitFailure;
     }
-    for (const auto& statement : statements) {
+    for (const auto& batch : batches) {
       try {
-        run(*connection, statement);
+        run(*connection, batch);
       } catch (const std::exception& e) {
         std::cout.flush();
-        std::cerr << "kivtab-sql: " << e.what() << "\nStatement:\n" << statement << '\n';
+        std::cerr << "kivtab-sql: " << e.what() << "\nStatement:\n" << batch << '\n';
         return kExitFailure;
       }
     }

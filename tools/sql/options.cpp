@@ -5,9 +5,10 @@
 namespace kivtab_sql {
 
 const char* const kUsage =
-    "usage: kivtab-sql --connection \"CONNECTION STRING\" [-e STATEMENT]... [-f FILE]...\n"
-    "Runs each statement in order; prints the rows of each SELECT tab-separated under a header\n"
-    "of column names. Stops at the first error, which goes to stderr with the statement.\n";
+    "usage: kivtab-sql --connection \"CONNECTION STRING\" [-e BATCH]... [-f FILE]...\n"
+    "Runs each batch in order (a FILE is split at lines holding GO); prints every result set\n"
+    "tab-separated under a header of column names, then the batch's PRINT messages. Stops at\n"
+    "the first error, which goes to stderr with the batch.\n";
 
 Options parseOptions(const std::vector<std::string>& arguments) {
   Options options;

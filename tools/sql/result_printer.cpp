@@ -58,14 +58,35 @@ std::string formatValue(const db::Value& value) {
   }
 }
 
-void printRows(db::Rows& rows, std::ostream& out) {
-  const auto& columns = rows.columns();
+namespace {
+
+void printHeader(const std::vector<db::Column>& columns, std::ostream& out) {
   for (size_t i = 0; i < columns.size(); ++i) out << (i ? "\t" : "") << columns[i].name;
   out << '\n';
+}
+
+}  // namespace
+
+void printRows(db::Rows& rows, std::ostream& out) {
+  const auto& columns = rows.columns();
+  printHeader(columns, out);
   while (rows.next()) {
     for (size_t i = 0; i < columns.size(); ++i) out << (i ? "\t" : "") << formatValue(rows.at(i));
     out << '\n';
   }
+}
+
+void printResultSet(const db::ResultSet& set, std::ostream& out) {
+  printHeader(set.columns, out);
+  for (const auto& row : set.rows) {
+    for (size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << formatValue(row[i]);
+    out << '\n';
+  }
+}
+
+void printBatch(const db::BatchResult& batch, std::ostream& out) {
+  for (const auto& set : batch.resultSets) printResultSet(set, out);
+  for (const auto& message : batch.messages) out << message << '\n';
 }
 
 }  // namespace kivtab_sql

@@ -14,5 +14,9 @@ std::string formatValue(const db::Value& value);
 
 // A header line of column names, then one line per row.
 void printRows(db::Rows& rows, std::ostream& out);
+void printResultSet(const db::ResultSet& set, std::ostream& out);
+
+// What a batch produced: each result set as printRows prints it, then its messages, one a line.
+void printBatch(const db::BatchResult& batch, std::ostream& out);
 
 }  // namespace kivtab_sql

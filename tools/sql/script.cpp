@@ -1,6 +1,8 @@
 #include "script.h"
 
 #include <cctype>
+#include <charconv>
+#include <optional>
 
 #include "db/core/text.h"
 #include "sql_lexer.h"
@@ -12,38 +14,48 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kBatchSeparator = "GO";
 
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The repeat count of a "GO [count]" line; nothing when the line is no separator.
+std::optional<int> separatorCount(std::string_view line) {
+  line = db::trim(line);
+  if (line.size() < kBatchSeparator.size() ||
+      !db::iequals(line.substr(0, kBatchSeparator.size()), kBatchSeparator))
+    return std::nullopt;
+  const std::string_view rest = db::trim(line.substr(kBatchSeparator.size()));
+  if (rest.empty()) return 1;
+  if (!isBlank(line[kBatchSeparator.size()])) return std::nullopt;
+  int count = 0;
+  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), count);
+  if (ec != std::errc() || end != rest.data() + rest.size() || count < 1) return std::nullopt;
+  return count;
+}
 
 class Splitter {
  public:
   void addLine(std::string_view line) {
-    if (state_.inCode() && db::iequals(db::trim(line), kBatchSeparator)) {
-      flush();
-      return;
+    if (state_.inCode()) {
+      if (auto count = separatorCount(line)) {
+        flush(*count);
+        return;
+      }
     }
     const size_t start = current_.size();
     current_ += line;
     current_ += '\n';
-    size_t lastCode = std::string::npos;
     scanCode(std::string_view(current_).substr(start), state_, [&](size_t i) {
-      if (isBlank(current_[start + i])) return;
-      hasCode_ = true;
-      lastCode = start + i;
+      if (!isBlank(current_[start + i])) hasCode_ = true;
     });
-    if (state_.inCode() && lastCode != std::string::npos && current_[lastCode] == ';') {
-      current_.resize(lastCode);
-      flush();
-    }
   }
 
   std::vector<std::string> finish() {
-    flush();
-    return std::move(statements_);
+    flush(1);
+    return std::move(batches_);
   }
 
  private:
-  void flush() {
-    if (hasCode_) statements_.emplace_back(db::trim(current_));
+  void flush(int count) {
+    if (hasCode_)
+      for (int i = 0; i < count; ++i) batches_.emplace_back(db::trim(current_));
     current_.clear();
     hasCode_ = false;
   }
@@ -51,7 +63,7 @@ class Splitter {
   LexState state_;
   std::string current_;
   bool hasCode_ = false;
-  std::vector<std::string> statements_;
+  std::vector<std::string> batches_;
 };
 
 }  // namespace
@@ -67,26 +79,6 @@ std::vector<std::string> splitScript(std::string_view script) {
     script.remove_prefix(end == std::string_view::npos ? script.size() : end + 1);
   }
   return splitter.finish();
-}
-
-bool returnsRows(std::string_view statement) {
-  LexState state;
-  std::vector<std::string> words;
-  size_t previous = std::string_view::npos;
-  scanCode(statement, state, [&](size_t i) {
-    const char c = statement[i];
-    // A skipped comment or quoted text between two code characters also ends a word.
-    const bool continuesWord = !words.empty() && previous != std::string_view::npos &&
-                               i == previous + 1 && isWordChar(statement[previous]);
-    previous = i;
-    if (!isWordChar(c)) return;
-    if (!continuesWord) words.emplace_back();
-    words.back() += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  });
-  if (words.empty() || (words.front() != "SELECT" && words.front() != "WITH")) return false;
-  for (const auto& w : words)
-    if (w == "INTO") return false;
-  return true;
 }
 
 }  // namespace kivtab_sql

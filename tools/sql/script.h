@@ -6,15 +6,11 @@
 
 namespace kivtab_sql {
 
-// Splits a script into statements. A statement ends at a line holding only "GO" (any case) or
-// at a ';' that is the last code on its line (a comment may follow); the ';' itself is dropped.
-// Separators inside quoted texts, quoted names and comments do not count. Statements holding
-// nothing but blanks and comments are left out. A leading UTF-8 byte-order mark and CR LF line
-// ends are accepted.
+// Splits a script into batches, as sqlcmd does: a batch ends at a line holding only "GO" (any
+// case), optionally followed by a count that sends the batch that many times. A ';' ends
+// nothing (procedure bodies hold them). Separators inside quoted texts, quoted names and
+// comments do not count. Batches holding nothing but blanks and comments are left out. A leading
+// UTF-8 byte-order mark and CR LF line ends are accepted.
 std::vector<std::string> splitScript(std::string_view script);
-
-// True when the statement yields rows to print: it starts with SELECT or WITH and writes them
-// nowhere (no INTO).
-bool returnsRows(std::string_view statement);
 
 }  // namespace kivtab_sql

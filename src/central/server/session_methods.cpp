@@ -2,6 +2,7 @@
 // the keep-alive, the central database kind, the trigger list and the central dates that the
 // register compares with its own after a load.
 #include "central/model/model.h"
+#include "central/server/fiscal_file.h"
 #include "central/server/method_table.h"
 #include "central/server/packet_builder.h"
 #include "central/server/service.h"
@@ -13,10 +14,6 @@ namespace {
 constexpr const char* kSelectRegister =
     "SELECT CDFILIAL, CDCAIXA, IPSERVPRI, IDAUTOIMPTAB FROM CAIXA "
     "WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA";
-constexpr const char* kSelectSalesOfPeriod =
-    "SELECT CDCAIXA, NRSEQVENDA, DTVENDA, VRTOTVENDA FROM VENDA "
-    "WHERE CDFILIAL = :P_CDFILIAL AND DTVENDA >= :P_DTINICIO AND DTVENDA < :P_DTFIM "
-    "ORDER BY DTVENDA, CDCAIXA, NRSEQVENDA";
 constexpr const char* kMaxMenuItemDate =
     "SELECT MAX(DTULTATUITCT) AS DTMAX FROM ITMENUCONFTE WHERE CDFILIAL = :P_CDFILIAL "
     "AND NRCONFTELA IN (SELECT NRCONFTELA FROM CONFTELACAIXA "
@@ -39,32 +36,6 @@ MethodResult getCxServidor(Call& call) {
     fields.push_back(fieldFor(caixa.column(name)));
   return db::Value(queryPacket(call.db, fields, kSelectRegister,
                                {{"P_CDFILIAL", call.args[0]}, {"P_CDCAIXA", call.args[1]}}));
-}
-
-// The fiscal file of a branch and period: a header line, one line per sale of the period and a
-// trailer with the line count. The mode and the two further texts only label the header.
-MethodResult getSintegraQir(Call& call) {
-  const std::string& mode = call.args[0].getText();
-  const std::string& branch = call.args[1].getText();
-  db::DateTime start = call.args[2].asDateTime().date();
-  db::DateTime end = call.args[3].asDateTime().date();
-  std::vector<std::vector<db::Value>> lines;
-  auto add = [&lines](std::string text) {
-    lines.push_back({static_cast<int64_t>(lines.size() + 1), std::move(text)});
-  };
-  add("10|" + mode + "|" + branch + "|" + start.format("yyyymmdd") + "|" + end.format("yyyymmdd") +
-      "|" + call.args[4].getText() + "|" + call.args[5].getText());
-  db::Statement& sales = call.db.prepare(kSelectSalesOfPeriod);
-  sales.bind({{"P_CDFILIAL", branch}, {"P_DTINICIO", start}, {"P_DTFIM", end.addDays(1)}});
-  auto rows = sales.query();
-  while (rows->next()) {
-    add("50|" + rows->at(0).asText() + "|" + rows->at(1).asText() + "|" +
-        rows->at(2).asDateTime().format("yyyymmdd") + "|" + rows->at(3).asText());
-  }
-  add("90|" + std::to_string(lines.size() + 1));
-  return db::Value(rowsPacket({db::makeField("NRORDREGARQ", db::FieldType::Int32, 0, true),
-                               db::makeField("DSREGARQMAG", db::FieldType::String, 255)},
-                              lines));
 }
 
 MethodResult organisationNumber(Call& call) {

@@ -113,10 +113,24 @@ void appendCredentials(const std::vector<ConnectionItem>& items, std::string& od
   }
 }
 
+// The names a client gives the server about itself: HOST_NAME() and APP_NAME() answer them.
+void readClientNames(const std::vector<ConnectionItem>& items, EngineTarget& target) {
+  if (auto v = firstOf(items, {"Workstation ID", "WSID"})) target.workstationId = trim(*v);
+  if (auto v = firstOf(items, {"Application Name", "APP"})) target.applicationName = trim(*v);
+}
+
+void appendClientNames(const EngineTarget& target, std::string& odbc) {
+  if (!target.applicationName.empty()) odbc += odbcItem("APP", target.applicationName);
+  if (!target.workstationId.empty()) odbc += odbcItem("WSID", target.workstationId);
+}
+
 EngineTarget embeddedTarget(const std::vector<ConnectionItem>& items) {
   EngineTarget target;
   target.kind = EngineKind::Embedded;
   target.path = requireDataSource(items);
+  if (auto catalog = firstOf(items, {"Initial Catalog", "Database"}))
+    target.catalog = trim(*catalog);
+  readClientNames(items, target);
   if (auto user = findConnectionValue(items, "User ID"); user && !trim(*user).empty())
     target.user = std::string(trim(*user));
   else
@@ -140,6 +154,8 @@ EngineTarget sqlServerTarget(const std::vector<ConnectionItem>& items, const Odb
     odbc += "Trusted_Connection=Yes;";
   else
     appendCredentials(items, odbc, target);
+  readClientNames(items, target);
+  appendClientNames(target, odbc);
   // FreeTDS hands texts over in the server's code page unless told otherwise.
   if (upper(drivers.sqlServer).find("FREETDS") != std::string::npos) odbc += "ClientCharset=UTF-8;";
   target.odbc = odbc;
@@ -245,6 +261,23 @@ std::string replaceCatalog(std::string_view connectionString, std::string_view d
   return out;
 }
 
+std::string withProvider(std::string_view connectionString, std::string_view provider) {
+  std::string out = "Provider=" + std::string(provider);
+  for (const auto& item : parseConnectionString(connectionString)) {
+    if (iequals(item.key, "Provider")) continue;
+    const bool quote = item.value.find_first_of(";'\"") != std::string::npos ||
+                       trim(item.value).size() != item.value.size();
+    std::string value = item.value;
+    if (quote) {
+      value.clear();
+      for (char c : item.value) value += c == '\'' ? std::string("''") : std::string(1, c);
+      value = "'" + value + "'";
+    }
+    out += ";" + item.key + "=" + value;
+  }
+  return out;
+}
+
 OdbcDrivers OdbcDrivers::fromEnvironment() {
   OdbcDrivers drivers;
   if (const char* v = std::getenv("KIVTAB_ODBC_SQLSERVER_DRIVER"); v && *v) drivers.sqlServer = v;
@@ -303,8 +336,11 @@ bool sameEmbeddedDatabase(std::string_view a, std::string_view b) {
     const EngineTarget first = mapConnectionString(a);
     const EngineTarget second = mapConnectionString(b);
     if (first.kind != EngineKind::Embedded || second.kind != EngineKind::Embedded) return false;
-    return std::filesystem::weakly_canonical(first.path) ==
-           std::filesystem::weakly_canonical(second.path);
+    if (std::filesystem::weakly_canonical(first.path) !=
+        std::filesystem::weakly_canonical(second.path))
+      return false;
+    // A server folder holds several databases: the catalog tells them apart.
+    return !std::filesystem::is_directory(first.path) || iequals(first.catalog, second.catalog);
   } catch (const std::exception&) {
     return false;  // a string that leads nowhere leads to no database of the other
   }

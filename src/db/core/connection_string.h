@@ -34,12 +34,20 @@ std::string loginName(std::string_view connectionString);
 // "Data Source=" comes first, or when the name is blank or holds a ';'.
 std::string replaceCatalog(std::string_view connectionString, std::string_view database);
 
+// The same connection string naming `provider`: its Provider item replaced, or put first when it
+// has none; the other items kept in order (values holding ';', quotes or edge blanks quoted).
+// Throws std::invalid_argument as parseConnectionString does.
+std::string withProvider(std::string_view connectionString, std::string_view provider);
+
 // Where a connection string leads.
 enum class EngineKind { Embedded, SqlServerOdbc, OracleOdbc, Odbc };
 
 struct EngineTarget {
   EngineKind kind = EngineKind::Embedded;
-  std::string path;                        // Embedded: the database file
+  std::string path;                        // Embedded: the database file or server folder
+  std::string catalog;                     // Embedded: Initial Catalog, the database in a folder
+  std::string workstationId;               // Workstation ID (HOST_NAME() on the server)
+  std::string applicationName;             // Application Name (APP_NAME() on the server)
   std::string user;                        // Embedded: the login the catalogue reports
   bool create = true;                      // Embedded: create the file when missing
   std::string odbc;                        // ODBC kinds: the ODBC connection string

@@ -4,9 +4,11 @@
 
 #include <cctype>
 
+#include "db/embedded/catalog/sqlite_access.h"
 #include "db/embedded/extension.h"
 #include "db/embedded/sqlite_error.h"
 #include "db/embedded/tokenizer.h"
+#include "fault/fault.h"
 
 namespace db::embedded {
 namespace {
@@ -19,13 +21,18 @@ constexpr std::string_view kBegin = "BEGIN IMMEDIATE";
 constexpr std::string_view kBeginRead = "BEGIN DEFERRED";
 constexpr std::string_view kCommit = "COMMIT";
 constexpr std::string_view kRollback = "ROLLBACK";
+constexpr std::string_view kStoredViews =
+    "SELECT definition FROM kivtab_objects WHERE type = 'V' ORDER BY rowid";
 
 }  // namespace
 
-EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user, bool readsOnly)
+EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user,
+                                       std::shared_ptr<server::Session> session, bool readsOnly)
     : readsOnly_(readsOnly),
       state_(std::make_shared<ConnectionState>(ConnectionState{db})),
-      translator_(db, std::move(user)),
+      session_(std::move(session)),
+      databases_(db, session_),
+      translator_(db, std::move(user), &databases_),
       procedural_(std::make_unique<procedural::Engine>(*this)) {}
 
 EmbeddedConnection::~EmbeddedConnection() { close(); }
@@ -45,7 +52,18 @@ std::shared_ptr<const Translation> EmbeddedConnection::translate(const std::stri
 }
 
 std::optional<int64_t> EmbeddedConnection::tryDdl(std::string_view sql) {
-  return ddl::tryExecute(db(), significant(tokenize(sql)), sql);
+  const auto tokens = significant(tokenize(sql));
+  if (tokens.size() >= 2 && tokens[0].is("CREATE") && tokens[1].is("DATABASE")) {
+    size_t end = tokens.size();
+    if (end > 3 && tokens[end - 1].isSymbol(";")) --end;
+    if (end != 3)
+      throw Error(ErrorKind::Unsupported,
+                  "The embedded database engine does not support CREATE DATABASE options",
+                  std::string(sql));
+    databases_.create(tokens[2].value());
+    return 0;
+  }
+  return ddl::tryExecute(db(), tokens, sql);
 }
 
 std::shared_ptr<StatementCore> EmbeddedConnection::prepareCore(const std::string& sqlite,
@@ -107,17 +125,23 @@ void EmbeddedConnection::evictUnpinned() {
 }
 
 int64_t EmbeddedConnection::execute(std::string_view sql, const Params& params) {
+  server::ClientCall call(*session_, sql);
   EmbeddedStatement& cached = statementFor(sql, false);
+  int64_t affected = 0;
   if (cached.busy() || cached.active()) {
     EmbeddedStatement fresh(*this, std::string(sql));
     fresh.bind(params);
-    return fresh.execute();
+    affected = fresh.execute();
+  } else {
+    cached.bind(params);
+    affected = cached.execute();
   }
-  cached.bind(params);
-  return cached.execute();
+  if (!inTransaction()) fault::reach("autocommit");
+  return affected;
 }
 
 std::unique_ptr<Rows> EmbeddedConnection::query(std::string_view sql, const Params& params) {
+  server::ClientCall call(*session_, sql);
   EmbeddedStatement& cached = statementFor(sql, false);
   if (cached.busy() || cached.active()) {
     EmbeddedStatement fresh(*this, std::string(sql));
@@ -131,14 +155,34 @@ std::unique_ptr<Rows> EmbeddedConnection::query(std::string_view sql, const Para
 Statement& EmbeddedConnection::prepare(std::string_view sql) { return statementFor(sql, true); }
 
 BatchResult EmbeddedConnection::executeBatch(std::string_view sql, const Params& params) {
+  server::ClientCall call(*session_, sql);
   checkOpen(sql);
   return procedural_->executeBatch(sql, params);
 }
 
 ProcedureResult EmbeddedConnection::callProcedure(std::string_view name,
                                                   const std::vector<ProcedureArgument>& args) {
+  // As for a remote procedure call, the server shows the procedure's name.
+  server::ClientCall call(*session_, name);
   checkOpen(name);
   return procedural_->callProcedure(name, args);
+}
+
+void EmbeddedConnection::restoreViews() {
+  std::vector<std::string> definitions;
+  {
+    sqlite::Stmt rows(db(), kStoredViews);
+    while (rows.step()) definitions.push_back(rows.text(0));
+  }
+  for (const auto& definition : definitions) {
+    try {
+      run(translate(definition)->sql, definition);
+    } catch (const Error&) {
+      // A view whose other database is gone stays listed and fails when it is used, as it
+      // does on the server; opening the connection must not fail for it.
+    }
+  }
+  schemaChanged();
 }
 
 void EmbeddedConnection::begin() {
@@ -154,6 +198,7 @@ void EmbeddedConnection::commit() {
   if (!inTransaction())
     throw Error(ErrorKind::General, "No transaction is open", std::string(kCommit));
   run(std::string(kCommit), kCommit);
+  fault::reach("commit");
 }
 
 void EmbeddedConnection::rollback() {
@@ -171,6 +216,7 @@ void EmbeddedConnection::close() {
   statements_.clear();
   unpinned_ = 0;
   translator_.detach();
+  databases_.detach();
   // Rows still held by callers keep their statements; close_v2 defers the close until they
   // are finalized, and the shared state makes them fail cleanly meanwhile.
   sqlite3* db = state_->db;

@@ -10,6 +10,8 @@
 #include "db/core/connection.h"
 #include "db/embedded/embedded_statement.h"
 #include "db/embedded/procedural/engine.h"
+#include "db/embedded/server/databases.h"
+#include "db/embedded/server/session.h"
 #include "db/embedded/statement_core.h"
 #include "db/embedded/translate/translator.h"
 
@@ -21,7 +23,8 @@ namespace db::embedded {
 // statements kept, so a statement run in a loop is bound and stepped, nothing more.
 class EmbeddedConnection final : public Connection {
  public:
-  EmbeddedConnection(sqlite3* db, std::string user, bool readsOnly = false);
+  EmbeddedConnection(sqlite3* db, std::string user, std::shared_ptr<server::Session> session,
+                     bool readsOnly = false);
   ~EmbeddedConnection() override;
 
   int64_t execute(std::string_view sql, const Params& params = {}) override;
@@ -52,6 +55,10 @@ class EmbeddedConnection final : public Connection {
                                              const std::string& original);
   // Runs SQLite text with no parameters and no rows; errors carry `original`.
   void run(const std::string& sqlite, std::string_view original);
+  server::Session& session() { return *session_; }
+  // Creates this connection's TEMP views for the views over other databases (see the DDL of
+  // CREATE VIEW); run once when the connection opens.
+  void restoreViews();
   procedural::Engine& procedural() { return *procedural_; }
 
  private:
@@ -69,6 +76,8 @@ class EmbeddedConnection final : public Connection {
 
   bool readsOnly_;
   std::shared_ptr<ConnectionState> state_;
+  std::shared_ptr<server::Session> session_;
+  server::Databases databases_;
   Translator translator_;
   uint64_t generation_ = 0;
   std::unordered_map<std::string, Cached, StringHash, std::equal_to<>> statements_;

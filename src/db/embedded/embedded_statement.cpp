@@ -22,8 +22,8 @@ namespace {
 bool isPlainDml(const std::vector<Token>& tokens) {
   for (const auto& t : tokens) {
     if (t.kind == TokenKind::Space) continue;
-    static constexpr std::string_view kDml[] = {"SELECT",   "INSERT", "UPDATE", "DELETE",  "WITH",
-                                                "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK"};
+    static constexpr std::string_view kDml[] = {"SELECT",   "INSERT", "UPDATE", "DELETE",   "WITH",
+                                                "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK", "DBCC"};
     for (auto word : kDml)
       if (t.is(word)) return true;
     return false;
@@ -157,6 +157,7 @@ void EmbeddedStatement::step(StatementCore& core) {
 
 int64_t EmbeddedStatement::execute() {
   ActiveScope scope(active_);
+  server::ClientCall call(connection_.session(), text_);
   connection_.checkOpen(text_);
   if (procedural_) {
     procedural::Output out;
@@ -191,6 +192,16 @@ int64_t EmbeddedStatement::execute() {
   return 0;
 }
 
+void EmbeddedStatement::undoSetup() noexcept {
+  // The statement's own error is what the caller learns; undoing is best effort after it.
+  for (const auto& s : translation_->undo) {
+    try {
+      connection_.run(s, text_);
+    } catch (const Error&) {
+    }
+  }
+}
+
 void EmbeddedStatement::runSetup() {
   if (translation_->setup.empty()) return;
   for (const auto& s : translation_->setup) connection_.run(s, text_);
@@ -205,6 +216,8 @@ int64_t EmbeddedStatement::executePlain() {
         return static_cast<int64_t>(sqlite3_changes64(connection_.db()));
       });
     step(*core_);
+    if (translation_->identityInsert && sqlite3_changes64(connection_.db()) > 0)
+      connection_.session().lastIdentity = sqlite3_last_insert_rowid(connection_.db());
     return translation_->reportsChanges ? sqlite3_changes64(connection_.db()) : 0;
   }
   // Whether it succeeds or not, names and types are read afresh afterwards.
@@ -213,6 +226,7 @@ int64_t EmbeddedStatement::executePlain() {
     step(*core_);
     for (const auto& s : translation_->after) connection_.run(s, text_);
   } catch (...) {
+    undoSetup();
     connection_.schemaChanged();
     throw;
   }
@@ -249,6 +263,7 @@ int64_t EmbeddedStatement::executeConditional() {
 
 std::unique_ptr<Rows> EmbeddedStatement::query() {
   ActiveScope scope(active_);
+  server::ClientCall call(connection_.session(), text_);
   if (procedural_) {
     // As ADO hands back a batch's first result set.
     connection_.checkOpen(text_);

@@ -39,6 +39,7 @@ class EmbeddedStatement final : public Statement {
   void bindAll(sqlite3_stmt* stmt) const;
   void step(StatementCore& core);
   void runSetup();
+  void undoSetup() noexcept;
   int64_t executePlain();
   int64_t executeSelectInto();
   int64_t executeConditional();

@@ -22,6 +22,9 @@ void install(sqlite3* db, const std::string& user);
 // "sys.indexes", "MASTER.DBO.SYSLOGINS", "INFORMATION_SCHEMA.COLUMNS", "dbo.SYSCOLUMNS"...),
 // matched without regard to case; nothing when the name is not a catalogue name.
 std::optional<std::string> viewFor(std::string_view qualifiedName);
+// The SELECT standing for catalogue view `view` (a name viewFor gave) of the database attached
+// as SQLite schema `schema`; empty for views that are the same from every database.
+std::string viewSelectFor(std::string_view view, const std::string& schema);
 }  // namespace catalog
 
 namespace ddl {

@@ -5,6 +5,8 @@
 #include "db/embedded/embedded.h"
 #include "db/embedded/embedded_connection.h"
 #include "db/embedded/extension.h"
+#include "db/embedded/server/server_folder.h"
+#include "db/embedded/server/session_functions.h"
 #include "db/embedded/sql_functions.h"
 #include "db/embedded/sqlite_error.h"
 
@@ -25,34 +27,71 @@ struct Handle {
   }
 };
 
-[[noreturn]] void fail(sqlite3* db, int rc, const Options& options, std::string_view step) {
+// Where the database lives: its file, the server folder around it and its name there.
+struct Location {
+  std::string file;  // ":memory:" for a private in-memory database
+  std::filesystem::path folder;
+  std::string database;
+};
+
+Location locate(const Options& options) {
+  if (options.path.empty() || options.path == ":memory:") return {":memory:", {}, "main"};
+  const std::filesystem::path source(options.path);
+  std::error_code ec;
+  if (std::filesystem::is_directory(source, ec)) {
+    if (options.catalog.empty())
+      throw Error(ErrorKind::Connection, "Cannot open the database: the Data Source '" +
+                                             options.path +
+                                             "' is a folder and no Initial Catalog names the "
+                                             "database in it");
+    try {
+      const auto file = server::databaseFile(source, options.catalog);
+      return {file.string(), source, file.stem().string()};
+    } catch (const Error& e) {
+      throw Error(ErrorKind::Connection, std::string("Cannot open the database: ") + e.what());
+    }
+  }
+  const auto absolute = std::filesystem::absolute(source, ec);
+  return {options.path, ec ? source.parent_path() : absolute.parent_path(), source.stem().string()};
+}
+
+[[noreturn]] void fail(sqlite3* db, int rc, const std::string& file, std::string_view step) {
   const Error cause = sqliteError(db, rc, step);
-  throw Error(cause.kind(), "Cannot open the database '" + options.path + "': " + cause.what(),
+  throw Error(cause.kind(), "Cannot open the database '" + file + "': " + cause.what(),
               std::string(step), cause.nativeCode());
 }
 
 }  // namespace
 
 std::unique_ptr<Connection> open(const Options& options) {
-  const bool memory = options.path.empty() || options.path == ":memory:";
-  if (!memory && !options.create && !std::filesystem::exists(options.path))
+  const Location location = locate(options);
+  const bool memory = location.file == ":memory:";
+  if (!memory && !options.create && !std::filesystem::exists(location.file))
     throw Error(ErrorKind::Connection,
-                "Cannot open the database '" + options.path + "': the file does not exist");
+                "Cannot open the database '" + location.file + "': the file does not exist");
   Handle handle;
   const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);
-  int rc = sqlite3_open_v2(memory ? ":memory:" : options.path.c_str(), &handle.db, flags, nullptr);
-  if (rc != SQLITE_OK) fail(handle.db, rc, options, "open");
+  int rc = sqlite3_open_v2(location.file.c_str(), &handle.db, flags, nullptr);
+  if (rc != SQLITE_OK) fail(handle.db, rc, location.file, "open");
   sqlite3_extended_result_codes(handle.db, 1);
   sqlite3_busy_timeout(handle.db, options.busyTimeoutMs);
   for (auto statement : kSetupStatements) {
     rc = sqlite3_exec(handle.db, std::string(statement).c_str(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) fail(handle.db, rc, options, statement);
+    if (rc != SQLITE_OK) fail(handle.db, rc, location.file, statement);
   }
+  auto session = server::openSession(
+      {.user = options.user,
+       .hostName = options.workstationId.empty() ? server::machineName() : options.workstationId,
+       .applicationName = options.applicationName,
+       .database = location.database,
+       .folder = location.folder});
   registerSqlFunctions(handle.db);
   catalog::install(handle.db, options.user);
+  server::registerSessionFunctions(handle.db, session);
   auto connection =
-      std::make_unique<EmbeddedConnection>(handle.db, options.user, options.readsOnly);
+      std::make_unique<EmbeddedConnection>(handle.db, options.user, session, options.readsOnly);
   handle.db = nullptr;
+  connection->restoreViews();
   return connection;
 }
 

@@ -189,16 +189,7 @@ void partOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, datePart(kPart, *date));
 }
 
-using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
-
-struct Function {
-  const char* name;
-  int arity;
-  bool deterministic;
-  Fn fn;
-};
-
-constexpr Function kFunctions[] = {
+constexpr FunctionDef kFunctions[] = {
     {"GETDATE", 0, false, getDate},
     {"LEN", 1, true, len},
     {"CHARINDEX", 2, true, charIndex},
@@ -218,12 +209,17 @@ constexpr Function kFunctions[] = {
 
 }  // namespace
 
-void registerSqlFunctions(sqlite3* db) {
-  for (const auto& f : kFunctions) {
+void registerFunctions(sqlite3* db, std::span<const FunctionDef> functions) {
+  for (const auto& f : functions) {
     const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
     sqlite3_create_function_v2(db, f.name, f.arity, flags, nullptr, f.fn, nullptr, nullptr,
                                nullptr);
   }
+}
+
+void registerSqlFunctions(sqlite3* db) {
+  registerFunctions(db, kFunctions);
+  registerServerFunctions(db);
 }
 
 }  // namespace db::embedded

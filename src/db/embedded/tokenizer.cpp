@@ -45,8 +45,10 @@ std::string Token::value() const {
       }
       return out;
     }
-    case TokenKind::Parameter: return std::string(text.substr(1));
-    default: return std::string(text);
+    case TokenKind::Parameter:
+      return std::string(text.substr(1));
+    default:
+      return std::string(text);
   }
 }
 

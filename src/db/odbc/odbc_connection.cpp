@@ -1,6 +1,8 @@
 #include "db/odbc/odbc_connection.h"
 
 #include "db/odbc/diagnostics.h"
+#include "db/odbc/procedure_call.h"
+#include "fault/fault.h"
 
 namespace db::odbc {
 namespace {
@@ -95,6 +97,16 @@ std::unique_ptr<Rows> OdbcConnection::query(std::string_view sql, const Params& 
   return run<std::unique_ptr<Rows>>(sql, params, [](Statement& s) { return s.query(); });
 }
 
+BatchResult OdbcConnection::executeBatch(std::string_view sql, const Params& params) {
+  return run<BatchResult>(sql, params, [](OdbcStatement& s) { return s.batch(); });
+}
+
+ProcedureResult OdbcConnection::callProcedure(std::string_view name,
+                                              const std::vector<ProcedureArgument>& args) {
+  requireOpen();
+  return odbc::callProcedure(dbc(), name, args, secret_);
+}
+
 Statement& OdbcConnection::prepare(std::string_view sql) {
   requireOpen();
   std::string text(sql);
@@ -133,7 +145,10 @@ void OdbcConnection::endTransaction(SQLSMALLINT completion, std::string_view wha
         SQL_HANDLE_DBC, dbc(), "Cannot return to autocommit", {{}, secret_});
 }
 
-void OdbcConnection::commit() { endTransaction(SQL_COMMIT, "Cannot commit"); }
+void OdbcConnection::commit() {
+  endTransaction(SQL_COMMIT, "Cannot commit");
+  fault::reach("commit");
+}
 
 void OdbcConnection::rollback() {
   try {

@@ -20,6 +20,9 @@ class OdbcConnection : public Connection {
   int64_t execute(std::string_view sql, const Params& params = {}) override;
   std::unique_ptr<Rows> query(std::string_view sql, const Params& params = {}) override;
   Statement& prepare(std::string_view sql) override;
+  BatchResult executeBatch(std::string_view sql, const Params& params = {}) override;
+  ProcedureResult callProcedure(std::string_view name,
+                                const std::vector<ProcedureArgument>& args) override;
 
   void begin() override;
   void commit() override;

@@ -1,5 +1,6 @@
 #include "db/odbc/odbc_statement.h"
 
+#include "db/odbc/batch_reader.h"
 #include "db/odbc/buffered_rows.h"
 #include "db/odbc/column_reader.h"
 
@@ -33,7 +34,7 @@ void OdbcStatement::bind(size_t index, const Value& value) {
   }
 }
 
-void OdbcStatement::run() {
+SQLRETURN OdbcStatement::run() {
   for (size_t i = 0; i < parameters_.size(); ++i)
     if (!parameters_[i].isSet())
       throw Error(ErrorKind::General, "Parameter '" + marked_.names[i] + "' has no value",
@@ -49,15 +50,24 @@ void OdbcStatement::run() {
     auto* sql = reinterpret_cast<SQLCHAR*>(marked_.text.data());
     rc = SQLExecDirect(handle_.get(), sql, static_cast<SQLINTEGER>(marked_.text.size()));
   }
-  // SQL_NO_DATA: a searched UPDATE or DELETE that touched no row.
-  if (rc == SQL_NO_DATA) return;
-  if (!SQL_SUCCEEDED(rc)) {
-    try {
-      raise(SQL_HANDLE_STMT, handle_.get(), "Statement failed", context_);
-    } catch (...) {
-      closeCursor();
-      throw;
-    }
+  if (rc == SQL_NO_DATA || SQL_SUCCEEDED(rc)) return rc;
+  try {
+    raise(SQL_HANDLE_STMT, handle_.get(), "Statement failed", context_);
+  } catch (...) {
+    closeCursor();
+    throw;
+  }
+}
+
+BatchResult OdbcStatement::batch() {
+  const SQLRETURN rc = run();
+  try {
+    BatchResult out = readBatch(handle_.get(), rc, context_);
+    closeCursor();
+    return out;
+  } catch (...) {
+    closeCursor();
+    throw;
   }
 }
 

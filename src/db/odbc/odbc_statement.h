@@ -26,9 +26,13 @@ class OdbcStatement : public Statement {
   using Statement::bind;
   int64_t execute() override;
   std::unique_ptr<Rows> query() override;
+  // Runs the text as a batch and reads everything it produced.
+  BatchResult batch();
 
  private:
-  void run();
+  // Binds and runs the statement; the driver's result (SQL_NO_DATA for a searched UPDATE or
+  // DELETE that touched no row).
+  SQLRETURN run();
   void drainResults();
   void closeCursor();
 

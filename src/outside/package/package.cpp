@@ -1,7 +1,9 @@
 #include "outside/package/package.h"
 
 #include <cstdlib>
+#include <span>
 
+#include "db/core/connection.h"
 #include "db/core/connection_string.h"
 #include "db/core/text.h"
 #include "outside/package/cipher.h"
@@ -15,6 +17,17 @@ std::filesystem::path executableDirectory() {
   if (ec) return std::filesystem::current_path();
   return exe.parent_path();
 }
+
+constexpr std::string_view kOracle = "ORACLE";
+constexpr std::string_view kSqlServer = "MSSQL";
+constexpr std::string_view kEmbeddedEngine = "embedded";
+
+// The program writes date-times as 'yyyy-mm-dd hh:nn:ss' texts and decimals with a point; these
+// settings make the server read them so whatever the login's language and territory.
+constexpr std::string_view kSqlServerSession[] = {"SET DATEFORMAT ymd"};
+constexpr std::string_view kOracleSession[] = {
+    "ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'",
+    "ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '.,'"};
 
 }  // namespace
 
@@ -61,14 +74,28 @@ TransportSecurity Package::transportSecurity() const {
 }
 
 std::string Package::UsedDatabase() const {
+  if (const auto value = setting(kUsedDatabase)) {
+    const std::string kind = db::upper(std::string(db::trim(value->asText())));
+    if (kind == kOracle || kind == kSqlServer) return kind;
+    throw RegistryError(std::string(kUsedDatabase) + " in " + env_.registryFile.string() +
+                        " must be MSSQL or ORACLE, not \"" + value->asText() + "\"");
+  }
   try {
     return db::mapConnectionString(_GetStringConexKiv()).kind == db::EngineKind::OracleOdbc
-               ? "ORACLE"
-               : "MSSQL";
+               ? std::string(kOracle)
+               : std::string(kSqlServer);
   } catch (const std::invalid_argument&) {
     // A string that names no known provider cannot connect either; the connect step reports it.
-    return "MSSQL";
+    return std::string(kSqlServer);
   }
+}
+
+void Package::SetADODBSession(db::Connection& connection) const {
+  if (connection.engineName() == kEmbeddedEngine) return;
+  using Statements = std::span<const std::string_view>;
+  const Statements statements =
+      UsedDatabase() == kOracle ? Statements(kOracleSession) : Statements(kSqlServerSession);
+  for (std::string_view statement : statements) connection.execute(statement);
 }
 
 std::string Package::WebURL() const {
@@ -87,6 +114,22 @@ int Package::WebPort() const {
     throw RegistryError("no valid " + std::string(kWebPort) + " (1 to 65535) under [" +
                         std::string(_sSiteWebSrvKey) + "] in " + env_.registryFile.string());
   return static_cast<int>(*port);
+}
+
+HttpTimeouts Package::webTimeouts() const {
+  const auto seconds = [this](std::string_view name, std::chrono::seconds fallback) {
+    const auto value = setting(name);
+    if (!value) return std::chrono::milliseconds(fallback);
+    const auto n = value->asInt();
+    if (!n || *n < 1)
+      throw RegistryError("no valid " + std::string(name) + " (seconds, at least 1) under [" +
+                          std::string(_sSiteWebSrvKey) + "] in " + env_.registryFile.string());
+    return std::chrono::milliseconds(std::chrono::seconds(*n));
+  };
+  HttpTimeouts timeouts;
+  timeouts.connect = seconds(kWebConnectTimeout, HttpTimeouts::kDefaultConnect);
+  timeouts.stall = seconds(kWebTimeout, HttpTimeouts::kDefaultStall);
+  return timeouts;
 }
 
 std::filesystem::path Package::WorkingDirectory() const {

@@ -8,6 +8,10 @@
 #include "outside/app_server.h"
 #include "outside/package/registry_file.h"
 
+namespace db {
+class Connection;
+}
+
 namespace outside {
 
 // Where the program lives and which registry file it reads.
@@ -31,6 +35,9 @@ class Package {
   static constexpr std::string_view kIPServer = "IPServer";
   static constexpr std::string_view kWebPort = "WebPort";
   static constexpr std::string_view kWorkingDirectory = "WorkingDirectory";
+  static constexpr std::string_view kUsedDatabase = "UsedDatabase";
+  static constexpr std::string_view kWebConnectTimeout = "WebConnectTimeout";
+  static constexpr std::string_view kWebTimeout = "WebTimeout";
   static constexpr std::string_view kWebHttps = "WebHttps";
   static constexpr std::string_view kWebCAFile = "WebCAFile";
   static constexpr std::string_view kWebToken = "WebToken";
@@ -46,15 +53,23 @@ class Package {
 
   // The local connection string: StringConex deciphered; empty when the value is missing.
   std::string _GetStringConexKiv() const;
-  // "ORACLE" when the local connection string names an Oracle provider, else "MSSQL" (the
-  // embedded engine speaks the SQL Server dialect).
+  // The local database kind: the UsedDatabase setting ("ORACLE" or "MSSQL") when present, else
+  // "ORACLE" when the local connection string names an Oracle provider and "MSSQL" otherwise
+  // (the embedded engine speaks the SQL Server dialect).
   std::string UsedDatabase() const;
+  // Applies the package's session settings to a just-opened local connection: texts read
+  // year-first on SQL Server, ISO date and '.' decimal formats on Oracle; nothing on the
+  // embedded engine, whose formats are fixed. Raises what the database raises.
+  void SetADODBSession(db::Connection& connection) const;
   // Central server host and port. Raise RegistryError when they are not configured.
   std::string WebURL() const;
   int WebPort() const;
   // TLS (WebHttps = 1, WebCAFile) and the register's token (WebToken, deciphered when "enc:").
   TransportSecurity transportSecurity() const;
-  Endpoint endpoint() const { return {WebURL(), WebPort(), transportSecurity()}; }
+  // WebConnectTimeout and WebTimeout in seconds (30 and 120 when missing); RegistryError when
+  // one is not a positive number.
+  HttpTimeouts webTimeouts() const;
+  Endpoint endpoint() const { return {WebURL(), WebPort(), transportSecurity(), webTimeouts()}; }
   // WorkingDirectory when set, else the program directory.
   std::filesystem::path WorkingDirectory() const;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -69,6 +70,11 @@ TEST(SameEmbeddedDatabase, OnlyStringsLeadingToOneEmbeddedFileAreTheSameDatabase
   const std::string server = "Provider=SQLOLEDB.1;Initial Catalog=LOJA;Data Source=SRV01";
   EXPECT_FALSE(db::sameEmbeddedDatabase(server, db::replaceCatalog(server, "CENTRAL")));
   EXPECT_FALSE(db::sameEmbeddedDatabase("not a string", "not a string"));
+  // On a server folder the catalog names the database.
+  const std::string folder = "Provider=SQLite;Initial Catalog=LOJA;Data Source=" +
+                             std::filesystem::temp_directory_path().string();
+  EXPECT_FALSE(db::sameEmbeddedDatabase(folder, db::replaceCatalog(folder, "CENTRAL")));
+  EXPECT_TRUE(db::sameEmbeddedDatabase(folder, db::replaceCatalog(folder, "loja")));
 }
 
 TEST(ReplaceCatalog, RefusesStringsItCannotRewriteSoundly) {
@@ -98,6 +104,14 @@ TEST(MapConnectionString, EmbeddedEngine) {
   EXPECT_EQ(t.user, "sa");
   EXPECT_FALSE(t.create);
   EXPECT_THROW(db::mapConnectionString("Provider=SQLite", kDrivers), std::invalid_argument);
+  t = db::mapConnectionString(
+      "Provider=SQLite;Data Source=/srv/kivtab;Initial Catalog=LOJA;Workstation ID=CAIXA01;"
+      "Application Name=kivtab",
+      kDrivers);
+  EXPECT_EQ(t.path, "/srv/kivtab");
+  EXPECT_EQ(t.catalog, "LOJA");
+  EXPECT_EQ(t.workstationId, "CAIXA01");
+  EXPECT_EQ(t.applicationName, "kivtab");
 }
 
 TEST(MapConnectionString, SqlServerProvidersBecomeOdbc) {
@@ -122,6 +136,9 @@ TEST(MapConnectionString, SqlServerProvidersBecomeOdbc) {
   const auto trusted = db::mapConnectionString(
       "Provider=SQLOLEDB.1;Integrated Security=SSPI;User ID=x;Password=y;Data Source=S", kDrivers);
   EXPECT_EQ(trusted.odbc, "DRIVER={FreeTDS};SERVER=S;Trusted_Connection=Yes;ClientCharset=UTF-8;");
+  const auto named = db::mapConnectionString(
+      "Provider=SQLOLEDB.1;Data Source=S;Application Name=kivtab;Workstation ID=CAIXA01", kDrivers);
+  EXPECT_EQ(named.odbc, "DRIVER={FreeTDS};SERVER=S;APP=kivtab;WSID=CAIXA01;ClientCharset=UTF-8;");
   EXPECT_THROW(db::mapConnectionString("Provider=SQLOLEDB.1;Initial Catalog=X", kDrivers),
                std::invalid_argument);
   EXPECT_THROW(

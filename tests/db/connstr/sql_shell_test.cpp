@@ -11,35 +11,29 @@ namespace {
 using kivtab_sql::splitScript;
 using Strings = std::vector<std::string>;
 
-TEST(SplitScript, GoLinesAndSemicolonsAtLineEndSeparate) {
+TEST(SplitScript, OnlyGoLinesSeparateBatches) {
   EXPECT_EQ(splitScript("CREATE TABLE T (A INT)\nGO\nINSERT INTO T\nVALUES (1);\n"
                         "INSERT INTO T VALUES (2);  -- second\n  go  \n\nSELECT * FROM T"),
-            (Strings{"CREATE TABLE T (A INT)", "INSERT INTO T\nVALUES (1)",
-                     "INSERT INTO T VALUES (2)", "SELECT * FROM T"}));
+            (Strings{"CREATE TABLE T (A INT)",
+                     "INSERT INTO T\nVALUES (1);\nINSERT INTO T VALUES (2);  -- second",
+                     "SELECT * FROM T"}));
   EXPECT_EQ(splitScript("\xEF\xBB\xBFSELECT 1;\r\nSELECT 2\r\nGO\r\n"),
-            (Strings{"SELECT 1", "SELECT 2"}));
+            (Strings{"SELECT 1;\nSELECT 2"}));
+  // "GO n" sends the batch n times; GOTO and a GO with other text are no separators.
+  EXPECT_EQ(splitScript("INSERT INTO T VALUES (1)\nGO 3\nGOTO x\nGO x\n"),
+            (Strings{"INSERT INTO T VALUES (1)", "INSERT INTO T VALUES (1)",
+                     "INSERT INTO T VALUES (1)", "GOTO x\nGO x"}));
 }
 
 TEST(SplitScript, SeparatorsInsideLiteralsAndCommentsDoNotCount) {
   EXPECT_EQ(splitScript("INSERT INTO T VALUES ('a;\nGO\nb;');\n"
                         "/* a comment;\nGO\n*/ SELECT [x;\n] FROM T;"),
-            (Strings{"INSERT INTO T VALUES ('a;\nGO\nb;')",
-                     "/* a comment;\nGO\n*/ SELECT [x;\n] FROM T"}));
-  // A ';' inside a line does not end the statement; an empty or comment-only one is skipped.
-  EXPECT_EQ(splitScript("SELECT 1; SELECT 2\n;\n-- only a note\nGO\nGO\n"),
-            (Strings{"SELECT 1; SELECT 2"}));
+            (Strings{"INSERT INTO T VALUES ('a;\nGO\nb;');\n"
+                     "/* a comment;\nGO\n*/ SELECT [x;\n] FROM T;"}));
+  // A batch of nothing but blanks and comments is skipped.
+  EXPECT_EQ(splitScript("SELECT 1; SELECT 2\n;\n-- only a note\nGO\n-- note\nGO\n"),
+            (Strings{"SELECT 1; SELECT 2\n;\n-- only a note"}));
   EXPECT_EQ(splitScript("SELECT 'it''s;'\nGO"), (Strings{"SELECT 'it''s;'"}));
-}
-
-TEST(ReturnsRows, OnlySelectsThatWriteNowhere) {
-  EXPECT_TRUE(kivtab_sql::returnsRows("  select * from T"));
-  EXPECT_TRUE(kivtab_sql::returnsRows("-- note\nWITH X AS (SELECT 1 AS A) SELECT A FROM X"));
-  EXPECT_TRUE(kivtab_sql::returnsRows("SELECT 'INTO' AS [INTO x] FROM T"));
-  EXPECT_TRUE(kivtab_sql::returnsRows("SELECT--c\nINTOLERANT FROM T"));
-  EXPECT_FALSE(kivtab_sql::returnsRows("SELECT * INTO T2 FROM T"));
-  EXPECT_FALSE(kivtab_sql::returnsRows("INSERT INTO T SELECT * FROM U"));
-  EXPECT_FALSE(kivtab_sql::returnsRows("UPDATE T SET A = 1"));
-  EXPECT_FALSE(kivtab_sql::returnsRows("/* SELECT */ DELETE FROM T"));
 }
 
 TEST(FormatValue, EveryKindPrintsOnOneField) {
@@ -74,6 +68,16 @@ TEST(PrintRows, HeaderThenTabSeparatedRows) {
   std::ostringstream out;
   kivtab_sql::printRows(rows, out);
   EXPECT_EQ(out.str(), "CD\tDT\n1\tNULL\n2\t1899-12-30 00:00:00.000\n");
+}
+
+TEST(PrintBatch, EveryResultSetThenTheMessages) {
+  db::BatchResult batch;
+  batch.resultSets.push_back({{{"A", ""}}, {{db::Value(int64_t{1})}}});
+  batch.resultSets.push_back({{{"B", ""}, {"C", ""}}, {}});
+  batch.messages = {"done"};
+  std::ostringstream out;
+  kivtab_sql::printBatch(batch, out);
+  EXPECT_EQ(out.str(), "A\n1\nB\tC\ndone\n");
 }
 
 TEST(ParseOptions, KeepsJobsInOrderAndRejectsBadLines) {

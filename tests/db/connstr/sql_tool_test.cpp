@@ -62,7 +62,8 @@ TEST_P(SqlTool, PrintsRowsOfSelectsOnlyAndReadsScripts) {
       "CREATE TABLE CAIXA (CDCAIXA VARCHAR(3) NOT NULL, NMCAIXA VARCHAR(20), DTULTATU DATETIME)\n"
       "GO\n"
       "INSERT INTO CAIXA VALUES ('001', 'Frente;', '2026-05-01 10:20:30.400');\n"
-      "INSERT INTO CAIXA (CDCAIXA) VALUES ('002');\n");
+      "GO\n"
+      "INSERT INTO CAIXA (CDCAIXA) VALUES ('002')\n");
   const auto r = runTool({"--connection", connection(), "-f", script, "-e",
                           "SELECT CDCAIXA, NMCAIXA, DTULTATU FROM CAIXA ORDER BY CDCAIXA", "-e",
                           "UPDATE CAIXA SET NMCAIXA = 'x'", "-e",

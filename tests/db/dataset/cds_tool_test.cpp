@@ -34,6 +34,7 @@ ToolRun run(const std::string& args) {
 }
 
 TEST(CdsTool, DumpsOfTwinsAreIdenticalAndConvertRoundTrips) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   for (const std::string name : {"customer", "holdings", "vendors", "animals"}) {
     const ToolRun binary = run("dump " + fixture(name + ".cds") + " --format json");
     const ToolRun xml = run("dump " + fixture(name + ".xml"));
@@ -60,6 +61,7 @@ TEST(CdsTool, DumpsOfTwinsAreIdenticalAndConvertRoundTrips) {
 }
 
 TEST(CdsTool, CsvAndErrors) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   const ToolRun csv = run("dump " + fixture("industry.cds") + " --format csv");
   EXPECT_EQ(csv.out.substr(0, 41), "IND_CODE,IND_NAME,LONG_NAME\r\n3579,SoftW,C");
   EXPECT_NE(csv.out.find("3710,Auto,Auto & Truck\r\n"), std::string::npos);

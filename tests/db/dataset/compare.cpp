@@ -1,6 +1,8 @@
 #include "compare.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -65,9 +67,16 @@ std::string differences(db::DataSet& a, db::DataSet& b, CompareOptions options) 
   return "";
 }
 
-std::string fixture(const std::string& name) {
-  return std::string(KIVTAB_FIXTURES) + "/cds/" + name;
+std::string sampleFilesDirectory() {
+  const char* overridden = std::getenv("KIVTAB_FIXTURES");
+  return overridden && *overridden ? overridden : KIVTAB_FIXTURES;
 }
+
+bool sampleFilesPresent() {
+  return std::filesystem::is_directory(std::filesystem::path(sampleFilesDirectory()) / "cds");
+}
+
+std::string fixture(const std::string& name) { return sampleFilesDirectory() + "/cds/" + name; }
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -15,7 +15,16 @@ struct CompareOptions {
 // description of the first difference.
 std::string differences(db::DataSet& a, db::DataSet& b, CompareOptions options = {});
 
+// The sample files' folder: KIVTAB_FIXTURES from the environment, else ../shared/fixtures beside
+// the source tree. Their licence keeps them out of the repository, so a plain clone has none.
+std::string sampleFilesDirectory();
+bool sampleFilesPresent();
 std::string fixture(const std::string& name);
 std::string readFile(const std::string& path);
 
 }  // namespace dataset_test
+
+// Skips the running test, naming the folder looked in, when the sample files are absent.
+#define SKIP_WITHOUT_SAMPLE_FILES()        \
+  if (!dataset_test::sampleFilesPresent()) \
+  GTEST_SKIP() << "sample files not found in " << dataset_test::sampleFilesDirectory()

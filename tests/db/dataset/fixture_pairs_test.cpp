@@ -31,6 +31,7 @@ db::DataSet load(const std::string& file) {
 }
 
 TEST(FixturePairs, BinaryAndXmlTwinsHoldTheSameData) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   for (const std::string& name : kPairs) {
     if (knownToDiffer(name)) continue;
     db::DataSet binary = load(name + ".cds");
@@ -41,6 +42,7 @@ TEST(FixturePairs, BinaryAndXmlTwinsHoldTheSameData) {
 }
 
 TEST(FixturePairs, TheTwoDivergentPairsDifferOnlyWhereKnown) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   db::DataSet custolyBinary = load("custoly.cds");
   db::DataSet custolyXml = load("custoly.xml");
   EXPECT_EQ(differences(custolyBinary, custolyXml, {.namesAsXmlAttributes = true}), "");
@@ -76,6 +78,7 @@ TEST(FixturePairs, TheTwoDivergentPairsDifferOnlyWhereKnown) {
 }
 
 TEST(FixturePairs, KnownValuesReadExactly) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   db::DataSet customer = load("customer.cds");
   ASSERT_TRUE(customer.locate("CustNo", {1221}));
   EXPECT_EQ(customer.fieldByName("Company").asString(), "Kauai Dive Shoppe");
@@ -109,6 +112,7 @@ TEST(FixturePairs, KnownValuesReadExactly) {
 }
 
 TEST(FixturePairs, EveryFixtureSurvivesBothFormats) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   for (const std::string& name : kPairs) {
     for (const std::string ext : {".cds", ".xml"}) {
       db::DataSet original = load(name + ext);
@@ -123,6 +127,7 @@ TEST(FixturePairs, EveryFixtureSurvivesBothFormats) {
 }
 
 TEST(FixturePairs, BinaryRewriteOfAnOriginalFileIsByteIdentical) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   for (const std::string name : {"country", "industry", "nextcust", "holdings", "vendors"}) {
     const std::string original = dataset_test::readFile(fixture(name + ".cds"));
     db::DataSet ds;
@@ -133,6 +138,7 @@ TEST(FixturePairs, BinaryRewriteOfAnOriginalFileIsByteIdentical) {
 }
 
 TEST(FixturePairs, JsonDumpsOfTwinsAreIdentical) {
+  SKIP_WITHOUT_SAMPLE_FILES();
   for (const std::string& name : kPairs) {
     db::DataSet binary = load(name + ".cds");
     db::DataSet xml = load(name + ".xml");

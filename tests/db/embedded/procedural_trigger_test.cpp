@@ -48,6 +48,17 @@ TEST_F(ProceduralTrigger, FiresOncePerStatementWithInsertedAndDeleted) {
             (Lines{"02/01/2024"}));
 }
 
+TEST_F(ProceduralTrigger, ASetOptionWithoutSemicolonEndsBeforeTheNextStatement) {
+  c->execute(
+      "CREATE TRIGGER TR_ACCT ON ACCT FOR INSERT AS\n"
+      "SET NOCOUNT ON\n"
+      "INSERT INTO AUDIT (WHAT, ID) SELECT 'ins', ID FROM inserted\n"
+      "SET NOCOUNT OFF\n"
+      "DELETE FROM AUDIT WHERE ID = 99");
+  c->execute("INSERT INTO ACCT VALUES (1, 10, NULL)");
+  EXPECT_EQ(audit(), (Lines{"ins|1|NULL|NULL"}));
+}
+
 TEST_F(ProceduralTrigger, AnErrorUndoesTheStatementAndItsTriggersWork) {
   c->execute(
       "CREATE TRIGGER TR_LOG ON ACCT AFTER INSERT AS "

@@ -312,6 +312,14 @@ TEST_F(OrchestratorFixture, MissingLocalTableFailsTheDownloadBeforeTheRequest) {
 }
 
 // The lists are kept apart from the server's model; both must name the same positions.
+TEST(HandOverLists, ModesMatchExactlyAsTheControllerAndTheLoadCompareThem) {
+  EXPECT_EQ(handOverFor("TABELAS").tableCount, "145");
+  for (const char* mode : {"tabelas", "Extratocons", "estoque"}) {
+    EXPECT_TRUE(handOverFor(mode).positions.empty()) << mode;
+    EXPECT_EQ(handOverFor(mode).tableCount, "") << mode;
+  }
+}
+
 TEST(HandOverLists, AgreeWithTheCentralModelsPositions) {
   const auto& positions = central::centralModel().positions();
   for (const char* mode : {"TABELAS", "EXTRATOCONS", "ESTOQUE"}) {

@@ -1,5 +1,7 @@
 #include <sqlite3.h>
 
+#include <cctype>
+
 #include "db/core/text.h"
 #include "db/embedded/catalog/functions.h"
 #include "db/embedded/catalog/metadata.h"
@@ -34,7 +36,61 @@ std::string normalise(std::string_view qualified) {
   return out;
 }
 
+bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+const CatalogView* viewNamed(std::string_view name) {
+  for (const auto& view : catalogViews())
+    if (view.view == name) return &view;
+  return nullptr;
+}
+
+// A view's SELECT for another schema: its snapshot relations read that schema, the views it
+// builds on are expanded in place, and the database name is the schema's.
+std::string expandFor(std::string_view select, const std::string& schema) {
+  constexpr std::string_view kPrefix = "kivtab_";
+  constexpr std::string_view kDatabaseCall = "kivtab_database()";
+  std::string out;
+  size_t i = 0;
+  while (i < select.size()) {
+    const bool starts =
+        select.substr(i).starts_with(kPrefix) && (i == 0 || !isNameChar(select[i - 1]));
+    if (!starts) {
+      out += select[i++];
+      continue;
+    }
+    size_t end = i;
+    while (end < select.size() && isNameChar(select[end])) ++end;
+    const std::string_view name = select.substr(i, end - i);
+    if (select.substr(i).starts_with(kDatabaseCall)) {
+      out += "'" + schema + "'";
+      end = i + kDatabaseCall.size();
+    } else if (name.starts_with("kivtab_vt_")) {
+      out += std::string(name) + "('" + schema + "')";
+    } else if (const CatalogView* base = viewNamed(name); base && name.starts_with("kivtab_cat_")) {
+      out += "(" + expandFor(base->select, schema) + ")";
+    } else {
+      out += name;
+    }
+    i = end;
+  }
+  return out;
+}
+
+bool isPerDatabase(std::string_view select) {
+  return select.find("kivtab_vt_") != std::string_view::npos ||
+         select.find("kivtab_cat_") != std::string_view::npos;
+}
+
 }  // namespace
+
+std::string viewSelectFor(std::string_view view, const std::string& schema) {
+  const CatalogView* found = viewNamed(view);
+  if (!found || !isPerDatabase(found->select)) return {};
+  // Doubled so that a quote in a file's name stays inside the literal.
+  std::string quoted;
+  for (char c : schema) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return expandFor(found->select, quoted);
+}
 
 void install(sqlite3* db, const std::string& user) {
   createMetadataTables(db);

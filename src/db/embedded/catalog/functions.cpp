@@ -27,6 +27,13 @@ void registerConstant(sqlite3* db, const char* name, const std::string& value) {
 void registerFunctions(sqlite3* db, const std::string& user, const std::string& database) {
   registerConstant(db, "kivtab_user", user);
   registerConstant(db, "kivtab_database", database);
+  // The database alone; a connection that knows its server folder lists the folder's instead.
+  std::string json = "[\"";
+  for (char c : database) {
+    if (c == '"' || c == '\\') json += '\\';
+    json += c;
+  }
+  registerConstant(db, "kivtab_databases", json + "\"]");
 }
 
 }  // namespace db::embedded::catalog

@@ -22,12 +22,17 @@ constexpr std::string_view kUserTables =
 // in SQLite's schema that goes when the table is dropped (see the DDL's procedural objects).
 constexpr std::string_view kProcedural =
     "SELECT o.rowid, o.name, o.type, o.parent, o.is_disabled, o.is_instead_of, o.definition, "
-    "o.create_date, o.modify_date FROM kivtab_objects o WHERE o.type = 'P' OR EXISTS (SELECT 1 "
+    "o.create_date, o.modify_date FROM main.kivtab_objects o WHERE o.type IN ('P', 'V') OR EXISTS "
+    "(SELECT "
+    "1 "
     "FROM main.sqlite_schema m WHERE (m.type = 'view' AND m.name = o.parent COLLATE NOCASE) OR "
     "(m.type = 'trigger' AND m.name = 'kivtab_marker_' || o.name COLLATE NOCASE AND m.tbl_name = "
     "o.parent COLLATE NOCASE)) ORDER BY o.rowid";
 constexpr std::string_view kProceduralRows =
-    "SELECT rowid, name, type, parent, is_disabled, definition FROM kivtab_objects ORDER BY rowid";
+    "SELECT rowid, name, type, parent, is_disabled, definition FROM main.kivtab_objects ORDER BY "
+    "rowid";
+constexpr std::string_view kHasObjects =
+    "SELECT count(*) FROM main.sqlite_schema WHERE name = 'kivtab_objects'";
 constexpr std::string_view kIndexIds =
     "SELECT name, rowid FROM main.sqlite_schema WHERE type = 'index'";
 constexpr std::string_view kTableColumns =
@@ -37,6 +42,36 @@ constexpr std::string_view kTableIndexes =
 constexpr std::string_view kIndexKeyColumns =
     "SELECT seqno, cid, \"desc\" FROM pragma_index_xinfo(?1, 'main') WHERE key = 1 AND cid >= 0 "
     "ORDER BY seqno";
+
+// A query of the main schema made to read `schema` instead. The connection's own object table
+// may be a TEMP stand-in (a read-only database), so there it stays unqualified.
+std::string forSchema(std::string_view sql, const std::string& schema) {
+  std::string quotedName = "\"", literal = "'";
+  for (char c : schema) {
+    quotedName += c == '"' ? std::string("\"\"") : std::string(1, c);
+    literal += c == '\'' ? std::string("''") : std::string(1, c);
+  }
+  quotedName += "\".";
+  literal += "'";
+  std::string out(sql);
+  auto replaceAll = [&](std::string_view from, const std::string& to) {
+    for (size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
+      out.replace(at, from.size(), to);
+  };
+  if (schema == "main") {
+    replaceAll("main.kivtab_objects", "kivtab_objects");
+    return out;
+  }
+  replaceAll("main.", quotedName);
+  replaceAll("'main'", literal);
+  return out;
+}
+
+// Whether the schema holds the engine's object table (a database made by another program has
+// none; the connection's own always has one, maybe a TEMP stand-in).
+bool hasObjectTable(sqlite3* db, const std::string& schema) {
+  return schema == "main" || sqlite::scalarText(db, forSchema(kHasObjects, schema)) == "1";
+}
 
 const std::vector<Relation>& shapes() {
   static const std::vector<Relation> kShapes = {
@@ -112,12 +147,13 @@ uint64_t fnv(uint64_t hash, std::string_view text) {
 }
 
 // The schema's identity: every object's row id, kind, name and definition.
-uint64_t schemaFingerprint(sqlite3* db) {
+uint64_t schemaFingerprint(sqlite3* db, const std::string& schema) {
   uint64_t hash = 14695981039346656037ull;
-  sqlite::Stmt rows(db, kSchemaRows);
+  sqlite::Stmt rows(db, forSchema(kSchemaRows, schema));
   while (rows.step())
     for (int i = 0; i < 4; ++i) hash = fnv(hash, rows.text(i));
-  sqlite::Stmt objects(db, kProceduralRows);
+  if (!hasObjectTable(db, schema)) return hash;
+  sqlite::Stmt objects(db, forSchema(kProceduralRows, schema));
   while (objects.step())
     for (int i = 0; i < 6; ++i) hash = fnv(hash, objects.text(i));
   return hash;
@@ -151,16 +187,16 @@ std::string Relation::keyOf(const Cell& value) {
 
 const Relation& SchemaSnapshot::shape(RelationId id) { return shapes()[static_cast<size_t>(id)]; }
 
-std::shared_ptr<const Relations> SchemaSnapshot::current(sqlite3* db) {
-  const uint64_t fingerprint = schemaFingerprint(db);
+std::shared_ptr<const Relations> SchemaSnapshot::current(sqlite3* db, const std::string& schema) {
+  const uint64_t fingerprint = schemaFingerprint(db, schema);
   if (!relations_ || fingerprint != fingerprint_) {
-    relations_ = read(db);
+    relations_ = read(db, schema);
     fingerprint_ = fingerprint;
   }
   return relations_;
 }
 
-std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db) {
+std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db, const std::string& schema) {
   auto out = std::make_shared<Relations>(shapes());
   for (auto& r : *out) r.lookups.resize(r.keyColumns.size());
   auto& tables = (*out)[static_cast<size_t>(RelationId::Tables)];
@@ -174,13 +210,13 @@ std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db) {
 
   std::unordered_map<std::string, int64_t> indexIds;
   {
-    sqlite::Stmt stmt(db, kIndexIds);
+    sqlite::Stmt stmt(db, forSchema(kIndexIds, schema));
     while (stmt.step()) indexIds[upper(stmt.text(0))] = stmt.integer(1);
   }
-  sqlite::Stmt columnQuery(db, kTableColumns);
-  sqlite::Stmt indexQuery(db, kTableIndexes);
-  sqlite::Stmt keyQuery(db, kIndexKeyColumns);
-  sqlite::Stmt tableQuery(db, kUserTables);
+  sqlite::Stmt columnQuery(db, forSchema(kTableColumns, schema));
+  sqlite::Stmt indexQuery(db, forSchema(kTableIndexes, schema));
+  sqlite::Stmt keyQuery(db, forSchema(kIndexKeyColumns, schema));
+  sqlite::Stmt tableQuery(db, forSchema(kUserTables, schema));
   while (tableQuery.step()) {
     const int64_t id = tableQuery.integer(0);
     const std::string name = tableQuery.text(1);
@@ -281,7 +317,8 @@ std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db) {
       keyQuery.reset();
     }
   }
-  sqlite::Stmt procedural(db, kProcedural);
+  if (!hasObjectTable(db, schema)) return out;
+  sqlite::Stmt procedural(db, forSchema(kProcedural, schema));
   while (procedural.step()) {
     const int64_t id = kProceduralIdBase + procedural.integer(0);
     auto parent = tableIds.find(upper(procedural.text(3)));
@@ -292,6 +329,9 @@ std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db) {
                     parent == tableIds.end() ? int64_t{0} : parent->second, date(7), date(8),
                     procedural.integer(4), procedural.integer(5)});
     comments.addRow({id, procedural.text(6)});
+    // A view over another database: listed with the tables and views, its columns are not.
+    if (procedural.text(2) == "V")
+      tables.addRow({id, procedural.text(1), std::string("view"), procedural.text(6)});
   }
   return out;
 }

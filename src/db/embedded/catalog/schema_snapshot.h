@@ -50,12 +50,13 @@ class SchemaSnapshot {
  public:
   // The relations for the current schema, read again when it differs from the one they were
   // read from. Readers keep the version they were handed while a newer one replaces it.
-  std::shared_ptr<const Relations> current(sqlite3* db);
+  // `schema` is the SQLite schema read: "main", or an attached database.
+  std::shared_ptr<const Relations> current(sqlite3* db, const std::string& schema);
   // The relations' shapes, before any rows are read.
   static const Relation& shape(RelationId id);
 
  private:
-  static std::shared_ptr<const Relations> read(sqlite3* db);
+  static std::shared_ptr<const Relations> read(sqlite3* db, const std::string& schema);
   uint64_t fingerprint_ = 0;
   std::shared_ptr<const Relations> relations_;
 };

@@ -5,19 +5,28 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <unordered_map>
 
 #include "db/core/error.h"
+#include "db/core/text.h"
 #include "db/embedded/catalog/schema_snapshot.h"
 
 namespace db::embedded::catalog {
 namespace {
 
-constexpr int kFullScan = -1;
+// idxNum: the look-up column plus one (0 for a full scan), and this flag when the hidden schema
+// argument (kivtab_vt_tables('OTHER')) is given; the schema comes first in argv.
+constexpr int kSchemaArgument = 0x10000;
+constexpr int kColumnMask = 0xFFFF;
+constexpr std::string_view kMainSchema = "main";
 
-// What each registered name knows: its relation and the connection's shared snapshot.
+// One snapshot per SQLite schema (the connection's own database and the attached ones).
+using Snapshots = std::unordered_map<std::string, SchemaSnapshot>;
+
+// What each registered name knows: its relation and the connection's shared snapshots.
 struct ModuleData {
   RelationId relation;
-  std::shared_ptr<SchemaSnapshot> snapshot;
+  std::shared_ptr<Snapshots> snapshots;
 };
 
 struct Table {
@@ -28,6 +37,8 @@ struct Table {
 
 struct Cursor {
   sqlite3_vtab_cursor base{};
+  Table* table = nullptr;
+  std::string schema;
   std::shared_ptr<const Relations> relations;
   const Relation* relation = nullptr;
   const std::vector<size_t>* subset = nullptr;  // rows of a look-up; null for all rows
@@ -49,7 +60,7 @@ int connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out,
   std::string schema = "CREATE TABLE x(";
   for (size_t i = 0; i < shape.columns.size(); ++i)
     schema += (i ? ", " : "") + std::string(shape.columns[i]);
-  schema += ")";
+  schema += ", kivtab_schema HIDDEN)";
   const int rc = sqlite3_declare_vtab(db, schema.c_str());
   if (rc != SQLITE_OK) return rc;
   auto* table = new Table;
@@ -72,34 +83,38 @@ bool isKeyColumn(const Relation& shape, int column) {
 
 int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   const Relation& shape = SchemaSnapshot::shape(reinterpret_cast<Table*>(vtab)->data->relation);
-  info->idxNum = kFullScan;
-  info->estimatedCost = 1e7;
-  info->estimatedRows = 1000000;
+  const int schemaColumn = static_cast<int>(shape.columns.size());
+  int schemaConstraint = -1, keyConstraint = -1;
   for (int i = 0; i < info->nConstraint; ++i) {
     const auto& c = info->aConstraint[i];
-    if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || !isKeyColumn(shape, c.iColumn)) continue;
+    if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ) continue;
+    if (c.iColumn == schemaColumn) schemaConstraint = i;
+    if (keyConstraint < 0 && isKeyColumn(shape, c.iColumn)) keyConstraint = i;
+  }
+  info->idxNum = 0;
+  int argument = 1;
+  if (schemaConstraint >= 0) {
+    info->aConstraintUsage[schemaConstraint].argvIndex = argument++;
+    info->aConstraintUsage[schemaConstraint].omit = 1;
+    info->idxNum |= kSchemaArgument;
+  }
+  info->estimatedCost = 1e7;
+  info->estimatedRows = 1000000;
+  if (keyConstraint >= 0) {
     // SQLite checks the constraint again on the rows handed back, so a look-up may return a
     // few more rows than match (texts are looked up without regard to case).
-    info->aConstraintUsage[i].argvIndex = 1;
-    info->aConstraintUsage[i].omit = 0;
-    info->idxNum = c.iColumn;
+    info->aConstraintUsage[keyConstraint].argvIndex = argument;
+    info->aConstraintUsage[keyConstraint].omit = 0;
+    info->idxNum |= info->aConstraint[keyConstraint].iColumn + 1;
     info->estimatedCost = 1;
     info->estimatedRows = 10;
-    break;
   }
   return SQLITE_OK;
 }
 
 int open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out) {
-  auto* table = reinterpret_cast<Table*>(vtab);
   auto* cursor = new Cursor;
-  try {
-    cursor->relations = table->data->snapshot->current(table->db);
-  } catch (const std::exception& e) {
-    delete cursor;
-    return fail(vtab, e.what());
-  }
-  cursor->relation = &(*cursor->relations)[static_cast<size_t>(table->data->relation)];
+  cursor->table = reinterpret_cast<Table*>(vtab);
   *out = &cursor->base;
   return SQLITE_OK;
 }
@@ -136,13 +151,33 @@ std::optional<Cell> keyFor(sqlite3_value* value, bool integerColumn) {
 
 int filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
   auto* cursor = reinterpret_cast<Cursor*>(base);
+  Table* table = cursor->table;
+  int next = 0;
+  std::string schema(kMainSchema);
+  if ((idxNum & kSchemaArgument) && next < argc) {
+    const auto* text = sqlite3_value_text(argv[next++]);
+    schema = text ? reinterpret_cast<const char*>(text) : "";
+  }
+  // A cursor inside a join is filtered once per outer row: the schema is read (and its
+  // fingerprint taken) once per cursor and schema, not per row.
+  if (!cursor->relations || schema != cursor->schema) {
+    cursor->schema = std::move(schema);
+    try {
+      cursor->relations =
+          (*table->data->snapshots)[upper(cursor->schema)].current(table->db, cursor->schema);
+    } catch (const std::exception& e) {
+      return fail(&table->base, e.what());
+    }
+  }
+  cursor->relation = &(*cursor->relations)[static_cast<size_t>(table->data->relation)];
   cursor->position = 0;
   cursor->subset = nullptr;
-  if (idxNum == kFullScan || argc < 1) return SQLITE_OK;
-  const std::string_view declared = cursor->relation->columns[static_cast<size_t>(idxNum)];
-  const auto key = keyFor(argv[0], declared.find("INTEGER") != std::string_view::npos);
+  const int keyColumn = (idxNum & kColumnMask) - 1;
+  if (keyColumn < 0 || next >= argc) return SQLITE_OK;
+  const std::string_view declared = cursor->relation->columns[static_cast<size_t>(keyColumn)];
+  const auto key = keyFor(argv[next], declared.find("INTEGER") != std::string_view::npos);
   static const std::vector<size_t> kNone;
-  cursor->subset = key ? cursor->relation->find(static_cast<size_t>(idxNum), *key) : &kNone;
+  cursor->subset = key ? cursor->relation->find(static_cast<size_t>(keyColumn), *key) : &kNone;
   return SQLITE_OK;
 }
 
@@ -153,11 +188,16 @@ int next(sqlite3_vtab_cursor* base) {
 
 int eof(sqlite3_vtab_cursor* base) {
   auto* cursor = reinterpret_cast<Cursor*>(base);
-  return cursor->position >= cursor->size();
+  return !cursor->relation || cursor->position >= cursor->size();
 }
 
 int column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int index) {
   auto* cursor = reinterpret_cast<Cursor*>(base);
+  if (static_cast<size_t>(index) >= cursor->relation->columns.size()) {
+    sqlite3_result_text(ctx, cursor->schema.data(), static_cast<int>(cursor->schema.size()),
+                        SQLITE_TRANSIENT);
+    return SQLITE_OK;
+  }
   const Cell& cell = cursor->relation->rows[cursor->row()][static_cast<size_t>(index)];
   if (const auto* i = std::get_if<int64_t>(&cell)) {
     sqlite3_result_int64(ctx, *i);
@@ -186,11 +226,11 @@ void destroyData(void* p) { delete static_cast<ModuleData*>(p); }
 }  // namespace
 
 void registerSnapshotTables(sqlite3* db) {
-  auto snapshot = std::make_shared<SchemaSnapshot>();
+  auto snapshots = std::make_shared<Snapshots>();
   for (size_t i = 0; i < static_cast<size_t>(RelationId::Count); ++i) {
     const auto id = static_cast<RelationId>(i);
     const std::string name(SchemaSnapshot::shape(id).name);
-    auto* data = new ModuleData{id, snapshot};
+    auto* data = new ModuleData{id, snapshots};
     if (sqlite3_create_module_v2(db, name.c_str(), &kModule, data, destroyData) != SQLITE_OK)
       throw Error(ErrorKind::General, "Cannot register " + name + ": " + sqlite3_errmsg(db));
   }

@@ -104,13 +104,17 @@ FROM (SELECT 'master' AS name, 1 AS database_id, 'MULTI_USER' AS user_access, 0 
       UNION ALL SELECT 'model', 3, 'MULTI_USER', 0, 0
       UNION ALL SELECT 'msdb', 4, 'MULTI_USER', 0, 0
       UNION ALL
-      SELECT kivtab_database(), 5,
-             COALESCE((SELECT value FROM kivtab_settings WHERE name = 'user_access'),
-                      'MULTI_USER'),
-             COALESCE((SELECT value FROM kivtab_settings
-                       WHERE name = 'allow_snapshot_isolation'), 0),
-             COALESCE((SELECT value FROM kivtab_settings
-                       WHERE name = 'read_committed_snapshot'), 0)))sql";
+      SELECT d.value, 5 + d.key,
+             CASE WHEN d.value = kivtab_database() COLLATE NOCASE
+                  THEN COALESCE((SELECT value FROM kivtab_settings WHERE name = 'user_access'),
+                                'MULTI_USER') ELSE 'MULTI_USER' END,
+             CASE WHEN d.value = kivtab_database() COLLATE NOCASE
+                  THEN COALESCE((SELECT value FROM kivtab_settings
+                                 WHERE name = 'allow_snapshot_isolation'), 0) ELSE 0 END,
+             CASE WHEN d.value = kivtab_database() COLLATE NOCASE
+                  THEN COALESCE((SELECT value FROM kivtab_settings
+                                 WHERE name = 'read_committed_snapshot'), 0) ELSE 0 END
+      FROM json_each(kivtab_databases()) d))sql";
 
 constexpr std::string_view kSysTriggers = R"sql(
 SELECT name, id AS object_id, 1 AS parent_class,

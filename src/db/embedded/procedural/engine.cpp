@@ -1,7 +1,5 @@
 #include "db/embedded/procedural/engine.h"
 
-#include <atomic>
-
 #include "db/core/text.h"
 #include "db/embedded/embedded_connection.h"
 #include "db/embedded/procedural/interpreter.h"
@@ -14,12 +12,9 @@ namespace {
 
 // Batches sent through execute() are kept up to this many, as translations are.
 constexpr size_t kMaxBatches = 512;
-constexpr int64_t kFirstSpid = 51;
 
 constexpr std::string_view kFindProcedure =
     "SELECT definition FROM kivtab_objects WHERE type = 'P' AND name = :NAME";
-
-std::atomic<int64_t> nextSpid{kFirstSpid};
 
 std::string displayName(std::string_view name) {
   std::string out(name);
@@ -33,7 +28,7 @@ std::string displayName(std::string_view name) {
 }  // namespace
 
 Engine::Engine(EmbeddedConnection& connection)
-    : connection_(connection), spid_(nextSpid.fetch_add(1)), triggers_(connection, *this) {}
+    : connection_(connection), spid_(connection.session().spid), triggers_(connection, *this) {}
 
 Engine::~Engine() = default;
 

@@ -297,7 +297,9 @@ class Parser {
     Node n = node(NodeKind::Sql, begin, pos_);
     n.query = query(rewrite(begin, pos_));
     const Token& first = tokens_[begin];
-    n.returnsRows = (first.is("SELECT") || first.is("WITH")) && !hasTopLevel(begin, pos_, "INTO");
+    // DBCC INPUTBUFFER answers rows like a SELECT.
+    n.returnsRows = first.is("DBCC") ||
+                    ((first.is("SELECT") || first.is("WITH")) && !hasTopLevel(begin, pos_, "INTO"));
     n.name = createdTempTable(begin, pos_);
     return n;
   }

@@ -54,8 +54,9 @@ bool continues(const Token& first, const Token& prev, const Token& t, Seen& seen
       (t.is("SET") || t.is("DROP") || t.is("ALTER") || t.is("ROLLBACK") || t.is("CHECK")))
     return true;
   if (t.is("SET")) return first.is("UPDATE") && !seen.set && (seen.set = true);
+  // FOR INSERT, UPDATE and ON DELETE CASCADE go on; after SET NOCOUNT ON a new statement starts.
   if (t.is("UPDATE") || t.is("DELETE") || t.is("INSERT"))
-    return prev.is("ON") || prev.is("FOR") || prev.isSymbol(",");
+    return !first.is("SET") && (prev.is("ON") || prev.is("FOR") || prev.isSymbol(","));
   if (t.is("IF")) return isAny(prev, kObjectWords);
   if (t.is("EXEC") || t.is("EXECUTE"))
     return first.is("INSERT") && !seen.insertHasSource() && (seen.exec = true);

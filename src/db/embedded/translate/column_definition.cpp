@@ -17,7 +17,8 @@ std::string collation(const Token& name) {
 // REFERENCES table [(columns)] [ON DELETE|UPDATE action]..., from `i` (at REFERENCES).
 std::string references(TranslationContext& ctx, size_t& i, size_t end) {
   ++i;
-  std::string out = "REFERENCES " + quoteIdentifier(sqliteTableName(ctx, readChain(ctx, i)));
+  std::string out =
+      "REFERENCES " + quoteIdentifier(sqliteTableName(ctx, readChain(ctx, i), "a foreign key"));
   if (ctx.isSymbol(i, "(")) {
     const size_t close = ctx.closing(i);
     out += " (";

@@ -3,14 +3,19 @@
 #include "db/core/error.h"
 #include "db/core/text.h"
 #include "db/embedded/extension.h"
+#include "db/embedded/server/databases.h"
 #include "db/embedded/translate/keywords.h"
 
 namespace db::embedded {
 
 TranslationContext::TranslationContext(std::string_view sqlText,
                                        std::vector<Token> significantTokens, SchemaInfo& schemaInfo,
-                                       const std::string& userName)
-    : sql(sqlText), tokens(std::move(significantTokens)), schema(schemaInfo), user(userName) {
+                                       const std::string& userName, server::Databases* servers)
+    : sql(sqlText),
+      tokens(std::move(significantTokens)),
+      schema(schemaInfo),
+      user(userName),
+      databases(servers) {
   for (const auto& t : tokens) {
     if (t.kind != TokenKind::Parameter) continue;
     const std::string name = t.value();
@@ -67,14 +72,15 @@ size_t TranslationContext::parameterIndex(std::string_view name) const {
 }
 
 ExprType TranslationContext::columnType(std::string_view qualifier, std::string_view column) {
-  auto typeIn = [&](const std::string& table) -> std::optional<ExprType> {
-    for (const auto& c : schema.columns(table))
+  auto typeIn = [&](const std::string& table,
+                    const std::string& inSchema) -> std::optional<ExprType> {
+    for (const auto& c : schema.columns(table, inSchema))
       if (iequals(c.name, column)) return exprTypeOfDeclared(c.declaredType);
     return std::nullopt;
   };
   for (const auto& t : tables) {
     if (!qualifier.empty() && !iequals(qualifier, t.alias) && !iequals(qualifier, t.name)) continue;
-    if (auto type = typeIn(t.name)) return *type;
+    if (auto type = typeIn(t.name, t.schema)) return *type;
   }
   return ExprType::Unknown;
 }
@@ -87,19 +93,73 @@ std::vector<std::string> readChain(const TranslationContext& ctx, size_t& i) {
     parts.push_back(t.value());
     ++i;
     if (!ctx.isSymbol(i, ".")) return parts;
-    if (ctx.isSymbol(i + 1, ".")) ctx.unsupported("database..object names");
+    // DB..name: the owner left out.
+    if (ctx.isSymbol(i + 1, ".")) {
+      parts.emplace_back();
+      ++i;
+    }
     if (ctx.isSymbol(i + 1, "*")) return parts;
     ++i;
   }
 }
 
-std::string sqliteTableName(const TranslationContext& ctx, const std::vector<std::string>& chain) {
-  std::string joined;
-  for (const auto& p : chain) joined += (joined.empty() ? "" : ".") + p;
-  if (auto view = catalog::viewFor(joined)) return *view;
-  if (chain.size() == 2 && iequals(chain[0], "dbo")) return chain[1];
-  if (chain.size() == 1) return chain[0];
-  ctx.unsupported("the qualified name " + joined);
+std::string TableName::sql() const {
+  if (!inlineSql.empty()) return "(" + inlineSql + ")";
+  return schema.empty() ? quoteIdentifier(name)
+                        : quoteIdentifier(schema) + "." + quoteIdentifier(name);
+}
+
+namespace {
+
+std::string joined(std::vector<std::string>::const_iterator begin,
+                   std::vector<std::string>::const_iterator end) {
+  std::string out;
+  for (auto it = begin; it != end; ++it) out += (it == begin ? "" : ".") + *it;
+  return out;
+}
+
+bool isOwner(std::string_view owner) { return owner.empty() || iequals(owner, "dbo"); }
+
+}  // namespace
+
+TableName resolveTable(const TranslationContext& ctx, const std::vector<std::string>& chain) {
+  const std::string whole = joined(chain.begin(), chain.end());
+  if (chain.size() > 3) ctx.unsupported("the qualified name " + whole);
+  const bool otherDatabase = chain.size() == 3 && !iequals(chain[0], "master") &&
+                             !(ctx.databases && ctx.databases->isCurrent(chain[0]));
+  if (otherDatabase) {
+    const std::string local = joined(chain.begin() + 1, chain.end());
+    const auto view = catalog::viewFor(local);
+    if (!ctx.databases || (!view && !isOwner(chain[1])))
+      ctx.unsupported("the qualified name " + whole);
+    std::string schema;
+    try {
+      schema = ctx.databases->schemaOf(chain[0]);
+    } catch (const Error& e) {
+      throw Error(e.kind(), e.what(), std::string(ctx.sql), e.nativeCode());
+    }
+    if (view) {
+      // Server-wide views (sys.databases, syslogins, ...) are the same from every database.
+      std::string select = catalog::viewSelectFor(*view, schema);
+      if (select.empty()) return {{}, *view, {}};
+      return {schema, *view, std::move(select)};
+    }
+    return {schema, chain[2], {}};
+  }
+  if (auto view = catalog::viewFor(whole)) return {{}, *view, {}};
+  if (chain.size() == 1) return {{}, chain[0], {}};
+  if (chain.size() == 2 && !chain[0].empty() && isOwner(chain[0])) return {{}, chain[1], {}};
+  if (chain.size() == 3 && !iequals(chain[0], "master") && isOwner(chain[1]))
+    return {{}, chain[2], {}};
+  ctx.unsupported("the qualified name " + whole);
+}
+
+std::string sqliteTableName(const TranslationContext& ctx, const std::vector<std::string>& chain,
+                            std::string_view purpose) {
+  TableName table = resolveTable(ctx, chain);
+  if (!table.schema.empty())
+    ctx.unsupported("a name in another database in " + std::string(purpose));
+  return table.name;
 }
 
 void collectTables(TranslationContext& ctx) {
@@ -118,7 +178,9 @@ void collectTables(TranslationContext& ctx) {
         j = ctx.closing(j) + 1;
       } else if (toks[j].kind == TokenKind::Word || toks[j].kind == TokenKind::Quoted) {
         if (isKeyword(toks[j])) break;
-        ref.name = sqliteTableName(ctx, readChain(ctx, j));
+        TableName table = resolveTable(ctx, readChain(ctx, j));
+        ref.name = table.name;
+        ref.schema = table.inlineSql.empty() ? table.schema : std::string();
       } else {
         break;
       }

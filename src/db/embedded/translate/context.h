@@ -10,20 +10,35 @@
 
 namespace db::embedded {
 
+namespace server {
+class Databases;
+}
+
 struct TableRef {
-  std::string name;   // as SQLite knows it (owner dropped, catalogue names replaced)
-  std::string alias;  // empty when none
+  std::string name;    // as SQLite knows it (owner dropped, catalogue names replaced)
+  std::string alias;   // empty when none
+  std::string schema;  // the SQLite schema of another database; empty for the connection's own
+};
+
+// A table, view or catalogue name as SQLite reaches it.
+struct TableName {
+  std::string schema;     // SQLite schema of another database of the server; empty for this one
+  std::string name;       // bare, unquoted
+  std::string inlineSql;  // a catalogue view of another database: the SELECT standing for it
+  // The reference as SQLite text: "name", "schema"."name" or (SELECT ...).
+  std::string sql() const;
 };
 
 // What translating one statement shares between its parts.
 struct TranslationContext {
   TranslationContext(std::string_view sql, std::vector<Token> tokens, SchemaInfo& schema,
-                     const std::string& user);
+                     const std::string& user, server::Databases* databases = nullptr);
 
   std::string_view sql;       // the original text, for errors
   std::vector<Token> tokens;  // significant tokens
   SchemaInfo& schema;
   const std::string& user;
+  server::Databases* databases;         // other databases of the server; none reachable when null
   std::vector<std::string> parameters;  // names in order of first appearance
   std::vector<bool> dateParameters;
   std::vector<TableRef> tables;  // every table the statement names, with its alias
@@ -49,9 +64,14 @@ struct TranslationContext {
 // A name chain at `i` (a, a.b, [a].b.c) as bare parts; advances `i` past it.
 std::vector<std::string> readChain(const TranslationContext& ctx, size_t& i);
 
-// A table name as SQLite knows it (bare, unquoted): catalogue names become their views, the
-// owner is dropped.
-std::string sqliteTableName(const TranslationContext& ctx, const std::vector<std::string>& chain);
+// A table name as SQLite reaches it: catalogue names become their views, the owner is dropped,
+// a three-part name (DB.owner.name, DB..name) reaches another database of the server.
+TableName resolveTable(const TranslationContext& ctx, const std::vector<std::string>& chain);
+
+// A table name of the connection's own database as SQLite knows it (bare, unquoted); a name in
+// another database is refused, naming `purpose`.
+std::string sqliteTableName(const TranslationContext& ctx, const std::vector<std::string>& chain,
+                            std::string_view purpose = "this statement");
 
 // Collects the tables a statement names (FROM, JOIN, UPDATE, INTO, DELETE) with their aliases.
 void collectTables(TranslationContext& ctx);

@@ -17,6 +17,8 @@ constexpr std::string_view kTableHints[] = {
     "XLOCK",  "SERIALIZABLE",    "READCOMMITTED", "REPEATABLEREAD",
 };
 
+constexpr std::string_view kSpid = "@@SPID";
+
 bool isUserWord(std::string_view w) {
   return iequals(w, "USER") || iequals(w, "CURRENT_USER") || iequals(w, "SESSION_USER") ||
          iequals(w, "SYSTEM_USER");
@@ -97,7 +99,7 @@ Piece ExpressionWriter::sequence(size_t begin, size_t end, bool dateContext) {
   size_t i = begin;
   while (i < end) {
     const Token& t = ctx_.tokens[i];
-    if (t.kind == TokenKind::Word && (t.text.front() == '@'))
+    if (t.kind == TokenKind::Word && t.text.front() == '@' && !t.is(kSpid))
       ctx_.unsupported("T-SQL variables (" + std::string(t.text) + ")");
     if (t.is("SELECT")) {
       if (!limit.empty()) ctx_.unsupported("TOP in a UNION");
@@ -305,6 +307,10 @@ Piece ExpressionWriter::term(size_t& i, size_t end, bool tablePosition, Item& it
       ctx_.syntax("unexpected '" + std::string(t.text) + "'");
     case TokenKind::Word:
       if (t.is("CASE")) return caseExpression(i, end);
+      if (t.is(kSpid)) {
+        ++i;
+        return {"KIVTAB_SPID()", ExprType::Number, true};
+      }
       if (t.is("NULL")) {
         ++i;
         return {"NULL", ExprType::Unknown, true};
@@ -342,7 +348,7 @@ Piece ExpressionWriter::name(size_t& i, bool tablePosition) {
   const size_t start = i;
   const auto chain = readChain(ctx_, i);
   if (tablePosition) {
-    Piece p{quoteIdentifier(sqliteTableName(ctx_, chain)), ExprType::Unknown, true};
+    Piece p{resolveTable(ctx_, chain).sql(), ExprType::Unknown, true};
     if (ctx_.isSymbol(i, "(")) skipTableHint(i);
     return p;
   }

@@ -51,6 +51,7 @@ class ExpressionWriter {
   Piece convert(const std::string& typeText, size_t typeBegin, size_t typeEnd, Piece value,
                 const std::string& style);
   Piece argument(std::pair<size_t, size_t> range);
+  Piece objectId(const std::vector<std::pair<size_t, size_t>>& ranges);
   std::string topLimit(size_t& i, size_t end);
   bool skipTableHint(size_t& i);
   void toDate(Item& item);

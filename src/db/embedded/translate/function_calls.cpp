@@ -1,5 +1,7 @@
+#include "db/core/error.h"
 #include "db/core/text.h"
 #include "db/embedded/date_parts.h"
+#include "db/embedded/extension.h"
 #include "db/embedded/translate/expression_writer.h"
 
 // The T-SQL function calls: those SQLite lacks become its own spelling or the engine's
@@ -9,18 +11,8 @@ namespace {
 
 // T-SQL functions with no counterpart here: named in the error rather than left to fail later.
 constexpr std::string_view kUnsupportedFunctions[] = {
-    "OBJECT_ID",      "OBJECTPROPERTY",
-    "COL_LENGTH",     "NEWID",
-    "SCOPE_IDENTITY", "IDENT_CURRENT",
-    "ISNUMERIC",      "STUFF",
-    "PATINDEX",       "DATENAME",
-    "FORMAT",         "IIF",
-    "CHOOSE",         "STR",
-    "SPACE",          "QUOTENAME",
-    "DB_NAME",        "HOST_NAME",
-    "GETUTCDATE",     "SYSDATETIME",
-    "EOMONTH",        "TRY_CONVERT",
-    "TRY_CAST",       "CONCAT",
+    "OBJECTPROPERTY", "COL_LENGTH",  "IDENT_CURRENT", "FORMAT",      "CHOOSE",
+    "GETUTCDATE",     "SYSDATETIME", "EOMONTH",       "TRY_CONVERT", "TRY_CAST",
 };
 
 struct FunctionType {
@@ -29,13 +21,38 @@ struct FunctionType {
 };
 
 constexpr FunctionType kTypedFunctions[] = {
-    {"COUNT", ExprType::Number},   {"SUM", ExprType::Number},          {"AVG", ExprType::Number},
-    {"LEN", ExprType::Number},     {"CHARINDEX", ExprType::Number},    {"ROUND", ExprType::Number},
-    {"ABS", ExprType::Number},     {"YEAR", ExprType::Number},         {"MONTH", ExprType::Number},
-    {"DAY", ExprType::Number},     {"UPPER", ExprType::Text},          {"LOWER", ExprType::Text},
-    {"LTRIM", ExprType::Text},     {"RTRIM", ExprType::Text},          {"REPLACE", ExprType::Text},
-    {"REPLICATE", ExprType::Text}, {"SERVERPROPERTY", ExprType::Text},
+    {"COUNT", ExprType::Number},
+    {"SUM", ExprType::Number},
+    {"AVG", ExprType::Number},
+    {"LEN", ExprType::Number},
+    {"CHARINDEX", ExprType::Number},
+    {"ROUND", ExprType::Number},
+    {"ABS", ExprType::Number},
+    {"YEAR", ExprType::Number},
+    {"MONTH", ExprType::Number},
+    {"DAY", ExprType::Number},
+    {"UPPER", ExprType::Text},
+    {"LOWER", ExprType::Text},
+    {"LTRIM", ExprType::Text},
+    {"RTRIM", ExprType::Text},
+    {"REPLACE", ExprType::Text},
+    {"REPLICATE", ExprType::Text},
+    {"SERVERPROPERTY", ExprType::Text},
+    {"HOST_NAME", ExprType::Text},
+    {"APP_NAME", ExprType::Text},
+    {"DB_NAME", ExprType::Text},
+    {"STR", ExprType::Text},
+    {"ISNUMERIC", ExprType::Number},
+    {"STUFF", ExprType::Text},
+    {"PATINDEX", ExprType::Number},
+    {"QUOTENAME", ExprType::Text},
+    {"NEWID", ExprType::Text},
+    {"SCOPE_IDENTITY", ExprType::Number},
 };
+
+bool isWeekday(std::string_view part) {
+  return iequals(part, "weekday") || iequals(part, "dw") || iequals(part, "w");
+}
 
 bool isUserFunction(std::string_view name) {
   return name == "USER_NAME" || name == "SUSER_SNAME" || name == "SUSER_NAME";
@@ -111,6 +128,45 @@ Piece ExpressionWriter::function(size_t& i) {
   if (fname == "SUBSTRING") return call("SUBSTR", ExprType::Text);
   if (fname == "GETDATE") return {"GETDATE()", ExprType::Date, true};
   if (isUserFunction(fname)) return {quoteString(ctx_.user), ExprType::Text, true};
+  if (fname == "IIF") {
+    if (ranges.size() != 3) ctx_.syntax("IIF needs 3 arguments");
+    const Piece then = argument(ranges[1]);
+    return {"CASE WHEN " + argument(ranges[0]).text + " THEN " + then.text + " ELSE " +
+                argument(ranges[2]).text + " END",
+            then.type, true};
+  }
+  if (fname == "CONCAT") {
+    if (ranges.size() < 2) ctx_.syntax("CONCAT needs at least 2 arguments");
+    std::string text = "KIVTAB_CONCAT(";
+    for (size_t k = 0; k < ranges.size(); ++k) {
+      const Piece p = argument(ranges[k]);
+      text += (k ? ", " : "") +
+              (p.type == ExprType::Date ? "KIVTAB_DATETEXT(" + p.text + ", 0)" : p.text);
+    }
+    return {text + ")", ExprType::Text, true};
+  }
+  if (fname == "SPACE") {
+    needArgs(1);
+    return {"REPLICATE(' ', " + argument(ranges[0]).text + ")", ExprType::Text, true};
+  }
+  if (fname == "DATALENGTH") {
+    needArgs(1);
+    const Piece p = argument(ranges[0]);
+    // A date-time is 8 bytes on the server; here it is a number of days.
+    if (p.type == ExprType::Date)
+      return {"CASE WHEN " + p.text + " IS NULL THEN NULL ELSE 8 END", ExprType::Number, true};
+    return {"KIVTAB_DATALENGTH(" + p.text + ")", ExprType::Number, true};
+  }
+  if (fname == "OBJECT_ID") return objectId(ranges);
+  if (fname == "DATENAME") {
+    needArgs(2);
+    const auto [b, e] = ranges[0];
+    if (e != b + 1 || !(datePartNamed(ctx_.tokens[b].value()) || isWeekday(ctx_.tokens[b].value())))
+      ctx_.unsupported("the date part of this DATENAME");
+    return {"KIVTAB_DATENAME(" + quoteString(ctx_.tokens[b].value()) + ", " +
+                argument(ranges[1]).text + ")",
+            ExprType::Text, true};
+  }
   if (fname == "DATEADD" || fname == "DATEDIFF" || fname == "DATEPART") {
     needArgs(fname == "DATEPART" ? 2 : 3);
     const auto [b, e] = ranges[0];
@@ -121,6 +177,38 @@ Piece ExpressionWriter::function(size_t& i) {
     return {text + ")", fname == "DATEADD" ? ExprType::Date : ExprType::Number, true};
   }
   return call(std::string(nameToken.text), ExprType::Unknown);
+}
+
+// OBJECT_ID('[owner.]name'[, 'type']): the object's id from the catalogue, NULL when absent. A
+// literal three-part name looks in that database's catalogue.
+Piece ExpressionWriter::objectId(const std::vector<std::pair<size_t, size_t>>& ranges) {
+  if (ranges.empty() || ranges.size() > 2) ctx_.syntax("OBJECT_ID needs 1 or 2 arguments");
+  const std::string sysobjects = *catalog::viewFor("sysobjects");
+  std::string source = quoteIdentifier(sysobjects);
+  std::string name = "KIVTAB_OBJECT_NAME(" + argument(ranges[0]).text + ")";
+  const auto [b, e] = ranges[0];
+  if (e == b + 1 && ctx_.tokens[b].kind == TokenKind::String) {
+    const std::string literal = ctx_.tokens[b].value();
+    std::vector<Token> parts;
+    try {
+      parts = significant(tokenize(literal));
+    } catch (const Error&) {
+      // Not a name: no object has it, which the look-up by name answers.
+    }
+    TranslationContext inner(literal, parts, ctx_.schema, ctx_.user, ctx_.databases);
+    size_t i = 0;
+    if (parts.size() >= 4 && parts[0].kind != TokenKind::Symbol) {
+      const auto chain = readChain(inner, i);
+      if (chain.size() == 3 && i == parts.size()) {
+        TableName table = resolveTable(inner, {chain[0], "dbo", "sysobjects"});
+        source = table.sql();
+        name = quoteString(chain[2]);
+      }
+    }
+  }
+  std::string sql = "(SELECT id FROM " + source + " WHERE name = " + name;
+  if (ranges.size() == 2) sql += " AND xtype = " + argument(ranges[1]).text;
+  return {sql + ")", ExprType::Number, true};
 }
 
 Piece ExpressionWriter::convert(const std::string& typeText, size_t typeBegin, size_t typeEnd,

@@ -9,7 +9,9 @@
 namespace db::embedded {
 namespace {
 
-constexpr const char* kColumnsOfTable = "SELECT name, type FROM pragma_table_info(?1)";
+constexpr const char* kColumnsOfTable = "SELECT name, type, pk FROM pragma_table_info(?1)";
+constexpr const char* kColumnsOfSchemaTable =
+    "SELECT name, type, pk FROM pragma_table_info(?1, ?2)";
 
 }  // namespace
 
@@ -29,29 +31,44 @@ SchemaInfo::~SchemaInfo() { detach(); }
 
 void SchemaInfo::detach() {
   sqlite3_finalize(query_);
+  sqlite3_finalize(schemaQuery_);
   query_ = nullptr;
+  schemaQuery_ = nullptr;
   db_ = nullptr;
   tables_.clear();
 }
 
 void SchemaInfo::clear() { tables_.clear(); }
 
-const std::vector<SchemaInfo::ColumnInfo>& SchemaInfo::columns(std::string_view table) {
-  const std::string key = upper(table);
+const std::vector<SchemaInfo::ColumnInfo>& SchemaInfo::columns(std::string_view table,
+                                                               std::string_view schema) {
+  const std::string key = upper(schema) + "." + upper(table);
   if (auto it = tables_.find(key); it != tables_.end()) return it->second;
   auto& out = tables_[key];
   if (!db_) return out;
-  if (!query_ && sqlite3_prepare_v3(db_, kColumnsOfTable, -1, SQLITE_PREPARE_PERSISTENT, &query_,
-                                    nullptr) != SQLITE_OK)
+  sqlite3_stmt*& query = schema.empty() ? query_ : schemaQuery_;
+  if (!query && sqlite3_prepare_v3(db_, schema.empty() ? kColumnsOfTable : kColumnsOfSchemaTable,
+                                   -1, SQLITE_PREPARE_PERSISTENT, &query, nullptr) != SQLITE_OK)
     return out;
-  sqlite3_bind_text(query_, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
-  while (sqlite3_step(query_) == SQLITE_ROW) {
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(query_, 0));
-    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(query_, 1));
-    out.push_back({name ? name : "", type ? type : ""});
+  sqlite3_bind_text(query, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  if (!schema.empty())
+    sqlite3_bind_text(query, 2, schema.data(), static_cast<int>(schema.size()), SQLITE_TRANSIENT);
+  while (sqlite3_step(query) == SQLITE_ROW) {
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
+    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(query, 1));
+    out.push_back({name ? name : "", type ? type : "", sqlite3_column_int(query, 2) > 0});
   }
-  sqlite3_reset(query_);
+  sqlite3_reset(query);
   return out;
 }
 
+bool SchemaInfo::hasIdentity(std::string_view table, std::string_view schema) {
+  const ColumnInfo* key = nullptr;
+  for (const auto& c : columns(table, schema)) {
+    if (!c.key) continue;
+    if (key) return false;
+    key = &c;
+  }
+  return key && iequals(key->declaredType, "INTEGER");
+}
 }  // namespace db::embedded

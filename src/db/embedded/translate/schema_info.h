@@ -22,6 +22,7 @@ class SchemaInfo {
   struct ColumnInfo {
     std::string name;
     std::string declaredType;
+    bool key = false;  // part of the primary key
   };
 
   explicit SchemaInfo(sqlite3* db);
@@ -29,14 +30,18 @@ class SchemaInfo {
   SchemaInfo(const SchemaInfo&) = delete;
   SchemaInfo& operator=(const SchemaInfo&) = delete;
 
-  // Empty when there is no such table or view.
-  const std::vector<ColumnInfo>& columns(std::string_view table);
+  // Empty when there is no such table or view. `schema` names an attached database; empty
+  // searches as SQLite resolves an unqualified name (TEMP objects first).
+  const std::vector<ColumnInfo>& columns(std::string_view table, std::string_view schema = {});
+  // The table numbers its rows itself (an IDENTITY column: its only key column, INTEGER).
+  bool hasIdentity(std::string_view table, std::string_view schema = {});
   void clear();
   void detach();  // the connection is closing
 
  private:
   sqlite3* db_;
   sqlite3_stmt* query_ = nullptr;
+  sqlite3_stmt* schemaQuery_ = nullptr;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
 };
 

@@ -9,6 +9,10 @@
 namespace db::embedded {
 namespace {
 
+constexpr std::string_view kViewSavepoint = "SAVEPOINT kivtab_view";
+constexpr std::string_view kViewRelease = "RELEASE kivtab_view";
+constexpr std::string_view kViewRollback = "ROLLBACK TO kivtab_view";
+
 bool isConstraintStart(const Token& t) {
   return t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE") || t.is("FOREIGN") ||
          t.is("CHECK");
@@ -18,8 +22,15 @@ void expect(const TranslationContext& ctx, size_t i, std::string_view word) {
   if (!ctx.is(i, word)) ctx.syntax(std::string(word) + " was expected");
 }
 
-std::string tableAt(TranslationContext& ctx, size_t& i) {
-  return sqliteTableName(ctx, readChain(ctx, i));
+// A table the statement creates, fills or drops: in this database or another of the server.
+TableName tableAt(TranslationContext& ctx, size_t& i) {
+  TableName table = resolveTable(ctx, readChain(ctx, i));
+  if (!table.inlineSql.empty()) ctx.unsupported("changing the catalogue view " + table.name);
+  return table;
+}
+
+std::string schemaPrefix(const TableName& table) {
+  return table.schema.empty() ? std::string() : quoteIdentifier(table.schema) + ".";
 }
 
 // The source text from token `from` to the end of the statement (without a closing ';').
@@ -37,7 +48,7 @@ std::string objectExistsProbe(const std::string& name) {
 
 void createTable(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
   size_t i = 2;
-  const std::string table = tableAt(ctx, i);
+  const TableName table = tableAt(ctx, i);
   if (!ctx.isSymbol(i, "(")) ctx.syntax("'(' was expected after the table name");
   const size_t close = ctx.closing(i);
   for (size_t k = close + 1; k < ctx.tokens.size(); ++k) {
@@ -81,7 +92,7 @@ void createTable(TranslationContext& ctx, ExpressionWriter& writer, Translation&
     column.sql = quoteIdentifier(column.name) + " INTEGER PRIMARY KEY AUTOINCREMENT" +
                  (column.nullable ? "" : " NOT NULL");
   }
-  std::string sql = createTableWords(table) + quoteIdentifier(table) + " (";
+  std::string sql = createTableWords(table.name) + table.sql() + " (";
   bool first = true;
   for (const auto& c : columns) {
     sql += (first ? "" : ", ") + c.sql;
@@ -96,8 +107,9 @@ void createTable(TranslationContext& ctx, ExpressionWriter& writer, Translation&
   // SQLite's AUTOINCREMENT continues after the number its sequence table holds.
   for (const auto& column : columns)
     if (column.identity && column.identitySeed != 1)
-      out.after.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + quoteString(table) +
-                          ", " + std::to_string(column.identitySeed - 1) + ")");
+      out.after.push_back("INSERT INTO " + schemaPrefix(table) +
+                          "sqlite_sequence (name, seq) VALUES (" + quoteString(table.name) + ", " +
+                          std::to_string(column.identitySeed - 1) + ")");
 }
 
 void createIndex(TranslationContext& ctx, Translation& out) {
@@ -108,7 +120,7 @@ void createIndex(TranslationContext& ctx, Translation& out) {
   expect(ctx, i++, "INDEX");
   const std::string name = ctx.at(i++).value();
   expect(ctx, i++, "ON");
-  const std::string table = tableAt(ctx, i);
+  const std::string table = sqliteTableName(ctx, readChain(ctx, i), "CREATE INDEX");
   if (!ctx.isSymbol(i, "(")) ctx.syntax("'(' was expected after the table name");
   const size_t close = ctx.closing(i);
   std::string columns;
@@ -149,12 +161,48 @@ void createIndex(TranslationContext& ctx, Translation& out) {
   out.changesSchema = true;
 }
 
-void createView(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
-  size_t i = 2;
-  const std::string view = tableAt(ctx, i);
+// CREATE [OR ALTER] | ALTER VIEW name [(columns)] AS select. SQLite keeps no view in the
+// database that reads another database, so such a view lives in the engine's object table and
+// each connection creates it as a TEMP view (see EmbeddedConnection::restoreViews).
+void createView(TranslationContext& ctx, ExpressionWriter& writer, Translation& out, size_t i,
+                bool replace) {
+  const std::string view = sqliteTableName(ctx, readChain(ctx, i), "the name of a view");
+  std::string columns;
+  if (ctx.isSymbol(i, "(")) {
+    const size_t close = ctx.closing(i);
+    for (const auto& [b, e] : ctx.splitCommas(i + 1, close)) {
+      if (e != b + 1) ctx.syntax("a column name was expected");
+      columns += (columns.empty() ? "" : ", ") + quoteIdentifier(ctx.tokens[b].value());
+    }
+    columns = " (" + columns + ")";
+    i = close + 1;
+  }
+  if (ctx.is(i, "WITH")) ctx.unsupported("view options (WITH " + upper(ctx.at(i + 1).text) + ")");
   expect(ctx, i, "AS");
   collectTables(ctx);
-  out.sql = "CREATE VIEW " + quoteIdentifier(view) + " AS " + writer.rest(i + 1).text;
+  const std::string select = writer.rest(i + 1).text;
+  bool otherDatabase = false;
+  for (const auto& t : ctx.tables) otherDatabase = otherDatabase || !t.schema.empty();
+  // Inside a savepoint: SQLite creates a view over a missing table and fails only when it is
+  // read, so the new view is read once before the savepoint is released; a failure undoes the
+  // whole statement, the replaced view's drop included.
+  out.setup = {std::string(kViewSavepoint)};
+  out.undo = {std::string(kViewRollback), std::string(kViewRelease)};
+  if (replace) {
+    out.setup.push_back("DROP VIEW IF EXISTS " + quoteIdentifier(view));
+    out.setup.push_back("DELETE FROM kivtab_objects WHERE type = 'V' AND name = " +
+                        quoteString(view));
+  }
+  if (otherDatabase) {
+    out.sql = "CREATE TEMP VIEW " + quoteIdentifier(view) + columns + " AS " + select;
+    out.after.push_back(
+        "INSERT INTO kivtab_objects (name, type, definition, create_date, modify_date) VALUES (" +
+        quoteString(view) + ", 'V', " + quoteString(ctx.sql) + ", GETDATE(), GETDATE())");
+  } else {
+    out.sql = "CREATE VIEW " + quoteIdentifier(view) + columns + " AS " + select;
+  }
+  out.after.push_back("SELECT * FROM " + quoteIdentifier(view) + " LIMIT 0");
+  out.after.emplace_back(kViewRelease);
   out.changesSchema = true;
 }
 
@@ -204,7 +252,7 @@ void translateSelect(TranslationContext& ctx, ExpressionWriter& writer, Translat
     if (t.isSymbol(")")) --depth;
     if (depth != 0 || !t.is("INTO")) continue;
     size_t j = i + 1;
-    out.target = quoteIdentifier(tableAt(ctx, j));
+    out.target = tableAt(ctx, j).sql();
     ctx.tokens.erase(ctx.tokens.begin() + static_cast<long>(i),
                      ctx.tokens.begin() + static_cast<long>(j));
     out.kind = Translation::Kind::SelectInto;
@@ -217,10 +265,11 @@ void translateSelect(TranslationContext& ctx, ExpressionWriter& writer, Translat
 
 void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
   size_t i = 2;
-  const std::string table = tableAt(ctx, i);
+  const TableName table = tableAt(ctx, i);
   collectTables(ctx);
+  out.identityInsert = ctx.schema.hasIdentity(table.name, table.schema);
   std::vector<std::string> names;
-  std::string sql = "INSERT INTO " + quoteIdentifier(table);
+  std::string sql = "INSERT INTO " + table.sql();
   if (ctx.isSymbol(i, "(") && !ctx.is(i + 1, "SELECT")) {
     const size_t close = ctx.closing(i);
     std::string list;
@@ -232,7 +281,7 @@ void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translat
     sql += " (" + list + ")";
     i = close + 1;
   } else {
-    for (const auto& c : ctx.schema.columns(table)) names.push_back(c.name);
+    for (const auto& c : ctx.schema.columns(table.name, table.schema)) names.push_back(c.name);
   }
   if (!ctx.is(i, "VALUES")) {
     if (ctx.is(i, "EXEC") || ctx.is(i, "EXECUTE")) ctx.unsupported("INSERT ... EXEC");
@@ -249,7 +298,7 @@ void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translat
     size_t column = 0;
     for (const auto& range : ctx.splitCommas(i + 1, close)) {
       const bool date =
-          column < names.size() && ctx.columnType(table, names[column]) == ExprType::Date;
+          column < names.size() && ctx.columnType(table.name, names[column]) == ExprType::Date;
       row += (column ? ", " : "") + writer.sequence(range.first, range.second, date).text;
       ++column;
     }
@@ -266,7 +315,9 @@ void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translat
 
 void translateCreate(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
   if (ctx.is(1, "TABLE")) return createTable(ctx, writer, out);
-  if (ctx.is(1, "VIEW")) return createView(ctx, writer, out);
+  if (ctx.is(1, "VIEW")) return createView(ctx, writer, out, 2, false);
+  if (ctx.is(1, "OR") && ctx.is(2, "ALTER") && ctx.is(3, "VIEW"))
+    return createView(ctx, writer, out, 4, true);
   for (size_t i = 1; i < 4 && i < ctx.tokens.size(); ++i)
     if (ctx.is(i, "INDEX")) return createIndex(ctx, out);
   ctx.unsupported("CREATE " + upper(ctx.at(1).text));
@@ -278,8 +329,14 @@ void translateDrop(TranslationContext& ctx, Translation& out) {
   const bool ifExists = ctx.is(i, "IF") && ctx.is(i + 1, "EXISTS");
   if (ifExists) i += 2;
   const std::string guard = ifExists ? "IF EXISTS " : "";
-  if (what.is("TABLE") || what.is("VIEW")) {
-    out.sql = "DROP " + upper(what.text) + " " + guard + quoteIdentifier(tableAt(ctx, i));
+  if (what.is("VIEW")) {
+    // A view over another database is also listed in the engine's object table.
+    const std::string view = sqliteTableName(ctx, readChain(ctx, i), "DROP VIEW");
+    out.sql = "DROP VIEW " + guard + quoteIdentifier(view);
+    out.after.push_back("DELETE FROM kivtab_objects WHERE type = 'V' AND name = " +
+                        quoteString(view));
+  } else if (what.is("TABLE")) {
+    out.sql = "DROP TABLE " + guard + tableAt(ctx, i).sql();
   } else if (what.is("INDEX")) {
     // DROP INDEX name ON table, or DROP INDEX [owner.]table.name: SQLite names indexes alone.
     auto chain = readChain(ctx, i);
@@ -295,6 +352,28 @@ void translateDrop(TranslationContext& ctx, Translation& out) {
   }
   if (i != ctx.tokens.size()) ctx.unsupported("DROP of several objects or with options");
   out.changesSchema = true;
+}
+
+void translateAlter(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  if (!ctx.is(1, "VIEW")) ctx.unsupported("ALTER " + upper(ctx.at(1).text));
+  createView(ctx, writer, out, 2, true);
+}
+
+void translateDbcc(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  if (!ctx.is(1, "INPUTBUFFER") || !ctx.isSymbol(2, "("))
+    ctx.unsupported("DBCC " + upper(ctx.at(1).text));
+  const size_t close = ctx.closing(2);
+  const auto arguments = ctx.splitCommas(3, close);
+  if (arguments.size() != 1) ctx.unsupported("DBCC INPUTBUFFER with a request id");
+  size_t i = close + 1;
+  if (ctx.is(i, "WITH") && ctx.is(i + 1, "NO_INFOMSGS")) i += 2;
+  if (i != ctx.tokens.size()) ctx.unsupported("DBCC INPUTBUFFER options");
+  // Only texts sent by the client count ("Language Event"); the first 4000 characters show.
+  out.sql =
+      "SELECT CASE WHEN b.info = '' THEN 'No Event' ELSE 'Language Event' END AS EventType, "
+      "0 AS Parameters, SUBSTR(b.info, 1, 4000) AS EventInfo FROM (SELECT "
+      "KIVTAB_INPUTBUFFER(" +
+      writer.sequence(arguments[0].first, arguments[0].second).text + ") AS info) b";
 }
 
 }  // namespace db::embedded

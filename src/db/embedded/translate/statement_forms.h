@@ -17,5 +17,7 @@ void translateSelect(TranslationContext& ctx, ExpressionWriter& writer, Translat
 void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translation& out);
 void translateCreate(TranslationContext& ctx, ExpressionWriter& writer, Translation& out);
 void translateDrop(TranslationContext& ctx, Translation& out);
+void translateAlter(TranslationContext& ctx, ExpressionWriter& writer, Translation& out);
+void translateDbcc(TranslationContext& ctx, ExpressionWriter& writer, Translation& out);
 
 }  // namespace db::embedded

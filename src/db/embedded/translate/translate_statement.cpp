@@ -56,8 +56,9 @@ std::string changedTable(const TranslationContext& ctx) {
 
 }  // namespace
 
-Translation translateStatement(std::string_view sql, SchemaInfo& schema, const std::string& user) {
-  TranslationContext ctx(sql, statementTokens(sql), schema, user);
+Translation translateStatement(std::string_view sql, SchemaInfo& schema, const std::string& user,
+                               server::Databases* databases) {
+  TranslationContext ctx(sql, statementTokens(sql), schema, user, databases);
   ExpressionWriter writer(ctx);
   Translation out;
   const Token& first = ctx.tokens[0];
@@ -82,13 +83,17 @@ Translation translateStatement(std::string_view sql, SchemaInfo& schema, const s
   } else if (first.is("TRUNCATE")) {
     if (!ctx.is(1, "TABLE")) ctx.syntax("TRUNCATE needs TABLE");
     size_t i = 2;
-    out.sql = "DELETE FROM " + quoteIdentifier(sqliteTableName(ctx, readChain(ctx, i)));
+    out.sql = "DELETE FROM " + resolveTable(ctx, readChain(ctx, i)).sql();
     if (i != ctx.tokens.size()) ctx.syntax("unexpected text after the table name");
     out.reportsChanges = true;
   } else if (first.is("CREATE")) {
     translateCreate(ctx, writer, out);
   } else if (first.is("DROP")) {
     translateDrop(ctx, out);
+  } else if (first.is("ALTER")) {
+    translateAlter(ctx, writer, out);
+  } else if (first.is("DBCC")) {
+    translateDbcc(ctx, writer, out);
   } else if (first.is("BEGIN") || first.is("COMMIT") || first.is("ROLLBACK")) {
     if (ctx.tokens.size() > 1 && !ctx.is(1, "TRAN") && !ctx.is(1, "TRANSACTION"))
       ctx.unsupported(upper(first.text) + " " + std::string(ctx.tokens[1].text));

@@ -19,6 +19,8 @@ struct Translation {
   std::string sql;
   std::vector<std::string> setup;
   std::vector<std::string> after;
+  // Run (no parameters) when the statement fails after `setup` ran, to undo it.
+  std::vector<std::string> undo;
   // Parameter names in order of first appearance (without ':'); `sql` numbers them ?1, ?2...
   std::vector<std::string> parameters;
   // Per parameter: compared with or assigned to a DATETIME column, so a text value is read as a
@@ -26,6 +28,7 @@ struct Translation {
   std::vector<bool> dateParameters;
   bool changesSchema = false;   // caches of names and types must be refreshed after it runs
   bool reportsChanges = false;  // INSERT, UPDATE, DELETE: rows affected come from SQLite
+  bool identityInsert = false;  // an INSERT into a table with an IDENTITY column
   std::string target;           // SelectInto: the table to create
   // INSERT, UPDATE, DELETE: the table they change (as SQLite names it, as written) and how:
   // 'I', 'U' or 'D'; the table's triggers fire for it. 0 for other statements.

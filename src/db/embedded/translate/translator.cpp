@@ -10,11 +10,13 @@ constexpr size_t kMaxCachedTranslations = 4096;
 
 }  // namespace
 
-Translator::Translator(sqlite3* db, std::string user) : schema_(db), user_(std::move(user)) {}
+Translator::Translator(sqlite3* db, std::string user, server::Databases* databases)
+    : schema_(db), user_(std::move(user)), databases_(databases) {}
 
 std::shared_ptr<const Translation> Translator::translate(const std::string& sql) {
   if (auto it = cache_.find(sql); it != cache_.end()) return it->second;
-  auto translation = std::make_shared<const Translation>(translateStatement(sql, schema_, user_));
+  auto translation =
+      std::make_shared<const Translation>(translateStatement(sql, schema_, user_, databases_));
   if (cache_.size() >= kMaxCachedTranslations) cache_.clear();
   cache_.emplace(sql, translation);
   return translation;

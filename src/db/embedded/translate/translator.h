@@ -11,11 +11,16 @@ struct sqlite3;
 
 namespace db::embedded {
 
+namespace server {
+class Databases;
+}
+
 // Turns the T-SQL this program sends into SQLite statements. Each distinct text is translated
 // once; what a translation knows about column types is dropped when the schema changes.
 class Translator {
  public:
-  Translator(sqlite3* db, std::string user);
+  // `databases` resolves three-part names; without it they are refused.
+  Translator(sqlite3* db, std::string user, server::Databases* databases = nullptr);
 
   // Throws db::Error: Syntax for malformed text, Unsupported for a construct outside the
   // subset (naming it), Conversion for a literal that cannot be a date-time.
@@ -26,10 +31,12 @@ class Translator {
  private:
   SchemaInfo schema_;
   std::string user_;
+  server::Databases* databases_;
   std::unordered_map<std::string, std::shared_ptr<const Translation>> cache_;
 };
 
 // Translates one text without caching (the translator's work; exposed for tests).
-Translation translateStatement(std::string_view sql, SchemaInfo& schema, const std::string& user);
+Translation translateStatement(std::string_view sql, SchemaInfo& schema, const std::string& user,
+                               server::Databases* databases = nullptr);
 
 }  // namespace db::embedded

@@ -1,0 +1,82 @@
+#include "schema/procedures.h"
+
+#include "schema/server_code.h"
+#include "schema/statements.h"
+
+namespace schema {
+namespace {
+
+constexpr std::string_view kMssql = "MSSQL";
+
+std::string defaultDatabase(db::Connection& local) {
+  auto rows = local.query(sql::kDefaultDatabase);
+  if (!rows->next()) throw std::runtime_error("the local connection names no database");
+  return (*rows)["NAME"].asText();
+}
+
+void dropProcedures(db::Connection& local, const LogLine& log) {
+  for (const ServerCodeObject& procedure : storedProcedures()) {
+    const std::string component(procedure.dropComponent);
+    log("APAGANDO " + component + " !", "1");
+    local.executeBatch(procedure.dropText);
+    log(component + " APAGADA!", "1");
+  }
+}
+
+void createProcedures(db::Connection& local, const LogLine& log) {
+  for (const ServerCodeObject& procedure : storedProcedures()) {
+    const std::string component(procedure.createComponent);
+    log("CRIANDO " + component + " ", "1");
+    local.executeBatch(procedure.createText);
+    log(component + " CRIADA!", "1");
+  }
+}
+
+void recreateTriggers(db::Connection& local, const LogLine& log) {
+  for (const ServerCodeObject& trigger : triggers()) {
+    const std::string name(trigger.logName);
+    local.executeBatch(trigger.dropText);
+    log(name + " APAGADA!", "1");
+    local.executeBatch(trigger.createText);
+    log(name + " CRIADA!", "1");
+  }
+}
+
+}  // namespace
+
+bool AplicaProcedures(const ProcedureServices& services) {
+  const LogLine& log = services.log;
+  try {
+    log("INICIO dtmBaixaEstrutura ", "1");
+    services.createModule();
+    log("FIM dtmBaixaEstrutura ", "1");
+    log("INICIO dtmBaixaEstrutura: ", "1");
+    db::Connection& local = services.openLocal();
+    const std::string database = defaultDatabase(local);
+    const std::string& type = services.usedDatabase;
+    log("(AplicaProcedures) Banco de dados:  " + database, "1");
+    log("Tipo do Banco :" + type, "1");
+    log("(AplicaProcedures) Banco de dados: " + database, "1");
+    log("Tipo do Banco :" + type, "1");
+    if (type == kMssql) configureSnapshotIsolation(local, database, type, log);
+    log("FIM adqConfigSnapShot.FieldByName", "1");
+    log("INICIO DROP DAS PROCEDURES MSSQL!", "1");
+    if (type == kMssql) {
+      dropProcedures(local, log);
+      log("FIM DROP DAS PROCEDURES", "1");
+    }
+    log("INICIO CREATE PROCEDURES", "1");
+    createProcedures(local, log);
+    log(" PROCEDURES CRIADAS COM SUCESSO", "1");
+    log("INICIO CREATE TRIGGERS", "1");
+    recreateTriggers(local, log);
+    log("FIM CREATE TRIGGERS", "1");
+    services.closeStructure();
+    return true;
+  } catch (const std::exception& e) {
+    log(std::string("Exception Procedures : ") + e.what(), "1");
+    return false;
+  }
+}
+
+}  // namespace schema
