@@ -206,7 +206,7 @@ void Connections::beginBancoCentral() {
   try {
     if (!isOpen(tabelas_->adcBancoCentral)) {
       const std::string local = package_._GetStringConexKiv();
-      const std::string mirror = db::replaceCatalog(local, tabelas_->nmSqlNameDb);
+      const std::string mirror = db::siblingConnectionString(local, tabelas_->nmSqlNameDb);
       if (db::sameEmbeddedDatabase(local, mirror)) {
         tabelas_->mirrorSkipped = true;
         log_.GravaLog(

@@ -26,7 +26,7 @@ inline constexpr const char* kRdmExpDados = "rdmExpDados";
 inline constexpr const char* kRdmAtualizaEstrutura = "rdmAtualizaEstrutura";
 
 // The schema data module's connections: the local database (from the stored connection
-// string), the structure server and the central consumer database (Part of the consumer setup).
+// string), the structure server and the central consumer database the consumer setups connect.
 struct BaixaEstruturaModule {
   std::unique_ptr<db::Connection> adcGeral;
   std::unique_ptr<outside::AppServer> netLocalCache;
@@ -90,8 +90,9 @@ class Connections {
   bool getVersaoBanco();
 
   // Transaction helpers on the central mirror: act only when IDSENCONSCENTRAL of the run is
-  // "S"; every error is swallowed. A mirror that would be the local database (the embedded
-  // engine given a database file) is skipped for the run, with one log line.
+  // "S"; every error is swallowed. The mirror is the database of that name on the local
+  // database's server (on the embedded engine, in its folder); one that would be the local
+  // database itself is skipped for the run, with one log line.
   void beginBancoCentral();
   void commitBancoCentral();
   void rollbackBancoCentral();

@@ -15,6 +15,19 @@ constexpr std::string_view kLookupQuery = "adqCliConsPopula";
 
 }  // namespace
 
+// The statements of one merge, prepared once, and where each downloaded field goes.
+struct ConsumerMerge::Plan {
+  db::Statement& insert;
+  db::Statement& lookup;
+  db::Statement& update;
+  db::Statement& password;
+  std::vector<size_t> fields;      // the downloaded field of each local column
+  std::vector<size_t> setColumns;  // the local columns the update sets, in its parameter order
+  db::Field client;
+  db::Field consumer;
+  db::Field newPassword;
+};
+
 void ConsumerMerge::run() {
   ctx_.env.processMessages();
   duplicates_ = 0;
@@ -26,38 +39,7 @@ void ConsumerMerge::run() {
     const bool hadConsumers = conn.query(sql::kAnyConsumidor)->next();
     const size_t total = rows->recordCount();
     ctx_.log("Consumidores a serem inseridos: " + std::to_string(total), "2");
-
-    std::vector<std::string> columns = tableColumns(conn, "CONSUMIDOR");
-    std::vector<size_t> fields;
-    std::string names, params, sets;
-    std::vector<std::string> setParams;
-    for (const auto& column : columns) {
-      fields.push_back(rows->fieldByName(column).index());
-      names += (names.empty() ? "" : ", ") + column;
-      params += (params.empty() ? ":P_" : ", :P_") + column;
-      // Keys identify the row; the local IDATUCONSUMI stays; the password has its own rule.
-      if (db::iequals(column, "CDCLIENTE") || db::iequals(column, "CDCONSUMIDOR") ||
-          db::iequals(column, "IDATUCONSUMI") || db::iequals(column, "CDSENHACONS"))
-        continue;
-      sets += (sets.empty() ? "" : ", ") + column + " = :P_" + column;
-      setParams.push_back("P_" + column);
-    }
-    const std::string where = " WHERE CDCLIENTE = :K_CDCLIENTE AND CDCONSUMIDOR = :K_CDCONSUMIDOR";
-    db::Statement& insert =
-        conn.prepare("INSERT INTO CONSUMIDOR (" + names + ") VALUES (" + params + ")");
-    db::Statement& lookup = conn.prepare(sql::kSelConsumidor);
-    db::Statement& update = conn.prepare("UPDATE CONSUMIDOR SET " + sets + where);
-    db::Statement& password =
-        conn.prepare("UPDATE CONSUMIDOR SET CDSENHACONS = :P_CDSENHACONS" + where);
-    std::vector<size_t> setColumns;
-    for (const auto& param : setParams) {
-      for (size_t c = 0; c < columns.size(); ++c) {
-        if (db::iequals("P_" + columns[c], param)) setColumns.push_back(c);
-      }
-    }
-    db::Field client = rows->fieldByName("CDCLIENTE");
-    db::Field consumer = rows->fieldByName("CDCONSUMIDOR");
-    db::Field newPassword = rows->fieldByName("CDSENHACONS");
+    Plan plan = prepare(*rows);
 
     if (!conn.inTransaction()) conn.begin();
     mirror_.begin();
@@ -65,41 +47,8 @@ void ConsumerMerge::run() {
     size_t i = 1;
     size_t commitPoint = kBatch;
     for (rows->first(); !rows->eof(); rows->next(), ++i) {
-      const db::Value clientKey(client.asString());
-      const db::Value consumerKey(consumer.asString());
-      bool exists = false;
-      std::string localFlag;
-      if (hadConsumers) {
-        queryInUse = kLookupQuery;
-        lookup.bind("P_CDCLIENTE", clientKey);
-        lookup.bind("P_CDCONSUMIDOR", consumerKey);
-        auto found = lookup.query();
-        exists = found->next();
-        if (exists) localFlag = found->at(0).asText();
-      }
-      try {
-        if (exists) {
-          for (size_t s = 0; s < setColumns.size(); ++s)
-            update.bind(s, rows->field(fields[setColumns[s]]).value());
-          update.bind("K_CDCLIENTE", clientKey);
-          update.bind("K_CDCONSUMIDOR", consumerKey);
-          update.execute();
-          if (passwordMayChange(localFlag, clientKey, consumerKey)) {
-            password.bind("P_CDSENHACONS", newPassword.value());
-            password.bind("K_CDCLIENTE", clientKey);
-            password.bind("K_CDCONSUMIDOR", consumerKey);
-            password.execute();
-            updateMirrorPassword(clientKey, consumerKey, newPassword.value());
-          }
-        } else {
-          for (size_t c = 0; c < columns.size(); ++c)
-            insert.bind(c, rows->field(fields[c]).value());
-          insert.execute();
-        }
-      } catch (const db::Error& error) {
-        if (error.kind() != db::ErrorKind::DuplicateKey) throw;
-        ++duplicates_;
-      }
+      if (hadConsumers) queryInUse = kLookupQuery;
+      mergeRow(plan, *rows, hadConsumers);
       if (i == total || i == commitPoint) {
         commitBoth();
         ctx_.log("Inserido " + std::to_string(i - duplicates_) + " de " + std::to_string(total),
@@ -115,6 +64,78 @@ void ConsumerMerge::run() {
     rollbackBoth();
     throw download::ComponentError(std::string(queryInUse), error.what());
   }
+}
+
+ConsumerMerge::Plan ConsumerMerge::prepare(db::DataSet& rows) {
+  db::Connection& conn = ctx_.conn;
+  const std::vector<std::string> columns = tableColumns(conn, "CONSUMIDOR");
+  std::vector<size_t> fields;
+  std::vector<size_t> setColumns;
+  std::string names, params, sets;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    const std::string& column = columns[c];
+    fields.push_back(rows.fieldByName(column).index());
+    names += (names.empty() ? "" : ", ") + column;
+    params += (params.empty() ? ":P_" : ", :P_") + column;
+    // Keys identify the row; the local IDATUCONSUMI stays; the password has its own rule.
+    if (db::iequals(column, "CDCLIENTE") || db::iequals(column, "CDCONSUMIDOR") ||
+        db::iequals(column, "IDATUCONSUMI") || db::iequals(column, "CDSENHACONS"))
+      continue;
+    sets += (sets.empty() ? "" : ", ") + column + " = :P_" + column;
+    setColumns.push_back(c);
+  }
+  const std::string where = " WHERE CDCLIENTE = :K_CDCLIENTE AND CDCONSUMIDOR = :K_CDCONSUMIDOR";
+  return Plan{conn.prepare("INSERT INTO CONSUMIDOR (" + names + ") VALUES (" + params + ")"),
+              conn.prepare(sql::kSelConsumidor),
+              conn.prepare("UPDATE CONSUMIDOR SET " + sets + where),
+              conn.prepare("UPDATE CONSUMIDOR SET CDSENHACONS = :P_CDSENHACONS" + where),
+              std::move(fields),
+              std::move(setColumns),
+              rows.fieldByName("CDCLIENTE"),
+              rows.fieldByName("CDCONSUMIDOR"),
+              rows.fieldByName("CDSENHACONS")};
+}
+
+// Updates a consumer already here, inserts a new one; a duplicate key is counted and skipped.
+void ConsumerMerge::mergeRow(Plan& plan, db::DataSet& rows, bool lookUp) {
+  const db::Value clientKey(plan.client.asString());
+  const db::Value consumerKey(plan.consumer.asString());
+  bool exists = false;
+  std::string localFlag;
+  if (lookUp) {
+    plan.lookup.bind("P_CDCLIENTE", clientKey);
+    plan.lookup.bind("P_CDCONSUMIDOR", consumerKey);
+    auto found = plan.lookup.query();
+    exists = found->next();
+    if (exists) localFlag = found->at(0).asText();
+  }
+  try {
+    if (exists) {
+      updateRow(plan, rows, localFlag, clientKey, consumerKey);
+    } else {
+      for (size_t c = 0; c < plan.fields.size(); ++c)
+        plan.insert.bind(c, rows.field(plan.fields[c]).value());
+      plan.insert.execute();
+    }
+  } catch (const db::Error& error) {
+    if (error.kind() != db::ErrorKind::DuplicateKey) throw;
+    ++duplicates_;
+  }
+}
+
+void ConsumerMerge::updateRow(Plan& plan, db::DataSet& rows, const std::string& localFlag,
+                              const db::Value& clientKey, const db::Value& consumerKey) {
+  for (size_t s = 0; s < plan.setColumns.size(); ++s)
+    plan.update.bind(s, rows.field(plan.fields[plan.setColumns[s]]).value());
+  plan.update.bind("K_CDCLIENTE", clientKey);
+  plan.update.bind("K_CDCONSUMIDOR", consumerKey);
+  plan.update.execute();
+  if (!passwordMayChange(localFlag, clientKey, consumerKey)) return;
+  plan.password.bind("P_CDSENHACONS", plan.newPassword.value());
+  plan.password.bind("K_CDCLIENTE", clientKey);
+  plan.password.bind("K_CDCONSUMIDOR", consumerKey);
+  plan.password.execute();
+  updateMirrorPassword(clientKey, consumerKey, plan.newPassword.value());
 }
 
 bool ConsumerMerge::passwordMayChange(const std::string& localFlag, const db::Value& client,

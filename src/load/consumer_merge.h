@@ -17,6 +17,11 @@ class ConsumerMerge {
   size_t duplicates() const { return duplicates_; }
 
  private:
+  struct Plan;
+  Plan prepare(db::DataSet& rows);
+  void mergeRow(Plan& plan, db::DataSet& rows, bool lookUp);
+  void updateRow(Plan& plan, db::DataSet& rows, const std::string& localFlag,
+                 const db::Value& clientKey, const db::Value& consumerKey);
   // Whether the downloaded password may replace the local one, and the mirror's copy with it.
   bool passwordMayChange(const std::string& localFlag, const db::Value& client,
                          const db::Value& consumer);

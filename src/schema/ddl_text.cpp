@@ -128,6 +128,10 @@ std::string addPrimaryKey(std::string_view localTable, const std::vector<std::st
 }
 
 std::vector<IndexGroup> indexGroups(const PackageTable& table) {
+  return indexGroups(table.indexes);
+}
+
+std::vector<IndexGroup> indexGroups(const std::vector<IndexColumnRow>& rows) {
   std::vector<IndexGroup> groups;
   std::vector<std::string> columns;
   std::string current;
@@ -136,7 +140,7 @@ std::vector<IndexGroup> indexGroups(const PackageTable& table) {
       groups.push_back({current, join(columns, ", ")});
     columns.clear();
   };
-  for (const auto& row : table.indexes) {
+  for (const auto& row : rows) {
     if (row.indexName != current) {
       close();
       current = row.indexName;

@@ -51,6 +51,7 @@ struct IndexGroup {
   std::string columns;  // "COL DESCEND, COL DESCEND"
 };
 std::vector<IndexGroup> indexGroups(const PackageTable& table);
+std::vector<IndexGroup> indexGroups(const std::vector<IndexColumnRow>& rows);
 std::string createIndex(const IndexGroup& index, std::string_view localTable);
 
 // The foreign keys of a table named as stored: consecutive constraints rows of one name each.

@@ -8,6 +8,7 @@
 #include "schema/package_retrieval.h"
 #include "schema/procedures.h"
 #include "schema/structure_update.h"
+#include "wiring/structure_connection.h"
 
 namespace wiring {
 namespace {
@@ -48,18 +49,13 @@ class SchemaSteps : public app::SchemaSteps {
 
   void AplicaProcedures(app::RunContext& run) override {
     // The result tells the log only: the controller goes on either way.
-    schema::AplicaProcedures(
-        {[&run](std::string_view message, std::string_view level) {
-           run.log.GravaLog(message, level);
-         },
-         [&run] { run.connections.dtmBaixaEstrutura(); },
-         [&run]() -> db::Connection& {
-           app::BaixaEstruturaModule& module = run.connections.dtmBaixaEstrutura();
-           if (!module.adcGeral || !module.adcGeral->isOpen())
-             module.adcGeral = run.connections.openLocal(run.package._GetStringConexKiv());
-           return *module.adcGeral;
-         },
-         [&run] { run.connections.CloseADOEstrutura(); }, run.package.UsedDatabase()});
+    schema::AplicaProcedures({[&run](std::string_view message, std::string_view level) {
+                                run.log.GravaLog(message, level);
+                              },
+                              [&run] { run.connections.dtmBaixaEstrutura(); },
+                              [&run]() -> db::Connection& { return adcGeral(run); },
+                              [&run] { run.connections.CloseADOEstrutura(); },
+                              run.package.UsedDatabase()});
   }
 };
 

@@ -223,7 +223,8 @@ TEST_F(ConnectionsTest, CentralMirrorThatWouldBeTheLocalDatabaseIsSkippedWithOne
   Connections c(package, log, flag, factories());
   BaixaTabelasModule& m = c.dtmBaixaTabelas();
   m.idSenConsCentral = "S";
-  m.nmSqlNameDb = "CENTRAL";
+  // The local string names the file local.db: a mirror of that name is the local database.
+  m.nmSqlNameDb = "LOCAL";
   for (int consumer = 0; consumer < 3; ++consumer) {
     c.beginBancoCentral();
     c.commitBancoCentral();
@@ -231,9 +232,38 @@ TEST_F(ConnectionsTest, CentralMirrorThatWouldBeTheLocalDatabaseIsSkippedWithOne
   EXPECT_FALSE(m.adcBancoCentral);
   EXPECT_TRUE(opened.empty());
   const std::string text = logText();
-  const size_t first = text.find("CENTRAL");
+  const size_t first = text.find("LOCAL");
   ASSERT_NE(first, std::string::npos);
-  EXPECT_EQ(text.find("CENTRAL", first + 1), std::string::npos);
+  EXPECT_EQ(text.find("LOCAL", first + 1), std::string::npos);
+  EXPECT_TRUE(flag.ok());
+}
+
+TEST_F(ConnectionsTest, CentralMirrorBesideALocalDatabaseFileIsItsSiblingInTheFolder) {
+  db::connect("Provider=SQLite;Data Source=" + (dir.path() / "CENTRAL.db").string())
+      ->execute("CREATE TABLE SENHACONS (CDCLIENTE VARCHAR(15))");
+  Connections c(package, log, flag, factories());
+  BaixaTabelasModule& m = c.dtmBaixaTabelas();
+  m.idSenConsCentral = "S";
+  m.nmSqlNameDb = "CENTRAL";
+  c.beginBancoCentral();
+  ASSERT_TRUE(m.adcBancoCentral);
+  EXPECT_EQ(opened.back(), "Provider=SQLite;Initial Catalog=CENTRAL;Data Source=" +
+                               dir.path().string() + ";Create=No");
+  m.adcBancoCentral->execute("INSERT INTO SENHACONS (CDCLIENTE) VALUES ('1')");
+  c.commitBancoCentral();
+  auto central = db::connect("Provider=SQLite;Data Source=" + (dir.path() / "CENTRAL.db").string());
+  auto rows = central->query("SELECT COUNT(*) FROM SENHACONS");
+  ASSERT_TRUE(rows->next());
+  EXPECT_EQ(rows->at(0).asInt(), 1);
+  EXPECT_EQ(logText().find("CENTRAL"), std::string::npos);
+
+  // A mirror database that is not there is not made by connecting to it.
+  Connections d(package, log, flag, factories());
+  d.dtmBaixaTabelas().idSenConsCentral = "S";
+  d.dtmBaixaTabelas().nmSqlNameDb = "MISSING";
+  EXPECT_NO_THROW(d.beginBancoCentral());
+  EXPECT_FALSE(d.dtmBaixaTabelas().adcBancoCentral);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "MISSING.db"));
   EXPECT_TRUE(flag.ok());
 }
 

@@ -156,6 +156,34 @@ TEST_F(DriverTest, AReplacedTableGettingAnEmptyDownloadEndsEmpty) {
   EXPECT_EQ(conn.count("CAMPANHA"), 0);
 }
 
+// PRODCAMPANHA only gains rows; PRODBLOQVNDTAA is filled while it is empty locally.
+TEST_F(DriverTest, AppendedAndFillOnceTablesKeepWhatIsAlreadyThere) {
+  localRow("PRODCAMPANHA", {{"CDCAMPANHA", "K1"}, {"CDPRODUTO", "P1"}, {"DSPRODCAMPAN", "Local"}});
+  downloadTable("cdsProdCampanha", "PRODCAMPANHA",
+                {{{"CDCAMPANHA", "K1"}, {"CDPRODUTO", "P1"}, {"DSPRODCAMPAN", "Baixado"}},
+                 {{"CDCAMPANHA", "K1"}, {"CDPRODUTO", "P2"}, {"DSPRODCAMPAN", "Novo"}}});
+  downloadTable(
+      "cdsPRODBLOQVNDTAA", "PRODBLOQVNDTAA",
+      {{{"CDFILIAL", "0001"}, {"CDPRODUTO", "B1"}}, {{"CDFILIAL", "0001"}, {"CDPRODUTO", "B2"}}});
+
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(conn.count("PRODCAMPANHA"), 2);
+  EXPECT_EQ(conn.scalar("SELECT DSPRODCAMPAN FROM PRODCAMPANHA WHERE CDPRODUTO = 'P1'").asText(),
+            "Local");
+  EXPECT_EQ(conn.scalar("SELECT DSPRODCAMPAN FROM PRODCAMPANHA WHERE CDPRODUTO = 'P2'").asText(),
+            "Novo");
+  EXPECT_EQ(conn.count("PRODBLOQVNDTAA"), 2);
+  EXPECT_TRUE(logged("Inserindo dados da Importação na Tabela: PRODBLOQVNDTAA"));
+
+  // A second load finds PRODBLOQVNDTAA filled and leaves it, banner and all.
+  logs.clear();
+  downloadTable("cdsPRODBLOQVNDTAA", "PRODBLOQVNDTAA",
+                {{{"CDFILIAL", "0001"}, {"CDPRODUTO", "B3"}}});
+  EXPECT_TRUE(runLoad());
+  EXPECT_EQ(conn.count("PRODBLOQVNDTAA"), 2);
+  EXPECT_FALSE(logged("Inserindo dados da Importação na Tabela: PRODBLOQVNDTAA"));
+}
+
 TEST_F(DriverTest, StatementModeSkipsTheSequenceAndTheDeleteCacheButLoadsConsumers) {
   downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
   EXPECT_TRUE(runLoad("EXTRATOCONS"));

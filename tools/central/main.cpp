@@ -8,12 +8,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "central/server/central_server.h"
 #include "central/server/register_tokens.h"
 #include "central/verify/verify_report.h"
+#include "central/world/branch_settings.h"
 #include "central/world/change.h"
 #include "central/world/world.h"
 #include "db/core/connection.h"
@@ -25,6 +27,7 @@ constexpr const char* kUsage =
     "usage:\n"
     "  kivtab-central init --db FILE --scale S [--seed N]\n"
     "  kivtab-central change --db FILE [--seed N]\n"
+    "  kivtab-central set --db FILE --branch B PARAVEND.COLUMN=VALUE ...\n"
     "  kivtab-central serve --db FILE [--listen [HOST:]PORT] [--files DIR]\n"
     "                       [--tls-cert FILE --tls-key FILE] [--tokens FILE]\n"
     "                       [--files-lifetime SECONDS]\n"
@@ -36,14 +39,23 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::map<std::string, std::string> options(int argc, char** argv) {
-  std::map<std::string, std::string> values;
+struct Arguments {
+  std::map<std::string, std::string> options;
+  std::vector<std::string> positional;  // only `set` takes any
+};
+
+Arguments arguments(int argc, char** argv) {
+  Arguments parsed;
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
-    if (name.rfind("--", 0) != 0 || i + 1 >= argc) throw UsageError("unexpected argument " + name);
-    values[name.substr(2)] = argv[++i];
+    if (name.rfind("--", 0) != 0) {
+      parsed.positional.push_back(name);
+      continue;
+    }
+    if (i + 1 >= argc) throw UsageError("unexpected argument " + name);
+    parsed.options[name.substr(2)] = argv[++i];
   }
-  return values;
+  return parsed;
 }
 
 std::string required(const std::map<std::string, std::string>& values, const std::string& name) {
@@ -161,6 +173,28 @@ int change(const std::map<std::string, std::string>& values) {
   return 0;
 }
 
+int set(const std::map<std::string, std::string>& values,
+        const std::vector<std::string>& assignmentTexts) {
+  const std::string path = required(values, "db");
+  const std::string branch = required(values, "branch");
+  std::vector<central::SettingAssignment> assignments;
+  try {
+    for (const std::string& text : assignmentTexts)
+      assignments.push_back(central::parseSettingAssignment(text));
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
+  if (assignments.empty()) throw UsageError("set needs at least one PARAVEND.COLUMN=VALUE");
+  if (!std::filesystem::exists(path)) throw UsageError(path + " does not exist");
+  auto db = db::embedded::open({.path = path, .create = false});
+  const auto changes = central::setBranchSettings(*db, central::centralModel(), branch, assignments,
+                                                  db::DateTime::now());
+  for (const central::SettingsChange& change : changes)
+    std::cout << change.table << " of branch " << branch << ": " << change.rows
+              << " row(s) set, update time " << change.stampedAt.iso() << std::endl;
+  return 0;
+}
+
 // Exit status of verify: 0 equal, 1 different, 2 it could not be told.
 constexpr int kVerifyEqual = 0;
 constexpr int kVerifyDifferent = 1;
@@ -212,7 +246,10 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   try {
-    auto values = options(argc, argv);
+    const Arguments parsed = arguments(argc, argv);
+    if (command == "set") return set(parsed.options, parsed.positional);
+    if (!parsed.positional.empty()) throw UsageError("unexpected argument " + parsed.positional[0]);
+    const auto& values = parsed.options;
     if (command == "serve") return serve(values);
     if (command == "hash-token") return hashToken();
     if (command == "init") return init(values);

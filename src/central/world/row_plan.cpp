@@ -62,12 +62,17 @@ std::vector<FixedValues> branches() {
           {{"CDFILIAL", "0002"}, {"NMFILIAL", "FILIAL NORTE"}, {"CDSEGMER", db::Value()}}};
 }
 
+// Every optional feature off: `kivtab-central set` switches them per branch.
 std::vector<FixedValues> saleParameters() {
   std::vector<FixedValues> rows;
   for (const char* branch : kBranches) {
     rows.push_back({{"CDFILIAL", branch},
                     {"CDPARAVEND", "1"},
+                    {"IDDEBCONSCENTRAL", "N"},
+                    {"IDEXTCONSCENTRAL", "N"},
                     {"IDSENCONSCENTRAL", "N"},
+                    {"IDUTILTRILOBIT", "N"},
+                    {"IDUTINTCATBIO", "N"},
                     {"NMSQLNAMEDB", ""},
                     {"NMSQLSCHEMADB", ""},
                     {"NRDIASVERMOVCLI", int64_t{30}},

@@ -15,6 +15,9 @@ constexpr size_t kLoginSearchReach = 255;
 constexpr std::string_view kCatalogMark = "CATALOG=";
 constexpr std::string_view kDataSourceMark = "DATA SOURCE=";
 
+// The Data Source of a private in-memory embedded database, which has no server folder.
+constexpr std::string_view kPrivateMemory = ":memory:";
+
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Reads a value quoted with `quote` starting at s[pos] (the opening quote); a doubled closing
@@ -34,6 +37,16 @@ std::string readQuoted(std::string_view s, size_t& pos, char close, size_t itemN
   }
   throw std::invalid_argument("connection string item " + std::to_string(itemNumber) +
                               " has an unterminated quoted value");
+}
+
+// "Key=Value", the value quoted when it holds ';' or quotes or has edge blanks.
+std::string itemText(const std::string& key, const std::string& value) {
+  const bool quote =
+      value.find_first_of(";'\"") != std::string::npos || trim(value).size() != value.size();
+  if (!quote) return key + "=" + value;
+  std::string quoted;
+  for (char c : value) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return key + "='" + quoted + "'";
 }
 
 enum class ProviderKind { Embedded, SqlServer, Oracle, Odbc };
@@ -265,17 +278,32 @@ std::string withProvider(std::string_view connectionString, std::string_view pro
   std::string out = "Provider=" + std::string(provider);
   for (const auto& item : parseConnectionString(connectionString)) {
     if (iequals(item.key, "Provider")) continue;
-    const bool quote = item.value.find_first_of(";'\"") != std::string::npos ||
-                       trim(item.value).size() != item.value.size();
-    std::string value = item.value;
-    if (quote) {
-      value.clear();
-      for (char c : item.value) value += c == '\'' ? std::string("''") : std::string(1, c);
-      value = "'" + value + "'";
-    }
-    out += ";" + item.key + "=" + value;
+    out += ";" + itemText(item.key, item.value);
   }
   return out;
+}
+
+std::string siblingConnectionString(std::string_view connectionString, std::string_view database) {
+  std::string sibling = replaceCatalog(connectionString, database);
+  EngineTarget target;
+  try {
+    target = mapConnectionString(sibling);
+  } catch (const std::invalid_argument&) {
+    return sibling;  // connecting names the fault
+  }
+  if (target.kind != EngineKind::Embedded || target.path == kPrivateMemory) return sibling;
+  const std::filesystem::path path(target.path);
+  const bool otherFile =
+      !std::filesystem::is_directory(path) && !iequals(path.stem().string(), database);
+  const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
+  std::string out;
+  for (const auto& item : parseConnectionString(sibling)) {
+    if (iequals(item.key, "Create")) continue;
+    const bool source = iequals(item.key, "Data Source") || iequals(item.key, "Server");
+    if (!out.empty()) out += ";";
+    out += itemText(item.key, source && otherFile ? folder : item.value);
+  }
+  return out + ";Create=No";
 }
 
 OdbcDrivers OdbcDrivers::fromEnvironment() {

@@ -34,6 +34,13 @@ std::string loginName(std::string_view connectionString);
 // "Data Source=" comes first, or when the name is blank or holds a ';'.
 std::string replaceCatalog(std::string_view connectionString, std::string_view database);
 
+// The connection string of database `database` on the server of `connectionString`, with the
+// same credentials: replaceCatalog's text. For the embedded engine given a database file of
+// another name, the file's folder (its server) stands in place of the file, so that the sibling
+// database is opened and not this one; and Create=No, since connecting to a database never
+// makes it on a server either. Throws as replaceCatalog does.
+std::string siblingConnectionString(std::string_view connectionString, std::string_view database);
+
 // The same connection string naming `provider`: its Provider item replaced, or put first when it
 // has none; the other items kept in order (values holding ';', quotes or edge blanks quoted).
 // Throws std::invalid_argument as parseConnectionString does.

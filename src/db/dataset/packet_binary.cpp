@@ -251,32 +251,15 @@ class BinaryReader {
     const size_t at = r_.position();
     switch (def.type) {
       case FieldType::String:
-      case FieldType::FixedString: {
-        const std::string_view b = varying(lay);
-        if (isAscii(b)) {
-          c.setBytes(slot, b);
-        } else {
-          c.setBytes(slot, cp1252ToUtf8(b));
-        }
+      case FieldType::FixedString:
+        setSingleByteText(c, slot, varying(lay));
         return;
-      }
-      case FieldType::WideString: {
-        const std::string_view b = varying(lay);
-        if (b.size() % 2) r_.failAt(at, "field " + def.name + ": odd length of a wide string");
-        c.setBytes(slot, utf16leToUtf8(b));
+      case FieldType::WideString:
+        c.setBytes(slot, wideText(def, varying(lay), at));
         return;
-      }
-      case FieldType::Blob: {
-        const std::string_view b = varying(lay);
-        if (def.subtype == "Text") {
-          c.setBytes(slot, isAscii(b) ? std::string(b) : cp1252ToUtf8(b));
-        } else if (def.subtype == "WideText") {
-          c.setBytes(slot, utf16leToUtf8(b));
-        } else {
-          c.setBytes(slot, b);
-        }
+      case FieldType::Blob:
+        setBlob(def, c, slot, varying(lay));
         return;
-      }
       case FieldType::Int8:
       case FieldType::Int16:
       case FieldType::Int32:
@@ -292,59 +275,93 @@ class BinaryReader {
       case FieldType::Float:
         c.setReal(slot, r_.f64("float value"));
         return;
-      case FieldType::Bcd: {
-        const std::string_view b = r_.bytes(kBcdBytes, "BCD value");
-        try {
-          c.setBytes(slot, decodeBcd(reinterpret_cast<const uint8_t*>(b.data())));
-        } catch (const std::invalid_argument& e) {
-          r_.failAt(at, "field " + def.name + ": " + e.what());
-        }
+      case FieldType::Bcd:
+        c.setBytes(slot, bcdText(def, at));
         return;
-      }
       case FieldType::Boolean:
         c.setWord(slot, r_.u16("boolean value") != 0 ? 1 : 0);
         return;
-      case FieldType::Date: {
-        const int64_t day = r_.signedLe(4, "date value");
-        c.setWord(slot, (day - kZeroDateDay) * kMsPerDay);
+      case FieldType::Date:
+        c.setWord(slot, (r_.signedLe(4, "date value") - kZeroDateDay) * kMsPerDay);
         return;
-      }
-      case FieldType::Time: {
-        const int64_t ms = r_.signedLe(4, "time value");
-        if (ms < 0 || ms >= kMsPerDay)
-          r_.failAt(at, "field " + def.name + ": bad time " + std::to_string(ms));
-        c.setWord(slot, ms);
+      case FieldType::Time:
+        c.setWord(slot, timeOfDay(def, at));
         return;
-      }
-      case FieldType::DateTime: {
-        const double ms = r_.f64("date-time value");
-        // Beyond year 9999 or before year 1 is no date-time; such a value is corrupt.
-        if (!std::isfinite(ms) || ms < 0 || ms > 3.2e14) {
-          r_.failAt(at, "field " + def.name + ": bad date-time");
-        }
-        c.setWord(slot, static_cast<int64_t>(std::llround(ms)) - kZeroDateDay * kMsPerDay);
+      case FieldType::DateTime:
+        c.setWord(slot, dateTime(def, at));
         return;
-      }
-      case FieldType::SqlDateTime: {
-        const int year = static_cast<int>(r_.signedLe(2, "timestamp"));
-        int part[5];
-        for (int& p : part) p = r_.u16("timestamp");
-        const uint32_t fraction = r_.u32("timestamp");
-        try {
-          c.setWord(slot, DateTime::fromParts(year, part[0], part[1], part[2], part[3], part[4],
-                                              static_cast<int>(fraction))
-                              .msSinceZero());
-        } catch (const std::invalid_argument&) {
-          r_.failAt(at, "field " + def.name + ": bad timestamp");
-        }
+      case FieldType::SqlDateTime:
+        c.setWord(slot, timestamp(def, at));
         return;
-      }
       case FieldType::Nested: {
         const uint32_t count = r_.u32("nested record count");
         Table& child = t.ensureChild(slot, f);
         readRecords(child, lay.children, count, depth + 1);
         return;
       }
+    }
+  }
+
+  // Texts arrive in code page 1252; plain ASCII is stored as it is, without a conversion.
+  static void setSingleByteText(ColumnStore& c, uint32_t slot, std::string_view b) {
+    if (isAscii(b)) {
+      c.setBytes(slot, b);
+    } else {
+      c.setBytes(slot, cp1252ToUtf8(b));
+    }
+  }
+
+  std::string wideText(const FieldDef& def, std::string_view b, size_t at) {
+    if (b.size() % 2) r_.failAt(at, "field " + def.name + ": odd length of a wide string");
+    return utf16leToUtf8(b);
+  }
+
+  static void setBlob(const FieldDef& def, ColumnStore& c, uint32_t slot, std::string_view b) {
+    if (def.subtype == "Text") {
+      setSingleByteText(c, slot, b);
+    } else if (def.subtype == "WideText") {
+      c.setBytes(slot, utf16leToUtf8(b));
+    } else {
+      c.setBytes(slot, b);
+    }
+  }
+
+  std::string bcdText(const FieldDef& def, size_t at) {
+    const std::string_view b = r_.bytes(kBcdBytes, "BCD value");
+    try {
+      return decodeBcd(reinterpret_cast<const uint8_t*>(b.data()));
+    } catch (const std::invalid_argument& e) {
+      r_.failAt(at, "field " + def.name + ": " + e.what());
+    }
+  }
+
+  int64_t timeOfDay(const FieldDef& def, size_t at) {
+    const int64_t ms = r_.signedLe(4, "time value");
+    if (ms < 0 || ms >= kMsPerDay)
+      r_.failAt(at, "field " + def.name + ": bad time " + std::to_string(ms));
+    return ms;
+  }
+
+  int64_t dateTime(const FieldDef& def, size_t at) {
+    const double ms = r_.f64("date-time value");
+    // Beyond year 9999 or before year 1 is no date-time; such a value is corrupt.
+    if (!std::isfinite(ms) || ms < 0 || ms > 3.2e14) {
+      r_.failAt(at, "field " + def.name + ": bad date-time");
+    }
+    return static_cast<int64_t>(std::llround(ms)) - kZeroDateDay * kMsPerDay;
+  }
+
+  int64_t timestamp(const FieldDef& def, size_t at) {
+    const int year = static_cast<int>(r_.signedLe(2, "timestamp"));
+    int part[5];
+    for (int& p : part) p = r_.u16("timestamp");
+    const uint32_t fraction = r_.u32("timestamp");
+    try {
+      return DateTime::fromParts(year, part[0], part[1], part[2], part[3], part[4],
+                                 static_cast<int>(fraction))
+          .msSinceZero();
+    } catch (const std::invalid_argument&) {
+      r_.failAt(at, "field " + def.name + ": bad timestamp");
     }
   }
 

@@ -143,21 +143,28 @@ XmlScanner::Event XmlScanner::next() {
   if (text_[pos_] != '<') failAt(pos_, "unexpected text");
   elementStart_ = pos_;
   attrCount_ = 0;
-  if (startsWith("</")) {
-    pos_ += 2;
-    name_ = readName();
-    skipBlanks();
-    if (pos_ >= text_.size() || text_[pos_] != '>') failAt(pos_, "'>' expected");
-    ++pos_;
-    if (stack_.empty() || stack_.back() != name_) {
-      failAt(elementStart_, "unexpected </" + std::string(name_) + ">");
-    }
-    stack_.pop_back();
-    if (stack_.empty()) skipMisc(false);
-    return Event::End;
-  }
+  if (startsWith("</")) return endTag();
   if (startsWith("<!") || startsWith("<?"))
     failAt(pos_, "DOCTYPE, CDATA and processing instructions are not accepted");
+  return startTag();
+}
+
+XmlScanner::Event XmlScanner::endTag() {
+  pos_ += 2;
+  name_ = readName();
+  skipBlanks();
+  if (pos_ >= text_.size() || text_[pos_] != '>') failAt(pos_, "'>' expected");
+  ++pos_;
+  if (stack_.empty() || stack_.back() != name_) {
+    failAt(elementStart_, "unexpected </" + std::string(name_) + ">");
+  }
+  stack_.pop_back();
+  if (stack_.empty()) skipMisc(false);
+  return Event::End;
+}
+
+// An empty element ("<a/>") is reported as its start now and its end at the next call.
+XmlScanner::Event XmlScanner::startTag() {
   ++pos_;
   name_ = readName();
   for (;;) {
@@ -174,24 +181,28 @@ XmlScanner::Event XmlScanner::next() {
       break;
     }
     if (before == pos_) failAt(pos_, "blank expected before an attribute");
-    const std::string_view attrName = readName();
-    skipBlanks();
-    if (pos_ >= text_.size() || text_[pos_] != '=') failAt(pos_, "'=' expected");
-    ++pos_;
-    skipBlanks();
-    for (size_t i = 0; i < attrCount_; ++i) {
-      if (attrs_[i].name == attrName)
-        failAt(pos_, "attribute " + std::string(attrName) + " repeated");
-    }
-    if (attrCount_ == attrs_.size()) attrs_.emplace_back();
-    XmlAttribute& a = attrs_[attrCount_++];
-    a.name = attrName;
-    readAttributeValue(a.value);
+    readAttribute();
   }
   if (stack_.size() >= kMaxDepth) failAt(elementStart_, "elements nested too deep");
   stack_.push_back(name_);
   rootSeen_ = true;
   return Event::Start;
+}
+
+void XmlScanner::readAttribute() {
+  const std::string_view attrName = readName();
+  skipBlanks();
+  if (pos_ >= text_.size() || text_[pos_] != '=') failAt(pos_, "'=' expected");
+  ++pos_;
+  skipBlanks();
+  for (size_t i = 0; i < attrCount_; ++i) {
+    if (attrs_[i].name == attrName)
+      failAt(pos_, "attribute " + std::string(attrName) + " repeated");
+  }
+  if (attrCount_ == attrs_.size()) attrs_.emplace_back();
+  XmlAttribute& a = attrs_[attrCount_++];
+  a.name = attrName;
+  readAttributeValue(a.value);
 }
 
 void XmlScanner::fail(const std::string& what) const { failAt(elementStart_, what); }

@@ -35,6 +35,9 @@ class XmlScanner {
   bool startsWith(std::string_view s) const { return text_.substr(pos_, s.size()) == s; }
   std::string_view readName();
   void readAttributeValue(std::string& out);
+  Event endTag();
+  Event startTag();
+  void readAttribute();
   void skipBlanks();
   [[noreturn]] void failAt(size_t offset, const std::string& what) const;
 

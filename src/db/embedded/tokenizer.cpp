@@ -1,5 +1,6 @@
 #include "db/embedded/tokenizer.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "db/core/error.h"
@@ -21,6 +22,71 @@ bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; 
   throw Error(ErrorKind::Syntax,
               "Unterminated " + std::string(what) + " at position " + std::to_string(at + 1),
               std::string(sql));
+}
+
+// Each routine below takes the position where a token starts and answers where it ends.
+
+size_t whileWordChars(std::string_view sql, size_t i) {
+  while (i < sql.size() && isWordChar(sql[i])) ++i;
+  return i;
+}
+
+size_t whileDigits(std::string_view sql, size_t i) {
+  while (i < sql.size() && isDigit(sql[i])) ++i;
+  return i;
+}
+
+size_t spaceEnd(std::string_view sql, size_t i) {
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  return i;
+}
+
+size_t blockCommentEnd(std::string_view sql, size_t start) {
+  const size_t end = sql.find("*/", start + 2);
+  if (end == std::string_view::npos) unterminated("comment", start, sql);
+  return end + 2;
+}
+
+// A quoted text runs to its closing quote; a doubled quote stands for one inside it.
+size_t quotedEnd(std::string_view sql, size_t start, size_t open, char close,
+                 std::string_view what) {
+  const size_t n = sql.size();
+  size_t i = start + open;
+  for (;;) {
+    if (i >= n) unterminated(what, start, sql);
+    if (sql[i] == close) {
+      if (i + 1 < n && sql[i + 1] == close) {
+        i += 2;
+        continue;
+      }
+      return i + 1;
+    }
+    ++i;
+  }
+}
+
+// Digits, an optional fraction and an optional exponent (kept only when digits follow it).
+size_t numberEnd(std::string_view sql, size_t start) {
+  const size_t n = sql.size();
+  size_t i = whileDigits(sql, start);
+  if (i < n && sql[i] == '.') i = whileDigits(sql, i + 1);
+  if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+    if (j < n && isDigit(sql[j])) i = whileDigits(sql, j);
+  }
+  return i;
+}
+
+size_t symbolEnd(std::string_view sql, size_t start) {
+  static constexpr std::string_view kTwo[] = {"<=", ">=", "<>", "!=", "!<", "!>", "||", "::"};
+  for (std::string_view two : kTwo)
+    if (sql.substr(start, 2) == two) return start + 2;
+  return start + 1;
+}
+
+bool startsWith(std::string_view sql, size_t i, char first, char second) {
+  return sql[i] == first && i + 1 < sql.size() && sql[i + 1] == second;
 }
 
 }  // namespace
@@ -58,85 +124,40 @@ bool Token::is(std::string_view keyword) const {
 
 std::vector<Token> tokenize(std::string_view sql) {
   std::vector<Token> out;
-  size_t i = 0;
   const size_t n = sql.size();
-  auto push = [&](TokenKind kind, size_t start) {
-    out.push_back({kind, sql.substr(start, i - start), start});
-  };
-  while (i < n) {
-    const size_t start = i;
-    const char c = sql[i];
+  size_t start = 0;
+  while (start < n) {
+    const char c = sql[start];
+    TokenKind kind = TokenKind::Space;
+    size_t end;
     if (std::isspace(static_cast<unsigned char>(c))) {
-      while (i < n && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-      push(TokenKind::Space, start);
-    } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-      while (i < n && sql[i] != '\n') ++i;
-      push(TokenKind::Space, start);
-    } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-      const size_t end = sql.find("*/", i + 2);
-      if (end == std::string_view::npos) unterminated("comment", start, sql);
-      i = end + 2;
-      push(TokenKind::Space, start);
-    } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'')) {
-      i += c == '\'' ? 1 : 2;
-      for (;;) {
-        if (i >= n) unterminated("string", start, sql);
-        if (sql[i] == '\'') {
-          if (i + 1 < n && sql[i + 1] == '\'') {
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        ++i;
-      }
-      push(TokenKind::String, start);
+      end = spaceEnd(sql, start);
+    } else if (startsWith(sql, start, '-', '-')) {
+      end = std::min(sql.find('\n', start), n);
+    } else if (startsWith(sql, start, '/', '*')) {
+      end = blockCommentEnd(sql, start);
+    } else if (c == '\'' || startsWith(sql, start, 'N', '\'') ||
+               startsWith(sql, start, 'n', '\'')) {
+      kind = TokenKind::String;
+      end = quotedEnd(sql, start, c == '\'' ? 1 : 2, '\'', "string");
     } else if (c == '[' || c == '"') {
-      const char close = c == '[' ? ']' : '"';
-      ++i;
-      for (;;) {
-        if (i >= n) unterminated("identifier", start, sql);
-        if (sql[i] == close) {
-          if (i + 1 < n && sql[i + 1] == close) {
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        ++i;
-      }
-      push(TokenKind::Quoted, start);
-    } else if (c == ':' && i + 1 < n && isWordStart(sql[i + 1])) {
-      ++i;
-      while (i < n && isWordChar(sql[i])) ++i;
-      push(TokenKind::Parameter, start);
-    } else if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(sql[i + 1]))) {
-      while (i < n && isDigit(sql[i])) ++i;
-      if (i < n && sql[i] == '.') {
-        ++i;
-        while (i < n && isDigit(sql[i])) ++i;
-      }
-      if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
-        if (j < n && isDigit(sql[j])) {
-          i = j;
-          while (i < n && isDigit(sql[i])) ++i;
-        }
-      }
-      push(TokenKind::Number, start);
+      kind = TokenKind::Quoted;
+      end = quotedEnd(sql, start, 1, c == '[' ? ']' : '"', "identifier");
+    } else if (c == ':' && start + 1 < n && isWordStart(sql[start + 1])) {
+      kind = TokenKind::Parameter;
+      end = whileWordChars(sql, start + 1);
+    } else if (isDigit(c) || (c == '.' && start + 1 < n && isDigit(sql[start + 1]))) {
+      kind = TokenKind::Number;
+      end = numberEnd(sql, start);
     } else if (isWordStart(c)) {
-      while (i < n && isWordChar(sql[i])) ++i;
-      push(TokenKind::Word, start);
+      kind = TokenKind::Word;
+      end = whileWordChars(sql, start);
     } else {
-      static constexpr std::string_view kTwo[] = {"<=", ">=", "<>", "!=", "!<", "!>", "||", "::"};
-      i += 1;
-      for (std::string_view two : kTwo)
-        if (sql.substr(start, 2) == two) i = start + 2;
-      push(TokenKind::Symbol, start);
+      kind = TokenKind::Symbol;
+      end = symbolEnd(sql, start);
     }
+    out.push_back({kind, sql.substr(start, end - start), start});
+    start = end;
   }
   return out;
 }

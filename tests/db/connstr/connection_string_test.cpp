@@ -77,6 +77,32 @@ TEST(SameEmbeddedDatabase, OnlyStringsLeadingToOneEmbeddedFileAreTheSameDatabase
   EXPECT_TRUE(db::sameEmbeddedDatabase(folder, db::replaceCatalog(folder, "loja")));
 }
 
+TEST(SiblingConnectionString, LeadsToTheNamedDatabaseOnTheSameServer) {
+  // A server: exactly the catalog replacement.
+  EXPECT_EQ(db::siblingConnectionString(
+                "Provider=SQLOLEDB.1;Initial Catalog=LOJA;Data Source=SRV01;User ID=sa;", "CONS"),
+            "Provider=SQLOLEDB.1;Initial Catalog=CONS;Data Source=SRV01;User ID=sa;");
+  // The embedded engine on a folder: the same, and never creating the database.
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  EXPECT_EQ(db::siblingConnectionString(
+                "Provider=SQLite;Initial Catalog=LOJA;Data Source=" + folder + ";Create=Yes", "C"),
+            "Provider=SQLite;Initial Catalog=C;Data Source=" + folder + ";Create=No");
+  // Given a database file: its folder is the server, so the sibling file is reached...
+  const std::string file = "Provider=SQLite;Initial Catalog=LOJA;Data Source=/tmp/kv/loja.db";
+  const std::string sibling = db::siblingConnectionString(file, "CENTRAL");
+  EXPECT_EQ(sibling, "Provider=SQLite;Initial Catalog=CENTRAL;Data Source=/tmp/kv;Create=No");
+  EXPECT_FALSE(db::sameEmbeddedDatabase(file, sibling));
+  // ...unless the name is the file's own: then it is this database.
+  EXPECT_TRUE(db::sameEmbeddedDatabase(file, db::siblingConnectionString(file, "Loja")));
+  // Values that need quoting keep it.
+  EXPECT_EQ(
+      db::siblingConnectionString(
+          "Provider=SQLite;Initial Catalog=L;Data Source=/tmp/a b;Application Name='x;y'", "C"),
+      "Provider=SQLite;Initial Catalog=C;Data Source=/tmp;Application Name='x;y';Create=No");
+  EXPECT_THROW(db::siblingConnectionString("Provider=SQLite;Data Source=/tmp/kv/loja.db", "C"),
+               std::invalid_argument);
+}
+
 TEST(ReplaceCatalog, RefusesStringsItCannotRewriteSoundly) {
   EXPECT_THROW(db::replaceCatalog("Provider=SQLOLEDB.1;Data Source=SRV01", "C"),
                std::invalid_argument);

@@ -90,5 +90,21 @@ TEST(CatalogSnapshot, FollowsEverySchemaChangeIncludingRollbacks) {
   EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_syscolumns"), "3");
 }
 
+// Unnamed constraints get the names the server would give, numbered per kind in the order of the
+// definition, and ids in their kind's block of the table's ids.
+TEST(CatalogSnapshot, NamesUnnamedConstraintsPerKindInDefinitionOrder) {
+  CatalogDb db;
+  db.exec(
+      "CREATE TABLE P (K INT PRIMARY KEY); CREATE TABLE T (A INT UNIQUE REFERENCES P (K), "
+      "B INT DEFAULT 1 CHECK (B > 0), C INT CONSTRAINT UQ_NAMED UNIQUE, UNIQUE (A, B), "
+      "FOREIGN KEY (C) REFERENCES P (K), CHECK (C < 9))");
+  EXPECT_THAT(
+      db.rows("SELECT O.name, O.xtype, O.id - P.id * 65536 FROM kivtab_sysobjects O, "
+              "kivtab_sysobjects P WHERE O.parent_obj = P.id AND P.name = 'T' "
+              "ORDER BY O.id"),
+      ElementsAre("DF__T__B|D|2", "UQ__T__1|UQ|33001", "UQ_NAMED|UQ|33002", "UQ__T__3|UQ|33003",
+                  "FK__T__1|F|40001", "FK__T__2|F|40002", "CK__T__1|C|50001", "CK__T__2|C|50002"));
+}
+
 }  // namespace
 }  // namespace db::embedded

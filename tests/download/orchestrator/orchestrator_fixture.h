@@ -61,12 +61,13 @@ struct RecordingLoad : LoadStage {
   db::Connection* db = nullptr;
   LoadRunValues values;
   std::vector<db::Value> sales;
+  bool succeeds = true;
   explicit RecordingLoad(StageLog& l) : log(l) {}
   bool ChamaInsereMSDE(const LoadRunValues& v, std::vector<db::Value>& salesVector) override {
     values = v;
     sales = salesVector;
     log.add("ChamaInsereMSDE");
-    return true;
+    return succeeds;
   }
   void BuscaDtUltAtuTabelas(RequestVectors&) override { log.add("BuscaDtUltAtuTabelas"); }
 };

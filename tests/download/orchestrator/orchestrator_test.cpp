@@ -144,6 +144,52 @@ TEST_F(OrchestratorFixture, ExtratoConsReadsDatesButSkipsFirstLoadAndAnticipatio
   EXPECT_EQ(stageLog.indexOf("confTela 0001 001"), stageLog.events.size());
 }
 
+// The anticipation ledger is trimmed only before a TABELAS request, which reads it afterwards.
+TEST_F(OrchestratorFixture, OnlyTabelasTrimsTheAnticipationLedger) {
+  for (const auto& [key, day] : {std::pair{"K1", 1}, std::pair{"K2", 2}})
+    db->execute(
+        "INSERT INTO CTRLATUALTAB (NMTABELA, DSCHAVE, DTULTATU) VALUES ('FILITABGER', :P_K, :P_D)",
+        {{"P_K", std::string(key)}, {"P_D", db::DateTime::fromParts(2026, 12, day)}});
+  ASSERT_TRUE(run("EXTRATOCONS")) << last();
+  EXPECT_EQ(count("CTRLATUALTAB"), 2u);
+  EXPECT_FALSE(logged("Realizando limpeza da tabela de antecipação de dados..."));
+
+  ASSERT_TRUE(run("TABELAS")) << last();
+  EXPECT_EQ(count("CTRLATUALTAB"), 1u);
+  EXPECT_TRUE(logged("Limpeza da tabela FILITABGER realizada."));
+}
+
+// The load reports its own failure; the date comparison and the trigger check still follow.
+TEST_F(OrchestratorFixture, AFailedLoadIsStillFollowedByTheDateComparisonAndTriggerCheck) {
+  load.succeeds = false;
+  triggers = textPacket({"NMTRIGGER"}, {{"TR_A"}});
+  EXPECT_TRUE(run("TABELAS")) << last();
+  const size_t loaded = stageLog.logSizeAt[stageLog.indexOf("ChamaInsereMSDE")];
+  EXPECT_GE(lineIndex("Sincronização de datas (Oracle / SQL): "), loaded);
+  EXPECT_EQ(server.callsTo("getDtMaxDESGRUPROMOCPR"), 1u);
+  EXPECT_LT(lineIndex("Sincronização de datas (Oracle / SQL): "), lineIndex("-> TR_A"));
+  EXPECT_EQ(lines.back().text, "----------------------");
+}
+
+// Without its own CAIXA row the register sends no shifts, only the list of registers.
+TEST_F(OrchestratorFixture, ARegisterWithoutItsRowSendsNoShifts) {
+  db->execute("DELETE FROM CAIXA");
+  db->execute("INSERT INTO CAIXA (CDFILIAL, CDCAIXA) VALUES ('0001', '002')");
+  db->execute(
+      "INSERT INTO TURCAIXA (CDFILIAL, CDCAIXA, DTABERCAIX, DTFECHCAIX) VALUES ('0001', '001', "
+      "'2026-12-06 08:00', '2026-12-06 18:00')");
+  ASSERT_TRUE(run("TABELAS")) << last();
+  const auto& args = request();
+  EXPECT_EQ(args[2].getText(), "");
+  EXPECT_TRUE(args[10].isNull());
+  EXPECT_TRUE(args[11].isNull());
+  db::DataSet registers;
+  registers.setData(args[12].getBytes());
+  EXPECT_EQ(registers.recordCount(), 1u);
+  EXPECT_FALSE(logged("Busca dados da Turcaixa para serem baixados"));
+  EXPECT_FALSE(logged("Busca dados da Turcaixa dos ultimos 60 dias para a tabela ExtratoCons"));
+}
+
 TEST_F(OrchestratorFixture, OtherModesHandNothingOverAndPassAnEmptyCount) {
   ASSERT_TRUE(run("ESTRUTURA")) << last();
   EXPECT_TRUE(linesStarting(kStart).empty());

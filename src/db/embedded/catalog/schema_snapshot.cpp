@@ -159,6 +159,197 @@ uint64_t schemaFingerprint(sqlite3* db, const std::string& schema) {
   return hash;
 }
 
+// Reads one schema into fresh relations: tables and views with their columns, constraints and
+// indexes, then procedures and triggers. The statements are prepared once and bound per table.
+class SnapshotReader {
+ public:
+  SnapshotReader(sqlite3* db, const std::string& schema)
+      : db_(db),
+        schema_(schema),
+        out_(std::make_shared<Relations>(shapes())),
+        tables_(relation(RelationId::Tables)),
+        columns_(relation(RelationId::Columns)),
+        constraints_(relation(RelationId::Constraints)),
+        indexes_(relation(RelationId::Indexes)),
+        indexColumns_(relation(RelationId::IndexColumns)),
+        objects_(relation(RelationId::Objects)),
+        comments_(relation(RelationId::Comments)),
+        columnQuery_(db, forSchema(kTableColumns, schema)),
+        indexQuery_(db, forSchema(kTableIndexes, schema)),
+        keyQuery_(db, forSchema(kIndexKeyColumns, schema)) {
+    for (auto& r : *out_) r.lookups.resize(r.keyColumns.size());
+    sqlite::Stmt stmt(db, forSchema(kIndexIds, schema));
+    while (stmt.step()) indexIds_[upper(stmt.text(0))] = stmt.integer(1);
+  }
+
+  void readTables() {
+    sqlite::Stmt tableQuery(db_, forSchema(kUserTables, schema_));
+    while (tableQuery.step()) {
+      const TableRow table{tableQuery.integer(0), tableQuery.text(1), tableQuery.text(2),
+                           tableQuery.text(3)};
+      const bool isTable = table.type == "table";
+      tables_.addRow({table.id, table.name, table.type, table.sql});
+      objects_.addRow({table.name, table.id, std::string(isTable ? "U" : "V"), int64_t{0}, Cell(),
+                       Cell(), int64_t{0}, int64_t{0}});
+      tableIds_[upper(table.name)] = table.id;
+      if (!isTable) comments_.addRow({table.id, table.sql});
+      const std::vector<KeyColumn> keyColumns = readColumns(table, isTable);
+      if (!isTable) continue;
+      readPrimaryKey(table, readConstraints(table), keyColumns);
+      readIndexes(table);
+    }
+  }
+
+  void readProcedural() {
+    sqlite::Stmt procedural(db_, forSchema(kProcedural, schema_));
+    while (procedural.step()) {
+      const int64_t id = kProceduralIdBase + procedural.integer(0);
+      auto parent = tableIds_.find(upper(procedural.text(3)));
+      auto date = [&](int column) {
+        return procedural.isNull(column) ? Cell() : Cell(procedural.real(column));
+      };
+      objects_.addRow({procedural.text(1), id, procedural.text(2),
+                       parent == tableIds_.end() ? int64_t{0} : parent->second, date(7), date(8),
+                       procedural.integer(4), procedural.integer(5)});
+      comments_.addRow({id, procedural.text(6)});
+      // A view over another database: listed with the tables and views, its columns are not.
+      if (procedural.text(2) == "V")
+        tables_.addRow({id, procedural.text(1), std::string("view"), procedural.text(6)});
+    }
+  }
+
+  std::shared_ptr<const Relations> result() { return out_; }
+
+ private:
+  struct TableRow {
+    int64_t id;
+    std::string name, type, sql;
+  };
+  struct KeyColumn {
+    int64_t pk, cid;
+  };
+
+  Relation& relation(RelationId id) { return (*out_)[static_cast<size_t>(id)]; }
+
+  // The table's columns, with their defaults as comments; answers the primary-key columns.
+  std::vector<KeyColumn> readColumns(const TableRow& table, bool isTable) {
+    std::vector<KeyColumn> keyColumns;
+    std::vector<std::vector<Cell>> columnRows;
+    columnQuery_.bind(1, table.name);
+    while (columnQuery_.step()) {
+      const int64_t cid = columnQuery_.integer(0);
+      const std::string declared = columnQuery_.text(2);
+      const bool hasDefault = !columnQuery_.isNull(4) && isTable;
+      const int64_t pk = columnQuery_.integer(5);
+      if (pk > 0) keyColumns.push_back({pk, cid});
+      const SqlType t = describeType(declared);
+      columnRows.push_back({table.id,
+                            table.name,
+                            table.type,
+                            cid,
+                            columnQuery_.text(1),
+                            declared,
+                            columnQuery_.integer(3),
+                            hasDefault ? Cell(columnQuery_.text(4)) : Cell(),
+                            pk,
+                            hasDefault ? Cell(table.id * kIdsPerTable + cid + 1) : Cell(int64_t{0}),
+                            t.name,
+                            int64_t{t.xtype},
+                            t.length,
+                            int64_t{t.precision},
+                            int64_t{t.scale},
+                            optional(t.charLength),
+                            optional(t.numericPrecision),
+                            optional(t.numericScale),
+                            optional(t.datetimePrecision),
+                            hasDefault ? Cell(serverDefaultText(columnQuery_.text(4))) : Cell(),
+                            int64_t{0}});
+    }
+    columnQuery_.reset();
+    // A lone INTEGER primary key is SQLite's row id, shown as an identity column.
+    const bool identity = keyColumns.size() == 1;
+    for (auto& row : columnRows) {
+      if (identity && std::get<int64_t>(row[8]) == 1 &&
+          iequals(std::get<std::string>(row[5]), "INTEGER"))
+        row[20] = int64_t{1};
+      if (!std::holds_alternative<std::monostate>(row[19])) comments_.addRow({row[9], row[19]});
+      columns_.addRow(std::move(row));
+    }
+    return keyColumns;
+  }
+
+  // The named constraints of the table's definition; answers the primary key's name.
+  std::string readConstraints(const TableRow& table) {
+    std::string keyName = "PK__" + table.name;
+    try {
+      for (const auto& c : constraintsOf(ddl::TableDef::parse(table.sql), table.name)) {
+        const int64_t id = table.id * kIdsPerTable + c.offset;
+        constraints_.addRow({table.id, table.name, id, c.name, c.type});
+        objects_.addRow({c.name, id, c.type, table.id, Cell(), Cell(), int64_t{0}, int64_t{0}});
+        if (c.type == "PK") keyName = c.name;
+      }
+    } catch (const Error&) {
+      // A definition the parser does not follow lists no named constraints.
+    }
+    return keyName;
+  }
+
+  // The clustered primary key, or a heap when the table has none.
+  void readPrimaryKey(const TableRow& table, const std::string& keyName,
+                      const std::vector<KeyColumn>& keyColumns) {
+    if (keyColumns.empty()) {
+      indexes_.addRow({table.id, Cell(), int64_t{0}, int64_t{0}, std::string("HEAP"), int64_t{0},
+                       int64_t{0}, int64_t{0}, int64_t{0}});
+      return;
+    }
+    indexes_.addRow({table.id, keyName, int64_t{1}, int64_t{1}, std::string("CLUSTERED"),
+                     int64_t{1}, int64_t{1}, int64_t{0}, int64_t{0}});
+    for (const auto& k : keyColumns)
+      indexColumns_.addRow({table.id, int64_t{1}, k.pk, k.cid + 1, k.pk, int64_t{0}});
+  }
+
+  // The other indexes; each is listed before its key columns are read.
+  void readIndexes(const TableRow& table) {
+    indexQuery_.bind(1, table.name);
+    std::vector<std::pair<std::string, std::vector<Cell>>> found;
+    while (indexQuery_.step()) {
+      if (indexQuery_.text(2) == "pk") continue;
+      const std::string indexName = indexQuery_.text(0);
+      const int64_t indexId = indexIds_[upper(indexName)] + 1;
+      found.push_back({indexName,
+                       {table.id, indexName, indexId, int64_t{2}, std::string("NONCLUSTERED"),
+                        indexQuery_.integer(1), int64_t{0},
+                        int64_t{indexQuery_.text(2) == "u" ? 1 : 0}, indexQuery_.integer(3)}});
+    }
+    indexQuery_.reset();
+    for (auto& [indexName, row] : found) {
+      const Cell indexId = row[2];
+      indexes_.addRow(std::move(row));
+      keyQuery_.bind(1, indexName);
+      while (keyQuery_.step())
+        indexColumns_.addRow({table.id, indexId, keyQuery_.integer(0) + 1, keyQuery_.integer(1) + 1,
+                              keyQuery_.integer(0) + 1, keyQuery_.integer(2)});
+      keyQuery_.reset();
+    }
+  }
+
+  sqlite3* db_;
+  const std::string& schema_;
+  std::shared_ptr<Relations> out_;
+  Relation& tables_;
+  Relation& columns_;
+  Relation& constraints_;
+  Relation& indexes_;
+  Relation& indexColumns_;
+  Relation& objects_;
+  Relation& comments_;
+  std::unordered_map<std::string, int64_t> tableIds_;
+  std::unordered_map<std::string, int64_t> indexIds_;
+  sqlite::Stmt columnQuery_;
+  sqlite::Stmt indexQuery_;
+  sqlite::Stmt keyQuery_;
+};
+
 }  // namespace
 
 void Relation::addRow(std::vector<Cell> row) {
@@ -197,143 +388,10 @@ std::shared_ptr<const Relations> SchemaSnapshot::current(sqlite3* db, const std:
 }
 
 std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db, const std::string& schema) {
-  auto out = std::make_shared<Relations>(shapes());
-  for (auto& r : *out) r.lookups.resize(r.keyColumns.size());
-  auto& tables = (*out)[static_cast<size_t>(RelationId::Tables)];
-  auto& columns = (*out)[static_cast<size_t>(RelationId::Columns)];
-  auto& constraints = (*out)[static_cast<size_t>(RelationId::Constraints)];
-  auto& indexes = (*out)[static_cast<size_t>(RelationId::Indexes)];
-  auto& indexColumns = (*out)[static_cast<size_t>(RelationId::IndexColumns)];
-  auto& objects = (*out)[static_cast<size_t>(RelationId::Objects)];
-  auto& comments = (*out)[static_cast<size_t>(RelationId::Comments)];
-  std::unordered_map<std::string, int64_t> tableIds;
-
-  std::unordered_map<std::string, int64_t> indexIds;
-  {
-    sqlite::Stmt stmt(db, forSchema(kIndexIds, schema));
-    while (stmt.step()) indexIds[upper(stmt.text(0))] = stmt.integer(1);
-  }
-  sqlite::Stmt columnQuery(db, forSchema(kTableColumns, schema));
-  sqlite::Stmt indexQuery(db, forSchema(kTableIndexes, schema));
-  sqlite::Stmt keyQuery(db, forSchema(kIndexKeyColumns, schema));
-  sqlite::Stmt tableQuery(db, forSchema(kUserTables, schema));
-  while (tableQuery.step()) {
-    const int64_t id = tableQuery.integer(0);
-    const std::string name = tableQuery.text(1);
-    const std::string type = tableQuery.text(2);
-    const std::string sql = tableQuery.text(3);
-    const bool isTable = type == "table";
-    tables.addRow({id, name, type, sql});
-    objects.addRow({name, id, std::string(isTable ? "U" : "V"), int64_t{0}, Cell(), Cell(),
-                    int64_t{0}, int64_t{0}});
-    tableIds[upper(name)] = id;
-    if (!isTable) comments.addRow({id, sql});
-
-    struct KeyColumn {
-      int64_t pk, cid;
-    };
-    std::vector<KeyColumn> keyColumns;
-    std::vector<std::vector<Cell>> columnRows;
-    columnQuery.bind(1, name);
-    while (columnQuery.step()) {
-      const int64_t cid = columnQuery.integer(0);
-      const std::string declared = columnQuery.text(2);
-      const bool hasDefault = !columnQuery.isNull(4) && isTable;
-      const int64_t pk = columnQuery.integer(5);
-      if (pk > 0) keyColumns.push_back({pk, cid});
-      const SqlType t = describeType(declared);
-      columnRows.push_back({id,
-                            name,
-                            type,
-                            cid,
-                            columnQuery.text(1),
-                            declared,
-                            columnQuery.integer(3),
-                            hasDefault ? Cell(columnQuery.text(4)) : Cell(),
-                            pk,
-                            hasDefault ? Cell(id * kIdsPerTable + cid + 1) : Cell(int64_t{0}),
-                            t.name,
-                            int64_t{t.xtype},
-                            t.length,
-                            int64_t{t.precision},
-                            int64_t{t.scale},
-                            optional(t.charLength),
-                            optional(t.numericPrecision),
-                            optional(t.numericScale),
-                            optional(t.datetimePrecision),
-                            hasDefault ? Cell(serverDefaultText(columnQuery.text(4))) : Cell(),
-                            int64_t{0}});
-    }
-    columnQuery.reset();
-    const bool identity = keyColumns.size() == 1;
-    for (auto& row : columnRows) {
-      if (identity && std::get<int64_t>(row[8]) == 1 &&
-          iequals(std::get<std::string>(row[5]), "INTEGER"))
-        row[20] = int64_t{1};
-      if (!std::holds_alternative<std::monostate>(row[19])) comments.addRow({row[9], row[19]});
-      columns.addRow(std::move(row));
-    }
-    if (!isTable) continue;
-
-    std::string keyName = "PK__" + name;
-    try {
-      for (const auto& c : constraintsOf(ddl::TableDef::parse(sql), name)) {
-        constraints.addRow({id, name, id * kIdsPerTable + c.offset, c.name, c.type});
-        objects.addRow({c.name, id * kIdsPerTable + c.offset, c.type, id, Cell(), Cell(),
-                        int64_t{0}, int64_t{0}});
-        if (c.type == "PK") keyName = c.name;
-      }
-    } catch (const Error&) {
-      // A definition the parser does not follow lists no named constraints.
-    }
-    if (keyColumns.empty()) {
-      indexes.addRow({id, Cell(), int64_t{0}, int64_t{0}, std::string("HEAP"), int64_t{0},
-                      int64_t{0}, int64_t{0}, int64_t{0}});
-    } else {
-      indexes.addRow({id, keyName, int64_t{1}, int64_t{1}, std::string("CLUSTERED"), int64_t{1},
-                      int64_t{1}, int64_t{0}, int64_t{0}});
-      for (const auto& k : keyColumns)
-        indexColumns.addRow({id, int64_t{1}, k.pk, k.cid + 1, k.pk, int64_t{0}});
-    }
-    indexQuery.bind(1, name);
-    std::vector<std::pair<std::string, std::vector<Cell>>> found;
-    while (indexQuery.step()) {
-      if (indexQuery.text(2) == "pk") continue;
-      const std::string indexName = indexQuery.text(0);
-      const int64_t indexId = indexIds[upper(indexName)] + 1;
-      found.push_back(
-          {indexName,
-           {id, indexName, indexId, int64_t{2}, std::string("NONCLUSTERED"), indexQuery.integer(1),
-            int64_t{0}, int64_t{indexQuery.text(2) == "u" ? 1 : 0}, indexQuery.integer(3)}});
-    }
-    indexQuery.reset();
-    for (auto& [indexName, row] : found) {
-      const Cell indexId = row[2];
-      indexes.addRow(std::move(row));
-      keyQuery.bind(1, indexName);
-      while (keyQuery.step())
-        indexColumns.addRow({id, indexId, keyQuery.integer(0) + 1, keyQuery.integer(1) + 1,
-                             keyQuery.integer(0) + 1, keyQuery.integer(2)});
-      keyQuery.reset();
-    }
-  }
-  if (!hasObjectTable(db, schema)) return out;
-  sqlite::Stmt procedural(db, forSchema(kProcedural, schema));
-  while (procedural.step()) {
-    const int64_t id = kProceduralIdBase + procedural.integer(0);
-    auto parent = tableIds.find(upper(procedural.text(3)));
-    auto date = [&](int column) {
-      return procedural.isNull(column) ? Cell() : Cell(procedural.real(column));
-    };
-    objects.addRow({procedural.text(1), id, procedural.text(2),
-                    parent == tableIds.end() ? int64_t{0} : parent->second, date(7), date(8),
-                    procedural.integer(4), procedural.integer(5)});
-    comments.addRow({id, procedural.text(6)});
-    // A view over another database: listed with the tables and views, its columns are not.
-    if (procedural.text(2) == "V")
-      tables.addRow({id, procedural.text(1), std::string("view"), procedural.text(6)});
-  }
-  return out;
+  SnapshotReader reader(db, schema);
+  reader.readTables();
+  if (hasObjectTable(db, schema)) reader.readProcedural();
+  return reader.result();
 }
 
 }  // namespace db::embedded::catalog

@@ -204,13 +204,8 @@ bool isCandidateKey(sqlite3* db, const StoredTable& parent, const std::vector<st
   return sameSet(key);
 }
 
-int64_t addForeignKey(sqlite3* db, TokenCursor& cursor, const StoredTable& table,
-                      const std::string& name, bool check) {
-  const std::vector<std::string> columns = cursor.nameList();
-  cursor.expect("REFERENCES");
-  const std::string parentName = cursor.name();
-  std::vector<std::string> parentColumns;
-  if (cursor.peekSymbol("(")) parentColumns = cursor.nameList();
+// [ON DELETE|UPDATE action]... [NOT FOR REPLICATION], as SQLite text.
+std::string referentialActions(TokenCursor& cursor) {
   std::string actions;
   while (cursor.accept("ON")) {
     std::string event;
@@ -237,36 +232,59 @@ int64_t addForeignKey(sqlite3* db, TokenCursor& cursor, const StoredTable& table
     cursor.expect("FOR");
     cursor.expect("REPLICATION");
   }
+  return actions;
+}
+
+// The referenced columns must exist and be the parent's key or a unique set of its columns.
+void requireParentKey(sqlite3* db, TokenCursor& cursor, const StoredTable& parent,
+                      const std::string& name, const std::vector<std::string>& columns,
+                      const std::vector<std::string>& parentColumns) {
+  for (const auto& column : parentColumns)
+    if (!parent.def.columnIndex(column))
+      fail(cursor, "Foreign key '" + name + "' references invalid column '" + column +
+                       "' in referenced table '" + parent.name + "'.");
+  if (parentColumns.size() != columns.size() || !isCandidateKey(db, parent, parentColumns))
+    fail(cursor, "There are no primary or candidate keys in the referenced table '" + parent.name +
+                     "' that match the referencing column list in the foreign key '" + name + "'.");
+}
+
+// Rows whose key is complete must find their parent row.
+void requireNoOrphans(sqlite3* db, TokenCursor& cursor, const StoredTable& table,
+                      const StoredTable& parent, const std::string& name,
+                      const std::vector<std::string>& columns,
+                      const std::vector<std::string>& parentColumns) {
+  std::string complete, match;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    complete += (i ? " AND " : "") + std::string("c.") + quoteName(columns[i]) + " IS NOT NULL";
+    match += (i ? " AND " : "") + std::string("p.") + quoteName(parentColumns[i]) + " = c." +
+             quoteName(columns[i]);
+  }
+  const std::string orphans = "SELECT count(*) FROM (SELECT 1 FROM " + quoteName(table.name) +
+                              " c WHERE " + complete + " AND NOT EXISTS (SELECT 1 FROM " +
+                              quoteName(parent.name) + " p WHERE " + match + ") LIMIT 1)";
+  if (sqlite::scalarText(db, orphans) != "0")
+    fail(cursor,
+         "The ALTER TABLE statement conflicted with the FOREIGN KEY constraint \"" + name +
+             "\". The conflict occurred in table \"" + parent.name + "\".",
+         ErrorKind::Constraint);
+}
+
+int64_t addForeignKey(sqlite3* db, TokenCursor& cursor, const StoredTable& table,
+                      const std::string& name, bool check) {
+  const std::vector<std::string> columns = cursor.nameList();
+  cursor.expect("REFERENCES");
+  const std::string parentName = cursor.name();
+  std::vector<std::string> parentColumns;
+  if (cursor.peekSymbol("(")) parentColumns = cursor.nameList();
+  const std::string actions = referentialActions(cursor);
   cursor.expectEnd();
   for (const auto& column : columns) requireColumn(cursor, table, column);
   const auto parent = findTable(db, parentName);
   if (!parent)
     fail(cursor, "Foreign key '" + name + "' references invalid table '" + parentName + "'.");
   if (parentColumns.empty()) parentColumns = parent->def.primaryKey();
-  for (const auto& column : parentColumns)
-    if (!parent->def.columnIndex(column))
-      fail(cursor, "Foreign key '" + name + "' references invalid column '" + column +
-                       "' in referenced table '" + parent->name + "'.");
-  if (parentColumns.size() != columns.size() || !isCandidateKey(db, *parent, parentColumns))
-    fail(cursor, "There are no primary or candidate keys in the referenced table '" + parent->name +
-                     "' that match the referencing column list in the foreign key '" + name + "'.");
-  if (check) {
-    // Rows whose key is complete must find their parent row.
-    std::string complete, match;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      complete += (i ? " AND " : "") + std::string("c.") + quoteName(columns[i]) + " IS NOT NULL";
-      match += (i ? " AND " : "") + std::string("p.") + quoteName(parentColumns[i]) + " = c." +
-               quoteName(columns[i]);
-    }
-    const std::string orphans = "SELECT count(*) FROM (SELECT 1 FROM " + quoteName(table.name) +
-                                " c WHERE " + complete + " AND NOT EXISTS (SELECT 1 FROM " +
-                                quoteName(parent->name) + " p WHERE " + match + ") LIMIT 1)";
-    if (sqlite::scalarText(db, orphans) != "0")
-      fail(cursor,
-           "The ALTER TABLE statement conflicted with the FOREIGN KEY constraint \"" + name +
-               "\". The conflict occurred in table \"" + parent->name + "\".",
-           ErrorKind::Constraint);
-  }
+  requireParentKey(db, cursor, *parent, name, columns, parentColumns);
+  if (check) requireNoOrphans(db, cursor, table, *parent, name, columns, parentColumns);
   TableDef next = table.def;
   TableConstraint fk{TableKind::ForeignKey,
                      name,

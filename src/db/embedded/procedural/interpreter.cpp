@@ -172,12 +172,7 @@ Interpreter::Flow Interpreter::runNode(Node& node) {
       if (!node.otherwise.empty()) return runGuarded(node.otherwise[0]);
       break;
     case NodeKind::While:
-      while (condition(*node.query)) {
-        const Flow flow = runGuarded(node.body[0]);
-        if (flow == Flow::Break) break;
-        if (flow == Flow::Return) return flow;
-      }
-      break;
+      return runWhile(node);
     case NodeKind::Break:
       return Flow::Break;
     case NodeKind::Continue:
@@ -203,45 +198,34 @@ Interpreter::Flow Interpreter::runNode(Node& node) {
     case NodeKind::InsertExec:
       insertExec(node);
       break;
-    case NodeKind::Open: {
-      Cursor& c = cursor(node.name, node.text);
-      if (c.open) throw Error(ErrorKind::General, "The cursor is already open.", node.text);
-      c.rows.clear();
-      c.next = 0;
-      auto rows = bound(*c.select)->query();
-      const size_t width = rows->columns().size();
-      while (rows->next()) {
-        std::vector<Value> values;
-        for (size_t i = 0; i < width; ++i) values.push_back(rows->at(i));
-        c.rows.push_back(std::move(values));
-      }
-      c.open = true;
-      session_.rowCount = static_cast<int64_t>(c.rows.size());
+    case NodeKind::Open:
+      openCursor(node);
       break;
-    }
     case NodeKind::Fetch:
       fetch(node);
       break;
-    case NodeKind::Close: {
-      Cursor& c = cursor(node.name, node.text);
-      if (!c.open) throw Error(ErrorKind::General, "The cursor is not open.", node.text);
-      c.open = false;
-      c.rows.clear();
-      session_.rowCount = 0;
+    case NodeKind::Close:
+      closeCursor(node);
       break;
-    }
-    case NodeKind::Deallocate: {
-      cursor(node.name, node.text);
-      if (!frame_.cursors.erase(node.name)) session_.cursors.erase(node.name);
-      session_.rowCount = 0;
+    case NodeKind::Deallocate:
+      deallocateCursor(node);
       break;
-    }
     case NodeKind::BeginTran:
     case NodeKind::CommitTran:
     case NodeKind::RollbackTran:
       transaction(node);
       session_.rowCount = 0;
       break;
+  }
+  return Flow::Next;
+}
+
+// BREAK ends the loop and is spent there; RETURN goes on up.
+Interpreter::Flow Interpreter::runWhile(Node& node) {
+  while (condition(*node.query)) {
+    const Flow flow = runGuarded(node.body[0]);
+    if (flow == Flow::Break) break;
+    if (flow == Flow::Return) return flow;
   }
   return Flow::Next;
 }
@@ -456,6 +440,37 @@ void Interpreter::declareCursor(Node& node) {
   c.program = frame_.program;
   c.select = node.query.get();
   cursors.emplace(node.name, std::move(c));
+}
+
+// The rows are read whole when the cursor opens: writes made while fetching do not change them.
+void Interpreter::openCursor(Node& node) {
+  Cursor& c = cursor(node.name, node.text);
+  if (c.open) throw Error(ErrorKind::General, "The cursor is already open.", node.text);
+  c.rows.clear();
+  c.next = 0;
+  auto rows = bound(*c.select)->query();
+  const size_t width = rows->columns().size();
+  while (rows->next()) {
+    std::vector<Value> values;
+    for (size_t i = 0; i < width; ++i) values.push_back(rows->at(i));
+    c.rows.push_back(std::move(values));
+  }
+  c.open = true;
+  session_.rowCount = static_cast<int64_t>(c.rows.size());
+}
+
+void Interpreter::closeCursor(Node& node) {
+  Cursor& c = cursor(node.name, node.text);
+  if (!c.open) throw Error(ErrorKind::General, "The cursor is not open.", node.text);
+  c.open = false;
+  c.rows.clear();
+  session_.rowCount = 0;
+}
+
+void Interpreter::deallocateCursor(Node& node) {
+  cursor(node.name, node.text);
+  if (!frame_.cursors.erase(node.name)) session_.cursors.erase(node.name);
+  session_.rowCount = 0;
 }
 
 void Interpreter::fetch(Node& node) {

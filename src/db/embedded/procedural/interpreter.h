@@ -47,9 +47,13 @@ class Interpreter {
   void execText(Node& node, Output& out);
   void insertExec(Node& node);
   Flow tryCatch(Node& node);
+  Flow runWhile(Node& node);
   Cursor& cursor(const std::string& name, const std::string& statement);
   void declareCursor(Node& node);
+  void openCursor(Node& node);
   void fetch(Node& node);
+  void closeCursor(Node& node);
+  void deallocateCursor(Node& node);
   void transaction(Node& node);
 
   Engine& engine_;

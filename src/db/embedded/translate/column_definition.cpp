@@ -78,6 +78,95 @@ std::string defaultValue(TranslationContext& ctx, ExpressionWriter& writer, size
   ctx.syntax("a default value was expected");
 }
 
+// The column's type with its size or precision, as the engine stores it.
+std::string columnType(TranslationContext& ctx, size_t& i, size_t end) {
+  if (i >= end || ctx.tokens[i].kind != TokenKind::Word) ctx.syntax("a column type was expected");
+  std::string type(ctx.tokens[i++].text);
+  if (ctx.isSymbol(i, "(")) {
+    const size_t close = ctx.closing(i);
+    for (size_t k = i; k <= close; ++k) type += std::string(ctx.tokens[k].text);
+    i = close + 1;
+  }
+  return storedTypeName(type);
+}
+
+int64_t wholeNumber(TranslationContext& ctx, std::pair<size_t, size_t> range) {
+  std::string text;
+  for (size_t k = range.first; k < range.second; ++k) text += std::string(ctx.tokens[k].text);
+  try {
+    size_t used = 0;
+    const int64_t v = std::stoll(text, &used);
+    if (used == text.size()) return v;
+  } catch (const std::exception&) {
+    // Not a number at all: the same syntax error as one with trailing text.
+  }
+  ctx.syntax("IDENTITY needs whole numbers");
+}
+
+// IDENTITY [(seed, increment)], from `i` just after IDENTITY; only increments of 1 are kept.
+void identity(TranslationContext& ctx, size_t& i, ColumnDefinition& out) {
+  out.identity = true;
+  if (!ctx.isSymbol(i, "(")) return;
+  const size_t close = ctx.closing(i);
+  const auto args = ctx.splitCommas(i + 1, close);
+  if (args.size() != 2) ctx.syntax("IDENTITY needs a seed and an increment");
+  out.identitySeed = wholeNumber(ctx, args[0]);
+  if (wholeNumber(ctx, args[1]) != 1) ctx.unsupported("IDENTITY increments other than 1");
+  i = close + 1;
+}
+
+// The column's options as SQLite text, and whether one named the collation.
+struct ColumnOptions {
+  std::string text;
+  bool explicitCollation = false;
+};
+
+// One column option, from `i`.
+void addColumnOption(TranslationContext& ctx, ExpressionWriter& writer, size_t& i, size_t end,
+                     ColumnDefinition& out, ColumnOptions& options) {
+  const Token& t = ctx.tokens[i];
+  std::string& text = options.text;
+  if (t.is("IDENTITY")) {
+    ++i;
+    identity(ctx, i, out);
+  } else if (t.is("NOT") && ctx.is(i + 1, "NULL")) {
+    text += " NOT NULL";
+    out.nullable = false;
+    i += 2;
+  } else if (t.is("NULL")) {
+    text += " NULL";
+    ++i;
+  } else if (t.is("CONSTRAINT")) {
+    text += " CONSTRAINT " + quoteIdentifier(ctx.at(i + 1).value());
+    i += 2;
+  } else if (t.is("DEFAULT")) {
+    ++i;
+    text += " DEFAULT " + defaultValue(ctx, writer, i, end);
+  } else if (t.is("PRIMARY") && ctx.is(i + 1, "KEY")) {
+    i += 2;
+    if (i < end && isIndexKind(ctx.tokens[i])) ++i;
+    text += " PRIMARY KEY";
+    out.primaryKey = true;
+  } else if (t.is("UNIQUE")) {
+    ++i;
+    if (i < end && isIndexKind(ctx.tokens[i])) ++i;
+    text += " UNIQUE";
+  } else if (t.is("REFERENCES") || (t.is("FOREIGN") && ctx.is(i + 1, "KEY"))) {
+    if (t.is("FOREIGN")) i += 2;
+    text += " " + references(ctx, i, end);
+  } else if (t.is("CHECK") && ctx.isSymbol(i + 1, "(")) {
+    const size_t close = ctx.closing(i + 1);
+    text += " CHECK (" + writer.sequence(i + 2, close).text + ")";
+    i = close + 1;
+  } else if (t.is("COLLATE")) {
+    text += " COLLATE " + collation(ctx.at(i + 1));
+    options.explicitCollation = true;
+    i += 2;
+  } else {
+    ctx.unsupported("the column option " + std::string(t.text));
+  }
+}
+
 }  // namespace
 
 ColumnDefinition translateColumn(TranslationContext& ctx, ExpressionWriter& writer,
@@ -89,86 +178,18 @@ ColumnDefinition translateColumn(TranslationContext& ctx, ExpressionWriter& writ
     ctx.syntax("a column name was expected");
   out.name = nameToken.value();
   ++i;
-  if (i >= end || ctx.tokens[i].kind != TokenKind::Word) ctx.syntax("a column type was expected");
-  std::string type(ctx.tokens[i++].text);
-  if (ctx.isSymbol(i, "(")) {
-    const size_t close = ctx.closing(i);
-    for (size_t k = i; k <= close; ++k) type += std::string(ctx.tokens[k].text);
-    i = close + 1;
-  }
-  type = storedTypeName(type);
-  std::string options;
-  bool explicitCollation = false;
-  while (i < end) {
-    const Token& t = ctx.tokens[i];
-    if (t.is("IDENTITY")) {
-      out.identity = true;
-      ++i;
-      if (ctx.isSymbol(i, "(")) {
-        const size_t close = ctx.closing(i);
-        const auto args = ctx.splitCommas(i + 1, close);
-        auto number = [&](std::pair<size_t, size_t> r) -> int64_t {
-          std::string text;
-          for (size_t k = r.first; k < r.second; ++k) text += std::string(ctx.tokens[k].text);
-          try {
-            size_t used = 0;
-            const int64_t v = std::stoll(text, &used);
-            if (used == text.size()) return v;
-          } catch (const std::exception&) {
-          }
-          ctx.syntax("IDENTITY needs whole numbers");
-        };
-        if (args.size() != 2) ctx.syntax("IDENTITY needs a seed and an increment");
-        out.identitySeed = number(args[0]);
-        if (number(args[1]) != 1) ctx.unsupported("IDENTITY increments other than 1");
-        i = close + 1;
-      }
-    } else if (t.is("NOT") && ctx.is(i + 1, "NULL")) {
-      options += " NOT NULL";
-      out.nullable = false;
-      i += 2;
-    } else if (t.is("NULL")) {
-      options += " NULL";
-      ++i;
-    } else if (t.is("CONSTRAINT")) {
-      options += " CONSTRAINT " + quoteIdentifier(ctx.at(i + 1).value());
-      i += 2;
-    } else if (t.is("DEFAULT")) {
-      ++i;
-      options += " DEFAULT " + defaultValue(ctx, writer, i, end);
-    } else if (t.is("PRIMARY") && ctx.is(i + 1, "KEY")) {
-      i += 2;
-      if (i < end && isIndexKind(ctx.tokens[i])) ++i;
-      options += " PRIMARY KEY";
-      out.primaryKey = true;
-    } else if (t.is("UNIQUE")) {
-      ++i;
-      if (i < end && isIndexKind(ctx.tokens[i])) ++i;
-      options += " UNIQUE";
-    } else if (t.is("REFERENCES") || (t.is("FOREIGN") && ctx.is(i + 1, "KEY"))) {
-      if (t.is("FOREIGN")) i += 2;
-      options += " " + references(ctx, i, end);
-    } else if (t.is("CHECK") && ctx.isSymbol(i + 1, "(")) {
-      const size_t close = ctx.closing(i + 1);
-      options += " CHECK (" + writer.sequence(i + 2, close).text + ")";
-      i = close + 1;
-    } else if (t.is("COLLATE")) {
-      options += " COLLATE " + collation(ctx.at(i + 1));
-      explicitCollation = true;
-      i += 2;
-    } else {
-      ctx.unsupported("the column option " + std::string(t.text));
-    }
-  }
+  std::string type = columnType(ctx, i, end);
+  ColumnOptions options;
+  while (i < end) addColumnOption(ctx, writer, i, end, out, options);
   if (out.identity) {
     if (!out.primaryKey) return out;  // the table's PRIMARY KEY constraint decides
-    const size_t pk = options.find(" PRIMARY KEY");
-    options.insert(pk + 12, " AUTOINCREMENT");
+    const size_t pk = options.text.find(" PRIMARY KEY");
+    options.text.insert(pk + 12, " AUTOINCREMENT");
     type = "INTEGER";
   }
   out.sql = std::string(nameToken.text) + " " + type;
-  if (isTextType(type) && !explicitCollation) out.sql += " COLLATE NOCASE";
-  out.sql += options;
+  if (isTextType(type) && !options.explicitCollation) out.sql += " COLLATE NOCASE";
+  out.sql += options.text;
   return out;
 }
 

@@ -85,117 +85,146 @@ bool ExpressionWriter::isTermStart(size_t i, const std::vector<Item>& items) con
   }
 }
 
+void ExpressionWriter::Sequence::keyword(std::string text) {
+  Item item;
+  item.keyword = upper(text);
+  item.text = std::move(text);
+  items.push_back(std::move(item));
+}
+
 Piece ExpressionWriter::sequence(size_t begin, size_t end, bool dateContext) {
-  std::vector<Item> items;
-  bool inFrom = false;
-  bool sawSelect = false;
-  std::string limit;
-  auto keyword = [&](std::string text) {
-    Item item;
-    item.keyword = upper(text);
-    item.text = std::move(text);
-    items.push_back(std::move(item));
-  };
+  Sequence s;
   size_t i = begin;
   while (i < end) {
     const Token& t = ctx_.tokens[i];
-    if (t.kind == TokenKind::Word && t.text.front() == '@' && !t.is(kSpid))
-      ctx_.unsupported("T-SQL variables (" + std::string(t.text) + ")");
+    rejectUnsupported(i, end, s);
     if (t.is("SELECT")) {
-      if (!limit.empty()) ctx_.unsupported("TOP in a UNION");
-      sawSelect = true;
-      inFrom = false;
-      keyword("SELECT");
-      ++i;
-      if (ctx_.is(i, "DISTINCT") || ctx_.is(i, "ALL")) keyword(std::string(ctx_.tokens[i++].text));
-      if (ctx_.is(i, "TOP")) limit = topLimit(i, end);
+      selectClause(i, end, s);
       continue;
     }
-    if (t.is("UNION") || t.is("EXCEPT") || t.is("INTERSECT")) {
-      if (!limit.empty()) ctx_.unsupported("TOP in a UNION");
-    }
-    if (t.is("INTO") && sawSelect) ctx_.unsupported("SELECT ... INTO inside another statement");
-    if (t.is("FROM")) {
-      inFrom = true;
-    } else if (t.is("WHERE") || t.is("GROUP") || t.is("ORDER") || t.is("HAVING") || t.is("SET") ||
-               t.is("VALUES") || t.is("UNION")) {
-      // A join's ON condition does not end the FROM list: ", TABLE" may follow it.
-      inFrom = false;
-    }
-    if (t.is("WITH") && ctx_.isSymbol(i + 1, "(")) {
-      size_t j = i + 1;
-      if (skipTableHint(j)) {
-        i = j;
-        continue;
-      }
-    }
-    if (t.is("COLLATE")) {
-      const Token& name = ctx_.at(i + 1);
-      keyword("COLLATE");
-      keyword(upper(name.value()).find("_CI") != std::string::npos ? "NOCASE" : "BINARY");
-      i += 2;
-      continue;
-    }
-    if (t.is("LIKE") && i + 1 < end && ctx_.tokens[i + 1].kind == TokenKind::String &&
-        ctx_.tokens[i + 1].value().find('[') != std::string::npos)
-      ctx_.unsupported("LIKE patterns with [ ] character classes");
+    trackFromList(t, s);
+    if (tableHintOrCollation(i, s)) continue;
     if (t.is("IN") && ctx_.isSymbol(i + 1, "(")) {
-      keyword("IN");
-      const Item* lhs = nullptr;
-      for (auto it = items.rbegin(); it != items.rend() && !lhs; ++it)
-        if (it->expression)
-          lhs = &*it;
-        else if (it->keyword != "IN" && it->keyword != "NOT")
-          break;
-      const size_t close = ctx_.closing(i + 1);
-      const bool subquery = ctx_.is(i + 2, "SELECT");
-      const bool date = lhs && lhs->type == ExprType::Date && !subquery;
-      Piece list = sequence(i + 2, close, date);
-      Item item;
-      item.text = "(" + list.text + ")";
-      item.expression = true;
-      items.push_back(std::move(item));
-      i = close + 1;
+      inList(i, s);
       continue;
     }
-    if (isTermStart(i, items)) {
-      const std::string previous = items.empty() ? "" : items.back().keyword;
-      const bool tablePosition = previous == "FROM" || previous == "JOIN" || previous == "UPDATE" ||
-                                 previous == "INTO" || previous == "TABLE" ||
-                                 (previous == "," && inFrom);
-      Item item;
-      Piece p = expression(i, end, tablePosition, item);
-      item.text = std::move(p.text);
-      item.expression = true;
-      item.type = p.type;
-      items.push_back(std::move(item));
-      continue;
-    }
-    if (isComparison(t)) {
-      Item item;
-      item.text = t.text == "!<" ? ">=" : t.text == "!>" ? "<=" : std::string(t.text);
-      item.keyword = "=";  // any comparison: a text on its other side meets a date
-      items.push_back(std::move(item));
-      ++i;
-      continue;
-    }
-    if (t.kind == TokenKind::Symbol && !t.isSymbol(",") && !t.isSymbol("=") && !t.isSymbol(".") &&
-        !t.isSymbol("*") && !t.isSymbol("||"))
-      ctx_.syntax("unexpected '" + std::string(t.text) + "'");
-    keyword(std::string(t.text));
-    ++i;
+    writeToken(i, end, s);
   }
   if (dateContext)
-    for (auto& item : items)
+    for (auto& item : s.items)
       if (item.expression) toDate(item);
-  applyDateComparisons(items);
+  applyDateComparisons(s.items);
+  return joined(s);
+}
 
+void ExpressionWriter::rejectUnsupported(size_t i, size_t end, const Sequence& s) const {
+  const Token& t = ctx_.tokens[i];
+  if (t.kind == TokenKind::Word && t.text.front() == '@' && !t.is(kSpid))
+    ctx_.unsupported("T-SQL variables (" + std::string(t.text) + ")");
+  if ((t.is("UNION") || t.is("EXCEPT") || t.is("INTERSECT")) && !s.limit.empty())
+    ctx_.unsupported("TOP in a UNION");
+  if (t.is("INTO") && s.sawSelect) ctx_.unsupported("SELECT ... INTO inside another statement");
+  if (t.is("LIKE") && i + 1 < end && ctx_.tokens[i + 1].kind == TokenKind::String &&
+      ctx_.tokens[i + 1].value().find('[') != std::string::npos)
+    ctx_.unsupported("LIKE patterns with [ ] character classes");
+}
+
+void ExpressionWriter::selectClause(size_t& i, size_t end, Sequence& s) {
+  if (!s.limit.empty()) ctx_.unsupported("TOP in a UNION");
+  s.sawSelect = true;
+  s.inFrom = false;
+  s.keyword("SELECT");
+  ++i;
+  if (ctx_.is(i, "DISTINCT") || ctx_.is(i, "ALL")) s.keyword(std::string(ctx_.tokens[i++].text));
+  if (ctx_.is(i, "TOP")) s.limit = topLimit(i, end);
+}
+
+void ExpressionWriter::trackFromList(const Token& t, Sequence& s) {
+  if (t.is("FROM")) {
+    s.inFrom = true;
+  } else if (t.is("WHERE") || t.is("GROUP") || t.is("ORDER") || t.is("HAVING") || t.is("SET") ||
+             t.is("VALUES") || t.is("UNION")) {
+    // A join's ON condition does not end the FROM list: ", TABLE" may follow it.
+    s.inFrom = false;
+  }
+}
+
+bool ExpressionWriter::tableHintOrCollation(size_t& i, Sequence& s) {
+  const Token& t = ctx_.tokens[i];
+  if (t.is("WITH") && ctx_.isSymbol(i + 1, "(")) {
+    size_t j = i + 1;
+    if (skipTableHint(j)) {
+      i = j;
+      return true;
+    }
+  }
+  if (!t.is("COLLATE")) return false;
+  const Token& name = ctx_.at(i + 1);
+  s.keyword("COLLATE");
+  s.keyword(upper(name.value()).find("_CI") != std::string::npos ? "NOCASE" : "BINARY");
+  i += 2;
+  return true;
+}
+
+// The values of an IN list are dates when the expression before IN is one.
+void ExpressionWriter::inList(size_t& i, Sequence& s) {
+  s.keyword("IN");
+  const Item* lhs = nullptr;
+  for (auto it = s.items.rbegin(); it != s.items.rend() && !lhs; ++it)
+    if (it->expression)
+      lhs = &*it;
+    else if (it->keyword != "IN" && it->keyword != "NOT")
+      break;
+  const size_t close = ctx_.closing(i + 1);
+  const bool subquery = ctx_.is(i + 2, "SELECT");
+  const bool date = lhs && lhs->type == ExprType::Date && !subquery;
+  Piece list = sequence(i + 2, close, date);
+  Item item;
+  item.text = "(" + list.text + ")";
+  item.expression = true;
+  s.items.push_back(std::move(item));
+  i = close + 1;
+}
+
+// An expression, a comparison operator, or a keyword or punctuation passed on as it is.
+void ExpressionWriter::writeToken(size_t& i, size_t end, Sequence& s) {
+  const Token& t = ctx_.tokens[i];
+  if (isTermStart(i, s.items)) {
+    const std::string previous = s.items.empty() ? "" : s.items.back().keyword;
+    const bool tablePosition = previous == "FROM" || previous == "JOIN" || previous == "UPDATE" ||
+                               previous == "INTO" || previous == "TABLE" ||
+                               (previous == "," && s.inFrom);
+    Item item;
+    Piece p = expression(i, end, tablePosition, item);
+    item.text = std::move(p.text);
+    item.expression = true;
+    item.type = p.type;
+    s.items.push_back(std::move(item));
+    return;
+  }
+  if (isComparison(t)) {
+    Item item;
+    item.text = t.text == "!<" ? ">=" : t.text == "!>" ? "<=" : std::string(t.text);
+    item.keyword = "=";  // any comparison: a text on its other side meets a date
+    s.items.push_back(std::move(item));
+    ++i;
+    return;
+  }
+  if (t.kind == TokenKind::Symbol && !t.isSymbol(",") && !t.isSymbol("=") && !t.isSymbol(".") &&
+      !t.isSymbol("*") && !t.isSymbol("||"))
+    ctx_.syntax("unexpected '" + std::string(t.text) + "'");
+  s.keyword(std::string(t.text));
+  ++i;
+}
+
+Piece ExpressionWriter::joined(const Sequence& s) {
+  const std::vector<Item>& items = s.items;
   Piece out;
   for (size_t k = 0; k < items.size(); ++k) {
     if (k > 0 && items[k].text != ",") out.text += ' ';
     out.text += items[k].text;
   }
-  if (!limit.empty()) out.text += " LIMIT " + limit;
+  if (!s.limit.empty()) out.text += " LIMIT " + s.limit;
   out.single = items.size() == 1 && items[0].expression;
   if (out.single) out.type = items[0].type;
   if (!items.empty() && items[0].keyword == "SELECT") {

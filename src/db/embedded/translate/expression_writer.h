@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "db/embedded/translate/context.h"
 
@@ -41,13 +44,42 @@ class ExpressionWriter {
     long parameter = -1;  // one parameter
     std::string keyword;  // upper-case, for keywords and operators
   };
+  // What one nesting level has written so far.
+  struct Sequence {
+    std::vector<Item> items;
+    bool inFrom = false;  // in a FROM list, where ", NAME" names a table
+    bool sawSelect = false;
+    std::string limit;  // of a TOP, written as LIMIT at the end
+    void keyword(std::string text);
+  };
 
+  void rejectUnsupported(size_t i, size_t end, const Sequence& s) const;
+  void selectClause(size_t& i, size_t end, Sequence& s);
+  static void trackFromList(const Token& t, Sequence& s);
+  bool tableHintOrCollation(size_t& i, Sequence& s);
+  void inList(size_t& i, Sequence& s);
+  void writeToken(size_t& i, size_t end, Sequence& s);
+  static Piece joined(const Sequence& s);
   Piece expression(size_t& i, size_t end, bool tablePosition, Item& item);
   Piece term(size_t& i, size_t end, bool tablePosition, Item& item);
   Piece group(size_t& i);
   Piece caseExpression(size_t& i, size_t end);
   Piece name(size_t& i, bool tablePosition);
+  // A function call: its name (upper-case and as written), parentheses and argument ranges.
+  struct FunctionCall {
+    std::string name;
+    std::string spelled;
+    size_t open = 0;
+    size_t close = 0;
+    std::vector<std::pair<size_t, size_t>> ranges;
+  };
   Piece function(size_t& i);
+  Piece callAs(const FunctionCall& c, const std::string& sqliteName, ExprType type);
+  void needArguments(const FunctionCall& c, size_t n);
+  std::optional<Piece> conversionCall(const FunctionCall& c);
+  std::optional<Piece> valueCall(const FunctionCall& c);
+  std::optional<Piece> textCall(const FunctionCall& c);
+  std::optional<Piece> dateCall(const FunctionCall& c);
   Piece convert(const std::string& typeText, size_t typeBegin, size_t typeEnd, Piece value,
                 const std::string& style);
   Piece argument(std::pair<size_t, size_t> range);

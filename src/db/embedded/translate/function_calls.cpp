@@ -67,30 +67,40 @@ Piece ExpressionWriter::argument(std::pair<size_t, size_t> range) {
 }
 
 Piece ExpressionWriter::function(size_t& i) {
-  const Token& nameToken = ctx_.tokens[i];
-  const std::string fname = upper(nameToken.value());
-  const size_t open = i + 1;
-  const size_t close = ctx_.closing(open);
-  const auto ranges = ctx_.splitCommas(open + 1, close);
-  i = close + 1;
-
-  auto call = [&](const std::string& sqliteName, ExprType type) {
-    std::string text = sqliteName + "(";
-    for (size_t k = 0; k < ranges.size(); ++k) text += (k ? ", " : "") + argument(ranges[k]).text;
-    return Piece{text + ")", type, true};
-  };
-  auto needArgs = [&](size_t n) {
-    if (ranges.size() < n) ctx_.syntax(fname + " needs " + std::to_string(n) + " arguments");
-  };
-  auto firstType = [&] { return ranges.empty() ? ExprType::Unknown : argument(ranges[0]).type; };
+  FunctionCall c;
+  c.spelled = std::string(ctx_.tokens[i].text);
+  c.name = upper(ctx_.tokens[i].value());
+  c.open = i + 1;
+  c.close = ctx_.closing(c.open);
+  c.ranges = ctx_.splitCommas(c.open + 1, c.close);
+  i = c.close + 1;
 
   for (auto unsupported : kUnsupportedFunctions)
-    if (fname == unsupported) ctx_.unsupported("the function " + fname);
+    if (c.name == unsupported) ctx_.unsupported("the function " + c.name);
   for (const auto& typed : kTypedFunctions)
-    if (fname == typed.name) return call(fname, typed.type);
+    if (c.name == typed.name) return callAs(c, c.name, typed.type);
+  if (auto p = conversionCall(c)) return *p;
+  if (auto p = valueCall(c)) return *p;
+  if (auto p = textCall(c)) return *p;
+  if (auto p = dateCall(c)) return *p;
+  return callAs(c, c.spelled, ExprType::Unknown);
+}
 
-  if (fname == "CONVERT") {
-    needArgs(2);
+Piece ExpressionWriter::callAs(const FunctionCall& c, const std::string& sqliteName,
+                               ExprType type) {
+  std::string text = sqliteName + "(";
+  for (size_t k = 0; k < c.ranges.size(); ++k) text += (k ? ", " : "") + argument(c.ranges[k]).text;
+  return Piece{text + ")", type, true};
+}
+
+void ExpressionWriter::needArguments(const FunctionCall& c, size_t n) {
+  if (c.ranges.size() < n) ctx_.syntax(c.name + " needs " + std::to_string(n) + " arguments");
+}
+
+std::optional<Piece> ExpressionWriter::conversionCall(const FunctionCall& c) {
+  const auto& ranges = c.ranges;
+  if (c.name == "CONVERT") {
+    needArguments(c, 2);
     std::string style;
     if (ranges.size() > 2) {
       const auto [b, e] = ranges[2];
@@ -103,80 +113,97 @@ Piece ExpressionWriter::function(size_t& i) {
       typeText += std::string(ctx_.tokens[k].text);
     return convert(typeText, ranges[0].first, ranges[0].second, argument(ranges[1]), style);
   }
-  if (fname == "CAST") {
-    size_t as = close;
-    for (size_t k = open + 1; k < close; ++k) {
-      if (ctx_.tokens[k].isSymbol("("))
-        k = ctx_.closing(k);
-      else if (ctx_.tokens[k].is("AS"))
-        as = k;
-    }
-    if (as == close) ctx_.syntax("CAST without AS");
-    std::string typeText;
-    for (size_t k = as + 1; k < close; ++k) typeText += std::string(ctx_.tokens[k].text);
-    return convert(typeText, as + 1, close, argument({open + 1, as}), "");
+  if (c.name != "CAST") return std::nullopt;
+  size_t as = c.close;
+  for (size_t k = c.open + 1; k < c.close; ++k) {
+    if (ctx_.tokens[k].isSymbol("("))
+      k = ctx_.closing(k);
+    else if (ctx_.tokens[k].is("AS"))
+      as = k;
   }
-  if (fname == "ISNULL" || fname == "COALESCE" || fname == "IFNULL" || fname == "NULLIF")
-    return call(fname == "ISNULL" ? "IFNULL" : fname, firstType());
-  if (fname == "MAX" || fname == "MIN") return call(fname, firstType());
-  if (fname == "LEFT") {
-    needArgs(2);
-    return {"SUBSTR(" + argument(ranges[0]).text + ", 1, " + argument(ranges[1]).text + ")",
-            ExprType::Text, true};
+  if (as == c.close) ctx_.syntax("CAST without AS");
+  std::string typeText;
+  for (size_t k = as + 1; k < c.close; ++k) typeText += std::string(ctx_.tokens[k].text);
+  return convert(typeText, as + 1, c.close, argument({c.open + 1, as}), "");
+}
+
+// Calls whose type is their arguments', the server's values, and the catalogue's.
+std::optional<Piece> ExpressionWriter::valueCall(const FunctionCall& c) {
+  const std::string& f = c.name;
+  auto firstType = [&] {
+    return c.ranges.empty() ? ExprType::Unknown : argument(c.ranges[0]).type;
+  };
+  if (f == "ISNULL" || f == "COALESCE" || f == "IFNULL" || f == "NULLIF")
+    return callAs(c, f == "ISNULL" ? "IFNULL" : f, firstType());
+  if (f == "MAX" || f == "MIN") return callAs(c, f, firstType());
+  if (f == "GETDATE") return Piece{"GETDATE()", ExprType::Date, true};
+  if (isUserFunction(f)) return Piece{quoteString(ctx_.user), ExprType::Text, true};
+  if (f == "IIF") {
+    if (c.ranges.size() != 3) ctx_.syntax("IIF needs 3 arguments");
+    const Piece then = argument(c.ranges[1]);
+    return Piece{"CASE WHEN " + argument(c.ranges[0]).text + " THEN " + then.text + " ELSE " +
+                     argument(c.ranges[2]).text + " END",
+                 then.type, true};
   }
-  if (fname == "RIGHT") return call("KIVTAB_RIGHT", ExprType::Text);
-  if (fname == "SUBSTRING") return call("SUBSTR", ExprType::Text);
-  if (fname == "GETDATE") return {"GETDATE()", ExprType::Date, true};
-  if (isUserFunction(fname)) return {quoteString(ctx_.user), ExprType::Text, true};
-  if (fname == "IIF") {
-    if (ranges.size() != 3) ctx_.syntax("IIF needs 3 arguments");
-    const Piece then = argument(ranges[1]);
-    return {"CASE WHEN " + argument(ranges[0]).text + " THEN " + then.text + " ELSE " +
-                argument(ranges[2]).text + " END",
-            then.type, true};
+  if (f == "DATALENGTH") {
+    needArguments(c, 1);
+    const Piece p = argument(c.ranges[0]);
+    // A date-time is 8 bytes on the server; here it is a number of days.
+    if (p.type == ExprType::Date)
+      return Piece{"CASE WHEN " + p.text + " IS NULL THEN NULL ELSE 8 END", ExprType::Number, true};
+    return Piece{"KIVTAB_DATALENGTH(" + p.text + ")", ExprType::Number, true};
   }
-  if (fname == "CONCAT") {
-    if (ranges.size() < 2) ctx_.syntax("CONCAT needs at least 2 arguments");
+  if (f == "OBJECT_ID") return objectId(c.ranges);
+  return std::nullopt;
+}
+
+std::optional<Piece> ExpressionWriter::textCall(const FunctionCall& c) {
+  const std::string& f = c.name;
+  if (f == "LEFT") {
+    needArguments(c, 2);
+    return Piece{
+        "SUBSTR(" + argument(c.ranges[0]).text + ", 1, " + argument(c.ranges[1]).text + ")",
+        ExprType::Text, true};
+  }
+  if (f == "RIGHT") return callAs(c, "KIVTAB_RIGHT", ExprType::Text);
+  if (f == "SUBSTRING") return callAs(c, "SUBSTR", ExprType::Text);
+  if (f == "CONCAT") {
+    if (c.ranges.size() < 2) ctx_.syntax("CONCAT needs at least 2 arguments");
     std::string text = "KIVTAB_CONCAT(";
-    for (size_t k = 0; k < ranges.size(); ++k) {
-      const Piece p = argument(ranges[k]);
+    for (size_t k = 0; k < c.ranges.size(); ++k) {
+      const Piece p = argument(c.ranges[k]);
       text += (k ? ", " : "") +
               (p.type == ExprType::Date ? "KIVTAB_DATETEXT(" + p.text + ", 0)" : p.text);
     }
-    return {text + ")", ExprType::Text, true};
+    return Piece{text + ")", ExprType::Text, true};
   }
-  if (fname == "SPACE") {
-    needArgs(1);
-    return {"REPLICATE(' ', " + argument(ranges[0]).text + ")", ExprType::Text, true};
+  if (f == "SPACE") {
+    needArguments(c, 1);
+    return Piece{"REPLICATE(' ', " + argument(c.ranges[0]).text + ")", ExprType::Text, true};
   }
-  if (fname == "DATALENGTH") {
-    needArgs(1);
-    const Piece p = argument(ranges[0]);
-    // A date-time is 8 bytes on the server; here it is a number of days.
-    if (p.type == ExprType::Date)
-      return {"CASE WHEN " + p.text + " IS NULL THEN NULL ELSE 8 END", ExprType::Number, true};
-    return {"KIVTAB_DATALENGTH(" + p.text + ")", ExprType::Number, true};
-  }
-  if (fname == "OBJECT_ID") return objectId(ranges);
-  if (fname == "DATENAME") {
-    needArgs(2);
-    const auto [b, e] = ranges[0];
+  return std::nullopt;
+}
+
+// The date-part functions; the part is a bare name the engine's functions get as a text.
+std::optional<Piece> ExpressionWriter::dateCall(const FunctionCall& c) {
+  const std::string& f = c.name;
+  if (f == "DATENAME") {
+    needArguments(c, 2);
+    const auto [b, e] = c.ranges[0];
     if (e != b + 1 || !(datePartNamed(ctx_.tokens[b].value()) || isWeekday(ctx_.tokens[b].value())))
       ctx_.unsupported("the date part of this DATENAME");
-    return {"KIVTAB_DATENAME(" + quoteString(ctx_.tokens[b].value()) + ", " +
-                argument(ranges[1]).text + ")",
-            ExprType::Text, true};
+    return Piece{"KIVTAB_DATENAME(" + quoteString(ctx_.tokens[b].value()) + ", " +
+                     argument(c.ranges[1]).text + ")",
+                 ExprType::Text, true};
   }
-  if (fname == "DATEADD" || fname == "DATEDIFF" || fname == "DATEPART") {
-    needArgs(fname == "DATEPART" ? 2 : 3);
-    const auto [b, e] = ranges[0];
-    if (e != b + 1 || !datePartNamed(ctx_.tokens[b].value()))
-      ctx_.unsupported("the date part of this " + fname);
-    std::string text = "KIVTAB_" + fname + "(" + quoteString(ctx_.tokens[b].value());
-    for (size_t k = 1; k < ranges.size(); ++k) text += ", " + argument(ranges[k]).text;
-    return {text + ")", fname == "DATEADD" ? ExprType::Date : ExprType::Number, true};
-  }
-  return call(std::string(nameToken.text), ExprType::Unknown);
+  if (f != "DATEADD" && f != "DATEDIFF" && f != "DATEPART") return std::nullopt;
+  needArguments(c, f == "DATEPART" ? 2 : 3);
+  const auto [b, e] = c.ranges[0];
+  if (e != b + 1 || !datePartNamed(ctx_.tokens[b].value()))
+    ctx_.unsupported("the date part of this " + f);
+  std::string text = "KIVTAB_" + f + "(" + quoteString(ctx_.tokens[b].value());
+  for (size_t k = 1; k < c.ranges.size(); ++k) text += ", " + argument(c.ranges[k]).text;
+  return Piece{text + ")", f == "DATEADD" ? ExprType::Date : ExprType::Number, true};
 }
 
 // OBJECT_ID('[owner.]name'[, 'type']): the object's id from the catalogue, NULL when absent. A

@@ -1,0 +1,106 @@
+// What the turnstile trigger costs the tabs a register opens. A local COMANDAVEN and the
+// turnstile's database WSP side by side in one server folder; WSP.PESSOAS holds `people` card
+// holders. Three loops of `rows` single-row prepared INSERTs of new tabs, each in one
+// transaction on fresh databases:
+//   plain    - no trigger: the register's insert alone (the baseline);
+//   explicit - no trigger, and after each insert the trigger's blocking UPDATE, prepared and run
+//              by the caller for that tab;
+//   trigger  - UTILIZA_TRILOBIT installed.
+// Prints the best of `rounds` rounds of each and the rates as percentages of the plain rate.
+//
+//   bench_site_hooks [directory=/tmp] [rows=5000] [people=5000] [rounds=3]
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "central/model/central_ddl.h"
+#include "central/model/model.h"
+#include "db/core/connection.h"
+#include "site_hooks/site_hook_sql.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kInsert =
+    "INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, DSCOMANDA, IDSTCOMANDA) "
+    "VALUES ('0001', '1', :P_NRCOMANDA, :P_DSCOMANDA, 'A')";
+
+// The trigger's statement for one inserted tab, as a caller would run it.
+constexpr std::string_view kBlock =
+    "UPDATE WSP.DBO.PESSOAS SET PESHABILITADO = 0 WHERE ISNULL(PIN, 0) = ISNULL(:P_DSCOMANDA, 0)";
+
+enum class Loop { Plain, Explicit, Trigger };
+
+std::string connectionString(const fs::path& server, const std::string& database) {
+  return "Provider=SQLite;Initial Catalog=" + database + ";Data Source=" + server.string() +
+         ";User ID=dbo;";
+}
+
+std::unique_ptr<db::Connection> prepare(const fs::path& server, int people, bool trigger) {
+  fs::remove_all(server);
+  fs::create_directories(server);
+  auto wsp = db::connect(connectionString(server, "WSP"));
+  wsp->execute("CREATE TABLE PESSOAS (PIN VARCHAR(20), PESHABILITADO INT)");
+  wsp->begin();
+  db::Statement& person = wsp->prepare("INSERT INTO PESSOAS VALUES (:P_PIN, 1)");
+  for (int i = 0; i < people; ++i) {
+    person.bind("P_PIN", std::to_string(i));
+    person.execute();
+  }
+  wsp->commit();
+  auto local = db::connect(connectionString(server, "LOJA"));
+  for (const auto& ddl : central::tableDdl(central::centralModel().table("COMANDAVEN")))
+    local->execute(ddl);
+  if (trigger) local->execute(site_hooks::sql::kTriggerTrilobit);
+  return local;
+}
+
+double run(const fs::path& server, Loop loop, int rows, int people) {
+  auto local = prepare(server, people, loop == Loop::Trigger);
+  const auto start = Clock::now();
+  local->begin();
+  db::Statement& insert = local->prepare(kInsert);
+  db::Statement& block = local->prepare(kBlock);
+  for (int i = 0; i < rows; ++i) {
+    const std::string tab = std::to_string(i % people);
+    insert.bind({{"P_NRCOMANDA", std::to_string(i)}, {"P_DSCOMANDA", tab}});
+    insert.execute();
+    if (loop == Loop::Explicit) {
+      block.bind("P_DSCOMANDA", tab);
+      block.execute();
+    }
+  }
+  local->commit();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path directory = argc > 1 ? argv[1] : "/tmp";
+  const int rows = argc > 2 ? std::stoi(argv[2]) : 5000;
+  const int people = argc > 3 ? std::stoi(argv[3]) : 5000;
+  const int rounds = argc > 4 ? std::stoi(argv[4]) : 3;
+  const fs::path server = directory / ("kivtab-site-hooks-" + std::to_string(::getpid()));
+
+  double best[3] = {1e300, 1e300, 1e300};
+  const char* names[3] = {"plain", "explicit", "trigger"};
+  for (int round = 1; round <= rounds; ++round)
+    for (int loop = 0; loop < 3; ++loop) {
+      const double seconds = run(server, static_cast<Loop>(loop), rows, people);
+      std::printf("round %d %-8s %8.3f s  %9.0f rows/s\n", round, names[loop], seconds,
+                  rows / seconds);
+      if (seconds < best[loop]) best[loop] = seconds;
+    }
+  fs::remove_all(server);
+  std::printf(
+      "best: plain %.0f rows/s; explicit update %.1f%% of plain; trigger %.1f%% of plain, "
+      "%.0f%% of the explicit update\n",
+      rows / best[0], 100 * best[0] / best[1], 100 * best[0] / best[2], 100 * best[1] / best[2]);
+  return 0;
+}

@@ -1,0 +1,335 @@
+// The setups against the embedded engine: registers' databases and the central consumer database
+// side by side in one server folder.
+#include <gtest/gtest.h>
+
+#include "central/model/central_ddl.h"
+#include "central/model/model.h"
+#include "consumer_central/central_setup.h"
+#include "temp_dir.h"
+
+namespace consumer_central {
+namespace {
+
+using testing_support::TempDir;
+
+class SetupTest : public ::testing::Test {
+ protected:
+  // A register's local database with the consumer tables of the central model.
+  struct Register {
+    std::string connectionString;
+    std::unique_ptr<db::Connection> db;
+  };
+
+  void SetUp() override {
+    loja1 = makeRegister("LOJA1");
+    db::connect(connectionString("CENTRAL"));  // the operator creates the central database
+  }
+
+  std::string connectionString(const std::string& database, const std::string& user = "dbo") {
+    return "Provider=SQLite;Initial Catalog=" + database +
+           ";Data Source=" + server.path().string() + ";User ID=" + user + ";";
+  }
+
+  Register makeRegister(const std::string& name) {
+    Register r{connectionString(name), db::connect(connectionString(name))};
+    for (const char* table : {"MOVICLIE", "EXTRATOCONS", "SALDOCONS", "CONSUMIDOR"})
+      for (const auto& ddl : central::tableDdl(central::centralModel().table(table)))
+        r.db->execute(ddl);
+    return r;
+  }
+
+  ConsumerCentralSetup setupFor(Register& r) {
+    return ConsumerCentralSetup(
+        {[this](std::string_view message, std::string_view) { log.emplace_back(message); },
+         [this, &r]() -> db::Connection& {
+           ++localOpens;
+           return *r.db;
+         },
+         r.connectionString,
+         [this](const std::string& s) -> db::Connection& {
+           ++centralConnects;
+           centralConnection = db::connect(s);
+           return *centralConnection;
+         },
+         [] { return std::string("1"); }});
+  }
+
+  std::unique_ptr<db::Connection> central() { return db::connect(connectionString("CENTRAL")); }
+
+  static void movement(db::Connection& db, const std::string& client, const std::string& sequence,
+                       const std::string& value, const char* branch = "'0001'") {
+    db.execute(
+        "INSERT INTO MOVICLIE (CDCLIENTE, NRSEQMOVCLI, CDCONSUMIDOR, VRMOVCLI, DTMOVCLI, "
+        "IDTIPMOCVLI, CDFILIAL, DTABERCAIX) VALUES ('" +
+        client + "', '" + sequence + "', NULL, " + value + ", '2026-12-01 10:00:00', 'D', " +
+        branch + ", '2026-12-01 08:00:00')");
+  }
+
+  static int64_t count(db::Connection& db, const std::string& table) {
+    auto rows = db.query("SELECT COUNT(*) FROM " + table);
+    rows->next();
+    return rows->at(0).asInt();
+  }
+
+  static std::string keyOf(db::Connection& db, const std::string& table) {
+    std::string key;
+    auto rows = db.query(
+        "SELECT C.NAME FROM sys.indexes I, sys.index_columns IC, sys.columns C, sys.objects O "
+        "WHERE O.NAME = :P_T AND I.OBJECT_ID = O.OBJECT_ID AND I.IS_PRIMARY_KEY = 1 AND "
+        "IC.OBJECT_ID = I.OBJECT_ID AND IC.INDEX_ID = I.INDEX_ID AND C.OBJECT_ID = IC.OBJECT_ID "
+        "AND C.COLUMN_ID = IC.COLUMN_ID ORDER BY IC.KEY_ORDINAL",
+        {{"P_T", table}});
+    while (rows->next()) key += (key.empty() ? "" : ",") + rows->at(0).asText();
+    return key;
+  }
+
+  static std::string triggerState(db::Connection& db, const std::string& name) {
+    auto rows = db.query(
+        "SELECT T.is_disabled, C.text FROM sys.triggers T, SYSCOMMENTS C WHERE T.name = :P_N AND "
+        "C.id = T.object_id",
+        {{"P_N", name}});
+    if (!rows->next()) return "none";
+    return (rows->at(0).asBool() ? "disabled:" : "enabled:") + rows->at(1).asText();
+  }
+
+  bool logged(const std::string& line) const {
+    return std::find(log.begin(), log.end(), line) != log.end();
+  }
+
+  TempDir server;
+  Register loja1;
+  std::unique_ptr<db::Connection> centralConnection;
+  std::vector<std::string> log;
+  int localOpens = 0;
+  int centralConnects = 0;
+};
+
+TEST_F(SetupTest, DebitSetupCreatesFillsOnceAndCopiesNewMovements) {
+  movement(*loja1.db, "C1", "1", "10");
+  movement(*loja1.db, "C1", "2", "20");
+  movement(*loja1.db, "C2", "1", "5");
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+
+  auto c = central();
+  EXPECT_EQ(count(*c, "MOVICLIE"), 3);
+  EXPECT_EQ(keyOf(*c, "MOVICLIE"), "CDCLIENTE,NRSEQMOVCLI,CDFILIAL");
+  EXPECT_EQ(count(*c, "sys.indexes WHERE name = 'IX_MOVICLIE_CDFILIAL'"), 1);
+  EXPECT_EQ(count(*c, "sysobjects WHERE name = 'ATUALIZA_SALDO_CONS' AND type = 'P'"), 1);
+  EXPECT_EQ(triggerState(*loja1.db, "MOVICLIE_CENTRAL").substr(0, 8), "enabled:");
+  EXPECT_TRUE(logged("Banco central de consumidores CENTRAL: tabela MOVICLIE criada"));
+  EXPECT_TRUE(logged("Banco central de consumidores CENTRAL: cópia inicial de MOVICLIE, 3 linhas"));
+
+  // New movements follow through the trigger, a multi-row insert with all its rows.
+  loja1.db->execute(
+      "INSERT INTO MOVICLIE (CDCLIENTE, NRSEQMOVCLI, VRMOVCLI, DTMOVCLI, IDTIPMOCVLI, CDFILIAL) "
+      "VALUES ('C3', '1', 1, '2026-12-02', 'C', '0001'), ('C4', '1', 2, '2026-12-02', 'C', "
+      "'0001')");
+  EXPECT_EQ(count(*c, "MOVICLIE"), 5);
+
+  // A central table holding rows gets no second copy...
+  c->execute("DELETE FROM MOVICLIE WHERE CDCLIENTE = 'C1'");
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_EQ(count(*c, "MOVICLIE"), 3);
+  // ...an emptied one does, once.
+  c->execute("DELETE FROM MOVICLIE");
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_EQ(count(*c, "MOVICLIE"), 5);
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_EQ(count(*c, "MOVICLIE"), 5);
+}
+
+TEST_F(SetupTest, CentralMoviclieKeyWithoutTheBranchIsReplacedOrElseKept) {
+  auto c = central();
+  for (const auto& ddl : central::tableDdl(central::centralModel().table("MOVICLIE")))
+    c->execute(ddl);
+  c->execute("INSERT INTO MOVICLIE (CDCLIENTE, NRSEQMOVCLI, CDFILIAL) VALUES ('X', '1', '0001')");
+  // The model's CDFILIAL allows NULL: no key can hold it, and the old one stays.
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_EQ(keyOf(*c, "MOVICLIE"), "CDCLIENTE,NRSEQMOVCLI");
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front().rfind("Banco central de consumidores CENTRAL: chave primária de MOVICLIE "
+                              "não pôde ser refeita com CDFILIAL: ",
+                              0),
+            0u)
+      << log.front();
+
+  c->execute("ALTER TABLE MOVICLIE ALTER COLUMN CDFILIAL VARCHAR(4) NOT NULL");
+  log.clear();
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_EQ(keyOf(*c, "MOVICLIE"), "CDCLIENTE,NRSEQMOVCLI,CDFILIAL");
+  EXPECT_TRUE(
+      logged("Banco central de consumidores CENTRAL: chave primária de MOVICLIE refeita "
+             "com CDFILIAL"));
+  // The table held a row: nothing was copied.
+  EXPECT_EQ(count(*c, "MOVICLIE"), 1);
+  log.clear();
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_TRUE(log.empty()) << log.front();
+}
+
+TEST_F(SetupTest, ADisabledTriggerIsEnabledAndAnEnabledOneLeftAsItIs) {
+  const std::string own =
+      "CREATE TRIGGER MOVICLIE_CENTRAL ON MOVICLIE FOR INSERT AS SET NOCOUNT ON";
+  loja1.db->executeBatch(own);
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_EQ(triggerState(*loja1.db, "MOVICLIE_CENTRAL"), "enabled:" + own);
+
+  loja1.db->execute("DISABLE TRIGGER MOVICLIE_CENTRAL ON MOVICLIE");
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  EXPECT_EQ(triggerState(*loja1.db, "MOVICLIE_CENTRAL"), "enabled:" + own);
+  EXPECT_TRUE(logged("Banco central de consumidores CENTRAL: gatilho MOVICLIE_CENTRAL reativado"));
+}
+
+TEST_F(SetupTest, TheSameMovementAtTwoRegistersLeavesOneCentralRow) {
+  Register loja2 = makeRegister("LOJA2");
+  setupFor(loja1).setupDebit("CENTRAL", "dbo");
+  setupFor(loja2).setupDebit("CENTRAL", "dbo");
+  movement(*loja1.db, "C1", "7", "12.5");
+  movement(*loja2.db, "C1", "7", "12.5");
+  // Another sequence, same client, consumer, time, type, value and till opening: the same one.
+  movement(*loja2.db, "C1", "8", "12.5");
+  movement(*loja2.db, "C1", "9", "12.6");
+  auto c = central();
+  EXPECT_EQ(count(*c, "MOVICLIE"), 2);
+  EXPECT_EQ(count(*c, "MOVICLIE WHERE NRSEQMOVCLI = '7'"), 1);
+}
+
+TEST_F(SetupTest, StatementSetupCopiesBothTablesAndKeepsBalancesCentrally) {
+  loja1.db->execute(
+      "INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, NRSEQMOVEXT, "
+      "VRMOVEXTCONS, VRSALDCONEXT, IDTPMOVEXT) VALUES ('C1', 'K1', 'F', '2026-12-01', '1', 10, 10, "
+      "'C')");
+  loja1.db->execute(
+      "INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM) VALUES ('C1', "
+      "'K1', 'F', 10)");
+  setupFor(loja1).setupStatement("CENTRAL", "dbo");
+  auto c = central();
+  EXPECT_EQ(count(*c, "EXTRATOCONS"), 1);
+  EXPECT_EQ(count(*c, "SALDOCONS"), 1);
+  EXPECT_EQ(keyOf(*c, "SALDOCONS"), "CDCLIENTE,CDCONSUMIDOR,CDFAMILISALD");
+  EXPECT_TRUE(logged("Banco central de consumidores CENTRAL: gatilho EXTCONS_CENTRAL criado"));
+  EXPECT_TRUE(logged("Banco central de consumidores CENTRAL: gatilho SALDOCONS_CENTRAL criado"));
+
+  loja1.db->execute(
+      "INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, NRSEQMOVEXT, "
+      "VRMOVEXTCONS, IDTPMOVEXT) VALUES ('C1', 'K1', 'F', '2026-12-02', '2', 4, 'V')");
+  EXPECT_EQ(count(*c, "EXTRATOCONS"), 2);
+  // The balance procedure works on the central tables.
+  c->callProcedure("ATUALIZA_SALDO_CONS_FKB",
+                   {{"", "C1"}, {"", "K1"}, {"", "F"}, {"", db::Value("2026-12-01")}});
+  auto rows = c->query("SELECT VRSALDCONFAM FROM SALDOCONS WHERE CDCLIENTE = 'C1'");
+  ASSERT_TRUE(rows->next());
+  EXPECT_DOUBLE_EQ(rows->at(0).asDouble(), 6);
+}
+
+TEST_F(SetupTest, PasswordSetupFillsSenhaconsFromConsumidor) {
+  loja1.db->execute(
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, CDSENHACONS, IDATUCONSUMI) VALUES ('C1', "
+      "'K1', 'pw1', 'S')");
+  setupFor(loja1).setupPassword("CENTRAL", "dbo");
+  auto c = central();
+  {
+    auto rows = c->query("SELECT * FROM SENHACONS");
+    std::string columns;
+    for (const auto& column : rows->columns()) columns += column.name + " ";
+    EXPECT_EQ(columns, "CDCLIENTE CDCONSUMIDOR CDSENHACONS DTULTATUCSUM IDATUCONSUMI ");
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ((*rows)["CDSENHACONS"].asText(), "pw1");
+  }
+  EXPECT_EQ(keyOf(*c, "SENHACONS"), "CDCLIENTE,CDCONSUMIDOR");
+  loja1.db->execute(
+      "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, CDSENHACONS) VALUES ('C1', 'K2', 'pw2'), "
+      "('C1', 'K3', 'pw3')");
+  EXPECT_EQ(count(*c, "SENHACONS"), 3);
+}
+
+TEST_F(SetupTest, BadNamesAndMissingDatabasesStopTheSetupWithWhatItWasDoing) {
+  auto failure = [this](const std::string& database, const std::string& schema) {
+    try {
+      setupFor(loja1).setupDebit(database, schema);
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+    return std::string("no failure");
+  };
+  EXPECT_EQ(failure("CENTRAL; DROP TABLE MOVICLIE", "dbo")
+                .rfind("setupDebit, nomes do banco central: PARAVEND.NMSQLNAMEDB", 0),
+            0u);
+  EXPECT_NE(failure("CENTRAL", "").find("PARAVEND.NMSQLSCHEMADB"), std::string::npos);
+  EXPECT_EQ(localOpens + centralConnects, 0);
+
+  EXPECT_EQ(failure("NOWHERE", "dbo").rfind("setupDebit, conectando ao banco central NOWHERE: ", 0),
+            0u);
+  EXPECT_FALSE(std::filesystem::exists(server.path() / "NOWHERE.db"));
+
+  // A central database that would be the register's own is left alone.
+  EXPECT_EQ(failure("loja1", "dbo"), "no failure");
+  EXPECT_TRUE(
+      logged("Banco central de consumidores ignorado: a base loja1 seria a própria base "
+             "local."))
+      << (log.empty() ? "" : log.back());
+  EXPECT_EQ(triggerState(*loja1.db, "MOVICLIE_CENTRAL"), "none");
+}
+
+TEST_F(SetupTest, FailedCopiesAndTriggersReachTheCallerAndLeaveNothingHalfDone) {
+  movement(*loja1.db, "C1", "1", "10");
+  movement(*loja1.db, "C1", "2", "10", "NULL");  // no branch: the central key refuses it
+  try {
+    setupFor(loja1).setupDebit("CENTRAL", "dbo");
+    ADD_FAILURE() << "the copy went through";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(
+        std::string(e.what()).rfind("setupDebit, copiando MOVICLIE para o banco central: ", 0), 0u)
+        << e.what();
+  }
+  auto c = central();
+  EXPECT_EQ(count(*c, "MOVICLIE"), 0);
+  EXPECT_EQ(triggerState(*loja1.db, "MOVICLIE_CENTRAL"), "none");
+
+  // Once the row is mended the next run copies; a name taken by a table stops the trigger.
+  loja1.db->execute("UPDATE MOVICLIE SET CDFILIAL = '0001'");
+  loja1.db->execute("CREATE TABLE MOVICLIE_CENTRAL (X INT)");
+  try {
+    setupFor(loja1).setupDebit("CENTRAL", "dbo");
+    ADD_FAILURE() << "the trigger was created";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "setupDebit, criando ou reativando o gatilho MOVICLIE_CENTRAL: ", 0),
+              0u)
+        << e.what();
+  }
+  EXPECT_EQ(count(*c, "MOVICLIE"), 2);
+}
+
+TEST_F(SetupTest, CentralTablesThatCannotBeCreatedLeaveNoneBehind) {
+  // SALDOCONS is there already, EXTRATOCONS is not: both are created together, or neither.
+  central()->execute("CREATE TABLE SALDOCONS (CDCLIENTE VARCHAR(15))");
+  try {
+    setupFor(loja1).setupStatement("CENTRAL", "dbo");
+    ADD_FAILURE() << "created";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "setupStatement, criando EXTRATOCONS e SALDOCONS no banco central: ", 0),
+              0u)
+        << e.what();
+  }
+  auto c = central();
+  EXPECT_EQ(count(*c, "sysobjects WHERE name = 'EXTRATOCONS'"), 0);
+  EXPECT_EQ(count(*c, "sysobjects WHERE name = 'ATUALIZA_SALDO_CONS_FKB'"), 1);
+
+  // A local source table that is not there is named.
+  c->execute("DROP TABLE SALDOCONS");
+  loja1.db->execute("DROP TABLE SALDOCONS");
+  try {
+    setupFor(loja1).setupStatement("CENTRAL", "dbo");
+    ADD_FAILURE() << "created";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "setupStatement, criando EXTRATOCONS e SALDOCONS no banco central: a tabela local "
+              "SALDOCONS não tem colunas visíveis para o login 'DBO'");
+  }
+  EXPECT_EQ(count(*c, "sysobjects WHERE type = 'U'"), 0);
+}
+
+}  // namespace
+}  // namespace consumer_central
