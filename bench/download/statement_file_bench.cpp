@@ -15,7 +15,7 @@
 #include <string>
 
 #include "db/embedded/embedded.h"
-#include "download/statement_file_runner.h"
+#include "download/statement_files/statement_file_runner.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "central/model/model.h"
 #include "central/server/structure_package.h"
 #include "db/embedded/embedded.h"
-#include "download/zip_extractor.h"
+#include "download/statement_files/zip_extractor.h"
 #include "schema/reconciler.h"
 #include "schema/statements.h"
 #include "schema/structure_package.h"

@@ -18,6 +18,7 @@
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "site_hooks/site_hook_sql.h"
 

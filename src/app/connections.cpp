@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "db/connect.h"
 #include "db/core/connection_string.h"
 #include "db/core/text.h"
 

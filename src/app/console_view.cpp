@@ -1,6 +1,6 @@
 #include "app/console_view.h"
 
-#include <unistd.h>
+#include "platform/terminal.h"
 
 namespace app {
 namespace {
@@ -31,7 +31,7 @@ const char* ansiColour(MessageColour colour) {
 }  // namespace
 
 ConsoleView::Mode ConsoleView::modeFor(std::FILE* out) {
-  return ::isatty(::fileno(out)) ? Mode::Terminal : Mode::Plain;
+  return platform::isTerminal(out) ? Mode::Terminal : Mode::Plain;
 }
 
 void ConsoleView::setHidden(bool hidden) {

@@ -5,7 +5,7 @@
 
 #include "db/core/text.h"
 #include "outside/package/messages.h"
-#include "outside/package/replace_file.h"
+#include "platform/replace_file.h"
 
 namespace app {
 namespace {
@@ -63,7 +63,7 @@ void ErrorLog::GravaLogErro(std::string_view branch, std::string_view cashRegist
       std::string(125, ' ') + std::string(kCrLf) + db::utf8ToCp1252(entry) + std::string(kCrLf);
 
   try {
-    outside::replaceFile(path, content);
+    platform::replaceFile(path, content);
   } catch (const std::runtime_error& e) {
     throw LogError(std::string("error log: ") + e.what());
   }

@@ -1,3 +1,5 @@
+#include "db/connect.h"
+
 #include <stdexcept>
 
 #include "db/core/connection.h"

@@ -8,7 +8,7 @@
 
 #include "db/core/value.h"
 #include "db/dataset/dataset.h"
-#include "download/request_dates.h"
+#include "download/ledger/request_dates.h"
 
 namespace download {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "db/core/value.h"
-#include "download/request_dates.h"
+#include "download/ledger/request_dates.h"
 
 namespace download {
 

@@ -2,7 +2,7 @@
 
 #include "db/core/text.h"
 #include "download/component_error.h"
-#include "download/control_ledger.h"
+#include "download/ledger/control_ledger.h"
 #include "load/load_sql.h"
 
 namespace load {

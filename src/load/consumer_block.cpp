@@ -1,7 +1,7 @@
 #include "load/consumer_block.h"
 
 #include "download/component_error.h"
-#include "download/control_ledger.h"
+#include "download/ledger/control_ledger.h"
 #include "download/transaction.h"
 #include "load/load_sql.h"
 #include "outside/package/check_result.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "download/control_ledger.h"
-#include "download/date_columns.h"
 #include "download/identifier.h"
+#include "download/ledger/control_ledger.h"
+#include "download/ledger/date_columns.h"
 #include "fault/fault.h"
 #include "load/delete_cache_key.h"
 #include "load/delete_cache_statements.h"

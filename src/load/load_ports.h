@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "db/core/connection.h"
-#include "download/server_file_transfer.h"
+#include "download/statement_files/server_file_transfer.h"
 
 namespace load {
 

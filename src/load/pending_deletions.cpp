@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "download/anticipation_delete_cache_file.h"
+#include "download/anticipation/delete_cache_file.h"
 #include "load/delete_cache_tables.h"
-#include "outside/package/replace_file.h"
+#include "platform/replace_file.h"
 
 namespace load {
 namespace fs = std::filesystem;
@@ -39,7 +39,7 @@ void keepProdutoSegRequestDate(download::RequestVectors& vectors, const fs::path
     return;
   }
   if (date.kind() == db::Value::Kind::DateTime)
-    outside::replaceFile(file, date.asDateTime().format("yyyy-mm-ddThh:nn:ss.zzz"));
+    platform::replaceFile(file, date.asDateTime().format("yyyy-mm-ddThh:nn:ss.zzz"));
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ void keepPendingDeletions(download::DownloadState& state, const fs::path& stagin
     }
     if (current == nullptr || !current->active() || current->isEmpty()) continue;
     const db::Bytes packet = current->data();
-    outside::replaceFile(
+    platform::replaceFile(
         file, std::string_view(reinterpret_cast<const char*>(packet.data()), packet.size()));
   }
 }

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "download/control_ledger.h"
+#include "download/ledger/control_ledger.h"
 #include "load/load_sql.h"
 
 namespace load {

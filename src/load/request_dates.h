@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "download/request_dates.h"
+#include "download/ledger/request_dates.h"
 #include "load/load_context.h"
 
 namespace load {

@@ -7,9 +7,10 @@
 
 #include "app/console_view.h"
 #include "app/controller.h"
-#include "app/instance_lock.h"
 #include "app/parameter_file.h"
+#include "app/run_identity.h"
 #include "main/close_delay.h"
+#include "platform/instance_lock.h"
 #include "wiring/run_steps_factory.h"
 
 namespace {
@@ -39,7 +40,7 @@ void warnAboutRegistry(const outside::Package& package) {
 int main(int argc, char** argv) {
   const outside::Package package(outside::Environment::fromProcess());
 
-  std::optional<app::InstanceLock> lock;
+  std::optional<platform::InstanceLock> lock;
   try {
     std::string connectionString;
     try {
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
       // Named below by warnAboutRegistry; the program directory is locked instead.
     }
     lock.emplace(app::runIdentity(connectionString, package.programDirectory()),
-                 app::InstanceLock::lockDirectory());
+                 platform::InstanceLock::lockDirectory());
   } catch (const std::exception& e) {
     return fail(e.what());
   }

@@ -1,6 +1,6 @@
 #include "schema/package_retrieval.h"
 
-#include "download/zip_extractor.h"
+#include "download/statement_files/zip_extractor.h"
 #include "outside/package/message_box.h"
 #include "schema/messages.h"
 #include "schema/structure_package.h"

@@ -1,4 +1,4 @@
-#include "download/anticipation.h"
+#include "download/anticipation/anticipation.h"
 #include "load/consumer_merge.h"
 #include "load/keyed_merge.h"
 #include "wiring/load_adapters.h"

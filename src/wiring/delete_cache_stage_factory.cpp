@@ -1,4 +1,4 @@
-#include "download/anticipation_delete_cache_file.h"
+#include "download/anticipation/delete_cache_file.h"
 #include "load/delete_cache.h"
 #include "wiring/stage_factories.h"
 

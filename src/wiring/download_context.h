@@ -3,8 +3,8 @@
 #include "app/run_context.h"
 #include "db/core/connection.h"
 #include "download/download_state.h"
-#include "download/server_file_transfer.h"
 #include "download/services.h"
+#include "download/statement_files/server_file_transfer.h"
 #include "outside/app_server.h"
 
 namespace wiring {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "download/file_fetcher.h"
-#include "download/orchestrator.h"
+#include "download/orchestrator/orchestrator.h"
+#include "download/statement_files/file_fetcher.h"
 #include "load/staging.h"
 #include "outside/package/message_box.h"
 #include "wiring/download_context.h"

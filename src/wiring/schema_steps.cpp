@@ -1,10 +1,9 @@
 #include "wiring/schema_steps.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform/terminal.h"
 #include "schema/package_retrieval.h"
 #include "schema/procedures.h"
 #include "schema/structure_update.h"
@@ -16,7 +15,7 @@ namespace {
 // The package download's progress on the terminal, one line rewritten in place, and only when
 // the kilobyte count moves.
 schema::DownloadProgress terminalProgress() {
-  if (!::isatty(STDERR_FILENO)) return {};
+  if (!platform::isTerminal(stderr)) return {};
   return [total = int64_t{0}, shown = int64_t{-1}](int64_t received, int64_t expected) mutable {
     if (expected > 0) total = expected;
     if (received / 1024 == shown) return;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "../download/test_support.h"
-#include "download/anticipation.h"
-#include "download/anticipation_consumer_columns.h"
+#include "download/anticipation/anticipation.h"
+#include "download/anticipation/consumer_columns.h"
 
 namespace download::anticipation_testing {
 

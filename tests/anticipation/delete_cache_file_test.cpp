@@ -1,7 +1,8 @@
+#include "download/anticipation/delete_cache_file.h"
+
 #include <gtest/gtest.h>
 
 #include "anticipation_fixture.h"
-#include "download/anticipation_delete_cache_file.h"
 
 namespace download::anticipation_testing {
 namespace {

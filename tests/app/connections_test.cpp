@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/forwarding_connection.h"
+#include "db/connect.h"
 #include "db/core/text.h"
 #include "fakes.h"
 #include "temp_dir.h"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/connect.h"
 #include "db/core/text.h"
 #include "fakes.h"
 #include "temp_dir.h"

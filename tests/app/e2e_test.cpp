@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "central_server_fixture.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
 #include "raw_http_server.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "db/connect.h"
+
 namespace outside {
 namespace {
 

@@ -3,16 +3,18 @@
 #include <cstdio>
 
 #include "app/console_view.h"
-#include "app/instance_lock.h"
+#include "app/run_identity.h"
 #include "main/close_delay.h"
 #include "outside/package/consiste.h"
 #include "outside/package/message_box.h"
 #include "outside/package/messages.h"
+#include "platform/instance_lock.h"
 #include "temp_dir.h"
 
 namespace app {
 namespace {
 
+using platform::InstanceLock;
 using testing_support::TempDir;
 
 TEST(InstanceLock, OnlyOneHolderPerIdentity) {

@@ -3,6 +3,7 @@
 
 #include "central/server/register_tokens.h"
 #include "central_server_fixture.h"
+#include "db/connect.h"
 #include "outside/app_server.h"
 #include "outside/http_transport.h"
 #include "outside/package/cipher.h"

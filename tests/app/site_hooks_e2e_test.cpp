@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "central_server_fixture.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 
 namespace {

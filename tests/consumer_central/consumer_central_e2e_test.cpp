@@ -5,6 +5,7 @@
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "central_server_fixture.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 
 namespace {

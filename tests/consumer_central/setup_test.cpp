@@ -5,6 +5,7 @@
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "consumer_central/central_setup.h"
+#include "db/connect.h"
 #include "temp_dir.h"
 
 namespace consumer_central {

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "crash/register_world.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 
 namespace {

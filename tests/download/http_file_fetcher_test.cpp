@@ -5,7 +5,7 @@
 #include <sstream>
 #include <thread>
 
-#include "download/file_fetcher.h"
+#include "download/statement_files/file_fetcher.h"
 #include "test_support.h"
 
 namespace download::testing {

@@ -1,9 +1,9 @@
-#include "download/insert_fast_path.h"
+#include "download/statement_files/insert_fast_path.h"
 
 #include <gtest/gtest.h>
 
-#include "download/insert_line.h"
-#include "download/statement_file_runner.h"
+#include "download/statement_files/insert_line.h"
+#include "download/statement_files/statement_file_runner.h"
 #include "test_support.h"
 
 namespace download::testing {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "download/component_error.h"
-#include "download/date_columns.h"
-#include "download/date_sync.h"
-#include "download/ledger_hygiene.h"
-#include "download/update_ledger.h"
+#include "download/ledger/date_columns.h"
+#include "download/ledger/date_sync.h"
+#include "download/ledger/hygiene.h"
+#include "download/ledger/update_ledger.h"
 #include "ledger_fixture.h"
 
 namespace download::testing {

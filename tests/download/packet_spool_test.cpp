@@ -1,4 +1,4 @@
-#include "download/packet_spool.h"
+#include "download/orchestrator/packet_spool.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "download/download_state.h"
-#include "download/handover_lists.h"
+#include "download/orchestrator/handover_lists.h"
 
 namespace download {
 namespace {

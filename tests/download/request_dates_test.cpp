@@ -1,10 +1,10 @@
-#include "download/request_dates.h"
+#include "download/ledger/request_dates.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "download/control_ledger.h"
+#include "download/ledger/control_ledger.h"
 #include "ledger_fixture.h"
 
 namespace download::testing {

@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "download/line_ranges.h"
-#include "download/server_file_transfer.h"
+#include "download/statement_files/line_ranges.h"
+#include "download/statement_files/server_file_transfer.h"
 #include "test_support.h"
 
 namespace download::testing {

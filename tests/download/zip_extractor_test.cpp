@@ -1,4 +1,4 @@
-#include "download/zip_extractor.h"
+#include "download/statement_files/zip_extractor.h"
 
 #include <gtest/gtest.h>
 

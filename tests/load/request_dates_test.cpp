@@ -1,6 +1,6 @@
 #include "load/request_dates.h"
 
-#include "download/control_ledger.h"
+#include "download/ledger/control_ledger.h"
 #include "load_fixture.h"
 
 namespace load::testing {

@@ -11,10 +11,11 @@
 
 #include "central/model/model.h"
 #include "central_server_fixture.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
 #include "db/dataset/dataset.h"
-#include "download/zip_extractor.h"
+#include "download/statement_files/zip_extractor.h"
 #include "package_writer.h"
 #include "schema/statements.h"
 

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "central_server_fixture.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
 

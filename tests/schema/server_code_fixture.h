@@ -9,6 +9,7 @@
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "schema/procedures.h"
 

@@ -13,6 +13,7 @@
 #include "app/run_context.h"
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
+#include "db/connect.h"
 #include "db/core/text.h"
 #include "site_hooks/site_hooks.h"
 

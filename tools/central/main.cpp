@@ -18,6 +18,7 @@
 #include "central/world/branch_settings.h"
 #include "central/world/change.h"
 #include "central/world/world.h"
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "db/embedded/embedded.h"
 

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "db/connect.h"
 #include "db/core/connection.h"
 #include "options.h"
 #include "result_printer.h"

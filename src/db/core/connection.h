@@ -111,7 +111,4 @@ class Connection {
   virtual std::string_view engineName() const = 0;  // "embedded", "odbc"
 };
 
-// Opens a connection from an ADO-style connection string (see docs/connection-strings.md).
-std::unique_ptr<Connection> connect(std::string_view adoConnectionString);
-
 }  // namespace db

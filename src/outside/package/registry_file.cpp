@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "db/core/text.h"
-#include "outside/package/replace_file.h"
+#include "platform/replace_file.h"
 
 namespace outside {
 namespace {
@@ -184,7 +184,7 @@ std::string RegistryFile::serialize() const {
 void RegistryFile::save(const std::filesystem::path& path) const {
   try {
     // Registry values may hold passwords.
-    replaceFile(path, serialize(), true);
+    platform::replaceFile(path, serialize(), true);
   } catch (const std::runtime_error& e) {
     throw RegistryError(std::string("registry file: ") + e.what());
   }

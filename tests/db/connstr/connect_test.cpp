@@ -1,3 +1,5 @@
+#include "db/connect.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -12,7 +12,7 @@
 #include "db/core/connection.h"
 #include "db/core/text.h"
 #include "db/embedded/embedded.h"
-#include "download/handover_lists.h"
+#include "download/orchestrator/handover_lists.h"
 
 namespace {
 

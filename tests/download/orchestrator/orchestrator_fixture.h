@@ -11,8 +11,8 @@
 #include "central/model/model.h"
 #include "db/dataset/dataset.h"
 #include "db/embedded/embedded.h"
-#include "download/orchestrator.h"
-#include "download/orchestrator_packets.h"
+#include "download/orchestrator/orchestrator.h"
+#include "download/orchestrator/packets.h"
 #include "download/test_support.h"
 
 namespace download::testing {

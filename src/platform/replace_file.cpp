@@ -1,0 +1,59 @@
+#include "platform/replace_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+namespace {
+
+bool writeAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t written = ::write(fd, content.data(), content.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    content.remove_prefix(static_cast<size_t>(written));
+  }
+  return ::fsync(fd) == 0;
+}
+
+}  // namespace
+
+void replaceFile(const std::filesystem::path& path, std::string_view content,
+                 bool ownerOnlyWhenNew) {
+  const std::filesystem::path temp =
+      path.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
+  struct stat original {};
+  const bool exists = ::stat(path.c_str(), &original) == 0;
+  ::unlink(temp.c_str());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                        ownerOnlyWhenNew ? S_IRUSR | S_IWUSR : 0666);
+  if (fd < 0)
+    throw std::runtime_error("cannot write " + temp.string() + ": " + std::strerror(errno));
+  // The replacement keeps the old file's mode and owner; it may not widen who reads it.
+  bool ok = writeAll(fd, content);
+  std::string failure = ok ? "" : "cannot write " + temp.string();
+  if (ok && exists && ::fchmod(fd, original.st_mode & 07777) != 0)
+    ok = false, failure = "cannot keep the mode of " + path.string();
+  if (ok && exists && (original.st_uid != ::geteuid() || original.st_gid != ::getegid()) &&
+      ::fchown(fd, original.st_uid, original.st_gid) != 0)
+    ok = false, failure = "cannot keep the owner of " + path.string();
+  if (::close(fd) != 0 && ok) ok = false, failure = "cannot write " + temp.string();
+  if (!ok) {
+    ::unlink(temp.c_str());
+    throw std::runtime_error(failure);
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
+    ::unlink(temp.c_str());
+    throw std::runtime_error("cannot replace " + path.string() + ": " + ec.message());
+  }
+}
+
+}  // namespace platform
