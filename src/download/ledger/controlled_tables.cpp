@@ -1,36 +1,32 @@
 #include "download/ledger/controlled_tables.h"
 
-#include <array>
-
-#include "db/core/text.h"
+#include <vector>
 
 namespace download {
 namespace {
 
-using R = RequestRule;
-constexpr std::array<ControlledTable, 12> kTables{{
-    {"ITEMPRECO", "DTULTATUITPR", true, 0, R::Standard, std::nullopt},
-    {"ITMENUCONFTE", "DTULTATUITCT", true, 1, R::ScreenMenu, std::nullopt},
-    {"CONSUMIDOR", "DTULTATUCSUM", false, 4, R::Consumer, std::nullopt},
-    {"PRODUTO", "DTULTATUPROD", true, 5, R::Standard, std::nullopt},
-    {"EXTRATOCONS", "DTULTATUEXT", true, 11, R::ExtractFiveDays, std::nullopt},
-    {"MOVICLIE", "DTULTATUMCLI", false, 12, R::CustomerMovement, std::nullopt},
-    {"MOVBENEFICIOCTR", "DTULTATU", false, 88, R::Standard, 1},
-    {"ROTFABLOCAL", "DTULTATURTFL", true, 20, R::Standard, 5},
-    {"ROTFABRICA", "DTULTATURTFA", true, 51, R::Standard, 4},
-    {"ITEMPRECODIA", "DTULTATUITPD", true, 55, R::Standard, std::nullopt},
-    {"ITEMPRECOGER", "DTULTATU", true, 109, R::Standard, std::nullopt},
-    {"ITEMPRECODIAGER", "DTULTATU", true, 111, R::Standard, std::nullopt},
-}};
+// The order their request dates are read in.
+constexpr std::string_view kReadOrder[] = {"ITEMPRECO",       "ITMENUCONFTE", "CONSUMIDOR",
+                                           "PRODUTO",         "EXTRATOCONS",  "MOVICLIE",
+                                           "MOVBENEFICIOCTR", "ROTFABLOCAL",  "ROTFABRICA",
+                                           "ITEMPRECODIA",    "ITEMPRECOGER", "ITEMPRECODIAGER"};
 
 }  // namespace
 
-std::span<const ControlledTable> controlledTables() { return kTables; }
-
-const ControlledTable* findControlledTable(std::string_view name) {
-  for (const auto& table : kTables)
-    if (db::iequals(table.name, name)) return &table;
-  return nullptr;
+std::span<const ControlledTable> controlledTables() {
+  static const std::vector<ControlledTable> tables = [] {
+    std::vector<ControlledTable> controlled;
+    for (std::string_view name : kReadOrder) {
+      const CatalogueTable& entry = catalogueTable(name);
+      controlled.push_back({.name = entry.table,
+                            .emptyMeansUncontrolled = entry.control.value().emptyMeansUncontrolled,
+                            .position = entry.requestSlot.value(),
+                            .rule = entry.control->rule,
+                            .indicatorWhenMissing = entry.control->indicatorWhenMissing});
+    }
+    return controlled;
+  }();
+  return tables;
 }
 
 }  // namespace download

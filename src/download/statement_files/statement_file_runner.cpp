@@ -50,6 +50,120 @@ std::string maskValues(std::string message, const InsertLine& line) {
   return message;
 }
 
+// One run of one file: its batch, the line it is at, and what the log may show of that line.
+class FileRun {
+ public:
+  FileRun(db::Connection& conn, const Services& services,
+          const std::function<void()>& afterStatement, std::string_view label,
+          std::string_view table, bool logBatches)
+      : conn_(conn),
+        s_(services),
+        afterStatement_(afterStatement),
+        label_(label),
+        table_(table),
+        logBatches_(logBatches),
+        fastPath_(conn) {}
+
+  FileRunResult run(const std::filesystem::path& file) {
+    // The keep-alive is not a statement: its failure ends the file but reaches the caller, and
+    // what ran before it worked and is kept.
+    std::exception_ptr keepAliveFailure;
+    try {
+      std::ifstream in(file, std::ios::binary);
+      if (!in) throw std::runtime_error("cannot open " + file.string());
+      for (bool first = true; std::getline(in, line_); first = false) {
+        ++lineNumber_;
+        taken_ = false;
+        const std::string_view statement = statementOfLine(first);
+        if (statement.empty()) continue;
+        start();
+        runStatement(statement);
+        try {
+          afterStatement_();
+        } catch (const std::exception&) {
+          keepAliveFailure = std::current_exception();
+          break;
+        }
+      }
+      if (in.bad()) throw std::runtime_error("cannot read " + file.string());
+      if (started_ && conn_.inTransaction()) conn_.commit();
+    } catch (const std::exception& e) {
+      if (conn_.inTransaction()) conn_.rollback();
+      result_.failed = true;
+      std::string shown;
+      if (lineNumber_ > 0) shown = "linha " + std::to_string(lineNumber_);
+      if (taken_) shown += ": " + withoutValues(parsed_);
+      s_.info("Erro no insert da tabela " + label_ + " -> " + e.what() + " -> " + shown);
+    }
+    if (keepAliveFailure) std::rethrow_exception(keepAliveFailure);
+    return result_;
+  }
+
+ private:
+  // The statement on the line just read, UTF-8; empty for a blank line.
+  std::string_view statementOfLine(bool first) {
+    if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+    std::string_view statement = line_;
+    if (first && statement.starts_with(kUtf8Bom)) statement.remove_prefix(kUtf8Bom.size());
+    if (isBlank(statement)) return {};
+    if (isValidUtf8(statement)) return statement;
+    converted_ = db::cp1252ToUtf8(statement);
+    return converted_;
+  }
+
+  // The first statement opens the batch, so a file of blank lines logs nothing.
+  void start() {
+    if (started_) return;
+    if (!conn_.inTransaction()) conn_.begin();
+    started_ = true;
+    s_.info("-------------------------------------");
+    s_.info("Início da inserção da tabela " + label_ + "...");
+  }
+
+  void runStatement(std::string_view statement) {
+    parsed_.valueCount = 0;
+    const bool plain = parseInsertLine(statement, parsed_);
+    if (!plain && !parseInsertOfConstants(statement, parsed_))
+      throw LineFailure("linha recusada: só INSERT de constantes é aceito");
+    if (!isOwnTable(parsed_.table, table_))
+      throw LineFailure("linha recusada: só INSERT INTO " + std::string(table_) + " é aceito");
+    taken_ = true;
+    try {
+      if (!plain || !fastPath_.tryRun(parsed_)) conn_.execute(statement);
+    } catch (const std::exception& e) {
+      throw LineFailure(maskValues(e.what(), parsed_));
+    }
+    ++result_.statements;
+    if (++sinceCommit_ == StatementFileRunner::kBatchSize) commitBatch();
+  }
+
+  void commitBatch() {
+    conn_.commit();
+    if (logBatches_)
+      s_.info("Registros da tabela " + label_ +
+              " inseridos: " + std::to_string(result_.statements));
+    s_.processMessages();
+    conn_.begin();
+    sinceCommit_ = 0;
+  }
+
+  db::Connection& conn_;
+  const Services& s_;
+  const std::function<void()>& afterStatement_;
+  const std::string label_;
+  std::string_view table_;
+  bool logBatches_;
+  InsertFastPath fastPath_;
+  InsertLine parsed_;
+  std::string line_;
+  std::string converted_;
+  FileRunResult result_;
+  int64_t lineNumber_ = 0;
+  int64_t sinceCommit_ = 0;
+  bool started_ = false;
+  bool taken_ = false;  // the line passed the checks: its table and columns may be shown
+};
+
 }  // namespace
 
 bool isValidUtf8(std::string_view text) {
@@ -79,79 +193,7 @@ bool isValidUtf8(std::string_view text) {
 
 FileRunResult StatementFileRunner::run(const std::filesystem::path& file, std::string_view label,
                                        std::string_view table, bool logBatches) {
-  FileRunResult result;
-  const std::string tableLabel(label);
-  InsertFastPath fastPath(conn_);
-  InsertLine parsed;
-  std::string line, converted;
-  std::string_view statement;
-  bool started = false, taken = false;
-  int64_t sinceCommit = 0, lineNumber = 0;
-  // The keep-alive is not a statement: its failure ends the file but reaches the caller, and
-  // what ran before it worked and is kept.
-  std::exception_ptr keepAliveFailure;
-  try {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open " + file.string());
-    for (bool first = true; std::getline(in, line); first = false) {
-      ++lineNumber;
-      taken = false;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      statement = line;
-      if (first && statement.starts_with(kUtf8Bom)) statement.remove_prefix(kUtf8Bom.size());
-      if (isBlank(statement)) continue;
-      if (!isValidUtf8(statement)) {
-        converted = db::cp1252ToUtf8(statement);
-        statement = converted;
-      }
-      if (!started) {
-        if (!conn_.inTransaction()) conn_.begin();
-        started = true;
-        s_.info("-------------------------------------");
-        s_.info("Início da inserção da tabela " + tableLabel + "...");
-      }
-      parsed.valueCount = 0;
-      const bool plain = parseInsertLine(statement, parsed);
-      if (!plain && !parseInsertOfConstants(statement, parsed))
-        throw LineFailure("linha recusada: só INSERT de constantes é aceito");
-      if (!isOwnTable(parsed.table, table))
-        throw LineFailure("linha recusada: só INSERT INTO " + std::string(table) + " é aceito");
-      taken = true;
-      try {
-        if (!plain || !fastPath.tryRun(parsed)) conn_.execute(statement);
-      } catch (const std::exception& e) {
-        throw LineFailure(maskValues(e.what(), parsed));
-      }
-      ++result.statements;
-      if (++sinceCommit == kBatchSize) {
-        conn_.commit();
-        if (logBatches)
-          s_.info("Registros da tabela " + tableLabel +
-                  " inseridos: " + std::to_string(result.statements));
-        s_.processMessages();
-        conn_.begin();
-        sinceCommit = 0;
-      }
-      statement = {};
-      try {
-        afterStatement_();
-      } catch (const std::exception&) {
-        keepAliveFailure = std::current_exception();
-        break;
-      }
-    }
-    if (in.bad()) throw std::runtime_error("cannot read " + file.string());
-    if (started && conn_.inTransaction()) conn_.commit();
-  } catch (const std::exception& e) {
-    if (conn_.inTransaction()) conn_.rollback();
-    result.failed = true;
-    std::string shown;
-    if (lineNumber > 0) shown = "linha " + std::to_string(lineNumber);
-    if (taken) shown += ": " + withoutValues(parsed);
-    s_.info("Erro no insert da tabela " + tableLabel + " -> " + e.what() + " -> " + shown);
-  }
-  if (keepAliveFailure) std::rethrow_exception(keepAliveFailure);
-  return result;
+  return FileRun(conn_, s_, afterStatement_, label, table, logBatches).run(file);
 }
 
 }  // namespace download
