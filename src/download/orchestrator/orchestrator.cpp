@@ -15,6 +15,13 @@ namespace {
 constexpr std::string_view kMethodGetTabelas = "getTabelas";
 const std::string kStarLine(126, '*');
 
+// A blank line, the section's title line and a line of stars.
+void logSection(const Services& services, std::string_view title) {
+  services.log("", "3");
+  services.log(title, "3");
+  services.log(kStarLine, "3");
+}
+
 }  // namespace
 
 Orchestrator::Orchestrator(db::Connection& local, outside::AppServer& netProcedimentos,
@@ -28,12 +35,9 @@ Orchestrator::Orchestrator(db::Connection& local, outside::AppServer& netProcedi
       dialect_(dialect) {}
 
 bool Orchestrator::iniciaBaixaTabelas(const RunValues& values) {
-  s_.log("", "3");
-  s_.log(
-      "*************** INÍCIO DA BAIXA DAS TABELAS DE PREÇOS/PRODUTOS/PARAMETROS "
-      "****************",
-      "3");
-  s_.log(kStarLine, "3");
+  logSection(s_,
+             "*************** INÍCIO DA BAIXA DAS TABELAS DE PREÇOS/PRODUTOS/PARAMETROS "
+             "****************");
 
   state_.idSenConsCentral = values.idSenConsCentral;
   state_.nmSqlNameDb = values.nmSqlNameDb;
@@ -112,12 +116,9 @@ void Orchestrator::requestAndHandOver() {
                                  : net_.call(kMethodGetTabelas, arguments);
   const db::ValueArray& reply = checkTabelasReply(result, mode);
 
-  s_.log("", "3");
-  s_.log(
-      "*************************** INÍCIO DA IMPORTAÇÃO DE TABELAS NA BASE LOCAL "
-      "***************************",
-      "3");
-  s_.log(kStarLine, "3");
+  logSection(s_,
+             "*************************** INÍCIO DA IMPORTAÇÃO DE TABELAS NA BASE LOCAL "
+             "***************************");
   handOver(reply, mode, spool ? &*spool : nullptr);
   for (size_t i = 0; i < kSalesVectorSize; ++i)
     state_.salesVector[i] = reply[kSalesFirstPosition + i];
