@@ -28,6 +28,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kPragmas = "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;";
 const db::DateTime kStart = db::DateTime::fromParts(2026, 1, 1);
+constexpr const char* kInsertPrice =
+    "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR, "
+    "DTULTATUITPR, VRPRECITEM) VALUES ";
 
 struct IdleServer : outside::AppServer {
   void connect() override {}
@@ -108,10 +111,8 @@ void createDatabase(const fs::path& file, int64_t rows) {
       conn->execute(ddl);
   }
   sqlite3* db = openRaw(file);
-  sqlite3_stmt* insert = prepareRaw(db,
-                                    "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, "
-                                    "CDPRODUTO, CDPRPAITABPR, DTULTATUITPR, VRPRECITEM) VALUES "
-                                    "('0001', 'T01', ?, ?, 'X', ?, ?)");
+  sqlite3_stmt* insert =
+      prepareRaw(db, std::string(kInsertPrice) + "('0001', 'T01', ?, ?, 'X', ?, ?)");
   inRawTransaction(db, [&] {
     for (int64_t i = 0; i < rows; ++i) {
       const PriceRow row = priceRow(i, 0);
@@ -178,10 +179,7 @@ void rawMerge(const fs::path& file, int64_t localRows, int64_t rows, double& sec
   sqlite3_stmt* find = prepareRaw(db, "SELECT 1 FROM ITEMPRECO" + key);
   sqlite3_stmt* update =
       prepareRaw(db, "UPDATE ITEMPRECO SET DTULTATUITPR = ?6, VRPRECITEM = ?7" + key);
-  sqlite3_stmt* insert = prepareRaw(db,
-                                    "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, "
-                                    "CDPRODUTO, CDPRPAITABPR, DTULTATUITPR, VRPRECITEM) VALUES "
-                                    "(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+  sqlite3_stmt* insert = prepareRaw(db, std::string(kInsertPrice) + "(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
   seconds = secondsOf([&] {
     inRawTransaction(db, [&] {
       for (int64_t i = 0; i < rows; ++i) {
@@ -211,10 +209,7 @@ void engineBulk(const fs::path& file, int64_t rows, double& seconds) {
 
 void rawBulk(const fs::path& file, int64_t rows, double& seconds) {
   sqlite3* db = openRaw(file);
-  sqlite3_stmt* insert = prepareRaw(db,
-                                    "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, "
-                                    "CDPRODUTO, CDPRPAITABPR, DTULTATUITPR, VRPRECITEM) VALUES "
-                                    "(?, ?, ?, ?, ?, ?, ?)");
+  sqlite3_stmt* insert = prepareRaw(db, std::string(kInsertPrice) + "(?, ?, ?, ?, ?, ?, ?)");
   seconds = secondsOf([&] {
     inRawTransaction(db, [&] {
       for (int64_t i = 0; i < rows; ++i) {

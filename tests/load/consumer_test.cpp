@@ -17,6 +17,15 @@ class ConsumerTest : public LoadTest {
             {"IDATUCONSUMI", "S"}, {"CDSENHACONS", "nova"}, {"DTULTATUCSUM", day(4)}};
   }
   db::DateTime day(int d) { return db::DateTime::fromParts(2026, 11, d, 10, 0, 0); }
+  // A first benefit load (indicator 1 "S") of campaign K, whose server announces two movements.
+  void firstBenefitLoadOfTwoMovements() {
+    state.vectors.vIndicadores[1] = "S";
+    localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
+    localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
+    localRow("BENEFICIOCAMP",
+             {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
+    download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  }
 
   outside::KivProxCodigo nextCode{conn};
   KeyedMerge merge{ctx};
@@ -171,11 +180,7 @@ TEST_F(ConsumerTest, AccountMovementsLastBatchAndTheirLedgerRowCommitTogether) {
 }
 
 TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
-  state.vectors.vIndicadores[1] = "S";
-  localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
-  localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
-  localRow("BENEFICIOCAMP", {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
-  download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  firstBenefitLoadOfTwoMovements();
   db::DataSet page;
   {
     auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
@@ -207,11 +212,7 @@ TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
 // Pages come in key order: the newest date of a first page must not stand for the pages that a
 // stopped or failed load never brought.
 TEST_F(ConsumerTest, AFirstBenefitLoadCutShortRecordsNoDate) {
-  state.vectors.vIndicadores[1] = "S";
-  localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
-  localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
-  localRow("BENEFICIOCAMP", {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
-  download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  firstBenefitLoadOfTwoMovements();
   auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
                              {{{"CDCLIENTE", "C1"},
                                {"CDCONSUMIDOR", "1"},
