@@ -89,7 +89,8 @@ std::unique_ptr<Connection> open(const Options& options) {
   registerSqlFunctions(handle.db);
   catalog::install(handle.db, options.user);
   server::registerSessionFunctions(handle.db, session);
-  auto connection = std::make_unique<EmbeddedConnection>(handle.db, options.user, session);
+  auto connection =
+      std::make_unique<EmbeddedConnection>(handle.db, options.user, session, options.readsOnly);
   handle.db = nullptr;
   connection->restoreViews();
   return connection;
