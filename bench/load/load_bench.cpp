@@ -28,6 +28,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kPragmas = "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;";
 const db::DateTime kStart = db::DateTime::fromParts(2026, 1, 1);
+constexpr const char* kInsertPrice =
+    "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR, "
+    "DTULTATUITPR, VRPRECITEM) VALUES ";
 
 struct IdleServer : outside::AppServer {
   void connect() override {}
@@ -39,6 +42,38 @@ struct IdleServer : outside::AppServer {
 void check(int rc, sqlite3* db, const char* what) {
   if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
     throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+// The raw side's database, with the pragmas the embedded engine sets.
+sqlite3* openRaw(const fs::path& file) {
+  sqlite3* db = nullptr;
+  check(sqlite3_open(file.c_str(), &db), db, "open");
+  check(sqlite3_exec(db, kPragmas, nullptr, nullptr, nullptr), db, "pragmas");
+  return db;
+}
+
+sqlite3_stmt* prepareRaw(sqlite3* db, const std::string& text) {
+  sqlite3_stmt* statement = nullptr;
+  check(sqlite3_prepare_v2(db, text.c_str(), -1, &statement, nullptr), db, "prepare");
+  return statement;
+}
+
+void runStep(sqlite3* db, sqlite3_stmt* statement, const char* what) {
+  check(sqlite3_step(statement), db, what);
+  sqlite3_reset(statement);
+}
+
+// Runs work in one transaction of the raw database.
+void inRawTransaction(sqlite3* db, const std::function<void()>& work) {
+  check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+  work();
+  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+}
+
+double secondsOf(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 std::string product(int64_t i) { return "P" + std::to_string(i); }
@@ -75,27 +110,19 @@ void createDatabase(const fs::path& file, int64_t rows) {
     for (const auto& ddl : central::tableDdl(central::centralModel().table("ITEMPRECO")))
       conn->execute(ddl);
   }
-  sqlite3* db = nullptr;
-  check(sqlite3_open(file.c_str(), &db), db, "open");
-  check(sqlite3_exec(db, kPragmas, nullptr, nullptr, nullptr), db, "pragmas");
-  sqlite3_stmt* insert = nullptr;
-  check(sqlite3_prepare_v2(db,
-                           "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
-                           "CDPRPAITABPR, DTULTATUITPR, VRPRECITEM) VALUES ('0001', 'T01', ?, ?, "
-                           "'X', ?, ?)",
-                           -1, &insert, nullptr),
-        db, "prepare");
-  check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-  for (int64_t i = 0; i < rows; ++i) {
-    const PriceRow row = priceRow(i, 0);
-    sqlite3_bind_double(insert, 1, kStart.toDays());
-    sqlite3_bind_text(insert, 2, row.product.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_double(insert, 3, row.updated);
-    sqlite3_bind_double(insert, 4, row.price);
-    check(sqlite3_step(insert), db, "insert");
-    sqlite3_reset(insert);
-  }
-  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+  sqlite3* db = openRaw(file);
+  sqlite3_stmt* insert =
+      prepareRaw(db, std::string(kInsertPrice) + "('0001', 'T01', ?, ?, 'X', ?, ?)");
+  inRawTransaction(db, [&] {
+    for (int64_t i = 0; i < rows; ++i) {
+      const PriceRow row = priceRow(i, 0);
+      sqlite3_bind_double(insert, 1, kStart.toDays());
+      sqlite3_bind_text(insert, 2, row.product.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_double(insert, 3, row.updated);
+      sqlite3_bind_double(insert, 4, row.price);
+      runStep(db, insert, "insert");
+    }
+  });
   sqlite3_finalize(insert);
   sqlite3_close(db);
 }
@@ -118,62 +145,55 @@ db::DataSet& fillDownload(download::DownloadState& state, int64_t localRows, int
   return ds;
 }
 
-void engineMerge(const fs::path& file, int64_t localRows, int64_t rows, double& seconds) {
-  auto conn = db::embedded::open(db::embedded::Options{file.string()});
+// The engine side's load context over the database file, with a download already received.
+struct EngineLoad {
+  EngineLoad(const fs::path& file, int64_t localRows, int64_t rows)
+      : conn(db::embedded::open(db::embedded::Options{file.string()})), keepAlive(server) {
+    fillDownload(state, localRows, rows);
+  }
+
+  std::unique_ptr<db::Connection> conn;
   download::DownloadState state;
-  fillDownload(state, localRows, rows);
   load::LoadEnvironment env;
   IdleServer server;
-  download::KeepAlive keepAlive(server);
+  download::KeepAlive keepAlive;
   load::LoadContext ctx{*conn, state, env, keepAlive};
-  load::KeyedMerge merge(ctx);
+};
+
+void engineMerge(const fs::path& file, int64_t localRows, int64_t rows, double& seconds) {
+  EngineLoad engine(file, localRows, rows);
+  load::KeyedMerge merge(engine.ctx);
   const load::MergeTable member{
       "ITEMPRECO",
       "cdsItemPreco",
       "adqCliItemPreco",
       {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO", "CDPRPAITABPR"}};
-  const auto start = std::chrono::steady_clock::now();
-  merge.run(member);
-  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  seconds = secondsOf([&] { merge.run(member); });
 }
 
 void rawMerge(const fs::path& file, int64_t localRows, int64_t rows, double& seconds) {
-  sqlite3* db = nullptr;
-  check(sqlite3_open(file.c_str(), &db), db, "open");
-  check(sqlite3_exec(db, kPragmas, nullptr, nullptr, nullptr), db, "pragmas");
-  sqlite3_stmt *find = nullptr, *update = nullptr, *insert = nullptr;
-  const char* key =
+  sqlite3* db = openRaw(file);
+  const std::string key =
       " WHERE CDFILIAL = ?1 AND CDTABEPREC = ?2 AND DTINIVGPREC = ?3 AND CDPRODUTO = ?4 AND "
       "CDPRPAITABPR = ?5";
-  check(sqlite3_prepare_v2(db, (std::string("SELECT 1 FROM ITEMPRECO") + key).c_str(), -1, &find,
-                           nullptr),
-        db, "prepare");
-  check(sqlite3_prepare_v2(
-            db,
-            (std::string("UPDATE ITEMPRECO SET DTULTATUITPR = ?6, VRPRECITEM = ?7") + key).c_str(),
-            -1, &update, nullptr),
-        db, "prepare");
-  check(sqlite3_prepare_v2(
-            db,
-            "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
-            "CDPRPAITABPR, DTULTATUITPR, VRPRECITEM) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
-            -1, &insert, nullptr),
-        db, "prepare");
-  const auto start = std::chrono::steady_clock::now();
-  check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-  for (int64_t i = 0; i < rows; ++i) {
-    const int64_t id = i % 2 == 0 ? i : localRows + i;
-    const PriceRow row = priceRow(id, 1);
-    bindPriceKey(find, row);
-    const bool found = sqlite3_step(find) == SQLITE_ROW;
-    sqlite3_reset(find);
-    sqlite3_stmt* write = found ? update : insert;
-    bindPriceRow(write, row);
-    check(sqlite3_step(write), db, "write");
-    sqlite3_reset(write);
-  }
-  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  sqlite3_stmt* find = prepareRaw(db, "SELECT 1 FROM ITEMPRECO" + key);
+  sqlite3_stmt* update =
+      prepareRaw(db, "UPDATE ITEMPRECO SET DTULTATUITPR = ?6, VRPRECITEM = ?7" + key);
+  sqlite3_stmt* insert = prepareRaw(db, std::string(kInsertPrice) + "(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+  seconds = secondsOf([&] {
+    inRawTransaction(db, [&] {
+      for (int64_t i = 0; i < rows; ++i) {
+        const int64_t id = i % 2 == 0 ? i : localRows + i;
+        const PriceRow row = priceRow(id, 1);
+        bindPriceKey(find, row);
+        const bool found = sqlite3_step(find) == SQLITE_ROW;
+        sqlite3_reset(find);
+        sqlite3_stmt* write = found ? update : insert;
+        bindPriceRow(write, row);
+        runStep(db, write, "write");
+      }
+    });
+  });
   sqlite3_finalize(find);
   sqlite3_finalize(update);
   sqlite3_finalize(insert);
@@ -181,40 +201,23 @@ void rawMerge(const fs::path& file, int64_t localRows, int64_t rows, double& sec
 }
 
 void engineBulk(const fs::path& file, int64_t rows, double& seconds) {
-  auto conn = db::embedded::open(db::embedded::Options{file.string()});
-  download::DownloadState state;
-  fillDownload(state, 0, rows);
-  load::LoadEnvironment env;
-  IdleServer server;
-  download::KeepAlive keepAlive(server);
-  load::LoadContext ctx{*conn, state, env, keepAlive};
-  outside::KivProxCodigo nextCode(*conn);
-  load::BulkWriter writer(ctx, nextCode);
-  const auto start = std::chrono::steady_clock::now();
-  writer.InsereDados("cdsItemPreco", "ITEMPRECO");
-  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EngineLoad engine(file, 0, rows);
+  outside::KivProxCodigo nextCode(*engine.conn);
+  load::BulkWriter writer(engine.ctx, nextCode);
+  seconds = secondsOf([&] { writer.InsereDados("cdsItemPreco", "ITEMPRECO"); });
 }
 
 void rawBulk(const fs::path& file, int64_t rows, double& seconds) {
-  sqlite3* db = nullptr;
-  check(sqlite3_open(file.c_str(), &db), db, "open");
-  check(sqlite3_exec(db, kPragmas, nullptr, nullptr, nullptr), db, "pragmas");
-  sqlite3_stmt* insert = nullptr;
-  check(sqlite3_prepare_v2(db,
-                           "INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
-                           "CDPRPAITABPR, DTULTATUITPR, VRPRECITEM) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                           -1, &insert, nullptr),
-        db, "prepare");
-  const auto start = std::chrono::steady_clock::now();
-  check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-  for (int64_t i = 0; i < rows; ++i) {
-    const PriceRow row = priceRow(i, 1);
-    bindPriceRow(insert, row);
-    check(sqlite3_step(insert), db, "insert");
-    sqlite3_reset(insert);
-  }
-  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  sqlite3* db = openRaw(file);
+  sqlite3_stmt* insert = prepareRaw(db, std::string(kInsertPrice) + "(?, ?, ?, ?, ?, ?, ?)");
+  seconds = secondsOf([&] {
+    inRawTransaction(db, [&] {
+      for (int64_t i = 0; i < rows; ++i) {
+        bindPriceRow(insert, priceRow(i, 1));
+        runStep(db, insert, "insert");
+      }
+    });
+  });
   sqlite3_finalize(insert);
   sqlite3_close(db);
 }

@@ -1,7 +1,7 @@
 // The raw baseline of the whole-run benchmark: the rows a run left in a local database written
 // again into the same schema, empty, straight through the SQLite C API (prepared INSERT per
 // table, one transaction per table, the engine's pragmas). Prints one line the benchmark script
-// reads: "raw <tables> <rows> <seconds>".
+// reads: "raw <tables> <rows> <seconds> <peak KB> <CPU seconds>".
 #include <sqlite3.h>
 #include <sys/resource.h>
 
@@ -100,7 +100,10 @@ int main(int argc, char** argv) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("raw %zu %lld %.3f %ld\n", tables.size(), rows, elapsed.count(), usage.ru_maxrss);
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("raw %zu %lld %.3f %ld %.3f\n", tables.size(), rows, elapsed.count(),
+                usage.ru_maxrss, cpu);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_raw_load: %s\n", e.what());
     return 1;

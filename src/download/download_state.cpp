@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <system_error>
 
 namespace download {
 
@@ -12,11 +13,51 @@ bool NameLess::operator()(std::string_view a, std::string_view b) const {
   });
 }
 
+namespace {
+
+// Below this a read dataset stays in memory: reading it again would cost more than it holds.
+constexpr size_t kReleasedFromBytes = 1u << 20;
+
+}  // namespace
+
 db::DataSet& DownloadState::dataset(std::string_view name) {
-  auto it = datasets_.find(name);
-  if (it == datasets_.end())
-    it = datasets_.emplace(std::string(name), db::DataSet(std::string(name))).first;
-  return it->second;
+  if (db::DataSet* found = findDataset(name)) return *found;
+  return datasets_.emplace(std::string(name), db::DataSet(std::string(name))).first->second;
+}
+
+db::DataSet* DownloadState::findDataset(std::string_view name) {
+  if (const auto it = datasets_.find(name); it != datasets_.end()) return &it->second;
+  const auto spooled = spooled_.find(name);
+  if (spooled == spooled_.end()) return nullptr;
+  db::DataSet read{std::string(name)};
+  read.loadFromFile(spooled->second.file);
+  spooled->second.rows = read.recordCount();
+  return &datasets_.emplace(std::string(name), std::move(read)).first->second;
+}
+
+void DownloadState::spool(std::string_view name, std::filesystem::path file) {
+  if (const auto it = datasets_.find(name); it != datasets_.end()) datasets_.erase(it);
+  spooled_.insert_or_assign(std::string(name), Spooled{std::move(file), 0});
+}
+
+void DownloadState::releaseSpooled() {
+  for (const auto& [name, spooled] : spooled_) {
+    const auto it = datasets_.find(name);
+    if (it == datasets_.end()) continue;
+    const db::DataSet& held = it->second;
+    // The load only ever removes rows from a downloaded dataset: as many rows as were read means
+    // the file still holds what the dataset holds.
+    if (held.recordCount() != spooled.rows || held.memoryUsed() < kReleasedFromBytes) continue;
+    datasets_.erase(it);
+  }
+}
+
+void DownloadState::clearSpool() {
+  for (const auto& [name, spooled] : spooled_) {
+    std::error_code ignored;
+    std::filesystem::remove(spooled.file, ignored);
+  }
+  spooled_.clear();
 }
 
 }  // namespace download

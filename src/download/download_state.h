@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -41,17 +42,34 @@ struct DownloadState {
   RequestVectors vectors;
   std::vector<db::Value> salesVector = std::vector<db::Value>(kSalesVectorSize);
 
+  // Where the download's packets wait for the load (Dados/Tabelas_Kiv); empty when they are held
+  // in memory instead.
+  std::filesystem::path spoolDirectory;
+
   // The named client dataset; an absent one is created empty.
   db::DataSet& dataset(std::string_view name);
   // Null when no dataset of that name exists yet.
-  db::DataSet* findDataset(std::string_view name) {
-    const auto it = datasets_.find(name);
-    return it == datasets_.end() ? nullptr : &it->second;
-  }
+  db::DataSet* findDataset(std::string_view name);
+  // The datasets held in memory (a spooled one only once read).
   std::map<std::string, db::DataSet, NameLess>& datasets() { return datasets_; }
 
+  // The named dataset's packet waits in `file`: it is read when the dataset is first asked for.
+  // A dataset of that name held in memory is replaced.
+  void spool(std::string_view name, std::filesystem::path file);
+  bool isSpooled(std::string_view name) const { return spooled_.contains(name); }
+  // Lets go of the large spooled datasets as they were read; asked for again, they are read
+  // again from their files. A dataset whose rows the load removed stays as it is.
+  void releaseSpooled();
+  // Deletes the spooled files; the datasets held in memory stay, the others are gone.
+  void clearSpool();
+
  private:
+  struct Spooled {
+    std::filesystem::path file;
+    size_t rows = 0;  // as read from the file
+  };
   std::map<std::string, db::DataSet, NameLess> datasets_;
+  std::map<std::string, Spooled, NameLess> spooled_;
 };
 
 }  // namespace download

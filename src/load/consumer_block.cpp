@@ -24,9 +24,13 @@ int64_t countOf(db::Connection& conn, std::string_view sql, const db::Params& pa
 
 void ConsumerBlock::run() {
   AccountMovements(ctx_, nextCode_).run();
+  ctx_.state.releaseSpooled();
   consumers();
+  ctx_.state.releaseSpooled();
   benefits();
+  ctx_.state.releaseSpooled();
   balances();
+  ctx_.state.releaseSpooled();
   statement();
 }
 

@@ -90,6 +90,11 @@ bool LoadDriver::InsereMSDE(const std::string& branch, const std::string& cashRe
   lastError_.clear();
   state_.branch = branch;
   state_.cashRegister = cashRegister;
+  // Whatever the outcome, the staging folder holds no dataset file afterwards.
+  struct ClearSpool {
+    download::DownloadState& state;
+    ~ClearSpool() { state.clearSpool(); }
+  } clearSpool{state_};
   try {
     load(branch, cashRegister, mode);
   } catch (const LoadCancelled&) {

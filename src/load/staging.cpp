@@ -37,11 +37,11 @@ bool isWorkDataset(const db::DataSet& dataSet, std::string_view name) {
 
 void stageDatasets(download::DownloadState& state, const std::filesystem::path& directory) {
   for (auto& [name, dataSet] : state.datasets()) {
-    if (isWorkDataset(dataSet, name) || !dataSet.active()) continue;
+    if (isWorkDataset(dataSet, name) || !dataSet.active() || state.isSpooled(name)) continue;
     dataSet.saveToFile(directory / (name + ".cds"));
   }
   for (auto& [name, dataSet] : state.datasets()) {
-    if (isWorkDataset(dataSet, name)) continue;
+    if (isWorkDataset(dataSet, name) || state.isSpooled(name)) continue;
     const auto file = directory / (name + ".cds");
     if (!std::filesystem::exists(file)) continue;
     db::DataSet reread(name);

@@ -15,7 +15,8 @@ std::filesystem::path stagingDirectory(const std::filesystem::path& programDirec
 bool isWorkDataset(const db::DataSet& dataSet, std::string_view name);
 
 // Saves every open downloaded dataset as <name>.cds, then reads each back and deletes its file,
-// so every dataset enters the load as its packet reads back. A file that cannot be written or
+// so every dataset enters the load as its packet reads back. Spooled datasets are there already:
+// each is read from its file when the load reaches it. A file that cannot be written or
 // read raises, naming the file; the dataset keeps what it held.
 void stageDatasets(download::DownloadState& state, const std::filesystem::path& directory);
 

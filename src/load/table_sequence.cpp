@@ -239,6 +239,7 @@ void TableSequence::run() {
   for (const auto& step : tableSequence()) {
     if (ctx_.env.cancelled()) throw LoadCancelled();
     runStep(step);
+    ctx_.state.releaseSpooled();
     fault::reach("load.step");
   }
 }

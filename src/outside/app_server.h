@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -23,6 +24,18 @@ struct Endpoint {
 };
 using EndpointSource = std::function<Endpoint()>;
 
+// Takes the data packets of a reply's result array as the reply is read, so that a reply larger
+// than memory (a whole download) never is held at once.
+class PacketSink {
+ public:
+  virtual ~PacketSink() = default;
+  // Where the reply waits on disk while its packets are read out of it; removed afterwards.
+  virtual std::filesystem::path replyFile() const = 0;
+  // The packet at `position` of the result array. True when taken: the result then holds an
+  // empty packet there. False leaves the packet in the result.
+  virtual bool take(size_t position, std::string_view packet) = 0;
+};
+
 // A connection to one remote data module of the central application server ("rdmExpDados",
 // "rdmAtualizaEstrutura"). Remote methods are called late-bound by name.
 // Data packets travel as db::Value of kind Bytes (the binary packet); variant arrays as arrays.
@@ -37,6 +50,9 @@ class AppServer {
   // Calls `method` with `args`. By-reference arguments come back changed in `args`.
   // Throws outside::ServerError with the server's text on an error reply.
   virtual db::Value call(std::string_view method, std::vector<db::Value>& args) = 0;
+  // As call(), handing the packets of the result array to `sink` as they are read. This default
+  // reads the whole reply first; connections that can stream override it.
+  virtual db::Value call(std::string_view method, std::vector<db::Value>& args, PacketSink& sink);
   db::Value call(std::string_view method) {
     std::vector<db::Value> none;
     return call(method, none);
@@ -47,6 +63,9 @@ class ServerError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The bytes of a packet as the text view PacketSink takes.
+std::string_view bytesView(const db::Bytes& bytes);
 
 // The HTTP + JSON client of docs/protocol.md.
 std::unique_ptr<AppServer> makeHttpAppServer(std::string objectName, EndpointSource endpoint);

@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "outside/app_server.h"
@@ -34,24 +36,64 @@ class HttpAppServer : public AppServer {
   bool connected() const override { return connected_; }
 
   db::Value call(std::string_view method, std::vector<db::Value>& args) override {
-    // Like the remote connection it stands in for, a call on a closed connection opens it.
-    if (!connected_) connect();
-    std::string url = serverUrl(endpoint_, "/" + objectName_ + "/" + std::string(method));
+    const std::string url = methodUrl(method);
     HttpResponse response =
         httpPost(url, protocol::encodeRequest(args), endpoint_.security, endpoint_.timeouts);
+    return accept(
+        method, response.status, [&] { return protocol::decodeReply(response.body); }, args);
+  }
+
+  db::Value call(std::string_view method, std::vector<db::Value>& args, PacketSink& sink) override {
+    const std::string url = methodUrl(method);
+    const std::filesystem::path file = sink.replyFile();
+    const long status = httpPostToFile(url, protocol::encodeRequest(args), file.string(),
+                                       endpoint_.security, endpoint_.timeouts);
+    // The reply's file goes whatever happens: its packets are in the sink or the reply failed.
+    struct Remove {
+      const std::filesystem::path& file;
+      ~Remove() {
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+      }
+    } remove{file};
+    std::ifstream body(file, std::ios::binary);
+    if (!body)
+      throw ServerError(std::string(method) + ": cannot read the reply in " + file.string());
+    return accept(
+        method, status,
+        [&] {
+          return protocol::decodeReply(body, [&](size_t position, std::string_view packet) {
+            return sink.take(position, packet);
+          });
+        },
+        args);
+  }
+
+ private:
+  std::string methodUrl(std::string_view method) {
+    // Like the remote connection it stands in for, a call on a closed connection opens it.
+    if (!connected_) connect();
+    return serverUrl(endpoint_, "/" + objectName_ + "/" + std::string(method));
+  }
+
+  // The reply's result, its by-reference arguments copied into `args`; raises with the server's
+  // text, or with the status when the body is no protocol reply.
+  template <typename Decode>
+  static db::Value accept(std::string_view method, long status, Decode decode,
+                          std::vector<db::Value>& args) {
+    const bool ok = status >= 200 && status < 300;
     protocol::DecodedReply decoded;
     try {
-      decoded = protocol::decodeReply(response.body);
+      decoded = decode();
     } catch (const protocol::ProtocolError& e) {
-      if (response.status < 200 || response.status >= 300)
+      if (!ok)
         throw ServerError(std::string(method) + ": server answered status " +
-                          std::to_string(response.status));
+                          std::to_string(status));
       throw ServerError(std::string(method) + ": unreadable reply: " + e.what());
     }
     if (decoded.isError) throw ServerError(decoded.error);
-    if (response.status < 200 || response.status >= 300)
-      throw ServerError(std::string(method) + ": server answered status " +
-                        std::to_string(response.status));
+    if (!ok)
+      throw ServerError(std::string(method) + ": server answered status " + std::to_string(status));
     if (decoded.reply.args.size() != args.size())
       throw ServerError(std::string(method) + ": reply holds " +
                         std::to_string(decoded.reply.args.size()) + " arguments, the call " +
@@ -60,7 +102,6 @@ class HttpAppServer : public AppServer {
     return std::move(decoded.reply.result);
   }
 
- private:
   std::string objectName_;
   EndpointSource endpointSource_;
   Endpoint endpoint_;

@@ -138,19 +138,56 @@ long perform(CURL* curl, const std::string& url, const Sink& sink) {
   return status;
 }
 
+// Readies a POST of `jsonBody` whose answer goes to `sink`.
+Request postRequest(const std::string& url, std::string_view jsonBody,
+                    const TransportSecurity& security, const HttpTimeouts& timeouts, Sink& sink) {
+  Request request = newRequest(url, security, timeouts, sink, "Content-Type: application/json");
+  CURL* curl = request.curl.get();
+  curl_easy_setopt(curl, CURLOPT_POST, 1L);
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, jsonBody.data());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(jsonBody.size()));
+  return request;
+}
+
+// Runs the exchange readied by `prepare` with its answer written to `localPath`; returns the
+// status. A failed transfer leaves no partial file.
+template <typename Prepare>
+long performToFile(const std::string& url, const std::string& localPath, Prepare prepare) {
+  FILE* file = std::fopen(localPath.c_str(), "wb");
+  if (!file) throw ServerError("cannot create file " + localPath);
+  Sink sink{.file = file};
+  long status = 0;
+  try {
+    Request request = prepare(sink);
+    status = perform(request.curl.get(), url, sink);
+  } catch (...) {
+    std::fclose(file);
+    std::remove(localPath.c_str());
+    throw;
+  }
+  if (std::fclose(file) != 0) {
+    std::remove(localPath.c_str());
+    throw ServerError("cannot write file " + localPath);
+  }
+  return status;
+}
+
 }  // namespace
 
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
                       const TransportSecurity& security, const HttpTimeouts& timeouts) {
   HttpResponse response;
   Sink sink{.text = &response.body};
-  Request request = newRequest(url, security, timeouts, sink, "Content-Type: application/json");
-  CURL* curl = request.curl.get();
-  curl_easy_setopt(curl, CURLOPT_POST, 1L);
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, jsonBody.data());
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(jsonBody.size()));
-  response.status = perform(curl, url, sink);
+  Request request = postRequest(url, jsonBody, security, timeouts, sink);
+  response.status = perform(request.curl.get(), url, sink);
   return response;
+}
+
+long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
+                    const TransportSecurity& security, const HttpTimeouts& timeouts) {
+  return performToFile(url, localPath, [&](Sink& sink) {
+    return postRequest(url, jsonBody, security, timeouts, sink);
+  });
 }
 
 HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
@@ -165,22 +202,11 @@ HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
 void httpGetToFile(const std::string& url, const std::string& localPath,
                    const TransportSecurity& security, const HttpTimeouts& timeouts,
                    const FetchExtras& extras) {
-  FILE* file = std::fopen(localPath.c_str(), "wb");
-  if (!file) throw ServerError("cannot create file " + localPath);
-  Sink sink{.file = file};
-  long status = 0;
-  try {
-    Request request = newRequest(url, security, timeouts, sink, nullptr, &extras);
-    status = perform(request.curl.get(), url, sink);
-  } catch (...) {
-    std::fclose(file);
+  const long status = performToFile(url, localPath, [&](Sink& sink) {
+    return newRequest(url, security, timeouts, sink, nullptr, &extras);
+  });
+  if (status < 200 || status >= 300) {
     std::remove(localPath.c_str());
-    throw;
-  }
-  bool written = std::fclose(file) == 0;
-  if (status < 200 || status >= 300 || !written) {
-    std::remove(localPath.c_str());
-    if (!written) throw ServerError("cannot write file " + localPath);
     throw ServerError("HTTP GET " + url + " answered status " + std::to_string(status));
   }
 }

@@ -39,6 +39,11 @@ struct FetchExtras {
 // take to answer and to keep answering (docs/operations.md).
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
                       const TransportSecurity& security, const HttpTimeouts& timeouts = {});
+// POST whose answer goes straight into a file (replaced); returns the status. The file holds
+// whatever the server answered, an error reply included. Throws outside::ServerError on a
+// transport failure, leaving no partial file behind.
+long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
+                    const TransportSecurity& security, const HttpTimeouts& timeouts = {});
 HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
                      const HttpTimeouts& timeouts = {});
 // GET straight into a file (replaced); throws outside::ServerError on a transport failure or a

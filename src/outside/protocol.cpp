@@ -1,6 +1,7 @@
 #include "outside/protocol.h"
 
 #include "db/core/base64.h"
+#include "outside/app_server.h"
 
 namespace outside::protocol {
 namespace {
@@ -22,19 +23,107 @@ db::DateTime parseWireDate(const std::string& text) {
   throw ProtocolError("date-time \"" + text + "\" is not a valid date");
 }
 
+db::Bytes decodePacket(const std::string& text) {
+  try {
+    return db::base64DecodeBytes(text);
+  } catch (const std::invalid_argument& e) {
+    throw ProtocolError(std::string("$packet: ") + e.what());
+  }
+}
+
+// Builds a reply's JSON as the library's own parser does, except that each packet of the result
+// array goes to the taker straight from the parser's buffer: it is never copied into the tree.
+class PacketTakingParser {
+ public:
+  PacketTakingParser(json& root, const PacketTaker& take) : dom_(root), take_(take) {}
+
+  bool null() {
+    element();
+    return dom_.null();
+  }
+  bool boolean(bool value) {
+    element();
+    return dom_.boolean(value);
+  }
+  bool number_integer(json::number_integer_t value) {
+    element();
+    return dom_.number_integer(value);
+  }
+  bool number_unsigned(json::number_unsigned_t value) {
+    element();
+    return dom_.number_unsigned(value);
+  }
+  bool number_float(json::number_float_t value, const std::string& text) {
+    element();
+    return dom_.number_float(value, text);
+  }
+  bool string(std::string& value) {
+    element();
+    if (inResult_ && depth_ == 3 && innerKey_ == kPacketKey &&
+        take_(elements_ - 1, bytesView(decodePacket(value))))
+      value.clear();
+    return dom_.string(value);
+  }
+  bool binary(json::binary_t& value) {
+    element();
+    return dom_.binary(value);
+  }
+  bool start_object(std::size_t size) {
+    element();
+    enter();
+    return dom_.start_object(size);
+  }
+  bool key(std::string& name) {
+    if (depth_ == 1) topKey_ = name;
+    if (depth_ == 3) innerKey_ = name;
+    return dom_.key(name);
+  }
+  bool end_object() {
+    --depth_;
+    return dom_.end_object();
+  }
+  bool start_array(std::size_t size) {
+    element();
+    if (depth_ == 1) inResult_ = topKey_ == "result";
+    enter();
+    return dom_.start_array(size);
+  }
+  bool end_array() {
+    if (--depth_ == 1) inResult_ = false;
+    return dom_.end_array();
+  }
+  bool parse_error(std::size_t position, const std::string& token,
+                   const nlohmann::detail::exception& error) {
+    return dom_.parse_error(position, token, error);
+  }
+
+ private:
+  // A value begins: at depth 2 inside the result array it is the next position.
+  void element() {
+    if (!inResult_ || depth_ != 2) return;
+    ++elements_;
+    innerKey_.clear();
+  }
+  void enter() {
+    if (++depth_ > kMaxDepth) throw ProtocolError("JSON nested deeper than allowed");
+  }
+
+  nlohmann::detail::json_sax_dom_parser<json> dom_;
+  const PacketTaker& take_;
+  int depth_ = 0;
+  std::string topKey_;
+  std::string innerKey_;
+  bool inResult_ = false;
+  size_t elements_ = 0;
+};
+
 db::Value fromTaggedObject(const json& object) {
   if (object.size() != 1) throw ProtocolError("an object value must hold exactly $dt or $packet");
   auto it = object.begin();
   if (!it.value().is_string()) throw ProtocolError(it.key() + " must be a string");
   const auto& text = it.value().get_ref<const std::string&>();
   if (it.key() == kDateKey) return parseWireDate(text);
-  if (it.key() == kPacketKey) {
-    try {
-      return db::base64DecodeBytes(text);
-    } catch (const std::invalid_argument& e) {
-      throw ProtocolError(std::string("$packet: ") + e.what());
-    }
-  }
+  if (it.key() == kPacketKey) return decodePacket(text);
   throw ProtocolError("unknown value tag \"" + it.key() + "\"");
 }
 
@@ -46,6 +135,20 @@ std::vector<db::Value> argsFrom(const json& object) {
   args.reserve(it->size());
   for (const auto& element : *it) args.push_back(fromJson(element));
   return args;
+}
+
+DecodedReply decodeParsed(const json& j) {
+  if (!j.is_object()) throw ProtocolError("reply must be a JSON object");
+  DecodedReply decoded;
+  if (auto it = j.find("error"); it != j.end()) {
+    decoded.isError = true;
+    decoded.error = it->is_string() ? it->get<std::string>() : it->dump();
+    return decoded;
+  }
+  if (!j.contains("result")) throw ProtocolError("reply holds neither \"result\" nor \"error\"");
+  decoded.reply.result = fromJson(j["result"]);
+  decoded.reply.args = argsFrom(j);
+  return decoded;
 }
 
 json argsJson(const std::vector<db::Value>& args) {
@@ -154,19 +257,17 @@ std::string encodeError(std::string_view text) {
   }
 }
 
-DecodedReply decodeReply(std::string_view body) {
-  json j = parse(body);
-  if (!j.is_object()) throw ProtocolError("reply must be a JSON object");
-  DecodedReply decoded;
-  if (auto it = j.find("error"); it != j.end()) {
-    decoded.isError = true;
-    decoded.error = it->is_string() ? it->get<std::string>() : it->dump();
-    return decoded;
+DecodedReply decodeReply(std::string_view body) { return decodeParsed(parse(body)); }
+
+DecodedReply decodeReply(std::istream& body, const PacketTaker& take) {
+  json j;
+  PacketTakingParser parser(j, take);
+  try {
+    json::sax_parse(body, &parser);
+  } catch (const json::exception& e) {
+    throw ProtocolError(std::string("malformed JSON: ") + e.what());
   }
-  if (!j.contains("result")) throw ProtocolError("reply holds neither \"result\" nor \"error\"");
-  decoded.reply.result = fromJson(j["result"]);
-  decoded.reply.args = argsFrom(j);
-  return decoded;
+  return decodeParsed(j);
 }
 
 }  // namespace outside::protocol

@@ -4,6 +4,7 @@
 
 #include "download/orchestrator/orchestrator.h"
 #include "download/statement_files/file_fetcher.h"
+#include "load/staging.h"
 #include "outside/package/message_box.h"
 #include "wiring/download_context.h"
 #include "wiring/stage_factories.h"
@@ -41,6 +42,7 @@ void DownloadStepsAdapter::iniciaBaixaTabelas(app::RunContext& run,
 
   const download::Services services = servicesFor(run);
   download::DownloadState state;
+  state.spoolDirectory = load::stagingDirectory(package.programDirectory());
   auto fetcher = download::makeHttpFileFetcher([&package] { return package.endpoint(); });
   download::ServerFileTransfer files(
       local, server, *fetcher, app::RunLog::directoryBelow(package.programDirectory()), services);

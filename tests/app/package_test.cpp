@@ -41,15 +41,9 @@ TEST(CheckResultServ, PacketsFillTheDatasetAndAnythingElseRaises) {
 
 TEST(SetaCampoNull, EmptyTextsBecomeNullOthersStay) {
   db::DataSet ds("cdsTeste");
-  db::FieldDef a;
-  a.name = "A";
-  a.size = 5;
-  db::FieldDef b = a;
-  b.name = "B";
-  db::FieldDef n;
-  n.name = "N";
-  n.type = db::FieldType::Int32;
-  ds.createDataSet({a, b, n});
+  ds.createDataSet({db::makeField("A", db::FieldType::String, 5),
+                    db::makeField("B", db::FieldType::String, 5),
+                    db::makeField("N", db::FieldType::Int32)});
   ds.append();
   ds.fieldByName("A").setString("");
   ds.fieldByName("B").setString(" ");
@@ -67,12 +61,8 @@ TEST(ParameterFile, FirstRecordOfPelmoraNamesBranchAndRegister) {
   EXPECT_FALSE(app::readParameterFile(dir.path()));
 
   db::DataSet pelmora("cdsPelmora");
-  db::FieldDef branch;
-  branch.name = "CDFILIAL";
-  branch.size = 4;
-  db::FieldDef cashRegister = branch;
-  cashRegister.name = "CDCAIXA";
-  pelmora.createDataSet({branch, cashRegister});
+  pelmora.createDataSet({db::makeField("CDFILIAL", db::FieldType::String, 4),
+                         db::makeField("CDCAIXA", db::FieldType::String, 4)});
   pelmora.saveToFile(dir.path() / "Pelmora.cds");
   EXPECT_EQ(app::readParameterFile(dir.path())->branch, "");
 

@@ -9,6 +9,7 @@
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
+#include "central/server/service.h"
 #include "central/server/whole_tables.h"
 #include "central/world/change.h"
 #include "central/world/world.h"
@@ -121,6 +122,28 @@ class CentralServerTest : public ::testing::Test {
   static inline CentralServer* server_ = nullptr;
   static inline int port_ = 0;
 };
+
+// Requests do not wait for each other: two read at once, each on its own snapshot, so a
+// getTabelas written out slowly reads every table as it was when it began.
+TEST_F(CentralServerTest, RequestsReadSideBySideEachFromItsOwnSnapshot) {
+  auto writer = db::embedded::open({.path = dbPath_, .create = false});
+  writer->execute("CREATE TABLE SNAPSHOT_PROBE (A INT)");
+  auto rowsIn = [](db::Connection& conn) {
+    auto rows = conn.query("SELECT COUNT(*) FROM SNAPSHOT_PROBE");
+    rows->next();
+    return rows->at(0).asInt();
+  };
+  Service service({.databasePath = dbPath_, .filesDirectory = (dir_ / "files").string()});
+  auto slow = service.read();
+  EXPECT_EQ(rowsIn(slow->db()), 0);
+  writer->execute("INSERT INTO SNAPSHOT_PROBE VALUES (1)");
+  auto other = service.read();
+  EXPECT_EQ(rowsIn(other->db()), 1);
+  EXPECT_EQ(rowsIn(slow->db()), 0);
+  slow.reset();
+  other.reset();
+  writer->execute("DROP TABLE SNAPSHOT_PROBE");
+}
 
 TEST_F(CentralServerTest, RegisterCheckAndSmallMethods) {
   auto c = client();

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "download/statement_files/file_fetcher.h"
+#include "support/background_http_server.h"
 #include "test_support.h"
 
 namespace download::testing {
@@ -16,16 +17,11 @@ namespace fs = std::filesystem;
 class HttpFetch : public ::testing::Test {
  protected:
   void SetUp() override {
-    server_.Get("/files/gen/arq1/a.sql.zip", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("zip bytes", "application/zip");
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  void TearDown() override {
-    server_.stop();
-    thread_.join();
+    http_.server().Get("/files/gen/arq1/a.sql.zip",
+                       [](const httplib::Request&, httplib::Response& res) {
+                         res.set_content("zip bytes", "application/zip");
+                       });
+    http_.start();
   }
   std::string fetched() const {
     std::ifstream in(local(), std::ios::binary);
@@ -35,17 +31,15 @@ class HttpFetch : public ::testing::Test {
   }
   fs::path local() const { return dir_.path() / "a.sql.zip"; }
   std::unique_ptr<FileFetcher> fetcher() {
-    return makeHttpFileFetcher([this] { return outside::Endpoint{"127.0.0.1", port_, {}}; });
+    return makeHttpFileFetcher([this] { return outside::Endpoint{"127.0.0.1", http_.port(), {}}; });
   }
 
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
+  testing_support::BackgroundHttpServer http_;
   TempDir dir_;
 };
 
 TEST_F(HttpFetch, PathBelowTheAccessLineOrTheEndpoint) {
-  const std::string base = "http://127.0.0.1:" + std::to_string(port_);
+  const std::string base = "http://127.0.0.1:" + std::to_string(http_.port());
   fetcher()->getInsertFile(local(), "/files/gen/arq1/a.sql.zip", base);
   EXPECT_EQ(fetched(), "zip bytes");
   fs::remove(local());

@@ -39,8 +39,8 @@ TEST_F(BulkWriterTest, SingleBlankStockCodesStayBlankAndEmptyTextsBecomeNull) {
             text("NRLOTEESTQ"), text("NRSUBLOTE"), number("QTESTOQUE"), date("DTULTATU")},
            {{"0001", "P1", " ", " ", " ", " ", 4.0, day(2)}});
   writer.InsereDados("cdsPOSESTATU", "POSESTATU");
-  EXPECT_EQ(conn.scalar("SELECT NRLOTEESTQ FROM POSESTATU").asText(), " ");
-  EXPECT_EQ(conn.scalar("SELECT CDALMOXARIFE FROM POSESTATU").asText(), " ");
+  EXPECT_EQ(textOf("SELECT NRLOTEESTQ FROM POSESTATU"), " ");
+  EXPECT_EQ(textOf("SELECT CDALMOXARIFE FROM POSESTATU"), " ");
 
   download("cdsCampanha", columnsOf("CAMPANHA"), {{"K1", "", "Nome"}});
   writer.InsereDados("cdsCampanha", "CAMPANHA");
@@ -58,8 +58,7 @@ TEST_F(BulkWriterTest, RefusedRowsAreSkippedAndTheRestIsWritten) {
            {{"T1", "x", "ontem"}, {"T2", "y", "2026-11-02"}});
   writer.InsereDados("cdsTipoConsFili", "TIPOCONSFILI");
   EXPECT_EQ(conn.count("TIPOCONSFILI"), 1);  // the date that is no date refuses its row
-  EXPECT_EQ(conn.scalar("SELECT NMCAMPANHA FROM CAMPANHA WHERE CDCAMPANHA = 'K1'").asText(),
-            "Local");
+  EXPECT_EQ(textOf("SELECT NMCAMPANHA FROM CAMPANHA WHERE CDCAMPANHA = 'K1'"), "Local");
   EXPECT_EQ(conn.commits, 2);
   // The request date moves past refused rows: the log says where and how many.
   EXPECT_TRUE(logged("Linhas recusadas na tabela CAMPANHA: 1 de 2"));
@@ -93,10 +92,10 @@ TEST_F(BulkWriterTest, ReimportedSalesGetNewNumbersThatTheirItemsFollow) {
        {{"CDFILIAL", "0001"}, {"CDCAIXA", "001"}, {"NRSEQVENDA", "8"}, {"NRSEQUITVEND", "1"}}});
   writer.InsereDados("cdsVenda", "VENDA");
   writer.InsereDados("cdsItemVenda", "ITEMVENDA");
-  EXPECT_EQ(conn.scalar("SELECT IDIMPVENDA FROM VENDA WHERE NRSEQVENDA = '42'").asText(), "S");
+  EXPECT_EQ(textOf("SELECT IDIMPVENDA FROM VENDA WHERE NRSEQVENDA = '42'"), "S");
   // The item of sale 8 has no new number: its required column refuses it.
   EXPECT_EQ(conn.count("ITEMVENDA"), 1);
-  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "42");
+  EXPECT_EQ(textOf("SELECT NRSEQVENDA FROM ITEMVENDA"), "42");
 }
 
 TEST_F(BulkWriterTest, CountersOnlyMoveForwardComparedAsNumbers) {
@@ -105,12 +104,9 @@ TEST_F(BulkWriterTest, CountersOnlyMoveForwardComparedAsNumbers) {
   download("cdsNovoCodNFCe", {text("CDCONTADOR"), text("NRSEQUENCIAL"), date("DTULTATU")},
            {{"A", "10", day(1)}, {"B", "7", day(1)}, {"C'", "3", day(1)}});
   applyCounters(ctx, writer);
-  EXPECT_EQ(conn.scalar("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'A'").asText(),
-            "10");
-  EXPECT_EQ(conn.scalar("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'B'").asText(),
-            "50");
-  EXPECT_EQ(conn.scalar("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'C'''").asText(),
-            "3");
+  EXPECT_EQ(textOf("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'A'"), "10");
+  EXPECT_EQ(textOf("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'B'"), "50");
+  EXPECT_EQ(textOf("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = 'C'''"), "3");
   EXPECT_TRUE(counterBelow("9", "10"));
   EXPECT_FALSE(counterBelow("10", "9"));
   EXPECT_TRUE(counterBelow("A9", "B1"));

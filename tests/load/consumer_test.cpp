@@ -17,6 +17,15 @@ class ConsumerTest : public LoadTest {
             {"IDATUCONSUMI", "S"}, {"CDSENHACONS", "nova"}, {"DTULTATUCSUM", day(4)}};
   }
   db::DateTime day(int d) { return db::DateTime::fromParts(2026, 11, d, 10, 0, 0); }
+  // A first benefit load (indicator 1 "S") of campaign K, whose server announces two movements.
+  void firstBenefitLoadOfTwoMovements() {
+    state.vectors.vIndicadores[1] = "S";
+    localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
+    localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
+    localRow("BENEFICIOCAMP",
+             {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
+    download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  }
 
   outside::KivProxCodigo nextCode{conn};
   KeyedMerge merge{ctx};
@@ -49,14 +58,10 @@ TEST_F(ConsumerTest, ExistingConsumerKeepsItsFlagAndTakesThePasswordOnlyWhenAllo
   downloaded["IDATUCONSUMI"] = "X";
   downloadTable("cdsConsumidor", "CONSUMIDOR", {downloaded, consumer("C1", "2", "Bia")});
   ConsumerMerge(ctx, mirror).run();
-  EXPECT_EQ(conn.scalar("SELECT NMCONSUMIDOR FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
-            "Ana");
-  EXPECT_EQ(conn.scalar("SELECT IDATUCONSUMI FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
-            "N");
-  EXPECT_EQ(conn.scalar("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'").asText(),
-            "velha");
-  EXPECT_EQ(conn.scalar("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '2'").asText(),
-            "nova");
+  EXPECT_EQ(textOf("SELECT NMCONSUMIDOR FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'"), "Ana");
+  EXPECT_EQ(textOf("SELECT IDATUCONSUMI FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'"), "N");
+  EXPECT_EQ(textOf("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '1'"), "velha");
+  EXPECT_EQ(textOf("SELECT CDSENHACONS FROM CONSUMIDOR WHERE CDCONSUMIDOR = '2'"), "nova");
 }
 
 TEST_F(ConsumerTest, ConsumersCommitEvery1500RowsAndAFailureKeepsCommittedBatches) {
@@ -107,12 +112,9 @@ TEST_F(ConsumerTest, OldStatementMovementIsDroppedButAnExistingOneIsUpdated) {
                 {movement("1", old), movement("2", old), movement("3", now.addDays(-10))});
   StatementMerge(ctx, writer).AplicaExtratoCons("cdsEXTRATOCONS");
   EXPECT_EQ(conn.count("EXTRATOCONS"), 2);
-  EXPECT_EQ(conn.scalar("SELECT DSOPEEXTCONS FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
-            "depois");
-  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
-            "77");
-  EXPECT_EQ(conn.scalar("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '3'").asText(),
-            "S");
+  EXPECT_EQ(textOf("SELECT DSOPEEXTCONS FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'"), "depois");
+  EXPECT_EQ(textOf("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'"), "77");
+  EXPECT_EQ(textOf("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '3'"), "S");
   EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'EXTRATOCONS'"), 1);
   EXPECT_TRUE(state.dataset("cdsEXTRATOCONS").isEmpty());
 }
@@ -178,11 +180,7 @@ TEST_F(ConsumerTest, AccountMovementsLastBatchAndTheirLedgerRowCommitTogether) {
 }
 
 TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
-  state.vectors.vIndicadores[1] = "S";
-  localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
-  localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
-  localRow("BENEFICIOCAMP", {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
-  download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  firstBenefitLoadOfTwoMovements();
   db::DataSet page;
   {
     auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
@@ -214,11 +212,7 @@ TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
 // Pages come in key order: the newest date of a first page must not stand for the pages that a
 // stopped or failed load never brought.
 TEST_F(ConsumerTest, AFirstBenefitLoadCutShortRecordsNoDate) {
-  state.vectors.vIndicadores[1] = "S";
-  localRow("CAMPANHA", {{"CDCAMPANHA", "K"}, {"IDCAMPANHA", "C"}});
-  localRow("FILICAMPANHA", {{"CDCAMPANHA", "K"}, {"CDFILIAL", "0001"}});
-  localRow("BENEFICIOCAMP", {{"CDCAMPANHA", "K"}, {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"}});
-  download("cdsMovBeneficioCtr", {text("QTDMOVBENEFICIOCTR")}, {{"2"}});
+  firstBenefitLoadOfTwoMovements();
   auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
                              {{{"CDCLIENTE", "C1"},
                                {"CDCONSUMIDOR", "1"},

@@ -51,10 +51,10 @@ TEST_F(DriverTest, LoadsTheSequenceThroughStagingAndRunsTheStagesAfterIt) {
                              {"IDIMPTOTDIACAIXA", "S"}});
 
   EXPECT_TRUE(runLoad());
-  EXPECT_EQ(conn.scalar("SELECT DSSALA FROM SALA").asText(), "Salão");
-  EXPECT_EQ(conn.scalar("SELECT CDCAMPANHA FROM CAMPANHA").asText(), "K1");
+  EXPECT_EQ(textOf("SELECT DSSALA FROM SALA"), "Salão");
+  EXPECT_EQ(textOf("SELECT CDCAMPANHA FROM CAMPANHA"), "K1");
   EXPECT_EQ(conn.count("PRODFILI"), 0);  // IDATUPRODATIVFI 'N': emptied, not merged
-  EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM PRODBLOQVNDTAA").asText(), "LOCAL");
+  EXPECT_EQ(textOf("SELECT CDPRODUTO FROM PRODBLOQVNDTAA"), "LOCAL");
   EXPECT_EQ(conn.count("TOTALDIACAIXA"), 1);
   EXPECT_EQ(deleteCache.calls, std::vector<std::string>{"runDeleteCache 0001 001 process"});
   EXPECT_EQ(cleanup.calls,
@@ -109,7 +109,7 @@ TEST_F(DriverTest, AReplacedTableKeepsItsRowsWhenItsNewRowsFail) {
   localRow("CAMPANHA", {{"CDCAMPANHA", "K1"}, {"NMCAMPANHA", "Local"}});
   download("cdsCampanha", {text("CDCAMPANHA")}, {{"K2"}});  // a column short
   EXPECT_FALSE(runLoad());
-  EXPECT_EQ(conn.scalar("SELECT NMCAMPANHA FROM CAMPANHA").asText(), "Local");
+  EXPECT_EQ(textOf("SELECT NMCAMPANHA FROM CAMPANHA"), "Local");
   EXPECT_FALSE(conn.inTransaction());
 }
 
@@ -151,10 +151,8 @@ TEST_F(DriverTest, AppendedAndFillOnceTablesKeepWhatIsAlreadyThere) {
 
   EXPECT_TRUE(runLoad());
   EXPECT_EQ(conn.count("PRODCAMPANHA"), 2);
-  EXPECT_EQ(conn.scalar("SELECT DSPRODCAMPAN FROM PRODCAMPANHA WHERE CDPRODUTO = 'P1'").asText(),
-            "Local");
-  EXPECT_EQ(conn.scalar("SELECT DSPRODCAMPAN FROM PRODCAMPANHA WHERE CDPRODUTO = 'P2'").asText(),
-            "Novo");
+  EXPECT_EQ(textOf("SELECT DSPRODCAMPAN FROM PRODCAMPANHA WHERE CDPRODUTO = 'P1'"), "Local");
+  EXPECT_EQ(textOf("SELECT DSPRODCAMPAN FROM PRODCAMPANHA WHERE CDPRODUTO = 'P2'"), "Novo");
   EXPECT_EQ(conn.count("PRODBLOQVNDTAA"), 2);
   EXPECT_TRUE(logged("Inserindo dados da Importação na Tabela: PRODBLOQVNDTAA"));
 
@@ -193,7 +191,7 @@ TEST_F(DriverTest, FullReloadOrderWipesTheTablesButKeepsTablesInUse) {
   downloadTable("cdsCorPedido", "CORPEDIDO", {{{"CDFILIAL", "0001"}}});
   EXPECT_TRUE(runLoad());
   EXPECT_EQ(conn.count("PRODUTO"), 0);
-  EXPECT_EQ(conn.scalar("SELECT NRMESA FROM MESA").asText(), "1");
+  EXPECT_EQ(textOf("SELECT NRMESA FROM MESA"), "1");
   EXPECT_EQ(deleteCache.emptied.size(), 78u);
   EXPECT_EQ(fullWipeStatements().size(), 78u);
   EXPECT_FALSE(std::filesystem::exists(dir / "Dados" / "Tabelas_Kiv" / "P_DTDELETECACHE.cds"));
@@ -265,7 +263,7 @@ TEST_F(DriverTest, StockModeWritesOnlyStockAndStillCleansUp) {
                   {"NRSUBLOTE", " "}}});
   downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}}});
   EXPECT_TRUE(runLoad("ESTOQUE"));
-  EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM POSESTATU").asText(), "NEW");
+  EXPECT_EQ(textOf("SELECT CDPRODUTO FROM POSESTATU"), "NEW");
   EXPECT_EQ(conn.count("SALA"), 0);
   EXPECT_TRUE(deleteCache.calls.empty());
   EXPECT_EQ(cleanup.calls.size(), 3u);
@@ -321,13 +319,11 @@ TEST_F(DriverTest, ReturnedMovementsAreReimportedWithNewSaleNumbers) {
   sales[1] = packetOf(salesRows);
   sales[2] = packetOf(items);
   EXPECT_TRUE(runLoad("ESTOQUE", true));
-  EXPECT_EQ(conn.scalar("SELECT IDIMPTCAIXA FROM TURCAIXA").asText(), "S");
-  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM ITEMVENDA").asText(), "101");
+  EXPECT_EQ(textOf("SELECT IDIMPTCAIXA FROM TURCAIXA"), "S");
+  EXPECT_EQ(textOf("SELECT NRSEQVENDA FROM ITEMVENDA"), "101");
   EXPECT_TRUE(logged("InsereDados ITEMVENDA"));
-  EXPECT_EQ(conn.scalar("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
-            "101");
-  EXPECT_EQ(conn.scalar("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'").asText(),
-            "S");
+  EXPECT_EQ(textOf("SELECT NRSEQVENDA FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'"), "101");
+  EXPECT_EQ(textOf("SELECT IDIMPEXTRATO FROM EXTRATOCONS WHERE NRSEQMOVEXT = '1'"), "S");
   // An existing statement row keeps its update time.
   EXPECT_EQ(conn.scalar("SELECT DTULTATUEXT FROM EXTRATOCONS WHERE NRSEQMOVEXT = '2'").asDateTime(),
             opened);

@@ -30,8 +30,8 @@ TEST_F(KeyedMergeTest, UpdatesByKeyInsertsNewAndKeepsUnmentionedRows) {
                  {{"CDFILIAL", "0001"}, {"CDSALA", "02"}, {"DSSALA", "Outra"}}});
   merge.run("SALA");
   EXPECT_EQ(conn.count("SALA"), 3);
-  EXPECT_EQ(conn.scalar("SELECT DSSALA FROM SALA WHERE CDSALA = '01'").asText(), "Nova");
-  EXPECT_EQ(conn.scalar("SELECT DSSALA FROM SALA WHERE CDSALA = '09'").asText(), "Intocada");
+  EXPECT_EQ(textOf("SELECT DSSALA FROM SALA WHERE CDSALA = '01'"), "Nova");
+  EXPECT_EQ(textOf("SELECT DSSALA FROM SALA WHERE CDSALA = '09'"), "Intocada");
   EXPECT_EQ(conn.begins, 1);
   EXPECT_EQ(conn.commits, 1);
 }
@@ -66,7 +66,7 @@ TEST_F(KeyedMergeTest, DuplicateLocalAliquotRowsBecomeTheDownloadedOne) {
            {{"0001", "P1", "ICMS", "7", day(3)}});
   merge.run("ALIQIMPFIS");
   EXPECT_EQ(conn.count("ALIQIMPFIS"), 1);
-  EXPECT_EQ(conn.scalar("SELECT VRALIQIMPFIS FROM ALIQIMPFIS").asText(), "7");
+  EXPECT_EQ(textOf("SELECT VRALIQIMPFIS FROM ALIQIMPFIS"), "7");
   EXPECT_TRUE(state.dataset("cdsAliqImpFis").isEmpty());
   EXPECT_TRUE(logged("before check cds ALIQIMPFIS"));
 }
@@ -107,8 +107,8 @@ TEST_F(KeyedMergeTest, TableKeepsItsLocalStatusAndNewOnesAreMarkedD) {
                   {"DTULTATUMESA", day(2)}},
                  {{"CDFILIAL", "0001"}, {"CDLOJA", "01"}, {"NRMESA", "2"}, {"IDSTMESAAUX", "X"}}});
   merge.run("MESA");
-  EXPECT_EQ(conn.scalar("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '1'").asText(), "O");
-  EXPECT_EQ(conn.scalar("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '2'").asText(), "D");
+  EXPECT_EQ(textOf("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '1'"), "O");
+  EXPECT_EQ(textOf("SELECT IDSTMESAAUX FROM MESA WHERE NRMESA = '2'"), "D");
   EXPECT_EQ(conn.scalar("SELECT DTULTATUMESA FROM MESA WHERE NRMESA = '1'").asDateTime(), day(2));
 }
 
@@ -132,7 +132,7 @@ TEST_F(KeyedMergeTest, DeleteMissingLeavesTheTableEqualToTheDownload) {
       {{{"CDFILIAL", "0001"}, {"CDLOJA", "01"}, {"CDPRODUTO", "P2"}, {"NRPRODAMBIENTE", "1"}}});
   merge.run("PRODAMBIENTE");
   EXPECT_EQ(conn.count("PRODAMBIENTE"), 1);
-  EXPECT_EQ(conn.scalar("SELECT CDPRODUTO FROM PRODAMBIENTE").asText(), "P2");
+  EXPECT_EQ(textOf("SELECT CDPRODUTO FROM PRODAMBIENTE"), "P2");
 }
 
 TEST_F(KeyedMergeTest, MenuButtonsAllCarryTheGreatestDateAndTheLedgerGetsItPerRegister) {
@@ -182,8 +182,8 @@ TEST_F(KeyedMergeTest, ProductsTakeOnlyTheDownloadedColumns) {
   download("cdsProduto", {text("CDPRODUTO"), text("NMPRODUTO"), date("DTULTATUPROD")},
            {{"P1", "Novo", day(2)}, {"P'2", "Com aspa", day(3)}});
   merge.run("PRODUTO", true);
-  EXPECT_EQ(conn.scalar("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = 'P1'").asText(), "Novo");
-  EXPECT_EQ(conn.scalar("SELECT CDARVPROD FROM PRODUTO WHERE CDPRODUTO = 'P1'").asText(), "ARV1");
+  EXPECT_EQ(textOf("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = 'P1'"), "Novo");
+  EXPECT_EQ(textOf("SELECT CDARVPROD FROM PRODUTO WHERE CDPRODUTO = 'P1'"), "ARV1");
   EXPECT_EQ(conn.count("PRODUTO", "CDPRODUTO = 'P''2'"), 1);
 }
 
@@ -205,7 +205,7 @@ TEST_F(KeyedMergeTest, DeliveryHistoryOnlyForOrdersHeldLocally) {
   merge.run("HISTPEDCONS");
   merge.run("HISTPEDCONS");  // the same history again is already there
   EXPECT_EQ(conn.count("HISTPEDCONS"), 1);
-  EXPECT_EQ(conn.scalar("SELECT NRCOMANDA FROM HISTPEDCONS").asText(), "C1");
+  EXPECT_EQ(textOf("SELECT NRCOMANDA FROM HISTPEDCONS"), "C1");
 }
 
 TEST_F(KeyedMergeTest, MissingColumnFailsNamingTheQueryAndRollsBack) {

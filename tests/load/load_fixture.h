@@ -152,6 +152,9 @@ class LoadTest : public ::testing::Test {
     return logs.size();
   }
 
+  // The first column of a one-value query, as text.
+  std::string textOf(std::string_view sql) { return conn.scalar(sql).asText(); }
+
   db::DateTime now = db::DateTime::fromParts(2026, 12, 7, 6, 30, 0);
   testing_support::ObservedConnection conn;
   download::DownloadState state;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "download/ledger/controlled_tables.h"
+#include "download/orchestrator/handover_lists.h"
 #include "load/delete_cache_tables.h"
 #include "load/merge_tables.h"
 #include "load/request_dates.h"
@@ -58,6 +59,22 @@ TEST(TableCatalogue, ControlledTablesOwnTheirSlotAndTheLedgerRecordsOnlyThem) {
     const bool recorded = entry.cacheLedger || (entry.mergeVariants & download::kLedger) != 0;
     if (recorded) {
       EXPECT_TRUE(entry.control.has_value()) << entry.table;
+    }
+  }
+}
+
+// A dataset name the reply never fills would leave its merge or delete cache reading nothing.
+TEST(TableCatalogue, TheTabelasReplyFillsEveryDatasetTheLoadReads) {
+  std::set<std::string_view> handedOver;
+  for (const auto& position : download::handOverFor(download::kModeTabelas).positions)
+    handedOver.insert(position.dataset);
+  for (const auto& entry : download::tableCatalogue()) {
+    // Only the screen-configuration anticipation brings CONFTELACAIXA.
+    if (entry.hasMerge() && entry.table != "CONFTELACAIXA") {
+      EXPECT_TRUE(handedOver.contains(entry.dataset)) << entry.table;
+    }
+    if (entry.hasDeleteCache()) {
+      EXPECT_TRUE(handedOver.contains(entry.cacheDataset)) << entry.table;
     }
   }
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "outside/app_server.h"
@@ -28,6 +30,9 @@ class StubServer {
         res.set_content(protocol::encodeError("falha interna"), "application/json");
       } else if (method == "plain404") {
         res.status = 404;
+      } else if (method == "packets") {
+        const db::Value result(db::ValueArray{db::Value(db::Bytes{1, 2}), db::Value("x")});
+        res.set_content(protocol::encodeReply(result, args), "application/json");
       } else if (method == "stalls") {
         std::this_thread::sleep_for(std::chrono::seconds(6));
         res.set_content(protocol::encodeReply(db::Value(), args), "application/json");
@@ -60,7 +65,9 @@ class StubServer {
 
 TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] {
+    return Endpoint{"127.0.0.1", stub.port, {}};
+  });
   server->connect();
   EXPECT_TRUE(server->connected());
   std::vector<db::Value> args{db::Value("0001"), db::Value(int64_t{5})};
@@ -71,9 +78,36 @@ TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
   EXPECT_EQ(stub.lastPath, "/rdmExpDados/getNRORG");
 }
 
+// A packet sink sees the packets and gets the reply through its file, which is gone afterwards,
+// on success as on an error reply.
+TEST(HttpAppServer, PacketsOfAReplyGoToTheSinkThroughItsFile) {
+  struct Sink : PacketSink {
+    std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                 ("kivtab-reply-" + std::to_string(::getpid()) + ".json");
+    std::vector<std::string> packets;
+    std::filesystem::path replyFile() const override { return file; }
+    bool take(size_t, std::string_view packet) override {
+      packets.emplace_back(packet);
+      return true;
+    }
+  } sink;
+  StubServer stub;
+  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port}; });
+  std::vector<db::Value> args{db::Value("0001")};
+  const db::Value result = server->call("packets", args, sink);
+  EXPECT_EQ(sink.packets, std::vector<std::string>{std::string("\x01\x02")});
+  EXPECT_EQ(result, db::Value(db::ValueArray{db::Value(db::Bytes()), db::Value("x")}));
+  EXPECT_EQ(args[0], db::Value("0001"));
+  EXPECT_FALSE(std::filesystem::exists(sink.file));
+  EXPECT_THROW(server->call("fails", args, sink), ServerError);
+  EXPECT_FALSE(std::filesystem::exists(sink.file));
+}
+
 TEST(HttpAppServer, ErrorRepliesRaiseWithTheServersText) {
   StubServer stub;
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port, {}}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] {
+    return Endpoint{"127.0.0.1", stub.port, {}};
+  });
   auto messageOf = [&](const char* method) {
     try {
       server->call(method);
@@ -95,7 +129,9 @@ TEST(HttpAppServer, UnreachableServerIsAClearError) {
     StubServer stub;
     freePort = stub.port;
   }
-  auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", freePort, {}}; });
+  auto server = makeHttpAppServer("rdmExpDados", [&] {
+    return Endpoint{"127.0.0.1", freePort, {}};
+  });
   try {
     server->connect();
     FAIL() << "connected to a closed port";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace outside {
 namespace {
 
@@ -57,6 +59,36 @@ TEST(ProtocolReplies, ErrorAndResultReplies) {
   EXPECT_EQ(ok.reply.result, db::Value("r"));
   EXPECT_EQ(ok.reply.args, std::vector<db::Value>{db::Value("a")});
   EXPECT_THROW(protocol::decodeReply(R"({"args": []})"), ProtocolError);
+}
+
+// Packets of the result array reach the taker by position as they are read; packets anywhere
+// else in the reply, and those the taker leaves, stay where they were.
+TEST(ProtocolReplies, StreamedReplyHandsResultPacketsOverByPosition) {
+  const db::Bytes a{1, 2, 3}, b{4}, nested{5, 6}, arg{7};
+  const db::Value result(db::ValueArray{db::Value(a), db::Value(),
+                                        db::Value(db::ValueArray{db::Value(nested)}),
+                                        db::Value("t"), db::Value(b)});
+  std::istringstream body(protocol::encodeReply(result, {db::Value(arg)}));
+  std::vector<std::pair<size_t, std::string>> taken;
+  auto decoded = protocol::decodeReply(body, [&](size_t position, std::string_view packet) {
+    taken.emplace_back(position, std::string(packet));
+    return position != 4;
+  });
+  ASSERT_EQ(taken.size(), 2u);
+  EXPECT_EQ(taken[0], (std::pair<size_t, std::string>{0, "\x01\x02\x03"}));
+  EXPECT_EQ(taken[1], (std::pair<size_t, std::string>{4, "\x04"}));
+  const auto& positions = decoded.reply.result.getArray();
+  EXPECT_EQ(positions[0], db::Value(db::Bytes()));
+  EXPECT_EQ(positions[2], db::Value(db::ValueArray{db::Value(nested)}));
+  EXPECT_EQ(positions[4], db::Value(b));
+  EXPECT_EQ(decoded.reply.args, std::vector<db::Value>{db::Value(arg)});
+
+  std::istringstream error(protocol::encodeError("Filial não encontrada"));
+  EXPECT_EQ(protocol::decodeReply(error, [](size_t, std::string_view) { return true; }).error,
+            "Filial não encontrada");
+  std::istringstream bad(R"({"result": [{"$packet": "@@"}], "args": []})");
+  EXPECT_THROW(protocol::decodeReply(bad, [](size_t, std::string_view) { return true; }),
+               ProtocolError);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "download/statement_files/zip_extractor.h"
 #include "package_writer.h"
 #include "schema/statements.h"
+#include "support/background_http_server.h"
 #include "support/central_server_fixture.h"
 
 namespace {
@@ -33,7 +34,7 @@ class PackageProxy {
   std::atomic<int> packages{0};
 
   PackageProxy() {
-    server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+    http_.server().Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
       const std::string& target = request.target;
       const size_t hostStart = target.find("://") + 3;
       const size_t pathStart = target.find('/', hostStart);
@@ -53,15 +54,9 @@ class PackageProxy {
       }
       response.set_content(body, "application/zip");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    http_.start();
   }
-  ~PackageProxy() {
-    server_.stop();
-    thread_.join();
-  }
-  int port() const { return port_; }
+  int port() const { return http_.port(); }
 
  private:
   std::string rewrite(const std::string& zip) {
@@ -80,9 +75,7 @@ class PackageProxy {
     return testing_support::readFile(work.path() / "out.zip");
   }
 
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
+  testing_support::BackgroundHttpServer http_;
 };
 
 // Sets a column of one package table: FIELD_TYPE, NULLABLE and COL_DEFAULT.

@@ -13,6 +13,7 @@
 #include "outside/package/message_box.h"
 #include "package_writer.h"
 #include "recording_connection.h"
+#include "support/background_http_server.h"
 #include "support/raw_http_server.h"
 #include "support/temp_dir.h"
 
@@ -54,21 +55,13 @@ class ScriptedServer : public outside::AppServer {
 class FileServer {
  public:
   explicit FileServer(const fs::path& root) {
-    server_.set_mount_point("/files", root.string());
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    http_.server().set_mount_point("/files", root.string());
+    http_.start();
   }
-  ~FileServer() {
-    server_.stop();
-    thread_.join();
-  }
-  int port() const { return port_; }
+  int port() const { return http_.port(); }
 
  private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
+  testing_support::BackgroundHttpServer http_;
 };
 
 const std::string kWebCli =

@@ -5,7 +5,6 @@
 #include "central/model/model.h"
 #include "central/server/method_table.h"
 #include "central/server/packet_builder.h"
-#include "central/server/service.h"
 #include "central/server/statement_files.h"
 #include "central/server/table_query.h"
 #include "db/core/text.h"
@@ -45,7 +44,7 @@ db::Bytes tablePacket(db::Connection& db, const central::Table& table, const Row
 
 int64_t consumerCount(Call& call, const char* kind) {
   StatementSource source = statementSource(kind, call.args[0].getText(), {call.args[1]});
-  return queryCount(call.service.db(), countRows(*source.table, source.filter));
+  return queryCount(call.db, countRows(*source.table, source.filter));
 }
 
 MethodResult getTotalConsDT(Call& call) { return db::Value(consumerCount(call, "CONSDT_TEMP")); }
@@ -56,12 +55,12 @@ MethodResult getTotalConsCF(Call& call) {
 MethodResult getClienFilialAtual(Call& call) {
   const central::Table& table = central::centralModel().table("CLIENFILIAL");
   RowFilter filter = branchRows(call.args[0].getText(), requestDate(call.args[1]));
-  return db::Value(tablePacket(call.service.db(), table, filter));
+  return db::Value(tablePacket(call.db, table, filter));
 }
 
 MethodResult getConfTelaCaixa(Call& call) {
   const central::Table& table = central::centralModel().table("CONFTELACAIXA");
-  return db::Value(tablePacket(call.service.db(), table, branchRows(call.args[0].getText())));
+  return db::Value(tablePacket(call.db, table, branchRows(call.args[0].getText())));
 }
 
 // Central ledger rows of a table changed after the date; the key narrows by pattern (LIKE) and
@@ -86,7 +85,7 @@ MethodResult getDtCtrlAtualTab(Call& call) {
     params.push_back({"P_DSCHAVE4", "%" + call.args[3].getText() + "%"});
   }
   sql += kLedgerOrder;
-  return db::Value(queryPacket(call.service.db(), fields, sql, params));
+  return db::Value(queryPacket(call.db, fields, sql, params));
 }
 
 // Position 0 unused; then each level from the asked one down, then PRODUTO and PRODUTOSEG.
@@ -123,13 +122,14 @@ MethodResult getDadosTabCtrl(Call& call) {
     return f;
   };
 
-  Service* service = &call.service;
+  // Read while the reply streams, on the request's connection and snapshot.
+  db::Connection* centralDb = &call.db;
   std::vector<std::function<db::Value()>> elements{[] { return db::Value(); }};
   for (size_t i = start; i < hierarchy->levels.size(); ++i) {
     const central::Table* table = &model.table(hierarchy->levels[i]);
     RowFilter f = filterFor(*table);
     elements.push_back(
-        [service, table, f] { return db::Value(tablePacket(service->db(), *table, f)); });
+        [centralDb, table, f] { return db::Value(tablePacket(*centralDb, *table, f)); });
   }
   const central::Table& source = model.table(hierarchy->productSource);
   RowFilter sourceFilter = filterFor(source);
@@ -145,7 +145,7 @@ MethodResult getDadosTabCtrl(Call& call) {
       f.extraCondition = "1 = 2";
     }
     elements.push_back(
-        [service, table, f] { return db::Value(tablePacket(service->db(), *table, f)); });
+        [centralDb, table, f] { return db::Value(tablePacket(*centralDb, *table, f)); });
   }
   return MethodResult::lazyArray(std::move(elements));
 }

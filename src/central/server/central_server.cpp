@@ -35,25 +35,22 @@ std::string withoutServerPaths(std::string text, const Service& service) {
   return text;
 }
 
-// Writes {"result": [e0, e1, ...], "args": [...]} element by element. The database lock is
-// held while an element is built, never while it is written, so a slow reader does not keep
-// the other registers waiting.
+// Writes {"result": [e0, e1, ...], "args": [...]} element by element, reading every element in
+// the request's one read transaction until the last is written.
 void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db::Value> args,
-                     Service& service) {
+                     std::unique_ptr<ReadLease> lease) {
   struct State {
     MethodResult result;
     std::vector<db::Value> args;
+    std::unique_ptr<ReadLease> lease;
   };
-  auto state = std::make_shared<State>(State{std::move(result), std::move(args)});
-  res.set_chunked_content_provider(kJson, [state, &service](size_t, httplib::DataSink& sink) {
+  auto state = std::make_shared<State>(State{std::move(result), std::move(args), std::move(lease)});
+  res.set_chunked_content_provider(kJson, [state](size_t, httplib::DataSink& sink) {
     try {
       std::string piece = "{\"result\":[";
       for (size_t i = 0; i < state->result.lazyElements.size(); ++i) {
         if (i > 0) piece += ',';
-        {
-          auto lock = service.lock();
-          piece += protocol::dump(protocol::toJson(state->result.lazyElements[i]()));
-        }
+        piece += protocol::dump(protocol::toJson(state->result.lazyElements[i]()));
         if (!sink.write(piece.data(), piece.size())) return false;
         piece.clear();
       }
@@ -62,10 +59,12 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
       piece += "],\"args\":" + protocol::dump(args) + "}";
       if (!sink.write(piece.data(), piece.size())) return false;
       sink.done();
+      state->lease.reset();
       return true;
     } catch (const std::exception& e) {
       // The status line is gone already: cutting the reply short is how the client learns.
       std::cerr << "kivtab-central: reply aborted: " << e.what() << "\n";
+      state->lease.reset();
       return false;
     }
   });
@@ -152,12 +151,11 @@ void CentralServer::installRoutes() {
       }
       MethodTable::checkArgs(entry, args);
       if (who) checkBranchArgument(*who, object, method, args);
-      Call call{*service_, args, req.get_header_value("Host"), who};
-      auto lock = service_->lock();
+      auto lease = service_->read();
+      Call call{*service_, lease->db(), args, req.get_header_value("Host"), who};
       MethodResult result = entry.handler(call);
       if (result.lazy) {
-        lock.unlock();
-        streamLazyReply(res, std::move(result), std::move(args), *service_);
+        streamLazyReply(res, std::move(result), std::move(args), std::move(lease));
         return;
       }
       res.set_content(protocol::encodeReply(result.value, args), kJson);

@@ -45,7 +45,7 @@ MethodResult setGeraArquivo(Call& call) {
   fs::create_directories(directory);
   call.service.recordOwner(directory, request.branch);
   try {
-    buildStatementZip(call.service.db(), request, directory);
+    buildStatementZip(call.db, request, directory);
   } catch (...) {
     std::error_code ignored;
     fs::remove_all(directory, ignored);

@@ -64,14 +64,14 @@ MethodResult getSintegraQir(Call& call) {
   auto add = [&lines](std::string text) {
     lines.push_back({static_cast<int64_t>(lines.size() + 1), std::move(text)});
   };
-  db::Statement& known = call.service.db().prepare(kSelectBranch);
+  db::Statement& known = call.db.prepare(kSelectBranch);
   known.bind("P_CDFILIAL", branch);
   // A branch the central side does not know has no fiscal file: the answer has no lines.
   if (!known.query()->next()) return linesPacket(lines);
   add(line(layout, layout.header,
            {mode, branch, start.format(layout.datePattern), end.format(layout.datePattern),
             call.args[4].getText(), call.args[5].getText()}));
-  db::Statement& sales = call.service.db().prepare(kSelectSalesOfPeriod);
+  db::Statement& sales = call.db.prepare(kSelectSalesOfPeriod);
   sales.bind({{"P_CDFILIAL", branch}, {"P_DTINICIO", start}, {"P_DTFIM", end.addDays(1)}});
   auto rows = sales.query();
   while (rows->next())

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "central/server/register_tokens.h"
+#include "db/core/connection.h"
 #include "db/core/value.h"
 
 namespace central::server {
@@ -37,6 +38,7 @@ struct MethodResult {
 
 struct Call {
   Service& service;
+  db::Connection& db;  // the request's own, in its read transaction
   std::vector<db::Value>& args;
   std::string requestHost;  // the Host header the client used, for the file access lines
   const RegisterIdentity* caller = nullptr;  // null when the server asks for no tokens

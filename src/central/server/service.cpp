@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 Service::Service(ServerOptions options) : options_(std::move(options)) {
   if (!fs::exists(options_.databasePath))
     throw std::runtime_error("central database " + options_.databasePath + " does not exist");
-  db_ = db::embedded::open({.path = options_.databasePath, .create = false});
+  giveBack(open());
   if (options_.filesDirectory.empty())
     options_.filesDirectory = (fs::path(options_.databasePath).parent_path() / "files").string();
   fs::create_directories(options_.filesDirectory);
@@ -22,6 +22,42 @@ Service::Service(ServerOptions options) : options_(std::move(options)) {
 }
 
 Service::~Service() = default;
+
+std::unique_ptr<db::Connection> Service::open() const {
+  return db::embedded::open({.path = options_.databasePath, .create = false, .readsOnly = true});
+}
+
+std::unique_ptr<ReadLease> Service::read() {
+  std::unique_ptr<db::Connection> connection;
+  {
+    std::lock_guard guard(poolMutex_);
+    if (!idle_.empty()) {
+      connection = std::move(idle_.back());
+      idle_.pop_back();
+    }
+  }
+  if (!connection) connection = open();
+  return std::make_unique<ReadLease>(*this, std::move(connection));
+}
+
+void Service::giveBack(std::unique_ptr<db::Connection> connection) {
+  std::lock_guard guard(poolMutex_);
+  idle_.push_back(std::move(connection));
+}
+
+ReadLease::ReadLease(Service& service, std::unique_ptr<db::Connection> connection)
+    : service_(service), connection_(std::move(connection)) {
+  connection_->begin();
+}
+
+ReadLease::~ReadLease() {
+  try {
+    connection_->rollback();
+    service_.giveBack(std::move(connection_));
+  } catch (const std::exception&) {
+    // A connection that cannot end its transaction is not reused; the next lease opens another.
+  }
+}
 
 fs::path Service::fileForUrl(std::string_view urlPath) const {
   if (urlPath.substr(0, kFilesUrl.size()) != kFilesUrl)

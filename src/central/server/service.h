@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "central/server/register_tokens.h"
 #include "db/core/connection.h"
@@ -34,16 +35,34 @@ struct ServerOptions {
 
 inline constexpr std::string_view kFilesUrl = "/files/";
 
-// What every method shares: the central database (one connection, used under the lock, since
-// the server answers several clients at once) and the directory of built files.
+class Service;
+
+// One request's own connection to the central database, inside a read transaction of its own:
+// requests run side by side, each reading one consistent snapshot. The connection goes back to
+// the service's pool when the lease ends.
+class ReadLease {
+ public:
+  ReadLease(Service& service, std::unique_ptr<db::Connection> connection);
+  ~ReadLease();
+  ReadLease(const ReadLease&) = delete;
+  ReadLease& operator=(const ReadLease&) = delete;
+  db::Connection& db() { return *connection_; }
+
+ private:
+  Service& service_;
+  std::unique_ptr<db::Connection> connection_;
+};
+
+// What every method shares: the central database, read through one pooled connection per
+// request being answered, and the directory of built files.
 class Service {
  public:
   explicit Service(ServerOptions options);
   ~Service();
 
   const ServerOptions& options() const { return options_; }
-  std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
-  db::Connection& db() { return *db_; }  // only while holding lock()
+  // Nothing a method does writes to the central database, so no request waits for another.
+  std::unique_ptr<ReadLease> read();
 
   const std::filesystem::path& filesRoot() const { return filesRoot_; }
   // The file below the files root that a URL path ("/files/a/b.zip") names.
@@ -63,10 +82,14 @@ class Service {
   std::string uniqueName(std::string_view prefix);
 
  private:
+  friend class ReadLease;
+  std::unique_ptr<db::Connection> open() const;
+  void giveBack(std::unique_ptr<db::Connection> connection);
+
   ServerOptions options_;
   std::filesystem::path filesRoot_;
-  std::mutex mutex_;
-  std::unique_ptr<db::Connection> db_;
+  std::mutex poolMutex_;
+  std::vector<std::unique_ptr<db::Connection>> idle_;
   std::atomic<uint64_t> counter_{0};
   mutable std::mutex ownersMutex_;
   std::map<std::string, std::string> owners_;  // generated directory (relative) -> branch

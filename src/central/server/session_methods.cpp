@@ -34,7 +34,7 @@ MethodResult getCxServidor(Call& call) {
   std::vector<db::FieldDef> fields;
   for (const char* name : {"CDFILIAL", "CDCAIXA", "IPSERVPRI", "IDAUTOIMPTAB"})
     fields.push_back(fieldFor(caixa.column(name)));
-  return db::Value(queryPacket(call.service.db(), fields, kSelectRegister,
+  return db::Value(queryPacket(call.db, fields, kSelectRegister,
                                {{"P_CDFILIAL", call.args[0]}, {"P_CDCAIXA", call.args[1]}}));
 }
 
@@ -52,22 +52,20 @@ MethodResult getTriggersNAplicadas(Call&) {
 }
 
 MethodResult getDtMaxITMENUCONFTE(Call& call) {
-  return dateOrNull(queryMaxDate(call.service.db(), kMaxMenuItemDate,
+  return dateOrNull(queryMaxDate(call.db, kMaxMenuItemDate,
                                  {{"P_CDFILIAL", call.args[0]}, {"P_CDCAIXA", call.args[1]}}));
 }
 
 MethodResult getDtMaxItemPreco(Call& call) {
-  return dateOrNull(
-      queryMaxDate(call.service.db(), kMaxPriceItemDate, {{"P_CDFILIAL", call.args[0]}}));
+  return dateOrNull(queryMaxDate(call.db, kMaxPriceItemDate, {{"P_CDFILIAL", call.args[0]}}));
 }
 
 MethodResult getDtMaxItemPrecoDia(Call& call) {
-  return dateOrNull(
-      queryMaxDate(call.service.db(), kMaxDayPriceDate, {{"P_CDFILIAL", call.args[0]}}));
+  return dateOrNull(queryMaxDate(call.db, kMaxDayPriceDate, {{"P_CDFILIAL", call.args[0]}}));
 }
 
 MethodResult getDtMaxDESGRUPROMOCPR(Call& call) {
-  return dateOrNull(queryMaxDate(call.service.db(), kMaxPromotionDiscountDate, {}));
+  return dateOrNull(queryMaxDate(call.db, kMaxPromotionDiscountDate, {}));
 }
 
 }  // namespace

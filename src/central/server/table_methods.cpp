@@ -6,7 +6,6 @@
 #include "central/server/method_table.h"
 #include "central/server/packet_builder.h"
 #include "central/server/packet_writer.h"
-#include "central/server/service.h"
 #include "central/server/table_query.h"
 #include "central/server/whole_tables.h"
 #include "db/core/text.h"
@@ -136,8 +135,9 @@ MethodResult getTabelas(Call& call) {
   const bool benefitsFirstLoad = isYes(element(indicators, 1));
   const bool extractByFile = call.args[kExtractWithoutControl].kind() == db::Value::Kind::Bool &&
                              call.args[kExtractWithoutControl].getBool();
-  Service* service = &call.service;
-  auto restore = std::make_shared<SalesRestore>(salesToRestore(service->db(), model, call));
+  // The elements are read while the reply streams, on the request's connection and snapshot.
+  db::Connection* centralDb = &call.db;
+  auto restore = std::make_shared<SalesRestore>(salesToRestore(*centralDb, model, call));
 
   std::vector<std::function<db::Value()>> elements;
   for (const central::Position& position : model.positions()) {
@@ -158,11 +158,11 @@ MethodResult getTabelas(Call& call) {
       continue;
     }
     if (position.kind == central::PositionKind::Sales) {
-      elements.push_back([service, table, restore] {
+      elements.push_back([centralDb, table, restore] {
         if (!restore->anything || !table->hasColumn(kShiftDateColumn))
           return db::Value(emptyPacket(*table));
         TableQuery q = selectRows(*table, restore->filter);
-        return db::Value(queryPacket(service->db(), q.fields, q.sql, q.params));
+        return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
       });
       continue;
     }
@@ -180,15 +180,15 @@ MethodResult getTabelas(Call& call) {
     }
     if (index == kConsumerPosition && wholeConsumerBase) {
       RowFilter whole = branchRows(branch);
-      elements.push_back([service, table, whole] {
-        return db::Value(countPacket(service->db(), *table, whole, kConsumerCountField));
+      elements.push_back([centralDb, table, whole] {
+        return db::Value(countPacket(*centralDb, *table, whole, kConsumerCountField));
       });
       continue;
     }
     if (index == kBenefitPosition && benefitsFirstLoad) {
       RowFilter whole = branchRows(branch);
-      elements.push_back([service, table, whole] {
-        return db::Value(countPacket(service->db(), *table, whole, kBenefitCountField));
+      elements.push_back([centralDb, table, whole] {
+        return db::Value(countPacket(*centralDb, *table, whole, kBenefitCountField));
       });
       continue;
     }
@@ -196,9 +196,9 @@ MethodResult getTabelas(Call& call) {
       elements.push_back([table] { return db::Value(emptyPacket(*table)); });
       continue;
     }
-    elements.push_back([service, table, filter] {
+    elements.push_back([centralDb, table, filter] {
       TableQuery q = selectRows(*table, filter);
-      return db::Value(queryPacket(service->db(), q.fields, q.sql, q.params));
+      return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
     });
   }
   return MethodResult::lazyArray(std::move(elements));
@@ -225,7 +225,7 @@ MethodResult getTabelaCons(Call& call) {
   size_t to = rowNumber(call.args[2].getText(), "last row");
   TableQuery q = selectRows(*table, branchRows(call.args[0].getText()));
   if (to < from) return db::Value(rowsPacket(q.fields, {}));
-  return db::Value(queryPacket(call.service.db(), q.fields, q.sql, q.params, from, to));
+  return db::Value(queryPacket(call.db, q.fields, q.sql, q.params, from, to));
 }
 
 }  // namespace

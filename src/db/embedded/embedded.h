@@ -16,6 +16,9 @@ struct Options {
   // How long a statement waits for another process to release the database before it fails
   // as busy; a register shares its database with the sales program.
   int busyTimeoutMs = 15'000;
+  // A connection that only reads: its transactions take no write lock, so several read side by
+  // side, each from the snapshot its first read sees, while a writer goes on.
+  bool readsOnly = false;
   // Initial Catalog: the database NAME.db of the folder `path` names (ignored for a file).
   std::string catalog = {};
   std::string workstationId = {};    // what HOST_NAME() answers; the machine's name when empty

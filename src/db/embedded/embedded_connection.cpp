@@ -18,6 +18,7 @@ namespace {
 constexpr size_t kMaxUnpinnedStatements = 512;
 
 constexpr std::string_view kBegin = "BEGIN IMMEDIATE";
+constexpr std::string_view kBeginRead = "BEGIN DEFERRED";
 constexpr std::string_view kCommit = "COMMIT";
 constexpr std::string_view kRollback = "ROLLBACK";
 constexpr std::string_view kStoredViews =
@@ -26,8 +27,9 @@ constexpr std::string_view kStoredViews =
 }  // namespace
 
 EmbeddedConnection::EmbeddedConnection(sqlite3* db, std::string user,
-                                       std::shared_ptr<server::Session> session)
-    : state_(std::make_shared<ConnectionState>(ConnectionState{db})),
+                                       std::shared_ptr<server::Session> session, bool readsOnly)
+    : readsOnly_(readsOnly),
+      state_(std::make_shared<ConnectionState>(ConnectionState{db})),
       session_(std::move(session)),
       databases_(db, session_),
       translator_(db, std::move(user), &databases_),
@@ -187,7 +189,8 @@ void EmbeddedConnection::begin() {
   checkOpen(kBegin);
   if (inTransaction())
     throw Error(ErrorKind::General, "A transaction is already open", std::string(kBegin));
-  run(std::string(kBegin), kBegin);
+  const std::string_view begin = readsOnly_ ? kBeginRead : kBegin;
+  run(std::string(begin), begin);
 }
 
 void EmbeddedConnection::commit() {

@@ -23,7 +23,8 @@ namespace db::embedded {
 // statements kept, so a statement run in a loop is bound and stepped, nothing more.
 class EmbeddedConnection final : public Connection {
  public:
-  EmbeddedConnection(sqlite3* db, std::string user, std::shared_ptr<server::Session> session);
+  EmbeddedConnection(sqlite3* db, std::string user, std::shared_ptr<server::Session> session,
+                     bool readsOnly = false);
   ~EmbeddedConnection() override;
 
   int64_t execute(std::string_view sql, const Params& params = {}) override;
@@ -73,6 +74,7 @@ class EmbeddedConnection final : public Connection {
   EmbeddedStatement& statementFor(std::string_view sql, bool pin);
   void evictUnpinned();
 
+  bool readsOnly_;
   std::shared_ptr<ConnectionState> state_;
   std::shared_ptr<server::Session> session_;
   server::Databases databases_;

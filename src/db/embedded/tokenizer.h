@@ -7,13 +7,13 @@
 namespace db::embedded {
 
 enum class TokenKind {
-  Word,        // identifier or keyword: letters, digits, '_', '#', '$', '@' (not first digit)
-  Quoted,      // [bracketed] or "double-quoted" identifier; value() gives the bare name
-  String,      // 'text' or N'text'; value() gives the text with '' undoubled
-  Number,      // 12, 1.5, .5, 1e3
-  Parameter,   // :P_NAME; value() gives the name without ':'
-  Symbol,      // operators and punctuation: ( ) , . ; + - * / % = < > <= >= <> != !< !> || ::
-  Space,       // whitespace and comments, kept so that untouched text round-trips
+  Word,       // identifier or keyword: letters, digits, '_', '#', '$', '@' (not first digit)
+  Quoted,     // [bracketed] or "double-quoted" identifier; value() gives the bare name
+  String,     // 'text' or N'text'; value() gives the text with '' undoubled
+  Number,     // 12, 1.5, .5, 1e3
+  Parameter,  // :P_NAME; value() gives the name without ':'
+  Symbol,     // operators and punctuation: ( ) , . ; + - * / % = < > <= >= <> != !< !> || ::
+  Space,      // whitespace and comments, kept so that untouched text round-trips
 };
 
 struct Token {
@@ -25,7 +25,9 @@ struct Token {
   std::string value() const;
   // True for a Word equal to `keyword` without regard to case.
   bool is(std::string_view keyword) const;
-  bool isSymbol(std::string_view symbol) const { return kind == TokenKind::Symbol && text == symbol; }
+  bool isSymbol(std::string_view symbol) const {
+    return kind == TokenKind::Symbol && text == symbol;
+  }
 };
 
 // Splits a T-SQL statement into tokens. Throws db::Error(ErrorKind::Syntax) on an unterminated

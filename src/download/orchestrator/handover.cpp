@@ -77,35 +77,48 @@ std::vector<db::Value> Orchestrator::requestArguments() const {
   };
 }
 
-void Orchestrator::handOver(const db::ValueArray& reply, const ModeHandOver& mode) {
+void Orchestrator::handOver(const db::ValueArray& reply, const ModeHandOver& mode,
+                            const PacketSpool* spool) {
   const bool tabelas = isMode(kModeTabelas);
   for (const HandOver& position : mode.positions) {
-    handOverOne(reply[static_cast<size_t>(position.position)], position);
+    handOverOne(reply[static_cast<size_t>(position.position)], position, spool);
+    state_.releaseSpooled();
     if (tabelas && position.position == kLastGeneralPricePosition)
       stages_.cleanup.cleanGeneralPriceTables();
   }
   tableCount_ = std::string(mode.tableCount);
 }
 
-void Orchestrator::handOverOne(const db::Value& packet, const HandOver& position) {
+// A spooled packet is read here all the same: a bad one fails the hand-over before any load.
+void Orchestrator::fill(const db::Value& packet, const HandOver& position,
+                        const PacketSpool* spool) {
+  if (const auto* file = spool != nullptr ? spool->fileOf(position.position) : nullptr) {
+    state_.spool(position.dataset, *file);
+    state_.dataset(position.dataset);
+    return;
+  }
+  const std::string source = "getTabelas (posição " + std::to_string(position.position) + ", " +
+                             std::string(position.table) + ")";
+  outside::CheckResultServ(packet, state_.dataset(position.dataset), source);
+}
+
+void Orchestrator::handOverOne(const db::Value& packet, const HandOver& position,
+                               const PacketSpool* spool) {
   const std::string table(position.table);
-  const std::string source =
-      "getTabelas (posição " + std::to_string(position.position) + ", " + table + ")";
-  db::DataSet& dataset = state_.dataset(position.dataset);
   const bool extractLater =
       position.count == CountRule::ExtractByFile && !returnsRow(sql::kSelCtrlExtratoCons);
   if (extractLater || position.count == CountRule::DownloadedLater) {
     s_.log(extractLater ? "EXTRATOCONS terá seu conteúdo baixado posteriormente."
                         : "Tabela CACHEPRODSEG será baixada via Download posteriormente...",
            "3");
-    outside::CheckResultServ(packet, dataset, source);
+    fill(packet, position, spool);
     s_.log(" ", "3");
     return;
   }
   s_.log("Início da Importação da Tabela: " + table, "3");
-  outside::CheckResultServ(packet, dataset, source);
+  fill(packet, position, spool);
   s_.log("    Fim da Importação da Tabela: " + table +
-             " - Nr.Registros: " + countOf(dataset, position),
+             " - Nr.Registros: " + countOf(state_.dataset(position.dataset), position),
          "2");
   s_.log(" ", "3");
 }

@@ -1,6 +1,7 @@
 #include "download/orchestrator/orchestrator.h"
 
 #include <exception>
+#include <optional>
 
 #include "db/core/text.h"
 #include "download/ledger/date_sync.h"
@@ -13,6 +14,13 @@ namespace {
 
 constexpr std::string_view kMethodGetTabelas = "getTabelas";
 const std::string kStarLine(126, '*');
+
+// A blank line, the section's title line and a line of stars.
+void logSection(const Services& services, std::string_view title) {
+  services.log("", "3");
+  services.log(title, "3");
+  services.log(kStarLine, "3");
+}
 
 }  // namespace
 
@@ -27,12 +35,9 @@ Orchestrator::Orchestrator(db::Connection& local, outside::AppServer& netProcedi
       dialect_(dialect) {}
 
 bool Orchestrator::iniciaBaixaTabelas(const RunValues& values) {
-  s_.log("", "3");
-  s_.log(
-      "*************** INÍCIO DA BAIXA DAS TABELAS DE PREÇOS/PRODUTOS/PARAMETROS "
-      "****************",
-      "3");
-  s_.log(kStarLine, "3");
+  logSection(s_,
+             "*************** INÍCIO DA BAIXA DAS TABELAS DE PREÇOS/PRODUTOS/PARAMETROS "
+             "****************");
 
   state_.idSenConsCentral = values.idSenConsCentral;
   state_.nmSqlNameDb = values.nmSqlNameDb;
@@ -99,21 +104,22 @@ void Orchestrator::download() {
   checkTriggers();
 }
 
-// The raw reply is dropped once its packets are in the client datasets, before the load runs.
+// The reply's packets go to the staging folder as they are read, so neither the reply nor all
+// of its datasets are ever held at once; the load reads each dataset when it reaches its table.
 void Orchestrator::requestAndHandOver() {
   s_.log("Buscando dados atualizados. Método getTabelas.", "3");
   std::vector<db::Value> arguments = requestArguments();
-  const db::Value result = net_.call(kMethodGetTabelas, arguments);
   const ModeHandOver mode = handOverFor(state_.mode);
+  std::optional<PacketSpool> spool;
+  if (!state_.spoolDirectory.empty()) spool.emplace(state_.spoolDirectory, mode);
+  const db::Value result = spool ? net_.call(kMethodGetTabelas, arguments, *spool)
+                                 : net_.call(kMethodGetTabelas, arguments);
   const db::ValueArray& reply = checkTabelasReply(result, mode);
 
-  s_.log("", "3");
-  s_.log(
-      "*************************** INÍCIO DA IMPORTAÇÃO DE TABELAS NA BASE LOCAL "
-      "***************************",
-      "3");
-  s_.log(kStarLine, "3");
-  handOver(reply, mode);
+  logSection(s_,
+             "*************************** INÍCIO DA IMPORTAÇÃO DE TABELAS NA BASE LOCAL "
+             "***************************");
+  handOver(reply, mode, spool ? &*spool : nullptr);
   for (size_t i = 0; i < kSalesVectorSize; ++i)
     state_.salesVector[i] = reply[kSalesFirstPosition + i];
 }

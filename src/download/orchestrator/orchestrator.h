@@ -9,6 +9,7 @@
 #include "download/download_state.h"
 #include "download/later_stages.h"
 #include "download/orchestrator/handover_lists.h"
+#include "download/orchestrator/packet_spool.h"
 #include "download/services.h"
 #include "outside/app_server.h"
 
@@ -68,8 +69,10 @@ class Orchestrator {
   void setEveryModeIndicators();
   std::vector<db::Value> requestArguments() const;
   void readShiftPackets();
-  void handOver(const db::ValueArray& reply, const ModeHandOver& mode);
-  void handOverOne(const db::Value& packet, const HandOver& position);
+  // `spool` holds the packets taken to the staging folder (nullptr when none were).
+  void handOver(const db::ValueArray& reply, const ModeHandOver& mode, const PacketSpool* spool);
+  void handOverOne(const db::Value& packet, const HandOver& position, const PacketSpool* spool);
+  void fill(const db::Value& packet, const HandOver& position, const PacketSpool* spool);
   std::string countOf(db::DataSet& dataset, const HandOver& position);
   void checkTriggers();
 

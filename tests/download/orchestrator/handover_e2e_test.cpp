@@ -6,13 +6,14 @@
 #include <map>
 #include <thread>
 
-#include "support/central_server_fixture.h"
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "db/core/connection.h"
 #include "db/core/text.h"
 #include "db/embedded/embedded.h"
 #include "download/orchestrator/handover_lists.h"
+#include "support/background_http_server.h"
+#include "support/central_server_fixture.h"
 
 namespace {
 
@@ -46,23 +47,15 @@ class FailingDownloadProxy {
       res.status = reply->status;
       res.set_content(reply->body, reply->get_header_value("Content-Type"));
     };
-    server_.Get(".*", forward);
-    server_.Post(".*", forward);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    http_.server().Get(".*", forward);
+    http_.server().Post(".*", forward);
+    http_.start();
   }
-  ~FailingDownloadProxy() {
-    server_.stop();
-    thread_.join();
-  }
-  int port() const { return port_; }
+  int port() const { return http_.port(); }
 
  private:
   httplib::Client central_;
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
+  testing_support::BackgroundHttpServer http_;
 };
 
 class HandOverRun : public testing_support::KivtabRunSuite {

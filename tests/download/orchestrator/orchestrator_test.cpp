@@ -297,6 +297,14 @@ TEST_F(OrchestratorFixture, BadRepliesFailWithAClearLineAndHandNothingOver) {
     std::function<db::Value()> answer;
     std::string expected;
   };
+  // The full reply with an integer where position `at` should hold something else.
+  const auto integerAt = [this](size_t at) {
+    return [this, at] {
+      db::ValueArray bad = reply;
+      bad[at] = db::Value(int64_t{1});
+      return db::Value(bad);
+    };
+  };
   const std::vector<Case> cases{
       {"server error", []() -> db::Value { throw outside::ServerError("banco indisponível"); },
        "Except: banco indisponível"},
@@ -307,20 +315,10 @@ TEST_F(OrchestratorFixture, BadRepliesFailWithAClearLineAndHandNothingOver) {
       {"too short",
        [this] { return db::Value(db::ValueArray(reply.begin(), reply.begin() + 100)); },
        "Except: getTabelas devolveu 100 posições; são esperadas 303"},
-      {"wrong kind",
-       [this] {
-         db::ValueArray bad = reply;
-         bad[302] = db::Value(int64_t{1});
-         return db::Value(bad);
-       },
+      {"wrong kind", integerAt(302),
        "Except: getTabelas: a posição 302 (ORIGEMVENDAKIV) trouxe integer em vez de um pacote de "
        "dados"},
-      {"sales return",
-       [this] {
-         db::ValueArray bad = reply;
-         bad[198] = db::Value(int64_t{1});
-         return db::Value(bad);
-       },
+      {"sales return", integerAt(198),
        "Except: getTabelas: a posição 198 (retorno das vendas) trouxe integer em vez de um texto"},
   };
   for (const auto& c : cases) {
