@@ -15,6 +15,9 @@
 
 namespace db::embedded::test_support {
 
+// Rows as text, columns joined by '|', "NULL" for null.
+using Lines = std::vector<std::string>;
+
 inline std::unique_ptr<Connection> openMemory(const std::string& user = "sa") {
   return open(Options{":memory:", user, true});
 }

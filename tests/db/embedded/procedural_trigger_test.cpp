@@ -7,7 +7,6 @@ namespace db::embedded {
 namespace {
 
 using namespace test_support;
-using Lines = std::vector<std::string>;
 
 class ProceduralTrigger : public ::testing::Test {
  protected:

@@ -6,7 +6,6 @@ namespace db::embedded {
 namespace {
 
 using namespace test_support;
-using Lines = std::vector<std::string>;
 
 // SQLite empties a table without a DELETE trigger of its own by a shortcut that visits no row;
 // a DELETE without WHERE must still hand every row to the table's triggers, as a full reload's
