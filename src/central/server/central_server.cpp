@@ -70,6 +70,9 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
   });
 }
 
+// Far more than the registers of a site that run at once.
+constexpr size_t kWorkers = 64;
+
 std::unique_ptr<httplib::Server> newHttpServer(const ServerOptions& options) {
   if (!options.tls()) return std::make_unique<httplib::Server>();
   if (options.tlsKeyFile.empty())
@@ -112,6 +115,9 @@ const RegisterIdentity* CentralServer::caller(const httplib::Request& req) const
 }
 
 void CentralServer::installRoutes() {
+  // A worker stays with its client until the reply is written or the client times out; with
+  // workers to spare, a slow or stalled client holds only its own.
+  http_->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   http_->set_payload_max_length(service_->options().maxRequestBytes);
   http_->set_mount_point(std::string(kFilesUrl), service_->filesRoot().string());
   // Files need the same token as the methods, and generated ones the branch they were built for.
