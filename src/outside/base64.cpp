@@ -45,11 +45,15 @@ std::string base64Encode(const db::Bytes& bytes) {
   return out;
 }
 
-db::Bytes base64Decode(std::string_view text) {
+namespace {
+
+// Decodes `text` into `out`, which has room for its bytes; returns how many were written. Each
+// group is read whole before its bytes are written, and they land before it, so `out` may be
+// the text's own storage.
+size_t decodeInto(std::string_view text, uint8_t* out) {
   if (text.size() % 4 != 0)
     throw std::invalid_argument("base64 text length is not a multiple of 4");
-  db::Bytes out;
-  out.reserve(text.size() / 4 * 3);
+  size_t written = 0;
   for (size_t i = 0; i < text.size(); i += 4) {
     bool last = i + 4 == text.size();
     int pad = 0;
@@ -65,11 +69,24 @@ db::Bytes base64Decode(std::string_view text) {
       if (v < 0 || pad > 0) throw std::invalid_argument("invalid base64 text");
       n = (n << 6) | static_cast<uint32_t>(v);
     }
-    out.push_back(static_cast<uint8_t>(n >> 16));
-    if (pad < 2) out.push_back(static_cast<uint8_t>(n >> 8));
-    if (pad < 1) out.push_back(static_cast<uint8_t>(n));
+    out[written++] = static_cast<uint8_t>(n >> 16);
+    if (pad < 2) out[written++] = static_cast<uint8_t>(n >> 8);
+    if (pad < 1) out[written++] = static_cast<uint8_t>(n);
   }
+  return written;
+}
+
+}  // namespace
+
+db::Bytes base64Decode(std::string_view text) {
+  db::Bytes out(text.size() / 4 * 3);
+  out.resize(decodeInto(text, out.data()));
   return out;
+}
+
+std::string_view base64DecodeInPlace(std::string& text) {
+  text.resize(decodeInto(text, reinterpret_cast<uint8_t*>(text.data())));
+  return text;
 }
 
 }  // namespace outside

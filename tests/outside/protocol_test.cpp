@@ -97,12 +97,18 @@ TEST(Base64, EncodesAndDecodesEveryTailLength) {
   db::Bytes bytes;
   for (int n = 0; n < 10; ++n) {
     EXPECT_EQ(base64Decode(base64Encode(bytes)), bytes);
+    std::string text = base64Encode(bytes);
+    const std::string_view decoded = base64DecodeInPlace(text);
+    EXPECT_EQ(db::Bytes(decoded.begin(), decoded.end()), bytes);
+    EXPECT_EQ(text.size(), bytes.size());
     bytes.push_back(static_cast<uint8_t>(n * 37));
   }
   EXPECT_EQ(base64Encode({'f', 'o', 'o', 'b'}), "Zm9vYg==");
   EXPECT_THROW(base64Decode("Zm9"), std::invalid_argument);
   EXPECT_THROW(base64Decode("Zm=v"), std::invalid_argument);
   EXPECT_THROW(base64Decode("Zm9v!A=="), std::invalid_argument);
+  std::string bad = "Zm9v!A==";
+  EXPECT_THROW(base64DecodeInPlace(bad), std::invalid_argument);
 }
 
 }  // namespace
