@@ -9,6 +9,7 @@
 #include "db/embedded/server/session_functions.h"
 #include "db/embedded/sql_functions.h"
 #include "db/embedded/sqlite_error.h"
+#include "platform/host_name.h"
 
 namespace db::embedded {
 namespace {
@@ -81,7 +82,7 @@ std::unique_ptr<Connection> open(const Options& options) {
   }
   auto session = server::openSession(
       {.user = options.user,
-       .hostName = options.workstationId.empty() ? server::machineName() : options.workstationId,
+       .hostName = options.workstationId.empty() ? platform::hostName() : options.workstationId,
        .applicationName = options.applicationName,
        .database = location.database,
        .folder = location.folder});

@@ -1,7 +1,5 @@
 #include "db/embedded/server/session.h"
 
-#include <unistd.h>
-
 #include <map>
 #include <mutex>
 
@@ -63,11 +61,5 @@ ClientCall::ClientCall(Session& session, std::string_view text) : session_(sessi
 }
 
 ClientCall::~ClientCall() { --session_.clientDepth; }
-
-std::string machineName() {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return "localhost";
-  return name;
-}
 
 }  // namespace db::embedded::server

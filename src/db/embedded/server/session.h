@@ -42,7 +42,4 @@ class ClientCall {
   Session& session_;
 };
 
-// The machine's name, for HOST_NAME() when the connection string gives no Workstation ID.
-std::string machineName();
-
 }  // namespace db::embedded::server
