@@ -23,9 +23,10 @@ db::DateTime parseWireDate(const std::string& text) {
   throw ProtocolError("date-time \"" + text + "\" is not a valid date");
 }
 
-db::Bytes decodePacket(const std::string& text) {
+template <typename Decode>
+auto decodePacket(Decode decode) {
   try {
-    return db::base64DecodeBytes(text);
+    return decode();
   } catch (const std::invalid_argument& e) {
     throw ProtocolError(std::string("$packet: ") + e.what());
   }
@@ -59,9 +60,7 @@ class PacketTakingParser {
   }
   bool string(std::string& value) {
     element();
-    if (inResult_ && depth_ == 3 && innerKey_ == kPacketKey &&
-        take_(elements_ - 1, bytesView(decodePacket(value))))
-      value.clear();
+    if (inResult_ && depth_ == 3 && innerKey_ == kPacketKey) offer(value);
     return dom_.string(value);
   }
   bool binary(json::binary_t& value) {
@@ -98,6 +97,15 @@ class PacketTakingParser {
   }
 
  private:
+  // The packet is decoded over its text, the largest buffer a reply holds; one the taker leaves
+  // (a small one, outside the tables) goes back to its text for the tree.
+  void offer(std::string& value) {
+    const std::string_view packet = decodePacket([&] { return db::base64DecodeInPlace(value); });
+    if (take_(elements_ - 1, packet))
+      value.clear();
+    else
+      value = db::base64Encode(packet);
+  }
   // A value begins: at depth 2 inside the result array it is the next position.
   void element() {
     if (!inResult_ || depth_ != 2) return;
@@ -123,7 +131,7 @@ db::Value fromTaggedObject(const json& object) {
   if (!it.value().is_string()) throw ProtocolError(it.key() + " must be a string");
   const auto& text = it.value().get_ref<const std::string&>();
   if (it.key() == kDateKey) return parseWireDate(text);
-  if (it.key() == kPacketKey) return decodePacket(text);
+  if (it.key() == kPacketKey) return decodePacket([&] { return db::base64DecodeBytes(text); });
   throw ProtocolError("unknown value tag \"" + it.key() + "\"");
 }
 

@@ -1,6 +1,10 @@
 #include "central/server/central_server.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -143,6 +147,44 @@ TEST_F(CentralServerTest, RequestsReadSideBySideEachFromItsOwnSnapshot) {
   slow.reset();
   other.reset();
   writer->execute("DROP TABLE SNAPSHOT_PROBE");
+}
+
+// A client that sends half a request and then nothing: it holds one of the server's workers
+// until the read times out, and nothing else.
+class StalledClient {
+ public:
+  explicit StalledClient(int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+      throw std::runtime_error("cannot connect");
+    const std::string head =
+        "POST /rdmExpDados/getNRORG HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n[";
+    if (::send(socket_, head.data(), head.size(), 0) != static_cast<ssize_t>(head.size()))
+      throw std::runtime_error("cannot send");
+  }
+  ~StalledClient() { ::close(socket_); }
+  // True while the server keeps waiting for the rest: nothing answered, the connection open.
+  bool stillWaiting() const {
+    char byte;
+    return ::recv(socket_, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN;
+  }
+
+ private:
+  int socket_;
+};
+
+// More stalled clients than registers that run at once, and a register is still answered while
+// every one of them is waiting.
+TEST_F(CentralServerTest, StalledClientsHoldNobodyElseUp) {
+  std::vector<std::unique_ptr<StalledClient>> stalled;
+  for (int i = 0; i < 12; ++i) stalled.push_back(std::make_unique<StalledClient>(port_));
+  auto c = client();
+  std::vector<db::Value> args{"0001", "001"};
+  EXPECT_EQ(c->call("getCxServidor", args).kind(), db::Value::Kind::Bytes);
+  for (const auto& one : stalled) EXPECT_TRUE(one->stillWaiting());
 }
 
 TEST_F(CentralServerTest, RegisterCheckAndSmallMethods) {

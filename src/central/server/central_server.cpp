@@ -70,6 +70,9 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
   });
 }
 
+// Far more than the registers of a site that run at once.
+constexpr size_t kWorkers = 64;
+
 std::unique_ptr<httplib::Server> newHttpServer(const ServerOptions& options) {
   if (!options.tls()) return std::make_unique<httplib::Server>();
   if (options.tlsKeyFile.empty())
@@ -112,22 +115,17 @@ const RegisterIdentity* CentralServer::caller(const httplib::Request& req) const
 }
 
 void CentralServer::installRoutes() {
+  // A worker stays with its client until the reply is written or the client times out; with
+  // workers to spare, a slow or stalled client holds only its own.
+  http_->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   http_->set_payload_max_length(service_->options().maxRequestBytes);
   http_->set_mount_point(std::string(kFilesUrl), service_->filesRoot().string());
   // Files need the same token as the methods, and generated ones the branch they were built for.
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     if (!tokens_ || req.path.rfind(kFilesUrl, 0) != 0)
       return httplib::Server::HandlerResponse::Unhandled;
-    try {
-      service_->checkFileAccess(req.path, *caller(req));
-      return httplib::Server::HandlerResponse::Unhandled;
-    } catch (const AccessRefused& e) {
-      std::cerr << "kivtab-central: " << req.remote_addr << ": " << e.what() << "\n";
-      replyError(res, e.status, e.what());
-    } catch (const BadRequest& e) {
-      replyError(res, 400, e.what());
-    }
-    return httplib::Server::HandlerResponse::Handled;
+    return guardFile(req, res) ? httplib::Server::HandlerResponse::Unhandled
+                               : httplib::Server::HandlerResponse::Handled;
   });
 
   http_->Get(std::string(outside::kPingPath), [](const httplib::Request&, httplib::Response& res) {
@@ -135,44 +133,66 @@ void CentralServer::installRoutes() {
   });
 
   http_->Post(R"(/([^/]+)/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
-    const std::string object = req.matches[1];
-    const std::string method = req.matches[2];
-    try {
-      const RegisterIdentity* who = caller(req);
-      const MethodSpec& entry = methods_->find(object, method);
-      std::vector<db::Value> args;
-      {
-        decoding_.acquire();
-        struct Release {
-          std::counting_semaphore<>& gate;
-          ~Release() { gate.release(); }
-        } release{decoding_};
-        args = protocol::decodeRequest(req.body);
-      }
-      MethodTable::checkArgs(entry, args);
-      if (who) checkBranchArgument(*who, object, method, args);
-      auto lease = service_->read();
-      Call call{*service_, lease->db(), args, req.get_header_value("Host"), who};
-      MethodResult result = entry.handler(call);
-      if (result.lazy) {
-        streamLazyReply(res, std::move(result), std::move(args), std::move(lease));
-        return;
-      }
-      res.set_content(protocol::encodeReply(result.value, args), kJson);
-    } catch (const AccessRefused& e) {
-      std::cerr << "kivtab-central: " << req.remote_addr << " " << object << "/" << method << ": "
-                << e.what() << "\n";
-      replyError(res, e.status, e.what());
-    } catch (const protocol::ProtocolError& e) {
-      replyError(res, 400, std::string("bad request: ") + e.what());
-    } catch (const BadRequest& e) {
-      replyError(res, 400, e.what());
-    } catch (const std::exception& e) {
-      replyError(res, 500, withoutServerPaths(method + ": " + e.what(), *service_));
-    }
+    answerMethod(req, res);
   });
 
-  // A body over the payload limit, or any other refusal httplib makes, still gets a JSON error.
+  installErrorReplies();
+}
+
+bool CentralServer::guardFile(const httplib::Request& req, httplib::Response& res) {
+  try {
+    service_->checkFileAccess(req.path, *caller(req));
+    return true;
+  } catch (const AccessRefused& e) {
+    std::cerr << "kivtab-central: " << req.remote_addr << ": " << e.what() << "\n";
+    replyError(res, e.status, e.what());
+  } catch (const BadRequest& e) {
+    replyError(res, 400, e.what());
+  }
+  return false;
+}
+
+void CentralServer::answerMethod(const httplib::Request& req, httplib::Response& res) {
+  const std::string object = req.matches[1];
+  const std::string method = req.matches[2];
+  try {
+    const RegisterIdentity* who = caller(req);
+    const MethodSpec& entry = methods_->find(object, method);
+    std::vector<db::Value> args = decodeArguments(req.body);
+    MethodTable::checkArgs(entry, args);
+    if (who) checkBranchArgument(*who, object, method, args);
+    auto lease = service_->read();
+    Call call{*service_, lease->db(), args, req.get_header_value("Host"), who};
+    MethodResult result = entry.handler(call);
+    if (result.lazy) {
+      streamLazyReply(res, std::move(result), std::move(args), std::move(lease));
+      return;
+    }
+    res.set_content(protocol::encodeReply(result.value, args), kJson);
+  } catch (const AccessRefused& e) {
+    std::cerr << "kivtab-central: " << req.remote_addr << " " << object << "/" << method << ": "
+              << e.what() << "\n";
+    replyError(res, e.status, e.what());
+  } catch (const protocol::ProtocolError& e) {
+    replyError(res, 400, std::string("bad request: ") + e.what());
+  } catch (const BadRequest& e) {
+    replyError(res, 400, e.what());
+  } catch (const std::exception& e) {
+    replyError(res, 500, withoutServerPaths(method + ": " + e.what(), *service_));
+  }
+}
+
+std::vector<db::Value> CentralServer::decodeArguments(const std::string& body) {
+  decoding_.acquire();
+  struct Release {
+    std::counting_semaphore<>& gate;
+    ~Release() { gate.release(); }
+  } release{decoding_};
+  return protocol::decodeRequest(body);
+}
+
+// A body over the payload limit, or any other refusal httplib makes, still gets a JSON error.
+void CentralServer::installErrorReplies() {
   http_->set_error_handler([](const httplib::Request&, httplib::Response& res) {
     if (res.body.empty()) {
       std::string text = res.status == 413

@@ -5,6 +5,7 @@
 #include <semaphore>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "central/server/register_tokens.h"
 #include "central/server/service.h"
@@ -12,6 +13,7 @@
 namespace httplib {
 class Server;
 struct Request;
+struct Response;
 }  // namespace httplib
 
 namespace central::server {
@@ -39,6 +41,11 @@ class CentralServer {
 
  private:
   void installRoutes();
+  void installErrorReplies();
+  // Whether the caller may have the file; a refusal is answered here.
+  bool guardFile(const httplib::Request& req, httplib::Response& res);
+  void answerMethod(const httplib::Request& req, httplib::Response& res);
+  std::vector<db::Value> decodeArguments(const std::string& body);
   // The caller named by the request's token; nullptr when the server asks for none.
   const RegisterIdentity* caller(const httplib::Request& req) const;
 

@@ -123,84 +123,95 @@ SalesRestore salesToRestore(db::Connection& db, const central::Model& model, con
   return restore;
 }
 
+// What a getTabelas request asks for, read once from its arguments.
+struct TabelasRequest {
+  const central::Model& model;
+  const db::ValueArray& controlDates;
+  const db::ValueArray& baseDates;
+  std::string branch;
+  const std::set<int>& wanted;
+  bool wholeConsumerBase;
+  bool benefitsFirstLoad;
+  bool extractByFile;
+  // The elements are read while the reply streams, on the request's connection and snapshot.
+  db::Connection* centralDb;
+  std::shared_ptr<SalesRestore> restore;
+};
+
+// The rows a table position sends: the branch's, changed since the slot's request date.
+RowFilter positionFilter(const TabelasRequest& r, const central::Position& position,
+                         const central::Table& table) {
+  RowFilter filter;
+  filter.branch = r.branch;
+  if (position.kind == central::PositionKind::DeleteCache) {
+    // An empty local table needs no deletions: its control date (kind 1) then lies ahead.
+    const std::string& base = table.deleteCacheOf ? table.deleteCacheOf->table : table.name;
+    if (auto slot = slotOf(r.model, base)) {
+      filter.since = requestDate(element(r.controlDates, *slot));
+      if (!filter.since) filter.since = requestDate(element(r.baseDates, *slot));
+    }
+  } else if (auto slot = slotOf(r.model, table.name); slot && !travelsWhole(table.name)) {
+    filter.since = requestDate(element(r.baseDates, *slot));
+  }
+  return filter;
+}
+
+std::function<db::Value()> rowsOf(db::Connection* centralDb, const central::Table* table,
+                                  RowFilter filter) {
+  return [centralDb, table, filter] {
+    TableQuery q = selectRows(*table, filter);
+    return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
+  };
+}
+
+// One position of the reply, built when the reply streams.
+std::function<db::Value()> elementFor(const TabelasRequest& r, const central::Position& position) {
+  if (position.kind == central::PositionKind::Unused) return [] { return db::Value(); };
+  if (position.kind == central::PositionKind::SalesReturnText)
+    return [restore = r.restore] { return db::Value(restore->anything ? "" : kNothingToRestore); };
+  const central::Table* table = &r.model.table(position.table);
+  const int index = position.index;
+  const bool handedOver = r.wanted.empty() || r.wanted.count(index) > 0;
+  if (!handedOver) return [table] { return db::Value(emptyPacket(*table)); };
+  if (position.kind == central::PositionKind::Sales) {
+    return [centralDb = r.centralDb, table, restore = r.restore] {
+      if (!restore->anything || !table->hasColumn(kShiftDateColumn))
+        return db::Value(emptyPacket(*table));
+      TableQuery q = selectRows(*table, restore->filter);
+      return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
+    };
+  }
+  RowFilter filter = positionFilter(r, position, *table);
+  if ((index == kConsumerPosition && r.wholeConsumerBase) ||
+      (index == kBenefitPosition && r.benefitsFirstLoad)) {
+    const char* countField = index == kConsumerPosition ? kConsumerCountField : kBenefitCountField;
+    return [centralDb = r.centralDb, table, whole = branchRows(r.branch), countField] {
+      return db::Value(countPacket(*centralDb, *table, whole, countField));
+    };
+  }
+  if (index == kExtractPosition && r.extractByFile)
+    return [table] { return db::Value(emptyPacket(*table)); };
+  return rowsOf(r.centralDb, table, std::move(filter));
+}
+
 MethodResult getTabelas(Call& call) {
   const central::Model& model = central::centralModel();
-  const auto& controlDates =
-      arrayArg(call.args, kControlDates, central::Model::kSlotCount, "vDatasControle");
-  const auto& baseDates = arrayArg(call.args, kBaseDates, central::Model::kSlotCount, "vDatasBase");
   const auto& indicators = arrayArg(call.args, kIndicators, 9, "vIndicadores");
-  const std::string branch = call.args[kBranch].getText();
-  const std::set<int>& wanted = positionsOfMode(call.args[kMode].getText());
-  const bool wholeConsumerBase = isYes(element(indicators, 0));
-  const bool benefitsFirstLoad = isYes(element(indicators, 1));
-  const bool extractByFile = call.args[kExtractWithoutControl].kind() == db::Value::Kind::Bool &&
-                             call.args[kExtractWithoutControl].getBool();
-  // The elements are read while the reply streams, on the request's connection and snapshot.
-  db::Connection* centralDb = &call.db;
-  auto restore = std::make_shared<SalesRestore>(salesToRestore(*centralDb, model, call));
-
+  const db::Value& extractWithoutControl = call.args[kExtractWithoutControl];
+  const TabelasRequest request{
+      model,
+      arrayArg(call.args, kControlDates, central::Model::kSlotCount, "vDatasControle"),
+      arrayArg(call.args, kBaseDates, central::Model::kSlotCount, "vDatasBase"),
+      call.args[kBranch].getText(),
+      positionsOfMode(call.args[kMode].getText()),
+      isYes(element(indicators, 0)),
+      isYes(element(indicators, 1)),
+      extractWithoutControl.kind() == db::Value::Kind::Bool && extractWithoutControl.getBool(),
+      &call.db,
+      std::make_shared<SalesRestore>(salesToRestore(call.db, model, call))};
   std::vector<std::function<db::Value()>> elements;
-  for (const central::Position& position : model.positions()) {
-    const int index = position.index;
-    const bool handedOver = wanted.empty() || wanted.count(index) > 0;
-    if (position.kind == central::PositionKind::Unused) {
-      elements.push_back([] { return db::Value(); });
-      continue;
-    }
-    if (position.kind == central::PositionKind::SalesReturnText) {
-      elements.push_back(
-          [restore] { return db::Value(restore->anything ? "" : kNothingToRestore); });
-      continue;
-    }
-    const central::Table* table = &model.table(position.table);
-    if (!handedOver) {
-      elements.push_back([table] { return db::Value(emptyPacket(*table)); });
-      continue;
-    }
-    if (position.kind == central::PositionKind::Sales) {
-      elements.push_back([centralDb, table, restore] {
-        if (!restore->anything || !table->hasColumn(kShiftDateColumn))
-          return db::Value(emptyPacket(*table));
-        TableQuery q = selectRows(*table, restore->filter);
-        return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
-      });
-      continue;
-    }
-    RowFilter filter;
-    filter.branch = branch;
-    if (position.kind == central::PositionKind::DeleteCache) {
-      // An empty local table needs no deletions: its control date (kind 1) then lies ahead.
-      const std::string& base = table->deleteCacheOf ? table->deleteCacheOf->table : table->name;
-      if (auto slot = slotOf(model, base)) {
-        filter.since = requestDate(element(controlDates, *slot));
-        if (!filter.since) filter.since = requestDate(element(baseDates, *slot));
-      }
-    } else if (auto slot = slotOf(model, table->name); slot && !travelsWhole(table->name)) {
-      filter.since = requestDate(element(baseDates, *slot));
-    }
-    if (index == kConsumerPosition && wholeConsumerBase) {
-      RowFilter whole = branchRows(branch);
-      elements.push_back([centralDb, table, whole] {
-        return db::Value(countPacket(*centralDb, *table, whole, kConsumerCountField));
-      });
-      continue;
-    }
-    if (index == kBenefitPosition && benefitsFirstLoad) {
-      RowFilter whole = branchRows(branch);
-      elements.push_back([centralDb, table, whole] {
-        return db::Value(countPacket(*centralDb, *table, whole, kBenefitCountField));
-      });
-      continue;
-    }
-    if (index == kExtractPosition && extractByFile) {
-      elements.push_back([table] { return db::Value(emptyPacket(*table)); });
-      continue;
-    }
-    elements.push_back([centralDb, table, filter] {
-      TableQuery q = selectRows(*table, filter);
-      return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
-    });
-  }
+  for (const central::Position& position : model.positions())
+    elements.push_back(elementFor(request, position));
   return MethodResult::lazyArray(std::move(elements));
 }
 

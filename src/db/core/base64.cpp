@@ -50,9 +50,13 @@ std::string base64Encode(const Bytes& bytes) {
   return base64Encode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-std::optional<std::string> base64Decode(std::string_view text, Base64Blanks blanks) {
-  std::string out;
-  out.reserve(text.size() / 4 * 3);
+namespace {
+
+// Decodes `text` into `out`, which has room for its bytes; returns how many were written, or
+// nothing when the text is not base64. Each byte lands behind the characters it comes from, so
+// `out` may be the text's own storage.
+std::optional<size_t> decodeInto(std::string_view text, Base64Blanks blanks, char* out) {
+  size_t written = 0;
   uint32_t acc = 0;
   int bits = 0;
   size_t padding = 0;
@@ -72,19 +76,41 @@ std::optional<std::string> base64Decode(std::string_view text, Base64Blanks blan
     bits += 6;
     if (bits >= 8) {
       bits -= 8;
-      out += static_cast<char>((acc >> bits) & 0xFF);
+      out[written++] = static_cast<char>((acc >> bits) & 0xFF);
     }
   }
   if (symbols % 4 != 0 || padding > 2) return std::nullopt;
+  return written;
+}
+
+// The remote protocol's form: no blanks, and a fault says what it is.
+size_t decodeStrict(std::string_view text, char* out) {
+  if (text.size() % 4 != 0)
+    throw std::invalid_argument("base64 text length is not a multiple of 4");
+  const auto written = decodeInto(text, Base64Blanks::reject, out);
+  if (!written) throw std::invalid_argument("invalid base64 text");
+  return *written;
+}
+
+}  // namespace
+
+std::optional<std::string> base64Decode(std::string_view text, Base64Blanks blanks) {
+  std::string out(text.size() / 4 * 3 + 3, '\0');
+  const auto written = decodeInto(text, blanks, out.data());
+  if (!written) return std::nullopt;
+  out.resize(*written);
   return out;
 }
 
 Bytes base64DecodeBytes(std::string_view text) {
-  if (text.size() % 4 != 0)
-    throw std::invalid_argument("base64 text length is not a multiple of 4");
-  const auto decoded = base64Decode(text, Base64Blanks::reject);
-  if (!decoded) throw std::invalid_argument("invalid base64 text");
-  return Bytes(decoded->begin(), decoded->end());
+  Bytes out(text.size() / 4 * 3);
+  out.resize(decodeStrict(text, reinterpret_cast<char*>(out.data())));
+  return out;
+}
+
+std::string_view base64DecodeInPlace(std::string& text) {
+  text.resize(decodeStrict(text, text.data()));
+  return text;
 }
 
 }  // namespace db

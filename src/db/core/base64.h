@@ -21,5 +21,9 @@ std::optional<std::string> base64Decode(std::string_view text,
                                         Base64Blanks blanks = Base64Blanks::skip);
 // The remote protocol's form: no blanks; throws std::invalid_argument saying what is wrong.
 Bytes base64DecodeBytes(std::string_view text);
+// As base64DecodeBytes, the bytes written over the text itself, which ends up holding them;
+// saves a second buffer the size of a large packet. On failure the text is left partly
+// overwritten.
+std::string_view base64DecodeInPlace(std::string& text);
 
 }  // namespace db

@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Several registers at once against one reference central server.
+
+Starts `kivtab-central serve` on a world of the given scale and runs a first run of `count`
+registers (each its own program directory and local database; the world's registers taken in
+turn) all at once. Prints the wall time beside the CPU time of every register and of the
+server, that total shared over the machine's cores, and their ratio: near 1 when nothing waits on
+a lock it need not hold. The load average is printed with it, since other work on the machine
+stretches the wall time too.
+
+    bench/run/many_registers.py --build build [--scale 20] [--count 8] [--keep DIR]
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+from whole_run import REGISTRY_KEY, World, cpu_seconds, free_port, tool
+
+# The world's registers that import tables by themselves.
+REGISTERS = ["0001_001", "0001_002", "0002_001"]
+
+
+def start_register(kivtab, home, port, register):
+    home.mkdir()
+    local_db = home / "local.db"
+    (home / "registry.ini").write_text(
+        f"[{REGISTRY_KEY}]\nIPServer=127.0.0.1\nWebPort=dword:{port}\n"
+        f"StringConex=Provider=SQLite;User ID=dbo;Data Source={local_db}\n")
+    env = dict(os.environ, KIVTAB_HOME=str(home), KIVTAB_REGISTRY=str(home / "registry.ini"),
+               KIVTAB_CLOSE_DELAY="0")
+    return subprocess.Popen(["/usr/bin/time", "-f", "%U %S", kivtab, f"TABELAS_{register}_"],
+                            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--scale", type=int, default=20)
+    parser.add_argument("--count", type=int, default=8)
+    parser.add_argument("--cache", default=os.environ.get("KIVTAB_BENCH_CACHE",
+                                                          "/tmp/kivtab-bench-worlds"))
+    parser.add_argument("--keep", help="leave the program directories below this folder")
+    args = parser.parse_args()
+    Path(args.cache).mkdir(parents=True, exist_ok=True)
+    build = Path(args.build)
+    kivtab, central = (tool(build, n) for n in ("kivtab", "kivtab-central"))
+    world = World(central, args.cache, args.scale)
+    top = Path(tempfile.mkdtemp(prefix=f"kivtab-registers-{args.scale}-", dir=args.keep))
+    central_db = world.copy_to(top)
+    port = free_port()
+    server = subprocess.Popen([central, "serve", "--db", central_db, "--listen",
+                               f"127.0.0.1:{port}"], stdout=subprocess.PIPE, text=True)
+    try:
+        server.stdout.readline()  # "listening on"
+        server_cpu, load = cpu_seconds(server.pid), os.getloadavg()[0]
+        started = time.monotonic()
+        runs = [start_register(kivtab, top / f"register-{i}", port,
+                               REGISTERS[i % len(REGISTERS)]) for i in range(args.count)]
+        register_cpu = 0.0
+        for run in runs:
+            _, stderr = run.communicate()
+            if run.returncode != 0:
+                sys.exit(f"many_registers: a register failed ({run.returncode}); see {top}")
+            user, system = stderr.strip().splitlines()[-1].split()
+            register_cpu += float(user) + float(system)
+        wall = time.monotonic() - started
+        server_cpu = cpu_seconds(server.pid) - server_cpu
+    finally:
+        server.terminate()
+        server.wait()
+    cores = os.cpu_count()
+    shared = (register_cpu + server_cpu) / cores
+    print(f"{args.count} registers at scale {args.scale} on {cores} cores "
+          f"(load average {load:.1f} before, {os.getloadavg()[0]:.1f} after)")
+    print(f"wall {wall:.2f} s; CPU registers {register_cpu:.2f} s + server {server_cpu:.2f} s, "
+          f"shared over the cores {shared:.2f} s; wall over that {wall / shared:.2f}")
+    if not args.keep:
+        shutil.rmtree(top)
+
+
+if __name__ == "__main__":
+    main()
