@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/run_context.h"
+#include "download/run_values.h"
 
 namespace app {
 
@@ -32,14 +33,7 @@ class ForeignKeySteps {
 };
 
 // The run values handed to the table download.
-struct DownloadRunValues {
-  std::string branch;
-  std::string cashRegister;
-  std::string mode;
-  std::string idSenConsCentral;
-  std::string nmSqlNameDb;
-  std::string nmSqlSchemaDb;
-};
+using DownloadRunValues = download::RunValues;
 
 class DownloadSteps {
  public:

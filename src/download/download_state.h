@@ -9,6 +9,7 @@
 #include "db/core/value.h"
 #include "db/dataset/dataset.h"
 #include "download/ledger/request_dates.h"
+#include "download/run_values.h"
 
 namespace download {
 
@@ -24,13 +25,7 @@ inline constexpr size_t kSalesVectorSize = 9;
 
 // What the download leaves on dtmBaixaTabelas for the local load: the run's values and notes,
 // the request vectors and the client datasets, by name ("cdsProduto", "cdsCacheProd").
-struct DownloadState {
-  std::string branch;
-  std::string cashRegister;
-  std::string mode;
-  std::string idSenConsCentral;
-  std::string nmSqlNameDb;
-  std::string nmSqlSchemaDb;
+struct DownloadState : RunValues {
   std::string cdLoja;
   std::string idUtilAberAuto;
 

@@ -58,10 +58,7 @@ void DownloadStepsAdapter::iniciaBaixaTabelas(app::RunContext& run,
 
   download::Orchestrator orchestrator(local, server, services, state,
                                       {*load, *anticipation, *cleanup}, dialectOf(package));
-  const download::RunValues runValues{values.branch,      values.cashRegister,
-                                      values.mode,        values.idSenConsCentral,
-                                      values.nmSqlNameDb, values.nmSqlSchemaDb};
-  if (!orchestrator.iniciaBaixaTabelas(runValues)) run.flag.clear();
+  if (!orchestrator.iniciaBaixaTabelas(values)) run.flag.clear();
 }
 
 std::unique_ptr<app::DownloadSteps> makeDownloadSteps() {

@@ -10,20 +10,11 @@
 #include "download/later_stages.h"
 #include "download/orchestrator/handover_lists.h"
 #include "download/orchestrator/packet_spool.h"
+#include "download/run_values.h"
 #include "download/services.h"
 #include "outside/app_server.h"
 
 namespace download {
-
-// The values the run controller hands to the download.
-struct RunValues {
-  std::string branch;
-  std::string cashRegister;
-  std::string mode;
-  std::string idSenConsCentral;
-  std::string nmSqlNameDb;
-  std::string nmSqlSchemaDb;
-};
 
 // The later stages the download calls into.
 struct OrchestratorStages {
