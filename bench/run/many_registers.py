@@ -19,7 +19,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from whole_run import REGISTRY_KEY, World, cpu_seconds, free_port, tool
+from whole_run import REGISTRY_KEY, World, central_server, cpu_seconds, tool
 
 # The world's registers that import tables by themselves.
 REGISTERS = ["0001_001", "0001_002", "0002_001"]
@@ -52,11 +52,7 @@ def main():
     world = World(central, args.cache, args.scale)
     top = Path(tempfile.mkdtemp(prefix=f"kivtab-registers-{args.scale}-", dir=args.keep))
     central_db = world.copy_to(top)
-    port = free_port()
-    server = subprocess.Popen([central, "serve", "--db", central_db, "--listen",
-                               f"127.0.0.1:{port}"], stdout=subprocess.PIPE, text=True)
-    try:
-        server.stdout.readline()  # "listening on"
+    with central_server(central, central_db) as (server, port):
         server_cpu, load = cpu_seconds(server.pid), os.getloadavg()[0]
         started = time.monotonic()
         runs = [start_register(kivtab, top / f"register-{i}", port,
@@ -70,9 +66,6 @@ def main():
             register_cpu += float(user) + float(system)
         wall = time.monotonic() - started
         server_cpu = cpu_seconds(server.pid) - server_cpu
-    finally:
-        server.terminate()
-        server.wait()
     cores = os.cpu_count()
     shared = (register_cpu + server_cpu) / cores
     print(f"{args.count} registers at scale {args.scale} on {cores} cores "

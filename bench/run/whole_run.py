@@ -10,6 +10,7 @@ trace (KIVTAB_TRACE: every log line with its milliseconds).
     bench/run/whole_run.py --build build --scale 20 [--scale 263 ...] [--keep DIR]
 """
 import argparse
+import contextlib
 import hashlib
 import os
 import shutil
@@ -47,6 +48,20 @@ def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+@contextlib.contextmanager
+def central_server(central, central_db):
+    """The central server on a free port, serving `central_db` until the block ends."""
+    port = free_port()
+    server = subprocess.Popen([central, "serve", "--db", central_db, "--listen",
+                               f"127.0.0.1:{port}"], stdout=subprocess.PIPE, text=True)
+    try:
+        server.stdout.readline()  # "listening on"
+        yield server, port
+    finally:
+        server.terminate()
+        server.wait()
 
 
 def tool(build, name):
@@ -135,11 +150,7 @@ def measure(args, scale):
     world = World(central, args.cache, scale)
     home = Path(tempfile.mkdtemp(prefix=f"kivtab-bench-{scale}-", dir=args.keep))
     central_db = world.copy_to(home)
-    port = free_port()
-    server = subprocess.Popen([central, "serve", "--db", central_db, "--listen",
-                               f"127.0.0.1:{port}"], stdout=subprocess.PIPE, text=True)
-    try:
-        server.stdout.readline()  # "listening on"
+    with central_server(central, central_db) as (server, port):
         local_db = home / "local.db"
         (home / "registry.ini").write_text(
             f"[{REGISTRY_KEY}]\nIPServer=127.0.0.1\nWebPort=dword:{port}\n"
@@ -154,9 +165,6 @@ def measure(args, scale):
                        stdout=subprocess.DEVNULL)
         results["incremental run"] = run_kivtab(kivtab, home, home / "trace-incremental.txt", server)
         results["rerun, nothing changed"] = run_kivtab(kivtab, home, home / "trace-rerun.txt", server)
-    finally:
-        server.terminate()
-        server.wait()
     report(scale, baseline, results, home)
     if not args.keep:
         shutil.rmtree(home)
