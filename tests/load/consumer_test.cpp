@@ -17,6 +17,11 @@ class ConsumerTest : public LoadTest {
             {"IDATUCONSUMI", "S"}, {"CDSENHACONS", "nova"}, {"DTULTATUCSUM", day(4)}};
   }
   db::DateTime day(int d) { return db::DateTime::fromParts(2026, 11, d, 10, 0, 0); }
+  // One benefit movement of campaign K for a consumer of client C1.
+  Cells movement(const std::string& consumerId, int updatedDay) {
+    return {{"CDCLIENTE", "C1"},    {"CDCONSUMIDOR", consumerId}, {"CDCAMPANHA", "K"},
+            {"NRSEQPRODCAMP", "1"}, {"NRSEQBENEFICIO", "1"},      {"DTULTATU", day(updatedDay)}};
+  }
   // A first benefit load (indicator 1 "S") of campaign K, whose server announces two movements.
   void firstBenefitLoadOfTwoMovements() {
     state.vectors.vIndicadores[1] = "S";
@@ -183,19 +188,7 @@ TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
   firstBenefitLoadOfTwoMovements();
   db::DataSet page;
   {
-    auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
-                               {{{"CDCLIENTE", "C1"},
-                                 {"CDCONSUMIDOR", "1"},
-                                 {"CDCAMPANHA", "K"},
-                                 {"NRSEQPRODCAMP", "1"},
-                                 {"NRSEQBENEFICIO", "1"},
-                                 {"DTULTATU", day(2)}},
-                                {{"CDCLIENTE", "C1"},
-                                 {"CDCONSUMIDOR", "2"},
-                                 {"CDCAMPANHA", "K"},
-                                 {"NRSEQPRODCAMP", "1"},
-                                 {"NRSEQBENEFICIO", "1"},
-                                 {"DTULTATU", day(3)}}});
+    auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR", {movement("1", 2), movement("2", 3)});
     server.pages.push_back(db::Value(rows.data()));
   }
   block().benefits();
@@ -213,13 +206,7 @@ TEST_F(ConsumerTest, FirstBenefitLoadFetchesPagesUntilTheAnnouncedTotal) {
 // stopped or failed load never brought.
 TEST_F(ConsumerTest, AFirstBenefitLoadCutShortRecordsNoDate) {
   firstBenefitLoadOfTwoMovements();
-  auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR",
-                             {{{"CDCLIENTE", "C1"},
-                               {"CDCONSUMIDOR", "1"},
-                               {"CDCAMPANHA", "K"},
-                               {"NRSEQPRODCAMP", "1"},
-                               {"NRSEQBENEFICIO", "1"},
-                               {"DTULTATU", day(3)}}});
+  auto& rows = downloadTable("cdsPage", "MOVBENEFICIOCTR", {movement("1", 3)});
   server.pages.push_back(db::Value(rows.data()));
   server.pages.push_back(db::Value("not a packet"));
   EXPECT_ANY_THROW(block().benefits());
