@@ -1,5 +1,9 @@
 #include "outside/protocol.h"
 
+#include <iterator>
+#include <optional>
+#include <streambuf>
+
 #include "db/core/base64.h"
 #include "outside/app_server.h"
 
@@ -32,11 +36,163 @@ auto decodePacket(Decode decode) {
   }
 }
 
+// Hands a reply's text to the JSON lexer without the text of its "$packet" values: the lexer
+// would keep two copies of each (its token and its error context), grown by doubling and held
+// to the end of the read, the largest buffers of a reply. A left-out text is read back from the
+// stream once, at its exact size, when the lexer has closed its (then empty) string.
+class PacketTextSkipper {
+ public:
+  explicit PacketTextSkipper(std::streambuf& body)
+      : body_(body), base_(body.pubseekoff(0, std::ios::cur, std::ios::in)) {}
+
+  // The next character for the lexer, EOF at the end; consume() moves past it.
+  int peek() {
+    if (!ready_) next_ = produce();
+    ready_ = true;
+    return next_;
+  }
+  void consume() { ready_ = false; }
+
+  // The text of the string the lexer has just closed, when it was left out.
+  std::optional<std::string> skippedText() {
+    if (!skipped_) return std::nullopt;
+    const Range range = *skipped_;
+    skipped_.reset();
+    std::string text(range.length, '\0');
+    const auto resume = base_ + static_cast<std::streamoff>(offset_);
+    if (body_.pubseekpos(base_ + static_cast<std::streamoff>(range.start), std::ios::in) < 0 ||
+        body_.sgetn(text.data(), static_cast<std::streamsize>(text.size())) !=
+            static_cast<std::streamsize>(text.size()) ||
+        body_.pubseekpos(resume, std::ios::in) < 0)
+      throw ProtocolError("the reply cannot be read back for its packets");
+    if (!range.escaped) return text;
+    return json::parse("\"" + text + "\"").get<std::string>();
+  }
+
+ private:
+  enum class State { Outside, InString, Escape, AfterKey, AfterColon, Skipping };
+  struct Range {
+    size_t start = 0;
+    size_t length = 0;
+    bool escaped = false;
+  };
+
+  int bump() {
+    const int c = body_.sbumpc();
+    if (c != std::char_traits<char>::eof()) ++offset_;
+    return c;
+  }
+  static bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+  int produce() {
+    if (state_ == State::Skipping) return skip();
+    const int c = bump();
+    if (c == std::char_traits<char>::eof()) return c;
+    switch (state_) {
+      case State::InString:
+        return inString(c);
+      case State::Escape:
+        state_ = State::InString;
+        keyMatches_ = false;
+        return c;
+      case State::AfterKey:
+      case State::AfterColon:
+        if (isSpace(c)) return c;
+        if (c == ':' && state_ == State::AfterKey) {
+          state_ = State::AfterColon;
+          return c;
+        }
+        if (c == '"' && state_ == State::AfterColon) {
+          state_ = State::Skipping;
+          return c;
+        }
+        state_ = State::Outside;
+        break;
+      default:
+        break;
+    }
+    if (c == '"') {
+      state_ = State::InString;
+      keyLength_ = 0;
+      keyMatches_ = true;
+      skipped_.reset();
+    }
+    return c;
+  }
+  int inString(int c) {
+    const std::string_view key = kPacketKey;
+    if (c == '"') {
+      state_ = keyMatches_ && keyLength_ == key.size() ? State::AfterKey : State::Outside;
+    } else if (c == '\\') {
+      state_ = State::Escape;
+      keyMatches_ = false;
+    } else if (keyLength_ < key.size() && key[keyLength_] == c) {
+      ++keyLength_;
+    } else {
+      keyMatches_ = false;
+    }
+    return c;
+  }
+  // Passes over a packet's text up to its closing quote, which it returns.
+  int skip() {
+    Range range{offset_, 0, false};
+    for (int c = bump(); c != '"'; c = bump()) {
+      if (c == std::char_traits<char>::eof()) return c;
+      if (c == '\\') {
+        range.escaped = true;
+        if (bump() == std::char_traits<char>::eof()) return std::char_traits<char>::eof();
+      }
+    }
+    range.length = offset_ - 1 - range.start;
+    skipped_ = range;
+    state_ = State::Outside;
+    return '"';
+  }
+
+  std::streambuf& body_;
+  const std::streampos base_;
+  size_t offset_ = 0;
+  State state_ = State::Outside;
+  size_t keyLength_ = 0;
+  bool keyMatches_ = false;
+  std::optional<Range> skipped_;
+  bool ready_ = false;
+  int next_ = 0;
+};
+
+// The skipper as the character range the library's SAX reader takes.
+class SkippedText {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = char;
+
+  SkippedText() = default;
+  explicit SkippedText(PacketTextSkipper& skipper) : skipper_(&skipper) {}
+
+  char operator*() const { return static_cast<char>(skipper_->peek()); }
+  SkippedText& operator++() {
+    skipper_->consume();
+    return *this;
+  }
+  bool operator==(const SkippedText& other) const { return atEnd() == other.atEnd(); }
+
+ private:
+  bool atEnd() const {
+    return skipper_ == nullptr || skipper_->peek() == std::char_traits<char>::eof();
+  }
+
+  PacketTextSkipper* skipper_ = nullptr;
+};
+
 // Builds a reply's JSON as the library's own parser does, except that each packet of the result
-// array goes to the taker straight from the parser's buffer: it is never copied into the tree.
+// array goes to the taker from one buffer of its own: it is never copied into the tree.
 class PacketTakingParser {
  public:
-  PacketTakingParser(json& root, const PacketTaker& take) : dom_(root), take_(take) {}
+  PacketTakingParser(json& root, const PacketTaker& take, PacketTextSkipper& skipper)
+      : dom_(root), take_(take), skipper_(skipper) {}
 
   bool null() {
     element();
@@ -60,8 +216,10 @@ class PacketTakingParser {
   }
   bool string(std::string& value) {
     element();
-    if (inResult_ && depth_ == 3 && innerKey_ == kPacketKey) offer(value);
-    return dom_.string(value);
+    std::optional<std::string> skipped = skipper_.skippedText();
+    std::string& text = skipped ? *skipped : value;
+    if (inResult_ && depth_ == 3 && innerKey_ == kPacketKey) offer(text);
+    return dom_.string(text);
   }
   bool binary(json::binary_t& value) {
     element();
@@ -118,6 +276,7 @@ class PacketTakingParser {
 
   nlohmann::detail::json_sax_dom_parser<json> dom_;
   const PacketTaker& take_;
+  PacketTextSkipper& skipper_;
   int depth_ = 0;
   std::string topKey_;
   std::string innerKey_;
@@ -269,9 +428,10 @@ DecodedReply decodeReply(std::string_view body) { return decodeParsed(parse(body
 
 DecodedReply decodeReply(std::istream& body, const PacketTaker& take) {
   json j;
-  PacketTakingParser parser(j, take);
+  PacketTextSkipper skipper(*body.rdbuf());
+  PacketTakingParser parser(j, take, skipper);
   try {
-    json::sax_parse(body, &parser);
+    json::sax_parse(SkippedText(skipper), SkippedText(), &parser);
   } catch (const json::exception& e) {
     throw ProtocolError(std::string("malformed JSON: ") + e.what());
   }

@@ -48,8 +48,9 @@ struct DecodedReply {
 DecodedReply decodeReply(std::string_view body);
 // Takes the packet at a position of the result array as the reply is read; true when taken.
 using PacketTaker = std::function<bool(size_t position, std::string_view packet)>;
-// Reads a reply from a stream, handing each packet of the result array to `take` as soon as it
-// is read, so that only one packet is held at a time; a taken packet reads back as an empty one.
+// Reads a reply from a seekable stream (each packet's text is read back from it), handing each
+// packet of the result array to `take` as soon as it is read, so that only one packet is held at a
+// time; a taken packet reads back as an empty one.
 DecodedReply decodeReply(std::istream& body, const PacketTaker& take);
 
 }  // namespace outside::protocol

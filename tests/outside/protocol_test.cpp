@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "db/core/base64.h"
+
 namespace outside {
 namespace {
 
@@ -88,6 +90,40 @@ TEST(ProtocolReplies, StreamedReplyHandsResultPacketsOverByPosition) {
             "Filial não encontrada");
   std::istringstream bad(R"({"result": [{"$packet": "@@"}], "args": []})");
   EXPECT_THROW(protocol::decodeReply(bad, [](size_t, std::string_view) { return true; }),
+               ProtocolError);
+}
+
+// Packets read back from the stream arrive whole whatever the reply's layout: spaces around the
+// colon, escaped slashes, strings that only look like the key, packets outside the result array.
+TEST(ProtocolReplies, StreamedPacketsSurviveTheReplysLayout) {
+  std::string big(300000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 256);
+  const std::string bigText = db::base64Encode(big);
+  std::string escaped = db::base64Encode(std::string("\xff\xff\xfe"));  // "///+"
+  for (size_t at = escaped.find('/'); at != std::string::npos; at = escaped.find('/', at + 2))
+    escaped.insert(at, "\\");
+  std::istringstream body(R"({"result" : [ {"$packet" :  ")" + bigText + R"("},)" +
+                          R"( {"$packet":")" + escaped +
+                          R"("}, ["$packet", "x\"$packet\":\"AA"],)" +
+                          R"( "$packets", {"$packet":"QQ=="} ], "args": [{"$packet": "Bw=="}]})");
+  std::vector<std::pair<size_t, std::string>> taken;
+  auto decoded = protocol::decodeReply(body, [&](size_t position, std::string_view packet) {
+    taken.emplace_back(position, std::string(packet));
+    return position != 4;
+  });
+  ASSERT_EQ(taken.size(), 3u);
+  EXPECT_EQ(taken[0], (std::pair<size_t, std::string>{0, big}));
+  EXPECT_EQ(taken[1], (std::pair<size_t, std::string>{1, "\xff\xff\xfe"}));
+  EXPECT_EQ(taken[2], (std::pair<size_t, std::string>{4, "A"}));
+  const auto& positions = decoded.reply.result.getArray();
+  EXPECT_EQ(positions[2],
+            db::Value(db::ValueArray{db::Value("$packet"), db::Value("x\"$packet\":\"AA")}));
+  EXPECT_EQ(positions[3], db::Value("$packets"));
+  EXPECT_EQ(positions[4], db::Value(db::Bytes{'A'}));
+  EXPECT_EQ(decoded.reply.args, std::vector<db::Value>{db::Value(db::Bytes{7})});
+
+  std::istringstream cut(R"({"result": [{"$packet": "QQ==)");
+  EXPECT_THROW(protocol::decodeReply(cut, [](size_t, std::string_view) { return true; }),
                ProtocolError);
 }
 
