@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "consumer_central/central_sql.h"
+#include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "schema/ddl_text.h"
 #include "schema/statements.h"
@@ -23,12 +24,6 @@ std::vector<std::string> keyColumns(const CentralTable& table,
 bool contains(const std::vector<std::string>& names, std::string_view name) {
   return std::any_of(names.begin(), names.end(),
                      [&](const std::string& n) { return db::iequals(n, name); });
-}
-
-std::string joined(const std::vector<std::string>& parts) {
-  std::string text;
-  for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
-  return text;
 }
 
 // The default clause of the structure update's CREATE TABLE, except that only the exact
@@ -87,7 +82,7 @@ std::string addPrimaryKey(const CentralTable& table, const std::vector<IndexColu
   std::vector<std::string> columns = keyColumns(table, indexes);
   if (!table.extraKeyColumn.empty()) columns.emplace_back(table.extraKeyColumn);
   return "ALTER TABLE " + std::string(table.name) + " ADD CONSTRAINT " +
-         std::string(table.centralKey) + " PRIMARY KEY (" + joined(columns) + ")";
+         std::string(table.centralKey) + " PRIMARY KEY (" + db::sql::joined(columns) + ")";
 }
 
 std::vector<CentralIndex> centralIndexes(const CentralTable& table,
