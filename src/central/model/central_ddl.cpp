@@ -1,6 +1,9 @@
 #include "central/model/central_ddl.h"
 
+#include <set>
+
 #include "db/core/sql_text.h"
+#include "db/core/text.h"
 
 namespace central {
 namespace {
@@ -29,7 +32,40 @@ std::string createIndex(const Table& t, const Index& index) {
   return "CREATE INDEX " + index.name + " ON " + t.name + " (" + db::sql::joined(columns) + ")";
 }
 
+constexpr const char* kIndexNames = "SELECT name FROM sys.indexes";
+
+void inTransaction(db::Connection& connection, const std::vector<std::string>& statements) {
+  connection.begin();
+  try {
+    for (const std::string& statement : statements) connection.execute(statement);
+    connection.commit();
+  } catch (...) {
+    connection.rollback();
+    throw;
+  }
+}
+
 }  // namespace
+
+std::vector<Index> changeIndexes(const Table& table) {
+  // A delete cache's deletions without a branch concern every branch: its rows are found by
+  // update time alone, through the model's own index.
+  if (table.branchColumn.empty() || table.updateColumn.empty() || table.deleteCacheOf) return {};
+  return {Index{"IXC_" + table.name + "_" + table.updateColumn,
+                {{table.branchColumn, false}, {table.updateColumn, false}}}};
+}
+
+size_t addMissingChangeIndexes(db::Connection& connection, const Model& model) {
+  std::set<std::string> existing;
+  for (auto rows = connection.query(kIndexNames); rows->next();)
+    existing.insert(db::upper(rows->at(0).asText()));
+  std::vector<std::string> missing;
+  for (const Table& table : model.tables())
+    for (const Index& index : changeIndexes(table))
+      if (!existing.count(db::upper(index.name))) missing.push_back(createIndex(table, index));
+  if (!missing.empty()) inTransaction(connection, missing);
+  return missing.size();
+}
 
 std::vector<std::string> tableDdl(const Table& table) {
   std::vector<std::string> statements{createTable(table)};
@@ -39,14 +75,9 @@ std::vector<std::string> tableDdl(const Table& table) {
 
 void createCentralDatabase(db::Connection& connection, const Model& model) {
   for (const Table& table : model.tables()) {
-    connection.begin();
-    try {
-      for (const std::string& statement : tableDdl(table)) connection.execute(statement);
-      connection.commit();
-    } catch (...) {
-      connection.rollback();
-      throw;
-    }
+    std::vector<std::string> statements = tableDdl(table);
+    for (const Index& index : changeIndexes(table)) statements.push_back(createIndex(table, index));
+    inTransaction(connection, statements);
   }
 }
 

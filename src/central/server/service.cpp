@@ -1,8 +1,10 @@
 #include "central/server/service.h"
 
 #include <chrono>
+#include <iostream>
 
 #include "central/server/method_table.h"
+#include "central/model/central_ddl.h"
 #include "central/server/register_access.h"
 #include "db/embedded/embedded.h"
 
@@ -13,6 +15,7 @@ namespace fs = std::filesystem;
 Service::Service(ServerOptions options) : options_(std::move(options)) {
   if (!fs::exists(options_.databasePath))
     throw std::runtime_error("central database " + options_.databasePath + " does not exist");
+  addChangeIndexes();
   giveBack(open());
   if (options_.filesDirectory.empty())
     options_.filesDirectory = (fs::path(options_.databasePath).parent_path() / "files").string();
@@ -22,6 +25,19 @@ Service::Service(ServerOptions options) : options_(std::move(options)) {
 }
 
 Service::~Service() = default;
+
+// A world made before the change indexes existed gets them once, before any request reads it.
+void Service::addChangeIndexes() const {
+  auto db = db::embedded::open({.path = options_.databasePath, .create = false});
+  try {
+    if (size_t added = central::addMissingChangeIndexes(*db, central::centralModel()))
+      std::cerr << "kivtab-central: created " << added << " change indexes in "
+                << options_.databasePath << "\n";
+  } catch (const std::exception& e) {
+    throw std::runtime_error("creating the change indexes of " + options_.databasePath + ": " +
+                             e.what());
+  }
+}
 
 std::unique_ptr<db::Connection> Service::open() const {
   return db::embedded::open({.path = options_.databasePath, .create = false, .readsOnly = true});

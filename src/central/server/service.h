@@ -84,6 +84,7 @@ class Service {
  private:
   friend class ReadLease;
   std::unique_ptr<db::Connection> open() const;
+  void addChangeIndexes() const;
   void giveBack(std::unique_ptr<db::Connection> connection);
 
   ServerOptions options_;
