@@ -389,6 +389,15 @@ std::string dump(const json& j) {
   }
 }
 
+std::string encodeValue(const db::Value& value) {
+  if (value.kind() != db::Value::Kind::Bytes) return dump(toJson(value));
+  const std::string text = db::base64Encode(value.getBytes());
+  std::string encoded;
+  encoded.reserve(text.size() + 16);
+  encoded.append("{\"").append(kPacketKey).append("\":\"").append(text).append("\"}");
+  return encoded;
+}
+
 json parse(std::string_view body) {
   auto limitDepth = [](int depth, json::parse_event_t, json&) {
     if (depth > kMaxDepth) throw ProtocolError("JSON nested deeper than allowed");

@@ -27,6 +27,9 @@ nlohmann::json toJson(const db::Value& value);
 db::Value fromJson(const nlohmann::json& json);  // throws ProtocolError
 // Compact JSON text of a value; throws ProtocolError for a text that is not UTF-8.
 std::string dump(const nlohmann::json& json);
+// The compact JSON text of one value, as dump(toJson(value)); a packet's base64 text (which
+// needs no escaping) is written as it is, not passed through the JSON writer.
+std::string encodeValue(const db::Value& value);
 // Parses with the depth limit; throws ProtocolError.
 nlohmann::json parse(std::string_view body);
 

@@ -36,6 +36,10 @@ TEST(ProtocolValues, WireFormsAreTheDocumentedOnes) {
   auto date = protocol::toJson(db::Value(db::DateTime::fromParts(2026, 12, 7, 6, 30, 0, 5)));
   EXPECT_EQ(date.dump(), R"({"$dt":"2026-12-07T06:30:00.005"})");
   EXPECT_EQ(protocol::toJson(db::Value(db::Bytes{'M', 'a'})).dump(), R"({"$packet":"TWE="})");
+  // The reply writer's own path for packets writes what the JSON writer would.
+  for (const db::Value& v : {db::Value(db::Bytes{'M', 'a'}), db::Value(db::Bytes{}),
+                             db::Value("a\"b"), db::Value(db::ValueArray{1, "x"})})
+    EXPECT_EQ(protocol::encodeValue(v), protocol::dump(protocol::toJson(v)));
 }
 
 TEST(ProtocolValues, MalformedBodiesAreRefused) {

@@ -23,25 +23,24 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
 
 std::string base64Encode(std::string_view bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
+  std::string out((bytes.size() + 2) / 3 * 4, '\0');
+  const auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
+  char* to = out.data();
   size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t v = (static_cast<uint8_t>(bytes[i]) << 16) |
-                       (static_cast<uint8_t>(bytes[i + 1]) << 8) |
-                       static_cast<uint8_t>(bytes[i + 2]);
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
+  for (; i + 2 < bytes.size(); i += 3, to += 4) {
+    const uint32_t v = (in[i] << 16) | (in[i + 1] << 8) | in[i + 2];
+    to[0] = kAlphabet[v >> 18];
+    to[1] = kAlphabet[(v >> 12) & 63];
+    to[2] = kAlphabet[(v >> 6) & 63];
+    to[3] = kAlphabet[v & 63];
   }
   if (i < bytes.size()) {
-    uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
-    out += '=';
+    uint32_t v = in[i] << 16;
+    if (i + 1 < bytes.size()) v |= in[i + 1] << 8;
+    to[0] = kAlphabet[v >> 18];
+    to[1] = kAlphabet[(v >> 12) & 63];
+    to[2] = i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+    to[3] = '=';
   }
   return out;
 }
@@ -83,13 +82,29 @@ std::optional<size_t> decodeInto(std::string_view text, Base64Blanks blanks, cha
   return written;
 }
 
-// The remote protocol's form: no blanks, and a fault says what it is.
+// The remote protocol's form: no blanks, and a fault says what it is. Whole groups of four
+// characters are decoded at once, the last one (which may hold padding) on its own; a group
+// overwrites only characters already read, so `out` may be the text's own storage.
 size_t decodeStrict(std::string_view text, char* out) {
   if (text.size() % 4 != 0)
     throw std::invalid_argument("base64 text length is not a multiple of 4");
-  const auto written = decodeInto(text, Base64Blanks::reject, out);
-  if (!written) throw std::invalid_argument("invalid base64 text");
-  return *written;
+  if (text.empty()) return 0;
+  const auto* in = reinterpret_cast<const uint8_t*>(text.data());
+  const size_t whole = text.size() - 4;
+  size_t written = 0;
+  for (size_t i = 0; i < whole; i += 4) {
+    const int32_t v = (kDecode[in[i]] << 18) | (kDecode[in[i + 1]] << 12) |
+                      (kDecode[in[i + 2]] << 6) | kDecode[in[i + 3]];
+    // A character outside the alphabet decodes to -1, which sets the sign bit.
+    if (v < 0) throw std::invalid_argument("invalid base64 text");
+    out[written] = static_cast<char>(v >> 16);
+    out[written + 1] = static_cast<char>(v >> 8);
+    out[written + 2] = static_cast<char>(v);
+    written += 3;
+  }
+  const auto last = decodeInto(text.substr(whole), Base64Blanks::reject, out + written);
+  if (!last) throw std::invalid_argument("invalid base64 text");
+  return written + *last;
 }
 
 }  // namespace
