@@ -1,5 +1,7 @@
 #include "outside/protocol.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <streambuf>
@@ -38,8 +40,9 @@ auto decodePacket(Decode decode) {
 
 // Hands a reply's text to the JSON lexer without the text of its "$packet" values: the lexer
 // would keep two copies of each (its token and its error context), grown by doubling and held
-// to the end of the read, the largest buffers of a reply. A left-out text is read back from the
-// stream once, at its exact size, when the lexer has closed its (then empty) string.
+// to the end of the read, the largest buffers of a reply. A left-out text is passed over a
+// buffer at a time and read back from the stream once, at its exact size, when the lexer has
+// closed its (then empty) string.
 class PacketTextSkipper {
  public:
   explicit PacketTextSkipper(std::streambuf& body)
@@ -59,7 +62,7 @@ class PacketTextSkipper {
     const Range range = *skipped_;
     skipped_.reset();
     std::string text(range.length, '\0');
-    const auto resume = base_ + static_cast<std::streamoff>(offset_);
+    const auto resume = base_ + static_cast<std::streamoff>(bufferStart_ + end_);
     if (body_.pubseekpos(base_ + static_cast<std::streamoff>(range.start), std::ios::in) < 0 ||
         body_.sgetn(text.data(), static_cast<std::streamsize>(text.size())) !=
             static_cast<std::streamsize>(text.size()) ||
@@ -76,18 +79,28 @@ class PacketTextSkipper {
     size_t length = 0;
     bool escaped = false;
   };
+  static constexpr size_t kBufferSize = 1 << 16;
+  static constexpr int kEnd = std::char_traits<char>::eof();
 
+  // The offset in the reply of the next character.
+  size_t offset() const { return bufferStart_ + begin_; }
+  bool refill() {
+    bufferStart_ += end_;
+    begin_ = 0;
+    end_ = static_cast<size_t>(std::max<std::streamsize>(
+        0, body_.sgetn(buffer_.data(), static_cast<std::streamsize>(buffer_.size()))));
+    return end_ > 0;
+  }
   int bump() {
-    const int c = body_.sbumpc();
-    if (c != std::char_traits<char>::eof()) ++offset_;
-    return c;
+    if (begin_ == end_ && !refill()) return kEnd;
+    return static_cast<unsigned char>(buffer_[begin_++]);
   }
   static bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
   int produce() {
     if (state_ == State::Skipping) return skip();
     const int c = bump();
-    if (c == std::char_traits<char>::eof()) return c;
+    if (c == kEnd) return c;
     switch (state_) {
       case State::InString:
         return inString(c);
@@ -135,15 +148,24 @@ class PacketTextSkipper {
   }
   // Passes over a packet's text up to its closing quote, which it returns.
   int skip() {
-    Range range{offset_, 0, false};
-    for (int c = bump(); c != '"'; c = bump()) {
-      if (c == std::char_traits<char>::eof()) return c;
-      if (c == '\\') {
+    Range range{offset(), 0, false};
+    for (;;) {
+      if (begin_ == end_ && !refill()) return kEnd;
+      const char* from = buffer_.data() + begin_;
+      const size_t available = end_ - begin_;
+      const auto* quote = static_cast<const char*>(std::memchr(from, '"', available));
+      const size_t scanned = quote ? static_cast<size_t>(quote - from) : available;
+      if (const auto* escape = static_cast<const char*>(std::memchr(from, '\\', scanned))) {
         range.escaped = true;
-        if (bump() == std::char_traits<char>::eof()) return std::char_traits<char>::eof();
+        begin_ += static_cast<size_t>(escape - from) + 1;
+        if (bump() == kEnd) return kEnd;
+        continue;
       }
+      begin_ += scanned;
+      if (quote) break;
     }
-    range.length = offset_ - 1 - range.start;
+    range.length = offset() - range.start;
+    ++begin_;
     skipped_ = range;
     state_ = State::Outside;
     return '"';
@@ -151,7 +173,10 @@ class PacketTextSkipper {
 
   std::streambuf& body_;
   const std::streampos base_;
-  size_t offset_ = 0;
+  std::vector<char> buffer_ = std::vector<char>(kBufferSize);
+  size_t bufferStart_ = 0;  // the reply offset of buffer_[0]
+  size_t begin_ = 0;        // the next character in buffer_
+  size_t end_ = 0;          // the end of what buffer_ holds
   State state_ = State::Outside;
   size_t keyLength_ = 0;
   bool keyMatches_ = false;
