@@ -7,6 +7,12 @@
 namespace central::server {
 namespace {
 
+std::string sqlLiteral(const db::Value& value) {
+  std::string literal = "VALUES (";
+  appendSqlLiteral(literal, value);
+  return literal.substr(8);
+}
+
 TEST(SqlLiteral, QuotesAndLineBreaksCannotBreakTheStatement) {
   EXPECT_EQ(sqlLiteral(db::Value("O'Brien")), "'O''Brien'");
   EXPECT_EQ(sqlLiteral(db::Value()), "NULL");

@@ -1,28 +1,28 @@
 #include "central/server/sql_literal.h"
 
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 
 namespace central::server {
 
-std::string sqlLiteral(const db::Value& value) {
+void appendSqlLiteral(std::string& out, const db::Value& value) {
   using K = db::Value::Kind;
   switch (value.kind()) {
     case K::Null:
-      return "NULL";
+      out += "NULL";
+      return;
     case K::Bool:
-      return value.getBool() ? "1" : "0";
+      out += value.getBool() ? '1' : '0';
+      return;
     case K::Int:
-      return std::to_string(value.getInt());
-    case K::Double: {
-      double d = value.getDouble();
-      if (!std::isfinite(d)) return "NULL";
-      return value.asText();
-    }
-    case K::Text: {
+      out += std::to_string(value.getInt());
+      return;
+    case K::Double:
+      out += std::isfinite(value.getDouble()) ? value.asText() : "NULL";
+      return;
+    case K::Text:
       // Line breaks leave the quotes as CHAR(13)/CHAR(10), so each statement stays one line.
-      std::string out = "'";
+      out += '\'';
       for (char c : value.getText()) {
         if (c == '\r' || c == '\n') {
           out += c == '\r' ? "' + CHAR(13) + '" : "' + CHAR(10) + '";
@@ -31,23 +31,23 @@ std::string sqlLiteral(const db::Value& value) {
         if (c == '\'') out += '\'';
         out += c;
       }
-      return out + "'";
-    }
+      out += '\'';
+      return;
     case K::DateTime:
-      return "'" + value.getDateTime().iso() + "'";
+      out.append("'").append(value.getDateTime().iso()).append("'");
+      return;
     case K::Bytes: {
       static constexpr char kHex[] = "0123456789ABCDEF";
-      std::string out = "0x";
+      out += "0x";
       for (uint8_t b : value.getBytes()) {
         out += kHex[b >> 4];
         out += kHex[b & 15];
       }
-      return out;
+      return;
     }
     case K::Array:
       throw std::invalid_argument("an array has no SQL literal");
   }
-  return "NULL";
 }
 
 }  // namespace central::server

@@ -126,19 +126,26 @@ std::filesystem::path buildStatementZip(db::Connection& db, const StatementFileR
     } else {
       for (const auto& c : source.columns) indexes.push_back(rows->indexOf(c));
     }
+    std::string text;
     for (int64_t line = 1; line <= last && rows->next(); ++line) {
       if (line < first) continue;
-      std::string text = prefix;
+      text = prefix;
       if (source.fromDeleteCacheKeys) {
         const std::string keyText = rows->at(indexes[0]).asText();
-        for (size_t i = 0; i + 1 < source.columns.size(); ++i)
-          text += sqlLiteral(keyValue(keyText, source.columns[i])) + ", ";
-        text += sqlLiteral(rows->at(indexes[1]));
+        for (size_t i = 0; i + 1 < source.columns.size(); ++i) {
+          appendSqlLiteral(text, keyValue(keyText, source.columns[i]));
+          text += ", ";
+        }
+        appendSqlLiteral(text, rows->at(indexes[1]));
       } else {
-        for (size_t i = 0; i < indexes.size(); ++i)
-          text += (i ? ", " : "") + sqlLiteral(rows->at(indexes[i]));
+        for (size_t i = 0; i < indexes.size(); ++i) {
+          if (i > 0) text += ", ";
+          appendSqlLiteral(text, rows->at(indexes[i]));
+        }
       }
-      out << text << ")" << kLineEnd;
+      text += ")";
+      text += kLineEnd;
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
     if (!out.flush()) throw std::runtime_error("cannot write " + statementFile.string());
   }

@@ -174,10 +174,23 @@ std::string DateTime::iso() const { return format("yyyy-mm-dd hh:nn:ss.zzz"); }
 std::string DateTime::format(std::string_view pattern) const {
   const Parts p = parts();
   std::string out;
-  char buf[8];
+  out.reserve(pattern.size());
+  // Zero-padded to `width` digits, as "%0*d" would; wider values keep every digit. Written by
+  // hand: date-times are formatted once per value of every statement line and packet.
   auto put = [&](int v, int width) {
-    std::snprintf(buf, sizeof buf, "%0*d", width, v);
-    out += buf;
+    if (v < 0) {
+      out += '-';
+      v = -v;
+      --width;
+    }
+    char digits[12];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v > 0);
+    for (int pad = width - n; pad > 0; --pad) out += '0';
+    while (n > 0) out += digits[--n];
   };
   for (size_t i = 0; i < pattern.size();) {
     const std::string_view rest = pattern.substr(i);

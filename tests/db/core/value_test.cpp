@@ -12,6 +12,7 @@ TEST(DateTimeTest, ZeroDateIsARealValueAndRoundTrips) {
   EXPECT_EQ(DateTime().iso(), "1899-12-30 00:00:00.000");
   const DateTime t = DateTime::fromParts(2026, 12, 8, 13, 45, 7, 123);
   EXPECT_EQ(t.iso(), "2026-12-08 13:45:07.123");
+  EXPECT_EQ(DateTime::fromParts(5, 1, 2, 3, 4, 5, 6).iso(), "0005-01-02 03:04:05.006");
   EXPECT_EQ(DateTime::fromDays(t.toDays()), t);
   EXPECT_EQ(DateTime::fromParts(1985, 1, 1, 12).toDays(), 31048.5);
 }
