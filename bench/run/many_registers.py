@@ -5,8 +5,9 @@ Starts `kivtab-central serve` on a world of the given scale and runs a first run
 registers (each its own program directory and local database; the world's registers taken in
 turn) all at once. Prints the wall time beside the CPU time of every register and of the
 server, that total shared over the machine's cores, and their ratio: near 1 when nothing waits on
-a lock it need not hold. The load average is printed with it, since other work on the machine
-stretches the wall time too.
+a lock it need not hold. Other work on the machine stretches the wall time too, so the script
+also reads the machine's busy time (/proc/stat) and prints the ratio against the core time the
+others left over: near 1 when the registers and the server used all of it.
 
     bench/run/many_registers.py --build build [--scale 20] [--count 8] [--keep DIR]
 """
@@ -23,6 +24,13 @@ from whole_run import REGISTRY_KEY, World, central_server, cpu_seconds, tool
 
 # The world's registers that import tables by themselves.
 REGISTERS = ["0001_001", "0001_002", "0002_001"]
+
+
+def machine_busy_seconds():
+    """CPU time every process on the machine has used so far (the first line of /proc/stat)."""
+    fields = [int(f) for f in Path("/proc/stat").read_text().splitlines()[0].split()[1:9]]
+    user, nice, system, _idle, _iowait, irq, softirq, steal = fields
+    return (user + nice + system + irq + softirq + steal) / os.sysconf("SC_CLK_TCK")
 
 
 def start_register(kivtab, home, port, register):
@@ -54,7 +62,7 @@ def main():
     central_db = world.copy_to(top)
     with central_server(central, central_db) as (server, port):
         server_cpu, load = cpu_seconds(server.pid), os.getloadavg()[0]
-        started = time.monotonic()
+        busy, started = machine_busy_seconds(), time.monotonic()
         runs = [start_register(kivtab, top / f"register-{i}", port,
                                REGISTERS[i % len(REGISTERS)]) for i in range(args.count)]
         register_cpu = 0.0
@@ -65,6 +73,7 @@ def main():
             user, system = stderr.strip().splitlines()[-1].split()
             register_cpu += float(user) + float(system)
         wall = time.monotonic() - started
+        busy = machine_busy_seconds() - busy
         server_cpu = cpu_seconds(server.pid) - server_cpu
     cores = os.cpu_count()
     shared = (register_cpu + server_cpu) / cores
@@ -72,6 +81,11 @@ def main():
           f"(load average {load:.1f} before, {os.getloadavg()[0]:.1f} after)")
     print(f"wall {wall:.2f} s; CPU registers {register_cpu:.2f} s + server {server_cpu:.2f} s, "
           f"shared over the cores {shared:.2f} s; wall over that {wall / shared:.2f}")
+    ours = register_cpu + server_cpu
+    others = max(0.0, busy - ours)
+    left = cores * wall - others
+    print(f"other work took {others:.2f} s of the {cores * wall:.2f} s of core time; "
+          f"the {left:.2f} s it left over that ours: {left / ours:.2f}")
     if not args.keep:
         shutil.rmtree(top)
 
