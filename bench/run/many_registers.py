@@ -6,8 +6,10 @@ registers (each its own program directory and local database; the world's regist
 turn) all at once. Prints the wall time beside the CPU time of every register and of the
 server, that total shared over the machine's cores, and their ratio: near 1 when nothing waits on
 a lock it need not hold. Other work on the machine stretches the wall time too, so the script
-also reads the machine's busy time (/proc/stat) and prints the ratio against the core time the
-others left over: near 1 when the registers and the server used all of it.
+also reads the machine's busy time (/proc/stat): the core time nobody used during the run, over
+the registers' and the server's CPU, added to 1, is the same ratio with the other work taken
+out. It stays near 1 when no core sat idle while a register waited; on a machine that others
+keep saturated it says nothing either way.
 
     bench/run/many_registers.py --build build [--scale 20] [--count 8] [--keep DIR]
 """
@@ -82,10 +84,9 @@ def main():
     print(f"wall {wall:.2f} s; CPU registers {register_cpu:.2f} s + server {server_cpu:.2f} s, "
           f"shared over the cores {shared:.2f} s; wall over that {wall / shared:.2f}")
     ours = register_cpu + server_cpu
-    others = max(0.0, busy - ours)
-    left = cores * wall - others
-    print(f"other work took {others:.2f} s of the {cores * wall:.2f} s of core time; "
-          f"the {left:.2f} s it left over that ours: {left / ours:.2f}")
+    idle = max(0.0, cores * wall - busy)
+    print(f"other work {max(0.0, busy - ours):.2f} s, cores idle {idle:.2f} s of "
+          f"{cores * wall:.2f} s; without the other work: {(ours + idle) / ours:.2f}")
     if not args.keep:
         shutil.rmtree(top)
 
