@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,21 +45,34 @@ enum class RelationId {
   Count
 };
 
-using Relations = std::vector<Relation>;
+struct SnapshotPart;
 
 class SchemaSnapshot {
  public:
-  // The relations for the current schema, read again when it differs from the one they were
-  // read from. Readers keep the version they were handed while a newer one replaces it.
+  // A relation for the current schema, assembled again when the schema differs from the one it
+  // was read from. Readers keep the version they were handed while a newer one replaces it.
   // `schema` is the SQLite schema read: "main", or an attached database.
-  std::shared_ptr<const Relations> current(sqlite3* db, const std::string& schema);
+  std::shared_ptr<const Relation> current(sqlite3* db, const std::string& schema, RelationId id);
   // The relations' shapes, before any rows are read.
   static const Relation& shape(RelationId id);
 
  private:
-  static std::shared_ptr<const Relations> read(sqlite3* db, const std::string& schema);
+  // A table's rows with the schema text they were read from (the table's and its indexes').
+  struct KeptTable {
+    std::string source;
+    std::shared_ptr<const SnapshotPart> part;
+  };
+
+  void refresh(sqlite3* db, const std::string& schema);
+  std::shared_ptr<const Relation> assemble(RelationId id) const;
+
   uint64_t fingerprint_ = 0;
-  std::shared_ptr<const Relations> relations_;
+  bool read_ = false;
+  // A change reads again only the tables whose schema text changed (DDL runs one table at a
+  // time), and a relation is put together only when a query asks for it.
+  std::unordered_map<std::string, KeptTable> tables_;       // by upper-case name
+  std::vector<std::shared_ptr<const SnapshotPart>> parts_;  // in listing order
+  std::array<std::shared_ptr<const Relation>, static_cast<size_t>(RelationId::Count)> relations_;
 };
 
 }  // namespace db::embedded::catalog
