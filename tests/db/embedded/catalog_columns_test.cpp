@@ -129,9 +129,14 @@ TEST(CatalogSnapshot, SeesChangesMadeByAnotherConnection) {
   mine.exec("CREATE TABLE T (A INT)");
   EXPECT_EQ(mine.scalar("SELECT count(*) FROM kivtab_syscolumns"), "1");
   other.exec("DROP TABLE T; CREATE TABLE T (A INT, B INT)");
-  other.ddl("CREATE PROCEDURE P AS SELECT 1");
   EXPECT_EQ(mine.scalar("SELECT count(*) FROM kivtab_syscolumns"), "2");
+  // Procedures change no SQLite schema, only the engine's object table.
+  other.ddl("CREATE PROCEDURE P AS SELECT 1");
   EXPECT_EQ(mine.scalar("SELECT count(*) FROM kivtab_sysobjects WHERE name = 'P'"), "1");
+  other.ddl("ALTER PROCEDURE P AS SELECT 2");
+  EXPECT_EQ(mine.scalar("SELECT C.text FROM kivtab_syscomments C JOIN kivtab_sysobjects O ON "
+                        "O.id = C.id WHERE O.name = 'P'"),
+            "ALTER PROCEDURE P AS SELECT 2");
   std::remove(path.c_str());
 }
 

@@ -1,5 +1,7 @@
 #include "db/embedded/catalog/schema_snapshot.h"
 
+#include <sqlite3.h>
+
 #include <functional>
 
 #include "db/core/text.h"
@@ -18,6 +20,8 @@ constexpr std::string_view kUserTables =
 constexpr std::string_view kProceduralRows =
     "SELECT rowid, name, type, parent, is_disabled, definition FROM main.kivtab_objects ORDER BY "
     "rowid";
+constexpr std::string_view kSchemaCookie = "PRAGMA main.schema_version";
+constexpr std::string_view kDataVersion = "PRAGMA main.data_version";
 constexpr std::string_view kIndexRows =
     "SELECT name, rowid, tbl_name, sql FROM main.sqlite_schema WHERE type = 'index' ORDER BY rowid";
 
@@ -101,6 +105,14 @@ uint64_t schemaFingerprint(sqlite3* db, const std::string& schema) {
   return hash;
 }
 
+bool sameParts(const std::vector<std::shared_ptr<const SnapshotPart>>& a,
+               const std::vector<std::shared_ptr<const SnapshotPart>>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && a[i]->rows != b[i]->rows) return false;
+  return true;
+}
+
 void appendField(std::string& source, std::string_view field) {
   source += field;
   source += '\x1f';
@@ -143,9 +155,30 @@ std::shared_ptr<const Relation> SchemaSnapshot::current(sqlite3* db, const std::
 }
 
 void SchemaSnapshot::refresh(sqlite3* db, const std::string& schema) {
+  const std::optional<Version> version = committedVersion(db, schema);
+  if (version) {
+    if (read_ && version == version_) return;
+    reread(db, schema);
+    version_ = version;
+    fingerprint_.reset();
+    return;
+  }
   const uint64_t fingerprint = schemaFingerprint(db, schema);
   if (read_ && fingerprint == fingerprint_) return;
+  reread(db, schema);
+  version_.reset();
+  fingerprint_ = fingerprint;
+}
 
+std::optional<SchemaSnapshot::Version> SchemaSnapshot::committedVersion(sqlite3* db,
+                                                                        const std::string& schema) {
+  if (!sqlite3_get_autocommit(db)) return std::nullopt;
+  return Version{std::stoll(sqlite::scalarText(db, forSchema(kSchemaCookie, schema))),
+                 std::stoll(sqlite::scalarText(db, forSchema(kDataVersion, schema))),
+                 sqlite3_total_changes64(db)};
+}
+
+void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
   std::unordered_map<std::string, int64_t> indexIds;
   std::unordered_map<std::string, std::string> indexSources;  // by upper-case table name
   sqlite::Stmt indexes(db, forSchema(kIndexRows, schema));
@@ -180,9 +213,10 @@ void SchemaSnapshot::refresh(sqlite3* db, const std::string& schema) {
     parts.push_back(std::make_shared<const SnapshotPart>(reader.readProcedural(tableIds)));
 
   tables_ = std::move(tables);
+  // Rows written since the last read bring the snapshot here too: relations already put
+  // together stay while every part is the same.
+  if (!read_ || !sameParts(parts_, parts)) relations_ = {};
   parts_ = std::move(parts);
-  relations_ = {};
-  fingerprint_ = fingerprint;
   read_ = true;
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,11 +64,27 @@ class SchemaSnapshot {
     std::shared_ptr<const SnapshotPart> part;
   };
 
+  // What changes with every commit that may touch the schema; see committedVersion.
+  struct Version {
+    int64_t schemaCookie = 0, dataVersion = 0, changes = 0;
+    bool operator==(const Version&) const = default;
+  };
+
+  // Outside a transaction, the schema cookie goes up with every committed schema change, the
+  // data version with every commit of another connection and the change count with every row
+  // this connection writes (the engine's object table included): while all three stay, nothing
+  // the snapshot shows can have changed, and the schema's texts need not be read. Inside a
+  // transaction a rollback can take the cookie back, so there only the fingerprint tells.
+  static std::optional<Version> committedVersion(sqlite3* db, const std::string& schema);
   void refresh(sqlite3* db, const std::string& schema);
+  void reread(sqlite3* db, const std::string& schema);
   std::shared_ptr<const Relation> assemble(RelationId id) const;
 
-  uint64_t fingerprint_ = 0;
   bool read_ = false;
+  // What the parts were read at: the committed version when read outside a transaction, else
+  // the schema's fingerprint.
+  std::optional<Version> version_;
+  std::optional<uint64_t> fingerprint_;
   // A change reads again only the tables whose schema text changed (DDL runs one table at a
   // time), and a relation is put together only when a query asks for it.
   std::unordered_map<std::string, KeptTable> tables_;       // by upper-case name
