@@ -13,17 +13,13 @@ namespace {
 
 constexpr std::string_view kSchemaRows =
     "SELECT rowid, type, name, sql FROM main.sqlite_schema ORDER BY rowid";
-constexpr std::string_view kUserTables =
-    "SELECT rowid, name, type, sql FROM main.sqlite_schema WHERE type IN ('table', 'view') "
-    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT LIKE 'kivtab\\_%' ESCAPE '\\' "
-    "ORDER BY rowid";
+constexpr std::string_view kSchemaObjects =
+    "SELECT rowid, type, name, tbl_name, sql FROM main.sqlite_schema ORDER BY rowid";
 constexpr std::string_view kProceduralRows =
     "SELECT rowid, name, type, parent, is_disabled, definition FROM main.kivtab_objects ORDER BY "
     "rowid";
 constexpr std::string_view kSchemaCookie = "PRAGMA main.schema_version";
 constexpr std::string_view kDataVersion = "PRAGMA main.data_version";
-constexpr std::string_view kIndexRows =
-    "SELECT name, rowid, tbl_name, sql FROM main.sqlite_schema WHERE type = 'index' ORDER BY rowid";
 
 const std::vector<Relation>& shapes() {
   static const std::vector<Relation> kShapes = {
@@ -105,12 +101,18 @@ uint64_t schemaFingerprint(sqlite3* db, const std::string& schema) {
   return hash;
 }
 
-bool sameParts(const std::vector<std::shared_ptr<const SnapshotPart>>& a,
-               const std::vector<std::shared_ptr<const SnapshotPart>>& b) {
+bool sameRows(const std::vector<std::shared_ptr<const SnapshotPart>>& a,
+              const std::vector<std::shared_ptr<const SnapshotPart>>& b, RelationId id) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && a[i]->rows != b[i]->rows) return false;
+    if (a[i] != b[i] && (*a[i])[id] != (*b[i])[id]) return false;
   return true;
+}
+
+// SQLite's own tables and the engine's are not the user's.
+bool isEngineName(std::string_view name) {
+  const std::string lowered = lower(name);
+  return lowered.starts_with("sqlite_") || lowered.starts_with("kivtab_");
 }
 
 void appendField(std::string& source, std::string_view field) {
@@ -181,41 +183,63 @@ std::optional<SchemaSnapshot::Version> SchemaSnapshot::committedVersion(sqlite3*
 void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
   std::unordered_map<std::string, int64_t> indexIds;
   std::unordered_map<std::string, std::string> indexSources;  // by upper-case table name
-  sqlite::Stmt indexes(db, forSchema(kIndexRows, schema));
-  while (indexes.step()) {
-    indexIds[upper(indexes.view(0))] = indexes.integer(1);
-    std::string& source = indexSources[upper(indexes.view(2))];
-    for (int i = 0; i < 4; ++i) appendField(source, indexes.view(i));
+  std::vector<std::pair<SchemaTable, std::string>> listed;    // user tables and views
+  ProceduralParents parents;
+  sqlite::Stmt rows(db, forSchema(kSchemaObjects, schema));
+  while (rows.step()) {
+    const std::string type = rows.text(1), name = rows.text(2);
+    if (type == "index") {
+      indexIds[upper(name)] = rows.integer(0);
+      std::string& source = indexSources[upper(rows.view(3))];
+      for (int i = 0; i < 5; ++i) appendField(source, rows.view(i));
+    } else if (type == "trigger") {
+      parents.markers.insert(markerKey(name, rows.view(3)));
+    } else if (type == "table" || type == "view") {
+      if (type == "view") parents.views.insert(upper(name));
+      if (isEngineName(name)) continue;
+      std::string source;
+      for (int i = 0; i < 5; ++i) appendField(source, rows.view(i));
+      listed.push_back({SchemaTable{rows.integer(0), name, type, rows.text(4)}, std::move(source)});
+    }
   }
+
+  // A view's columns follow the tables it reads: it is kept only while every table is.
+  bool tablesKept = true;
+  size_t tableCount = 0;
+  for (auto& [table, source] : listed) {
+    const std::string key = upper(table.name);
+    source += indexSources[key];
+    if (!table.isTable()) continue;
+    ++tableCount;
+    const auto kept = tables_.find(key);
+    tablesKept = tablesKept && kept != tables_.end() && kept->second.source == source;
+  }
+  tablesKept = tablesKept && tableCount == tableCount_;
 
   SnapshotReader reader(db, schema, indexIds);
   std::unordered_map<std::string, KeptTable> tables;
   std::vector<std::shared_ptr<const SnapshotPart>> parts;
   std::unordered_map<std::string, int64_t> tableIds;
-  sqlite::Stmt rows(db, forSchema(kUserTables, schema));
-  while (rows.step()) {
-    const SchemaTable table{rows.integer(0), rows.text(1), rows.text(2), rows.text(3)};
+  for (auto& [table, source] : listed) {
     const std::string key = upper(table.name);
     tableIds[key] = table.id;
-    std::string source;
-    for (int i = 0; i < 4; ++i) appendField(source, rows.view(i));
-    source += indexSources[key];
-    // A view's columns follow the tables it reads, so a view is read every time.
     const auto kept = tables_.find(key);
+    const bool keep =
+        (table.isTable() || tablesKept) && kept != tables_.end() && kept->second.source == source;
     std::shared_ptr<const SnapshotPart> part =
-        table.isTable() && kept != tables_.end() && kept->second.source == source
-            ? kept->second.part
-            : std::make_shared<const SnapshotPart>(reader.readTable(table));
+        keep ? kept->second.part : std::make_shared<const SnapshotPart>(reader.readTable(table));
     parts.push_back(part);
-    if (table.isTable()) tables.emplace(key, KeptTable{std::move(source), std::move(part)});
+    tables.emplace(key, KeptTable{std::move(source), std::move(part)});
   }
   if (hasObjectTable(db, schema))
-    parts.push_back(std::make_shared<const SnapshotPart>(reader.readProcedural(tableIds)));
+    parts.push_back(std::make_shared<const SnapshotPart>(reader.readProcedural(tableIds, parents)));
 
+  // Rows written since the last read bring the snapshot here too: a relation already put
+  // together stays while its rows are the same.
+  for (size_t i = 0; i < relations_.size(); ++i)
+    if (!read_ || !sameRows(parts_, parts, static_cast<RelationId>(i))) relations_[i].reset();
   tables_ = std::move(tables);
-  // Rows written since the last read bring the snapshot here too: relations already put
-  // together stay while every part is the same.
-  if (!read_ || !sameParts(parts_, parts)) relations_ = {};
+  tableCount_ = tableCount;
   parts_ = std::move(parts);
   read_ = true;
 }

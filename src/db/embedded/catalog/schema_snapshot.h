@@ -58,7 +58,8 @@ class SchemaSnapshot {
   static const Relation& shape(RelationId id);
 
  private:
-  // A table's rows with the schema text they were read from (the table's and its indexes').
+  // A table's or view's rows with the schema text they were read from (its own and its
+  // indexes').
   struct KeptTable {
     std::string source;
     std::shared_ptr<const SnapshotPart> part;
@@ -87,7 +88,8 @@ class SchemaSnapshot {
   std::optional<uint64_t> fingerprint_;
   // A change reads again only the tables whose schema text changed (DDL runs one table at a
   // time), and a relation is put together only when a query asks for it.
-  std::unordered_map<std::string, KeptTable> tables_;       // by upper-case name
+  std::unordered_map<std::string, KeptTable> tables_;       // tables and views, by upper-case name
+  size_t tableCount_ = 0;                                   // of them, the tables
   std::vector<std::shared_ptr<const SnapshotPart>> parts_;  // in listing order
   std::array<std::shared_ptr<const Relation>, static_cast<size_t>(RelationId::Count)> relations_;
 };

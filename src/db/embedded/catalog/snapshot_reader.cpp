@@ -11,16 +11,10 @@
 namespace db::embedded::catalog {
 namespace {
 
-// Procedures, and triggers whose table still exists: a table's triggers carry a marker trigger
-// in SQLite's schema that goes when the table is dropped (see the DDL's procedural objects).
 constexpr std::string_view kProcedural =
-    "SELECT o.rowid, o.name, o.type, o.parent, o.is_disabled, o.is_instead_of, o.definition, "
-    "o.create_date, o.modify_date FROM main.kivtab_objects o WHERE o.type IN ('P', 'V') OR EXISTS "
-    "(SELECT "
-    "1 "
-    "FROM main.sqlite_schema m WHERE (m.type = 'view' AND m.name = o.parent COLLATE NOCASE) OR "
-    "(m.type = 'trigger' AND m.name = 'kivtab_marker_' || o.name COLLATE NOCASE AND m.tbl_name = "
-    "o.parent COLLATE NOCASE)) ORDER BY o.rowid";
+    "SELECT rowid, name, type, parent, is_disabled, is_instead_of, definition, create_date, "
+    "modify_date FROM main.kivtab_objects ORDER BY rowid";
+constexpr std::string_view kMarkerPrefix = "kivtab_marker_";
 constexpr std::string_view kHasObjects =
     "SELECT count(*) FROM main.sqlite_schema WHERE name = 'kivtab_objects'";
 constexpr std::string_view kTableColumns =
@@ -58,6 +52,10 @@ std::string forSchema(std::string_view sql, const std::string& schema) {
   return out;
 }
 
+std::string markerKey(std::string_view trigger, std::string_view table) {
+  return upper(trigger) + '\x1f' + upper(table);
+}
+
 bool hasObjectTable(sqlite3* db, const std::string& schema) {
   return schema == "main" || sqlite::scalarText(db, forSchema(kHasObjects, schema)) == "1";
 }
@@ -86,12 +84,17 @@ SnapshotPart SnapshotReader::readTable(const SchemaTable& table) {
 }
 
 SnapshotPart SnapshotReader::readProcedural(
-    const std::unordered_map<std::string, int64_t>& tableIds) {
+    const std::unordered_map<std::string, int64_t>& tableIds, const ProceduralParents& parents) {
   SnapshotPart part;
   sqlite::Stmt procedural(db_, forSchema(kProcedural, schema_));
   while (procedural.step()) {
+    const std::string type = procedural.text(2), parentName = upper(procedural.text(3));
+    const bool listed = type == "P" || type == "V" || parents.views.count(parentName) > 0 ||
+                        parents.markers.count(markerKey(
+                            std::string(kMarkerPrefix) + procedural.text(1), parentName)) > 0;
+    if (!listed) continue;
     const int64_t id = kProceduralIdBase + procedural.integer(0);
-    auto parent = tableIds.find(upper(procedural.text(3)));
+    auto parent = tableIds.find(parentName);
     auto date = [&](int column) {
       return procedural.isNull(column) ? Cell() : Cell(procedural.real(column));
     };

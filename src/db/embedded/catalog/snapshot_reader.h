@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "db/embedded/catalog/schema_snapshot.h"
@@ -29,6 +30,16 @@ struct SchemaTable {
   bool isTable() const { return type == "table"; }
 };
 
+// What keeps a procedural object listed: a trigger goes with its table, whose marker trigger
+// SQLite drops with it (see the DDL's procedural objects), and a view's trigger with the view.
+struct ProceduralParents {
+  std::unordered_set<std::string> views;    // upper-case names
+  std::unordered_set<std::string> markers;  // markerKey of each SQLite trigger
+};
+
+// A SQLite trigger's key in ProceduralParents::markers.
+std::string markerKey(std::string_view trigger, std::string_view table);
+
 // A query of the main schema made to read `schema` instead. The connection's own object table
 // may be a TEMP stand-in (a read-only database), so there it stays unqualified.
 std::string forSchema(std::string_view sql, const std::string& schema);
@@ -45,8 +56,10 @@ class SnapshotReader {
 
   // A table's or view's columns, constraints and indexes.
   SnapshotPart readTable(const SchemaTable& table);
-  // Procedures and triggers; `tableIds` names their parents' ids.
-  SnapshotPart readProcedural(const std::unordered_map<std::string, int64_t>& tableIds);
+  // Procedures, and triggers whose table or view still exists; `tableIds` names their parents'
+  // ids.
+  SnapshotPart readProcedural(const std::unordered_map<std::string, int64_t>& tableIds,
+                              const ProceduralParents& parents);
 
  private:
   struct KeyColumn {
