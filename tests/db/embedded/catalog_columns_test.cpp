@@ -121,6 +121,20 @@ TEST(CatalogSnapshot, KeepsUntouchedTablesAndRereadsChangedOnes) {
   EXPECT_THAT(db.rows(indexes), ElementsAre("PK_B|1"));
 }
 
+// Connections share the tables they have read; a database whose table of the same name differs
+// lists its own.
+TEST(CatalogSnapshot, ConnectionsShareOnlyTablesOfTheSameText) {
+  CatalogDb first, second;
+  first.exec("CREATE TABLE T (A INT); CREATE TABLE U (B INT)");
+  second.exec("CREATE TABLE T (A VARCHAR(3)); CREATE TABLE U (B INT)");
+  const std::string columns =
+      "SELECT O.name, C.name, C.length FROM kivtab_syscolumns C JOIN kivtab_sysobjects O ON "
+      "O.id = C.id ORDER BY O.name";
+  EXPECT_THAT(first.rows(columns), ElementsAre("T|A|4", "U|B|4"));
+  EXPECT_THAT(second.rows(columns), ElementsAre("T|A|3", "U|B|4"));
+  EXPECT_THAT(first.rows(columns), ElementsAre("T|A|4", "U|B|4"));
+}
+
 // Another connection's change reaches this one's catalogue on its next query.
 TEST(CatalogSnapshot, SeesChangesMadeByAnotherConnection) {
   const std::string path = ::testing::TempDir() + "catalog_snapshot_other.db";

@@ -211,25 +211,30 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
     source += indexSources[key];
     if (!table.isTable()) continue;
     ++tableCount;
-    const auto kept = tables_.find(key);
-    tablesKept = tablesKept && kept != tables_.end() && kept->second.source == source;
+    tablesKept = tablesKept && kept(key, source, nullptr);
   }
   tablesKept = tablesKept && tableCount == tableCount_;
 
+  std::shared_ptr<const KeptTables> lastRead;
+  {
+    std::lock_guard lock(lastReadMutex_);
+    lastRead = lastRead_;
+  }
   SnapshotReader reader(db, schema, indexIds);
-  std::unordered_map<std::string, KeptTable> tables;
+  auto tables = std::make_shared<KeptTables>();
   std::vector<std::shared_ptr<const SnapshotPart>> parts;
   std::unordered_map<std::string, int64_t> tableIds;
   for (auto& [table, source] : listed) {
     const std::string key = upper(table.name);
     tableIds[key] = table.id;
-    const auto kept = tables_.find(key);
-    const bool keep =
-        (table.isTable() || tablesKept) && kept != tables_.end() && kept->second.source == source;
-    std::shared_ptr<const SnapshotPart> part =
-        keep ? kept->second.part : std::make_shared<const SnapshotPart>(reader.readTable(table));
+    std::shared_ptr<const SnapshotPart> part;
+    if (table.isTable())
+      part = kept(key, source, lastRead.get());
+    else if (tablesKept)
+      part = kept(key, source, nullptr);
+    if (!part) part = std::make_shared<const SnapshotPart>(reader.readTable(table));
     parts.push_back(part);
-    tables.emplace(key, KeptTable{std::move(source), std::move(part)});
+    tables->emplace(key, KeptTable{std::move(source), std::move(part)});
   }
   if (hasObjectTable(db, schema))
     parts.push_back(std::make_shared<const SnapshotPart>(reader.readProcedural(tableIds, parents)));
@@ -239,9 +244,27 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
   for (size_t i = 0; i < relations_.size(); ++i)
     if (!read_ || !sameRows(parts_, parts, static_cast<RelationId>(i))) relations_[i].reset();
   tables_ = std::move(tables);
+  {
+    std::lock_guard lock(lastReadMutex_);
+    lastRead_ = tables_;
+  }
   tableCount_ = tableCount;
   parts_ = std::move(parts);
   read_ = true;
+}
+
+std::mutex SchemaSnapshot::lastReadMutex_;
+std::shared_ptr<const SchemaSnapshot::KeptTables> SchemaSnapshot::lastRead_;
+
+std::shared_ptr<const SnapshotPart> SchemaSnapshot::kept(const std::string& key,
+                                                         const std::string& source,
+                                                         const KeptTables* lastRead) const {
+  for (const KeptTables* tables : {tables_.get(), lastRead}) {
+    if (!tables) continue;
+    const auto found = tables->find(key);
+    if (found != tables->end() && found->second.source == source) return found->second.part;
+  }
+  return nullptr;
 }
 
 std::shared_ptr<const Relation> SchemaSnapshot::assemble(RelationId id) const {

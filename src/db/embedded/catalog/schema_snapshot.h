@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +65,8 @@ class SchemaSnapshot {
     std::string source;
     std::shared_ptr<const SnapshotPart> part;
   };
+  // Tables and views, by upper-case name.
+  using KeptTables = std::unordered_map<std::string, KeptTable>;
 
   // What changes with every commit that may touch the schema; see committedVersion.
   struct Version {
@@ -80,6 +83,9 @@ class SchemaSnapshot {
   void refresh(sqlite3* db, const std::string& schema);
   void reread(sqlite3* db, const std::string& schema);
   std::shared_ptr<const Relation> assemble(RelationId id) const;
+  // The kept part for a table or view of this text: this connection's, else the last read's.
+  std::shared_ptr<const SnapshotPart> kept(const std::string& key, const std::string& source,
+                                           const KeptTables* lastRead) const;
 
   bool read_ = false;
   // What the parts were read at: the committed version when read outside a transaction, else
@@ -88,8 +94,13 @@ class SchemaSnapshot {
   std::optional<uint64_t> fingerprint_;
   // A change reads again only the tables whose schema text changed (DDL runs one table at a
   // time), and a relation is put together only when a query asks for it.
-  std::unordered_map<std::string, KeptTable> tables_;       // tables and views, by upper-case name
-  size_t tableCount_ = 0;                                   // of them, the tables
+  std::shared_ptr<const KeptTables> tables_ = std::make_shared<const KeptTables>();
+  size_t tableCount_ = 0;  // of them, the tables
+  // A table's part follows from its text alone, so it serves every connection: one opened
+  // after another has read the schema takes the parts of the tables that are as they were
+  // instead of reading every table again. Only the last schema read is kept.
+  static std::mutex lastReadMutex_;
+  static std::shared_ptr<const KeptTables> lastRead_;
   std::vector<std::shared_ptr<const SnapshotPart>> parts_;  // in listing order
   std::array<std::shared_ptr<const Relation>, static_cast<size_t>(RelationId::Count)> relations_;
 };
