@@ -83,14 +83,18 @@ const std::vector<Relation>& shapes() {
   return kShapes;
 }
 
+constexpr uint64_t kHashBasis = 14695981039346656037ull;
+
+uint64_t combine(uint64_t hash, uint64_t value) { return (hash ^ value) * 1099511628211ull; }
+
 uint64_t mix(uint64_t hash, std::string_view field) {
-  return (hash ^ std::hash<std::string_view>{}(field)) * 1099511628211ull;
+  return combine(hash, std::hash<std::string_view>{}(field));
 }
 
 // The schema's identity: every object's row id, kind, name and definition. Taken before every
 // catalogue query, so the texts are hashed where SQLite holds them, not copied.
 uint64_t schemaFingerprint(sqlite3* db, const std::string& schema) {
-  uint64_t hash = 14695981039346656037ull;
+  uint64_t hash = kHashBasis;
   sqlite::Stmt rows(db, forSchema(kSchemaRows, schema));
   while (rows.step())
     for (int i = 0; i < 4; ++i) hash = mix(hash, rows.view(i));
@@ -115,9 +119,10 @@ bool isEngineName(std::string_view name) {
   return lowered.starts_with("sqlite_") || lowered.starts_with("kivtab_");
 }
 
-void appendField(std::string& source, std::string_view field) {
-  source += field;
-  source += '\x1f';
+// A schema row's identity, as the fingerprint takes it.
+uint64_t rowSource(const sqlite::Stmt& rows, uint64_t hash) {
+  for (int i = 0; i < 5; ++i) hash = mix(hash, rows.view(i));
+  return hash;
 }
 
 }  // namespace
@@ -182,24 +187,23 @@ std::optional<SchemaSnapshot::Version> SchemaSnapshot::committedVersion(sqlite3*
 
 void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
   std::unordered_map<std::string, int64_t> indexIds;
-  std::unordered_map<std::string, std::string> indexSources;  // by upper-case table name
-  std::vector<std::pair<SchemaTable, std::string>> listed;    // user tables and views
+  std::unordered_map<std::string, uint64_t> indexSources;  // by upper-case table name
+  std::vector<std::pair<SchemaTable, uint64_t>> listed;    // user tables and views
   ProceduralParents parents;
   sqlite::Stmt rows(db, forSchema(kSchemaObjects, schema));
   while (rows.step()) {
     const std::string type = rows.text(1), name = rows.text(2);
     if (type == "index") {
       indexIds[upper(name)] = rows.integer(0);
-      std::string& source = indexSources[upper(rows.view(3))];
-      for (int i = 0; i < 5; ++i) appendField(source, rows.view(i));
+      uint64_t& source = indexSources[upper(rows.view(3))];
+      source = rowSource(rows, source);
     } else if (type == "trigger") {
       parents.markers.insert(markerKey(name, rows.view(3)));
     } else if (type == "table" || type == "view") {
       if (type == "view") parents.views.insert(upper(name));
       if (isEngineName(name)) continue;
-      std::string source;
-      for (int i = 0; i < 5; ++i) appendField(source, rows.view(i));
-      listed.push_back({SchemaTable{rows.integer(0), name, type, rows.text(4)}, std::move(source)});
+      const uint64_t source = rowSource(rows, kHashBasis);
+      listed.push_back({SchemaTable{rows.integer(0), name, type, rows.text(4)}, source});
     }
   }
 
@@ -208,7 +212,7 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
   size_t tableCount = 0;
   for (auto& [table, source] : listed) {
     const std::string key = upper(table.name);
-    source += indexSources[key];
+    source = combine(source, indexSources[key]);
     if (!table.isTable()) continue;
     ++tableCount;
     tablesKept = tablesKept && kept(key, source, nullptr);
@@ -234,7 +238,7 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
       part = kept(key, source, nullptr);
     if (!part) part = std::make_shared<const SnapshotPart>(reader.readTable(table));
     parts.push_back(part);
-    tables->emplace(key, KeptTable{std::move(source), std::move(part)});
+    tables->emplace(key, KeptTable{source, std::move(part)});
   }
   if (hasObjectTable(db, schema))
     parts.push_back(std::make_shared<const SnapshotPart>(reader.readProcedural(tableIds, parents)));
@@ -256,8 +260,7 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
 std::mutex SchemaSnapshot::lastReadMutex_;
 std::shared_ptr<const SchemaSnapshot::KeptTables> SchemaSnapshot::lastRead_;
 
-std::shared_ptr<const SnapshotPart> SchemaSnapshot::kept(const std::string& key,
-                                                         const std::string& source,
+std::shared_ptr<const SnapshotPart> SchemaSnapshot::kept(const std::string& key, uint64_t source,
                                                          const KeptTables* lastRead) const {
   for (const KeptTables* tables : {tables_.get(), lastRead}) {
     if (!tables) continue;

@@ -59,10 +59,10 @@ class SchemaSnapshot {
   static const Relation& shape(RelationId id);
 
  private:
-  // A table's or view's rows with the schema text they were read from (its own and its
-  // indexes').
+  // A table's or view's rows with a hash of the schema text they were read from (its own and
+  // its indexes'), as the fingerprint takes it.
   struct KeptTable {
-    std::string source;
+    uint64_t source = 0;
     std::shared_ptr<const SnapshotPart> part;
   };
   // Tables and views, by upper-case name.
@@ -84,7 +84,7 @@ class SchemaSnapshot {
   void reread(sqlite3* db, const std::string& schema);
   std::shared_ptr<const Relation> assemble(RelationId id) const;
   // The kept part for a table or view of this text: this connection's, else the last read's.
-  std::shared_ptr<const SnapshotPart> kept(const std::string& key, const std::string& source,
+  std::shared_ptr<const SnapshotPart> kept(const std::string& key, uint64_t source,
                                            const KeptTables* lastRead) const;
 
   bool read_ = false;
