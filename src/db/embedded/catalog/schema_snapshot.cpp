@@ -15,9 +15,6 @@ constexpr std::string_view kSchemaRows =
     "SELECT rowid, type, name, sql FROM main.sqlite_schema ORDER BY rowid";
 constexpr std::string_view kSchemaObjects =
     "SELECT rowid, type, name, tbl_name, sql FROM main.sqlite_schema ORDER BY rowid";
-constexpr std::string_view kProceduralRows =
-    "SELECT rowid, name, type, parent, is_disabled, definition FROM main.kivtab_objects ORDER BY "
-    "rowid";
 constexpr std::string_view kSchemaCookie = "PRAGMA main.schema_version";
 constexpr std::string_view kDataVersion = "PRAGMA main.data_version";
 
@@ -101,7 +98,7 @@ uint64_t schemaFingerprint(sqlite3* db, const std::string& schema) {
   if (!hasObjectTable(db, schema)) return hash;
   sqlite::Stmt objects(db, forSchema(kProceduralRows, schema));
   while (objects.step())
-    for (int i = 0; i < 6; ++i) hash = mix(hash, objects.view(i));
+    for (int i = 0; i < objects.columnCount(); ++i) hash = mix(hash, objects.view(i));
   return hash;
 }
 

@@ -6,15 +6,12 @@
 #include "db/embedded/catalog/default_text.h"
 #include "db/embedded/catalog/metadata.h"
 #include "db/embedded/catalog/sql_types.h"
+#include "db/embedded/ddl/procedural.h"
 #include "db/embedded/ddl/table_def.h"
 
 namespace db::embedded::catalog {
 namespace {
 
-constexpr std::string_view kProcedural =
-    "SELECT rowid, name, type, parent, is_disabled, is_instead_of, definition, create_date, "
-    "modify_date FROM main.kivtab_objects ORDER BY rowid";
-constexpr std::string_view kMarkerPrefix = "kivtab_marker_";
 constexpr std::string_view kHasObjects =
     "SELECT count(*) FROM main.sqlite_schema WHERE name = 'kivtab_objects'";
 constexpr std::string_view kTableColumns =
@@ -86,12 +83,12 @@ SnapshotPart SnapshotReader::readTable(const SchemaTable& table) {
 SnapshotPart SnapshotReader::readProcedural(
     const std::unordered_map<std::string, int64_t>& tableIds, const ProceduralParents& parents) {
   SnapshotPart part;
-  sqlite::Stmt procedural(db_, forSchema(kProcedural, schema_));
+  sqlite::Stmt procedural(db_, forSchema(kProceduralRows, schema_));
   while (procedural.step()) {
     const std::string type = procedural.text(2), parentName = upper(procedural.text(3));
     const bool listed = type == "P" || type == "V" || parents.views.count(parentName) > 0 ||
                         parents.markers.count(markerKey(
-                            std::string(kMarkerPrefix) + procedural.text(1), parentName)) > 0;
+                            std::string(ddl::kMarkerPrefix) + procedural.text(1), parentName)) > 0;
     if (!listed) continue;
     const int64_t id = kProceduralIdBase + procedural.integer(0);
     auto parent = tableIds.find(parentName);

@@ -30,6 +30,11 @@ struct SchemaTable {
   bool isTable() const { return type == "table"; }
 };
 
+// The engine's procedures and triggers, as the snapshot lists them and its fingerprint takes them.
+inline constexpr std::string_view kProceduralRows =
+    "SELECT rowid, name, type, parent, is_disabled, is_instead_of, definition, create_date, "
+    "modify_date FROM main.kivtab_objects ORDER BY rowid";
+
 // What keeps a procedural object listed: a trigger goes with its table, whose marker trigger
 // SQLite drops with it (see the DDL's procedural objects), and a view's trigger with the view.
 struct ProceduralParents {
