@@ -69,8 +69,8 @@ TEST_F(ChangeQueryPlanTest, AWorldMadeBeforeTheChangeIndexesGetsThemOnce) {
   connection_->execute("DROP INDEX " + changeIndexes(table)[0].name + " ON PRODLOJA");
   EXPECT_EQ(addMissingChangeIndexes(*connection_, centralModel()), 1u);
   EXPECT_EQ(addMissingChangeIndexes(*connection_, centralModel()), 0u);
-  const auto plan = planOf(
-      db(), selectRows(table, branchRows("0001", db::DateTime::fromParts(2026, 1, 1))).sql);
+  const auto plan =
+      planOf(db(), selectRows(table, branchRows("0001", db::DateTime::fromParts(2026, 1, 1))).sql);
   EXPECT_FALSE(scansTable(plan, "PRODLOJA"));
 }
 

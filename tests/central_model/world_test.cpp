@@ -120,8 +120,8 @@ TEST(CentralDatabase, TheCatalogueShowsTypesDefaultsKeysAndIndexesAsModelled) {
   std::vector<std::string> names;
   while (indexes->next()) names.push_back(indexes->at(0).asText());
   // The model's indexes, and the central side's own index of the branch's changed rows.
-  EXPECT_EQ(names, (std::vector<std::string>{"IX_SALA_DTULTATUSALA", "IXC_SALA_DTULTATUSALA",
-                                             "PK_SALA"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"IX_SALA_DTULTATUSALA", "IXC_SALA_DTULTATUSALA", "PK_SALA"}));
 }
 
 class DemoWorld : public ::testing::Test {

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <iostream>
 
-#include "central/server/method_table.h"
 #include "central/model/central_ddl.h"
+#include "central/server/method_table.h"
 #include "central/server/register_access.h"
 #include "db/embedded/embedded.h"
 

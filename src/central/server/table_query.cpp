@@ -58,7 +58,8 @@ db::DateTime lastDate() { return db::DateTime::fromParts(9999, 12, 31, 23, 59, 5
 
 Where whereOf(const central::Table& table, const RowFilter& filter) {
   Where where;
-  const bool changedOnly = filter.since && *filter.since > baseDate() && !table.updateColumn.empty();
+  const bool changedOnly =
+      filter.since && *filter.since > baseDate() && !table.updateColumn.empty();
   if (!filter.branch.empty()) {
     if (const BranchScope* scope = branchScopeOf(table.name)) {
       where.add(std::string(scope->condition));

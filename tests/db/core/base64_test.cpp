@@ -28,8 +28,8 @@ TEST(Base64, PacketTextSkipsLineBreaksButTheProtocolRefusesThem) {
 }
 
 TEST(Base64, RefusesTruncatedGroupsMisplacedPaddingAndForeignCharacters) {
-  for (const char* bad : {"TWE", "T=WE", "TW*=", "Zm=v", "Zm9v!A==", "TQ==TQ==", "T===",
-                          "Zm!vZm9v", "Zm9vZ\x80=vZm9v"}) {
+  for (const char* bad : {"TWE", "T=WE", "TW*=", "Zm=v", "Zm9v!A==", "TQ==TQ==", "T===", "Zm!vZm9v",
+                          "Zm9vZ\x80=vZm9v"}) {
     EXPECT_FALSE(base64Decode(bad).has_value()) << bad;
     EXPECT_THROW(base64DecodeBytes(bad), std::invalid_argument) << bad;
     std::string overwritten = bad;
