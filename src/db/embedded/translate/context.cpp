@@ -15,14 +15,8 @@ TranslationContext::TranslationContext(std::string_view sqlText,
       tokens(std::move(significantTokens)),
       schema(schemaInfo),
       user(userName),
-      databases(servers) {
-  for (const auto& t : tokens) {
-    if (t.kind != TokenKind::Parameter) continue;
-    const std::string name = t.value();
-    bool seen = false;
-    for (const auto& n : parameters) seen = seen || iequals(n, name);
-    if (!seen) parameters.push_back(name);
-  }
+      databases(servers),
+      parameters(parameterNamesOf(tokens)) {
   dateParameters.assign(parameters.size(), false);
 }
 
