@@ -3,6 +3,7 @@
 #include "db/embedded/date_parts.h"
 #include "db/embedded/extension.h"
 #include "db/embedded/translate/expression_writer.h"
+#include "db/embedded/sql_quoting.h"
 
 // The T-SQL function calls: those SQLite lacks become its own spelling or the engine's
 // functions, and each call's result type feeds the '+' and date decisions around it.
