@@ -6,8 +6,9 @@
 #include <optional>
 #include <unordered_set>
 
-#include "db/core/text.h"
 #include "db/core/base64.h"
+#include "db/core/named_table.h"
+#include "db/core/text.h"
 #include "db/dataset/decimal.h"
 #include "db/dataset/field_types.h"
 #include "db/dataset/packet.h"
@@ -44,10 +45,8 @@ constexpr std::string_view kWidth = "WIDTH";
 constexpr std::string_view kDecimals = "DECIMALS";
 constexpr std::string_view kSubtype = "SUBTYPE";
 
-struct AttrFlag {
-  std::string_view name;
-  uint16_t bit;
-};
+// A flag attribute's name and its field_attr bit.
+using AttrFlag = Named<uint16_t>;
 constexpr AttrFlag kAttrFlags[] = {
     {"hidden", field_attr::kHidden},
     {"readonly", field_attr::kReadOnly},
@@ -241,7 +240,7 @@ class XmlReader {
           x_.fail("field " + def.name + ": bad " + std::string(a.name));
         (a.name == kWidth ? def.size : def.decimals) = static_cast<int>(*v);
       } else if (const AttrFlag* flag = findFlag(a.name)) {
-        if (iequals(a.value, "true")) def.attributes |= flag->bit;
+        if (iequals(a.value, "true")) def.attributes |= flag->value;
       } else {
         def.extraProps.push_back(paramFromText(a.name, a.value));
       }
@@ -491,7 +490,7 @@ class XmlWriter {
       attr(kAttrName, names[f]);
       attr(kFieldType, typeInfo(def.type).xmlName);
       for (const AttrFlag& flag : kAttrFlags) {
-        if (def.attributes & flag.bit) attr(flag.name, "true");
+        if (def.attributes & flag.value) attr(flag.name, "true");
       }
       if (!def.subtype.empty()) attr(kSubtype, def.subtype);
       const FieldTypeInfo& info = typeInfo(def.type);

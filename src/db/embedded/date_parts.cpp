@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "db/core/named_table.h"
 #include "db/core/text.h"
 
 namespace db::embedded {
 namespace {
 
-struct PartName {
-  std::string_view name;
-  DatePart part;
-};
-
-constexpr PartName kPartNames[] = {
+constexpr Named<DatePart> kPartNames[] = {
     {"YEAR", DatePart::Year},
     {"YY", DatePart::Year},
     {"YYYY", DatePart::Year},
@@ -79,9 +75,7 @@ int64_t unitMs(DatePart part) {
 }  // namespace
 
 std::optional<DatePart> datePartNamed(std::string_view name) {
-  for (const auto& p : kPartNames)
-    if (iequals(p.name, name)) return p.part;
-  return std::nullopt;
+  return lookupName(kPartNames, name);
 }
 
 DateTime dateAdd(DatePart part, int64_t amount, DateTime date) {
