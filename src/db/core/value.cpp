@@ -6,6 +6,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "db/core/number_text.h"
 #include "db/core/text.h"
 
 namespace db {
@@ -249,9 +250,7 @@ int64_t Value::asInt() const {
     case Kind::Text: {
       const std::string_view s = trim(getText());
       if (s.empty()) return 0;
-      int64_t v = 0;
-      auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-      if (ec == std::errc() && end == s.data() + s.size()) return v;
+      if (const auto v = parseNumber<int64_t>(s)) return *v;
       throw std::invalid_argument("'" + getText() + "' is not a valid integer");
     }
     case Kind::DateTime: return static_cast<int64_t>(getDateTime().toDays());
@@ -277,9 +276,7 @@ double Value::asDouble() const {
         if (comma != std::string::npos && s.find(',', comma + 1) == std::string::npos)
           s[comma] = '.';
       }
-      double v = 0;
-      auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-      if (ec == std::errc() && end == s.data() + s.size()) return v;
+      if (const auto v = parseNumber<double>(s)) return *v;
       throw std::invalid_argument("'" + getText() + "' is not a valid floating point value");
     }
     case Kind::DateTime: return getDateTime().toDays();
