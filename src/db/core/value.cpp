@@ -95,6 +95,27 @@ std::string shortestDouble(double d) {
   return std::string(buf, end);
 }
 
+// The tokens of a date-time format pattern, each as many digits wide as it has letters; "yyyy"
+// is tried before "yy".
+struct PatternToken {
+  std::string_view text;
+  int DateTime::Parts::*part;
+  int modulus;  // keeps the last digits only; 0 for the whole value
+};
+
+constexpr PatternToken kPatternTokens[] = {
+    {"yyyy", &DateTime::Parts::year, 0}, {"yy", &DateTime::Parts::year, 100},
+    {"mm", &DateTime::Parts::month, 0},  {"dd", &DateTime::Parts::day, 0},
+    {"hh", &DateTime::Parts::hour, 0},   {"nn", &DateTime::Parts::minute, 0},
+    {"ss", &DateTime::Parts::second, 0}, {"zzz", &DateTime::Parts::millisecond, 0},
+};
+
+const PatternToken* patternTokenAt(std::string_view rest) {
+  for (const auto& token : kPatternTokens)
+    if (rest.starts_with(token.text)) return &token;
+  return nullptr;
+}
+
 }  // namespace
 
 DateTime DateTime::fromParts(int year, int month, int day, int hour, int minute, int second,
@@ -176,39 +197,17 @@ std::string DateTime::format(std::string_view pattern) const {
   const Parts p = parts();
   std::string out;
   char buf[8];
-  auto put = [&](int v, int width) {
-    std::snprintf(buf, sizeof buf, "%0*d", width, v);
-    out += buf;
-  };
   for (size_t i = 0; i < pattern.size();) {
-    const std::string_view rest = pattern.substr(i);
-    if (rest.starts_with("yyyy")) {
-      put(p.year, 4);
-      i += 4;
-    } else if (rest.starts_with("yy")) {
-      put(p.year % 100, 2);
-      i += 2;
-    } else if (rest.starts_with("mm")) {
-      put(p.month, 2);
-      i += 2;
-    } else if (rest.starts_with("dd")) {
-      put(p.day, 2);
-      i += 2;
-    } else if (rest.starts_with("hh")) {
-      put(p.hour, 2);
-      i += 2;
-    } else if (rest.starts_with("nn")) {
-      put(p.minute, 2);
-      i += 2;
-    } else if (rest.starts_with("ss")) {
-      put(p.second, 2);
-      i += 2;
-    } else if (rest.starts_with("zzz")) {
-      put(p.millisecond, 3);
-      i += 3;
-    } else {
+    const PatternToken* token = patternTokenAt(pattern.substr(i));
+    if (!token) {
       out += pattern[i++];
+      continue;
     }
+    const int value = p.*token->part;
+    const int width = static_cast<int>(token->text.size());
+    std::snprintf(buf, sizeof buf, "%0*d", width, token->modulus ? value % token->modulus : value);
+    out += buf;
+    i += token->text.size();
   }
   return out;
 }
