@@ -226,6 +226,16 @@ std::string_view kindName(Value::Kind kind) {
   return "unknown";
 }
 
+namespace {
+
+// What converting a value to a form its kind has none of raises; `what` is "an integer".
+std::invalid_argument noConversion(Value::Kind kind, std::string_view what) {
+  return std::invalid_argument("a value of kind " + std::string(kindName(kind)) + " is not " +
+                               std::string(what));
+}
+
+}  // namespace
+
 std::string Value::asText() const {
   switch (kind()) {
     case Kind::Null: return {};
@@ -256,8 +266,7 @@ int64_t Value::asInt() const {
     case Kind::Bytes:
     case Kind::Array: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not an integer");
+  throw noConversion(kind(), "an integer");
 }
 
 double Value::asDouble() const {
@@ -282,8 +291,7 @@ double Value::asDouble() const {
     case Kind::Bytes:
     case Kind::Array: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not a number");
+  throw noConversion(kind(), "a number");
 }
 
 bool Value::asBool() const {
@@ -298,8 +306,7 @@ bool Value::asBool() const {
     }
     default: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not a boolean");
+  throw noConversion(kind(), "a boolean");
 }
 
 DateTime Value::asDateTime() const {
@@ -315,8 +322,7 @@ DateTime Value::asDateTime() const {
     }
     default: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not a date-time");
+  throw noConversion(kind(), "a date-time");
 }
 
 }  // namespace db
