@@ -9,6 +9,7 @@
 #include "download/anticipation/statements.h"
 #include "download/anticipation/text.h"
 #include "download/ledger/control_ledger.h"
+#include "download/ledger/date_columns.h"
 #include "download/query_rows.h"
 #include "download/statement_files/line_ranges.h"
 #include "outside/package/check_result.h"
@@ -51,13 +52,7 @@ void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
     s_.log("Antecipando a baixa de consumidores (DTULTATU)... Total: " + std::to_string(total),
            "2");
     fetchConsumerFile(kConsDtTemp, kConsDtTemp, total, db::ValueArray{since, db::Value()}, branch);
-    auto& newest = local_.prepare(anticipation_sql::kMaxDtConsumidorFilial);
-    newest.bind("P_CDFILIAL", branch);
-    db::Value date;
-    {
-      auto rows = newest.query();
-      if (rows->next() && !rows->at(0).isNull()) date = rows->at(0).asDateTime();
-    }
+    const db::Value date = consumerLoadedDate(local_, branch);
     if (!date.isNull()) gravaCtrlBaixaTab(local_, branch, "CONSUMIDOR", "", date);
     moveRequestDate(state_.vectors, kConsumidorSlot, date);
     recreateTempTable(kConsDtTemp);
@@ -93,12 +88,8 @@ void Anticipation::catchUpConsumersByClienFilial(const std::string& branch) {
     merges_.mergeTable("CLIENFILIAL", {});
     s_.log("CLIENFILIAL atualizada!", "2");
 
-    db::Value date;
-    {
-      auto rows = local_.prepare(anticipation_sql::kMaxDtClienFilial).query();
-      if (rows->next() && !rows->at(0).isNull()) date = rows->at(0).asDateTime();
-    }
-    moveRequestDate(state_.vectors, kClienFilialSlot, date);
+    moveRequestDate(state_.vectors, kClienFilialSlot,
+                    DateColumns(local_).columnMax("CLIENFILIAL", "DTULTATUCLIF"));
     s_.log(kDashes, "3");
     if (local_.inTransaction()) local_.commit();
   } catch (const std::exception&) {
