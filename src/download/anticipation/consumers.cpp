@@ -43,19 +43,18 @@ void moveRequestDate(RequestVectors& vectors, size_t slot, const db::Value& date
 
 }  // namespace
 
-void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
-  const db::Value since = state_.vectors.vDatasBase[kConsumidorSlot];
+void Anticipation::catchUpConsumers(
+    const std::string& branch, size_t slot, std::string_view countMethod, std::string_view by,
+    const std::function<void(int64_t total, const db::Value& since)>& work) {
+  const db::Value since = state_.vectors.vDatasBase[slot];
   try {
-    const int64_t total = consumerCount(server_, "getTotalConsDT", branch, since);
+    const int64_t total = consumerCount(server_, countMethod, branch, since);
     if (total <= kConsumerThreshold) return;
     s_.log(kDashes, "3");
-    s_.log("Antecipando a baixa de consumidores (DTULTATU)... Total: " + std::to_string(total),
+    s_.log("Antecipando a baixa de consumidores (" + std::string(by) +
+               ")... Total: " + std::to_string(total),
            "2");
-    fetchConsumerFile(kConsDtTemp, kConsDtTemp, total, db::ValueArray{since, db::Value()}, branch);
-    const db::Value date = consumerLoadedDate(local_, branch);
-    if (!date.isNull()) gravaCtrlBaixaTab(local_, branch, "CONSUMIDOR", "", date);
-    moveRequestDate(state_.vectors, kConsumidorSlot, date);
-    recreateTempTable(kConsDtTemp);
+    work(total, since);
     s_.log(kDashes, "3");
     if (local_.inTransaction()) local_.commit();
   } catch (const std::exception&) {
@@ -65,37 +64,40 @@ void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
   }
 }
 
+void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
+  catchUpConsumers(branch, kConsumidorSlot, "getTotalConsDT", "DTULTATU",
+                   [&](int64_t total, const db::Value& since) {
+                     fetchConsumerFile(kConsDtTemp, kConsDtTemp, total,
+                                       db::ValueArray{since, db::Value()}, branch);
+                     const db::Value date = consumerLoadedDate(local_, branch);
+                     if (!date.isNull()) gravaCtrlBaixaTab(local_, branch, "CONSUMIDOR", "", date);
+                     moveRequestDate(state_.vectors, kConsumidorSlot, date);
+                     recreateTempTable(kConsDtTemp);
+                   });
+}
+
 void Anticipation::catchUpConsumersByClienFilial(const std::string& branch) {
-  const db::Value since = state_.vectors.vDatasBase[kClienFilialSlot];
-  try {
-    const int64_t total = consumerCount(server_, "getTotalConsCF", branch, since);
-    if (total <= kConsumerThreshold) return;
-    s_.log(kDashes, "3");
-    s_.log("Antecipando a baixa de consumidores (CLIENFILIAL)... Total: " + std::to_string(total),
-           "2");
-    fetchConsumerFile(kConsClienFilTemp, kConsClienFilTemp, total,
-                      db::ValueArray{since, db::Value(), db::Value()}, branch);
+  catchUpConsumers(branch, kClienFilialSlot, "getTotalConsCF", "CLIENFILIAL",
+                   [&](int64_t total, const db::Value& since) {
+                     fetchConsumerFile(kConsClienFilTemp, kConsClienFilTemp, total,
+                                       db::ValueArray{since, db::Value(), db::Value()}, branch);
 
-    s_.log("Início da Importação da Tabela: CLIENFILIAL (Antecipado)", "2");
-    std::vector<db::Value> args{db::Value(branch), since};
-    db::DataSet& clienFilial = state_.dataset("cdsClienFilial");
-    outside::CheckResultServ(server_.call("getClienFilialAtual", args), clienFilial,
-                             "getClienFilialAtual");
-    s_.log("Fim da Importação da Tabela: CLIENFILIAL (Antecipado) - Nr.Registros: " +
-               std::to_string(clienFilial.recordCount()),
-           "2");
-    s_.log("Atualizando a tabela CLIENFILIAL (Antecipado)", "2");
-    merges_.mergeTable("CLIENFILIAL", {});
-    s_.log("CLIENFILIAL atualizada!", "2");
+                     s_.log("Início da Importação da Tabela: CLIENFILIAL (Antecipado)", "2");
+                     std::vector<db::Value> args{db::Value(branch), since};
+                     db::DataSet& clienFilial = state_.dataset("cdsClienFilial");
+                     outside::CheckResultServ(server_.call("getClienFilialAtual", args),
+                                              clienFilial, "getClienFilialAtual");
+                     s_.log(
+                         "Fim da Importação da Tabela: CLIENFILIAL (Antecipado) - Nr.Registros: " +
+                             std::to_string(clienFilial.recordCount()),
+                         "2");
+                     s_.log("Atualizando a tabela CLIENFILIAL (Antecipado)", "2");
+                     merges_.mergeTable("CLIENFILIAL", {});
+                     s_.log("CLIENFILIAL atualizada!", "2");
 
-    moveRequestDate(state_.vectors, kClienFilialSlot,
-                    DateColumns(local_).columnMax("CLIENFILIAL", "DTULTATUCLIF"));
-    s_.log(kDashes, "3");
-    if (local_.inTransaction()) local_.commit();
-  } catch (const std::exception&) {
-    // Quiet by design, as above.
-    rollbackQuietly();
-  }
+                     moveRequestDate(state_.vectors, kClienFilialSlot,
+                                     DateColumns(local_).columnMax("CLIENFILIAL", "DTULTATUCLIF"));
+                   });
 }
 
 void Anticipation::fetchConsumerFile(std::string_view kind, std::string_view tempTable,
