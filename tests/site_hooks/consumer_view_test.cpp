@@ -121,5 +121,22 @@ TEST_F(ConsumerViewTest, IsRemadeEachRunAndFollowsTheIntegrationSwitch) {
   EXPECT_TRUE(flag.ok());
 }
 
+// The view is made only from version 9 on; the embedded engine reports 10.50, so the register
+// is told it runs on an older server.
+TEST_F(ConsumerViewTest, IsLeftAloneOnAServerOlderThanVersionNine) {
+  serverVersion = "8.00.2039";
+  runHooks();
+  EXPECT_FALSE(objectExists("RETORNA_CONS_ATIVO", "V"));
+  for (const std::string& statement : sent)
+    EXPECT_EQ(statement.find("RETORNA_CONS_ATIVO"), std::string::npos) << statement;
+  EXPECT_EQ(logText().find("RETORNA_CONS_ATIVO"), std::string::npos) << logText();
+  EXPECT_TRUE(flag.ok());
+
+  serverVersion = "9.00.1399.06";
+  runHooks();
+  EXPECT_EQ(statuses().size(), 4u);
+  EXPECT_NE(logText().find("Aplicada View RETORNA_CONS_ATIVO"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace site_hooks

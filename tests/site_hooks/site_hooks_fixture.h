@@ -35,13 +35,17 @@ class NoServer : public outside::AppServer {
   }
 };
 
-// A local connection that keeps the text of every statement the hooks send, and refuses the
-// one statement that holds `failOn`, when given.
+// A local connection that keeps the text of every statement the hooks send, refuses the one
+// statement that holds `failOn`, when given, and reports `serverVersion`, when given, as the
+// server's product version (the embedded engine reports 10.50).
 class RecordingConnection : public testing_support::ForwardingConnection {
  public:
   RecordingConnection(std::unique_ptr<db::Connection> inner, std::vector<std::string>& sent,
-                      const std::string& failOn)
-      : ForwardingConnection(std::move(inner)), sent_(sent), failOn_(failOn) {}
+                      const std::string& failOn, const std::string& serverVersion)
+      : ForwardingConnection(std::move(inner)),
+        sent_(sent),
+        failOn_(failOn),
+        serverVersion_(serverVersion) {}
   int64_t execute(std::string_view sql, const db::Params& params = {}) override {
     sent_.emplace_back(sql);
     if (!failOn_.empty() && sql.find(failOn_) != std::string_view::npos)
@@ -50,12 +54,17 @@ class RecordingConnection : public testing_support::ForwardingConnection {
   }
   std::unique_ptr<db::Rows> query(std::string_view sql, const db::Params& params = {}) override {
     sent_.emplace_back(sql);
+    if (!serverVersion_.empty() &&
+        sql.find("SERVERPROPERTY('productversion')") != std::string_view::npos)
+      return ForwardingConnection::query("SELECT :P_VERSION AS VERSAO",
+                                         {{"P_VERSION", serverVersion_}});
     return ForwardingConnection::query(sql, params);
   }
 
  private:
   std::vector<std::string>& sent_;
   const std::string& failOn_;
+  const std::string& serverVersion_;
 };
 
 // A register whose local database LOJA lies in a server folder, where the turnstile's database
@@ -98,8 +107,8 @@ class SiteHooksTest : public ::testing::Test {
   void runHooks() {
     app::Connections connections(package, log, flag,
                                  {[this](std::string_view s) {
-                                    return std::make_unique<RecordingConnection>(db::connect(s),
-                                                                                 sent, failOn);
+                                    return std::make_unique<RecordingConnection>(
+                                        db::connect(s), sent, failOn, serverVersion);
                                   },
                                   [](std::string) { return std::make_unique<NoServer>(); }});
     app::RunContext run{package, log, errorLog, flag, slots, connections};
@@ -138,6 +147,7 @@ class SiteHooksTest : public ::testing::Test {
   app::RunSlots slots;
   std::vector<std::string> sent;
   std::string failOn;
+  std::string serverVersion;
 };
 
 }  // namespace site_hooks

@@ -1,6 +1,4 @@
 // kivtab-central: creates demo central databases, applies central changes and serves them.
-#include <unistd.h>
-
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -21,6 +19,7 @@
 #include "db/connect.h"
 #include "db/core/connection.h"
 #include "db/embedded/embedded.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -212,7 +211,7 @@ int verify(const std::map<std::string, std::string>& values) {
   try {
     auto centralDb = db::embedded::open({.path = path, .create = false});
     auto local = db::connect(connection);
-    const bool terminal = ::isatty(STDERR_FILENO);
+    const bool terminal = platform::isTerminal(stderr);
     auto progress = [terminal](const std::string& table, size_t index, size_t count) {
       if (terminal) std::cerr << "\rverify " << index << "/" << count << " " << table << "\033[K";
     };
