@@ -17,7 +17,6 @@
 namespace download {
 namespace {
 
-constexpr std::string_view kDashes = "-------------------------------------";
 constexpr std::string_view kConsDtTemp = "CONSDT_TEMP";
 constexpr std::string_view kConsClienFilTemp = "CONSCLIENFIL_TMP";
 // Request-date slots of CONSUMIDOR and CLIENFILIAL.
