@@ -44,16 +44,19 @@ class ConsumerCentralSetup::Run {
 
   void procedure(std::string_view name) {
     step("recriando " + std::string(name) + " no banco central",
-         [&] { recreateProcedure(*central_, name); });
+         [&] { recreateProcedure(*central_, *names_, name, services_.log); });
   }
 
   Probe probeTable(const CentralTable& table) { return probe(*local_, *names_, table.name); }
 
-  void create(const std::vector<const CentralTable*>& tables) {
+  // What the probe finds once the tables are there.
+  Probe create(const std::vector<const CentralTable*>& tables) {
     const CentralSchemaSource source{*local_, db::loginName(services_.localConnectionString),
                                      services_.organisationNumber, services_.log};
+    Probe found = Probe::Empty;
     step("criando " + listed(tables) + " no banco central",
-         [&] { createCentralTables(*central_, *names_, source, tables); });
+         [&] { found = createCentralTables(*central_, *names_, source, tables); });
+    return found;
   }
 
   void repairKey() { repairMoviclieKey(*central_, *names_, services_.log); }
@@ -96,8 +99,8 @@ void ConsumerCentralSetup::setupDebit(const std::string& database, const std::st
   Run run(services_, "setupDebit", database, schema);
   if (!run.connect()) return;
   run.procedure("ATUALIZA_SALDO_CONS");
-  const Probe found = run.probeTable(moviclie());
-  if (found == Probe::Missing) run.create({&moviclie()});
+  Probe found = run.probeTable(moviclie());
+  if (found == Probe::Missing) found = run.create({&moviclie()});
   run.repairKey();
   if (found != Probe::Filled) run.copy({&moviclie()});
   run.trigger(moviclieTrigger());
@@ -107,8 +110,8 @@ void ConsumerCentralSetup::setupStatement(const std::string& database, const std
   Run run(services_, "setupStatement", database, schema);
   if (!run.connect()) return;
   run.procedure("ATUALIZA_SALDO_CONS_FKB");
-  const Probe found = run.probeTable(extratoCons());
-  if (found == Probe::Missing) run.create({&extratoCons(), &saldoCons()});
+  Probe found = run.probeTable(extratoCons());
+  if (found == Probe::Missing) found = run.create({&extratoCons(), &saldoCons()});
   if (found != Probe::Filled) run.copy({&extratoCons(), &saldoCons()});
   run.trigger(extratoConsTrigger());
   run.trigger(saldoConsTrigger());
@@ -117,8 +120,8 @@ void ConsumerCentralSetup::setupStatement(const std::string& database, const std
 void ConsumerCentralSetup::setupPassword(const std::string& database, const std::string& schema) {
   Run run(services_, "setupPassword", database, schema);
   if (!run.connect()) return;
-  const Probe found = run.probeTable(senhaCons());
-  if (found == Probe::Missing) run.create({&senhaCons()});
+  Probe found = run.probeTable(senhaCons());
+  if (found == Probe::Missing) found = run.create({&senhaCons()});
   if (found != Probe::Filled) run.copy({&senhaCons()});
   run.trigger(senhaConsTrigger());
 }

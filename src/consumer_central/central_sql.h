@@ -28,6 +28,10 @@ inline constexpr std::string_view kAddPkMoviclie =
     "ALTER TABLE MOVICLIE ADD CONSTRAINT PK_MOVICLIE PRIMARY KEY (CDCLIENTE, NRSEQMOVCLI, "
     "CDFILIAL)";
 
+// A procedure of that name (P_NAME) in the database connected.
+inline constexpr std::string_view kExisteProcedure =
+    "SELECT 1 FROM SYSOBJECTS WHERE NAME = :P_NAME AND TYPE = 'P'";
+
 // The organisation-number default, blanks removed and lower-cased.
 inline constexpr std::string_view kOrganisationDefault = "sys_context('nrorg_ctx','nrorg')";
 

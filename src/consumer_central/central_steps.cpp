@@ -1,5 +1,6 @@
 #include "consumer_central/central_steps.h"
 
+#include <optional>
 #include <stdexcept>
 
 #include "consumer_central/central_sql.h"
@@ -25,6 +26,34 @@ std::string runIgnoringErrors(db::Connection& connection, std::string_view state
   } catch (const std::exception& e) {
     return e.what();
   }
+}
+
+// The registers of a branch share the central database, and two of them may set it up at the
+// same moment: a CREATE that failed because the other one made the object meanwhile has nothing
+// left to do. `present` asks again; while the object is still missing the failure stands.
+// Answers why the CREATE failed when the object was there all the same; nothing when it went
+// through.
+template <typename Create, typename Present>
+std::optional<std::string> createUnlessMadeMeanwhile(Create&& create, Present&& present) {
+  try {
+    create();
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    bool there = false;
+    try {
+      there = present();
+    } catch (const std::exception&) {
+      // Not readable is not there: the CREATE's own failure is the one to report.
+    }
+    if (!there) throw;
+    return e.what();
+  }
+}
+
+void logMadeMeanwhile(const schema::LogLine& log, const CentralNames& names,
+                      std::string_view object, const std::string& failure) {
+  log(logPrefix(names) + "criação concorrente, " + std::string(object) + " já existe: " + failure,
+      kLogLevel);
 }
 
 std::vector<schema::LocalColumn> localColumns(const CentralSchemaSource& source,
@@ -121,31 +150,56 @@ Probe probe(db::Connection& local, const CentralNames& names, std::string_view t
   }
 }
 
-void recreateProcedure(db::Connection& central, std::string_view name) {
+void recreateProcedure(db::Connection& central, const CentralNames& names, std::string_view name,
+                       const schema::LogLine& log) {
   for (const schema::ServerCodeObject& procedure : schema::storedProcedures())
     if (procedure.name == name) {
       central.executeBatch(procedure.dropText);
-      central.executeBatch(procedure.createText);
+      const auto failure = createUnlessMadeMeanwhile(
+          [&] { central.executeBatch(procedure.createText); },
+          [&] {
+            return central.query(sql::kExisteProcedure, {{"P_NAME", name}})->next();
+          });
+      if (failure) logMadeMeanwhile(log, names, "procedure " + std::string(name), *failure);
       return;
     }
   throw std::logic_error("no stored procedure " + std::string(name));
 }
 
-void createCentralTables(db::Connection& central, const CentralNames& names,
-                         const CentralSchemaSource& source,
-                         const std::vector<const CentralTable*>& tables) {
+Probe createCentralTables(db::Connection& central, const CentralNames& names,
+                          const CentralSchemaSource& source,
+                          const std::vector<const CentralTable*>& tables) {
   std::vector<TablePlan> plans;
   for (const CentralTable* table : tables) plans.push_back(plan(source, *table));
-  central.begin();
-  try {
-    for (const TablePlan& p : plans) apply(central, p, source.log);
-    central.commit();
-  } catch (const std::exception&) {
-    rollbackQuietly(central);
-    throw;
+  // The first table's probe decides the copy, as it does before the creation.
+  Probe found = Probe::Empty;
+  const auto failure = createUnlessMadeMeanwhile(
+      [&] {
+        central.begin();
+        try {
+          for (const TablePlan& p : plans) apply(central, p, source.log);
+          central.commit();
+        } catch (const std::exception&) {
+          rollbackQuietly(central);
+          throw;
+        }
+      },
+      [&] {
+        for (const CentralTable* table : tables) {
+          const Probe now = probe(source.local, names, table->name);
+          if (table == tables.front()) found = now;
+          if (now == Probe::Missing) return false;
+        }
+        return true;
+      });
+  for (const TablePlan& p : plans) {
+    const std::string table = "tabela " + std::string(p.table->name);
+    if (failure)
+      logMadeMeanwhile(source.log, names, table, *failure);
+    else
+      source.log(logPrefix(names) + table + " criada", kLogLevel);
   }
-  for (const TablePlan& p : plans)
-    source.log(logPrefix(names) + "tabela " + std::string(p.table->name) + " criada", kLogLevel);
+  return found;
 }
 
 void repairMoviclieKey(db::Connection& central, const CentralNames& names,
@@ -204,8 +258,14 @@ void ensureTrigger(db::Connection& local, const CentralNames& names, const CopyT
     }
   }
   if (!exists) {
-    local.executeBatch(createTriggerText(trigger, names));
-    log(logPrefix(names) + "gatilho " + std::string(trigger.name) + " criado", kLogLevel);
+    const std::string object = "gatilho " + std::string(trigger.name);
+    const auto failure =
+        createUnlessMadeMeanwhile([&] { local.executeBatch(createTriggerText(trigger, names)); },
+                                  [&] { return local.query(trigger.verifyQuery)->next(); });
+    if (failure)
+      logMadeMeanwhile(log, names, object, *failure);
+    else
+      log(logPrefix(names) + object + " criado", kLogLevel);
   } else if (disabled) {
     local.execute(trigger.enableCommand);
     log(logPrefix(names) + "gatilho " + std::string(trigger.name) + " reativado", kLogLevel);

@@ -19,22 +19,27 @@ namespace consumer_central {
 enum class Probe { Missing, Empty, Filled };
 Probe probe(db::Connection& local, const CentralNames& names, std::string_view table);
 
+// The CREATEs below go on, with a log line, when they fail because another register of the
+// branch made the object meanwhile: it is there, as wanted.
+
 // Drops and creates one of the balance procedures (ATUALIZA_SALDO_CONS, ATUALIZA_SALDO_CONS_FKB)
 // in the central database, with the texts the local database gets.
-void recreateProcedure(db::Connection& central, std::string_view name);
+void recreateProcedure(db::Connection& central, const CentralNames& names, std::string_view name,
+                       const schema::LogLine& log);
 
 // Creates the tables in the central database from their local sources' columns and indexes, in
 // one transaction: each with its primary key and indexes, whose failures are passed over as the
 // structure update passes them over. A table that cannot be created raises, and none is left.
+// Answers what the probe of the first table finds now: Empty when they were created here.
 struct CentralSchemaSource {
   db::Connection& local;
   std::string owner;  // the login whose tables the column query reads
   OrganisationNumber organisationNumber;
   schema::LogLine log;
 };
-void createCentralTables(db::Connection& central, const CentralNames& names,
-                         const CentralSchemaSource& source,
-                         const std::vector<const CentralTable*>& tables);
+Probe createCentralTables(db::Connection& central, const CentralNames& names,
+                          const CentralSchemaSource& source,
+                          const std::vector<const CentralTable*>& tables);
 
 // Makes the central MOVICLIE's primary key hold CDFILIAL when it does not. Never raises: a key
 // that cannot be made so is logged and left as it was.

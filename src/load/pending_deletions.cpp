@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "download/anticipation/delete_cache_file.h"
+#include "fault/fault.h"
 #include "load/delete_cache_tables.h"
 #include "platform/replace_file.h"
 
@@ -50,7 +51,7 @@ fs::path pendingDeletionsDirectory(const fs::path& stagingDirectory) {
 
 void keepPendingDeletions(download::DownloadState& state, const fs::path& stagingDirectory) {
   const fs::path directory = pendingDeletionsDirectory(stagingDirectory);
-  fs::create_directories(directory);
+  platform::createDirectories(directory);
   keepProdutoSegRequestDate(state.vectors, directory);
   for (const DeleteCacheTable& table : deleteCacheTables()) {
     const std::string name(table.dataset);
@@ -67,6 +68,7 @@ void keepPendingDeletions(download::DownloadState& state, const fs::path& stagin
     const db::Bytes packet = current->data();
     platform::replaceFile(
         file, std::string_view(reinterpret_cast<const char*>(packet.data()), packet.size()));
+    fault::reach("load.pending");
   }
 }
 

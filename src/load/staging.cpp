@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "db/core/text.h"
+#include "platform/replace_file.h"
 
 namespace load {
 
@@ -23,7 +24,8 @@ constexpr std::string_view kFullReloadFile = "P_DTDELETECACHE.cds";
 std::filesystem::path stagingDirectory(const std::filesystem::path& programDirectory) {
   const auto dados = programDirectory / "Dados";
   const auto staging = dados / "Tabelas_Kiv";
-  std::filesystem::create_directories(staging);
+  // The kept deletions live below it: its entry must outlast a power cut as theirs do.
+  platform::createDirectories(staging);
   return staging;
 }
 

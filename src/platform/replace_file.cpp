@@ -22,7 +22,29 @@ bool writeAll(int fd, std::string_view content) {
   return ::fsync(fd) == 0;
 }
 
+// A rename or a new entry lasts through a power cut only once its folder is synced as well.
+void syncDirectory(const std::filesystem::path& directory) {
+  const std::filesystem::path folder = directory.empty() ? "." : directory;
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    throw std::runtime_error("cannot open folder " + folder.string() + ": " + std::strerror(errno));
+  const bool synced = ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  if (!synced)
+    throw std::runtime_error("cannot sync folder " + folder.string() + ": " + std::strerror(error));
+}
+
 }  // namespace
+
+void createDirectories(const std::filesystem::path& directory) {
+  std::error_code ec;
+  if (directory.empty() || std::filesystem::is_directory(directory, ec)) return;
+  createDirectories(directory.parent_path());
+  if (!std::filesystem::create_directory(directory, ec) && ec)
+    throw std::runtime_error("cannot create folder " + directory.string() + ": " + ec.message());
+  syncDirectory(directory.parent_path());
+}
 
 void replaceFile(const std::filesystem::path& path, std::string_view content,
                  bool ownerOnlyWhenNew) {
@@ -54,6 +76,7 @@ void replaceFile(const std::filesystem::path& path, std::string_view content,
     ::unlink(temp.c_str());
     throw std::runtime_error("cannot replace " + path.string() + ": " + ec.message());
   }
+  syncDirectory(path.parent_path());
 }
 
 }  // namespace platform

@@ -2,10 +2,15 @@
 // side by side in one server folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <utility>
+
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
 #include "consumer_central/central_setup.h"
 #include "db/connect.h"
+#include "support/forwarding_connection.h"
 #include "support/temp_dir.h"
 
 namespace consumer_central {
@@ -23,6 +28,35 @@ std::string failureOf(Step&& step) {
   }
   return "no failure";
 }
+
+// Another register's work, done once just before this register's connection sends a statement
+// starting with `watched`, or opens its first transaction when `watched` is "BEGIN": the two
+// registers set up the central database at the same moment.
+class RivalAhead : public testing_support::ForwardingConnection {
+ public:
+  RivalAhead(db::Connection& inner, std::string watched, std::function<void()> rival)
+      : ForwardingConnection(inner), watched_(std::move(watched)), rival_(std::move(rival)) {}
+  int64_t execute(std::string_view sql, const db::Params& params = {}) override {
+    ahead(sql);
+    return ForwardingConnection::execute(sql, params);
+  }
+  db::BatchResult executeBatch(std::string_view sql, const db::Params& params = {}) override {
+    ahead(sql);
+    return ForwardingConnection::executeBatch(sql, params);
+  }
+  void begin() override {
+    ahead("BEGIN");
+    ForwardingConnection::begin();
+  }
+
+ private:
+  void ahead(std::string_view sql) {
+    if (rival_ && sql.starts_with(watched_)) std::exchange(rival_, nullptr)();
+  }
+
+  std::string watched_;
+  std::function<void()> rival_;
+};
 
 class SetupTest : public ::testing::Test {
  protected:
@@ -50,20 +84,33 @@ class SetupTest : public ::testing::Test {
     return r;
   }
 
-  ConsumerCentralSetup setupFor(Register& r) {
+  // A test double put in front of a connection the setup is given.
+  using Wrap = std::function<std::unique_ptr<db::Connection>(db::Connection&)>;
+
+  static Wrap ahead(std::string watched, std::function<void()> rival) {
+    return
+        [=](db::Connection& inner) { return std::make_unique<RivalAhead>(inner, watched, rival); };
+  }
+
+  ConsumerCentralSetup setupFor(Register& r, Wrap local = {}, Wrap central = {}) {
     return ConsumerCentralSetup(
         {[this](std::string_view message, std::string_view) { log.emplace_back(message); },
-         [this, &r]() -> db::Connection& {
+         [this, &r, local]() -> db::Connection& {
            ++localOpens;
-           return *r.db;
+           return local ? hold(local(*r.db)) : *r.db;
          },
          r.connectionString,
-         [this](const std::string& s) -> db::Connection& {
+         [this, central](const std::string& s) -> db::Connection& {
            ++centralConnects;
-           centralConnection = db::connect(s);
-           return *centralConnection;
+           db::Connection& connected = hold(db::connect(s));
+           return central ? hold(central(connected)) : connected;
          },
          [] { return std::string("1"); }});
+  }
+
+  // Kept to the end of the test: a rival's setup may run in the middle of another's.
+  db::Connection& hold(std::unique_ptr<db::Connection> connection) {
+    return *held.emplace_back(std::move(connection));
   }
 
   std::unique_ptr<db::Connection> central() { return db::connect(connectionString("CENTRAL")); }
@@ -108,9 +155,14 @@ class SetupTest : public ::testing::Test {
     return std::find(log.begin(), log.end(), line) != log.end();
   }
 
+  bool loggedStarting(const std::string& start) const {
+    return std::any_of(log.begin(), log.end(),
+                       [&](const std::string& line) { return line.starts_with(start); });
+  }
+
   TempDir server;
   Register loja1;
-  std::unique_ptr<db::Connection> centralConnection;
+  std::vector<std::unique_ptr<db::Connection>> held;
   std::vector<std::string> log;
   int localOpens = 0;
   int centralConnects = 0;
@@ -204,6 +256,46 @@ TEST_F(SetupTest, TheSameMovementAtTwoRegistersLeavesOneCentralRow) {
   auto c = central();
   EXPECT_EQ(count(*c, "MOVICLIE"), 2);
   EXPECT_EQ(count(*c, "MOVICLIE WHERE NRSEQMOVCLI = '7'"), 1);
+}
+
+TEST_F(SetupTest, ACentralTableAnotherRegisterCreatedMeanwhileIsTakenAsItIs) {
+  Register loja2 = makeRegister("LOJA2");
+  movement(*loja1.db, "C1", "1", "10");
+  movement(*loja2.db, "C2", "1", "20");
+  // LOJA2's whole setup runs between LOJA1's probe and its CREATE TABLE.
+  setupFor(loja1, {}, ahead("BEGIN", [&] { setupFor(loja2).setupDebit("CENTRAL", "dbo"); }))
+      .setupDebit("CENTRAL", "dbo");
+  EXPECT_TRUE(loggedStarting(
+      "Banco central de consumidores CENTRAL: criação concorrente, tabela MOVICLIE já existe: "));
+
+  // LOJA2 filled it: LOJA1's rows are not copied a second time, its trigger copies from now on.
+  auto c = central();
+  EXPECT_EQ(count(*c, "MOVICLIE"), 1);
+  EXPECT_EQ(count(*c, "MOVICLIE WHERE CDCLIENTE = 'C2'"), 1);
+  movement(*loja1.db, "C1", "2", "30");
+  EXPECT_EQ(count(*c, "MOVICLIE WHERE CDCLIENTE = 'C1'"), 1);
+}
+
+TEST_F(SetupTest, AProcedureOrTriggerMadeMeanwhileCountsAsMade) {
+  Register loja2 = makeRegister("LOJA2");
+  // LOJA2 recreates the balance procedure between LOJA1's drop and create.
+  setupFor(loja1, {},
+           ahead("CREATE PROCEDURE", [&] { setupFor(loja2).setupDebit("CENTRAL", "dbo"); }))
+      .setupDebit("CENTRAL", "dbo");
+  EXPECT_TRUE(loggedStarting(
+      "Banco central de consumidores CENTRAL: criação concorrente, procedure ATUALIZA_SALDO_CONS "
+      "já existe: "));
+  EXPECT_EQ(count(*central(), "sysobjects WHERE name = 'ATUALIZA_SALDO_CONS' AND type = 'P'"), 1);
+
+  // Another run on LOJA1's database makes the copy trigger first.
+  const std::string own =
+      "CREATE TRIGGER SENHACONS_CENTRAL ON CONSUMIDOR FOR INSERT AS SET NOCOUNT ON";
+  setupFor(loja1, ahead("CREATE TRIGGER SENHACONS_CENTRAL", [&] { loja1.db->executeBatch(own); }))
+      .setupPassword("CENTRAL", "dbo");
+  EXPECT_TRUE(loggedStarting(
+      "Banco central de consumidores CENTRAL: criação concorrente, gatilho SENHACONS_CENTRAL já "
+      "existe: "));
+  EXPECT_EQ(triggerState(*loja1.db, "SENHACONS_CENTRAL"), "enabled:" + own);
 }
 
 TEST_F(SetupTest, StatementSetupCopiesBothTablesAndKeepsBalancesCentrally) {
