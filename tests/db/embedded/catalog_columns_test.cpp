@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "catalog_test_support.h"
 
 namespace db::embedded {
@@ -88,6 +90,68 @@ TEST(CatalogSnapshot, FollowsEverySchemaChangeIncludingRollbacks) {
   EXPECT_EQ(open.text(0), "X");
   EXPECT_FALSE(open.step());
   EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_syscolumns"), "3");
+}
+
+// A schema change reads again only the tables it touched; what each kept table lists must still
+// be current: its indexes (which leave the table's own text alone), its id, and the views over it.
+TEST(CatalogSnapshot, KeepsUntouchedTablesAndRereadsChangedOnes) {
+  CatalogDb db;
+  db.exec(
+      "CREATE TABLE A (X INT); CREATE TABLE B (Y VARCHAR(5)); CREATE VIEW V AS SELECT Y FROM B");
+  const std::string columns =
+      "SELECT O.name, C.name, T.name, C.length FROM kivtab_syscolumns C JOIN kivtab_sysobjects O "
+      "ON O.id = C.id JOIN kivtab_systypes T ON T.xtype = C.xtype ORDER BY O.name, C.colid";
+  const std::string indexes =
+      "SELECT I.name, C.column_id FROM kivtab_sys_indexes I JOIN kivtab_sys_index_columns C ON "
+      "C.object_id = I.object_id AND C.index_id = I.index_id ORDER BY I.name";
+  EXPECT_THAT(db.rows(columns), ElementsAre("A|X|int|4", "B|Y|varchar|5", "V|Y|varchar|5"));
+  const std::string idOfA = db.scalar("SELECT id FROM kivtab_sysobjects WHERE name = 'A'");
+
+  db.exec("CREATE INDEX IX_A ON A (X)");
+  EXPECT_THAT(db.rows(indexes), ElementsAre("IX_A|1"));
+  db.ddl("ALTER TABLE B ALTER COLUMN Y VARCHAR(9) NOT NULL");
+  EXPECT_THAT(db.rows(columns), ElementsAre("A|X|int|4", "B|Y|varchar|9", "V|Y|varchar|9"));
+  db.ddl("ALTER TABLE B ADD CONSTRAINT PK_B PRIMARY KEY (Y)");
+  EXPECT_THAT(db.rows(indexes), ElementsAre("IX_A|1", "PK_B|1"));
+  EXPECT_EQ(db.scalar("SELECT id FROM kivtab_sysobjects WHERE name = 'A'"), idOfA);
+
+  // The same text again is another table: a new id, and none of the old one's indexes.
+  db.exec("DROP TABLE A; CREATE TABLE A (X INT)");
+  EXPECT_NE(db.scalar("SELECT id FROM kivtab_sysobjects WHERE name = 'A'"), idOfA);
+  EXPECT_THAT(db.rows(indexes), ElementsAre("PK_B|1"));
+}
+
+// Connections share the tables they have read; a database whose table of the same name differs
+// lists its own.
+TEST(CatalogSnapshot, ConnectionsShareOnlyTablesOfTheSameText) {
+  CatalogDb first, second;
+  first.exec("CREATE TABLE T (A INT); CREATE TABLE U (B INT)");
+  second.exec("CREATE TABLE T (A VARCHAR(3)); CREATE TABLE U (B INT)");
+  const std::string columns =
+      "SELECT O.name, C.name, C.length FROM kivtab_syscolumns C JOIN kivtab_sysobjects O ON "
+      "O.id = C.id ORDER BY O.name";
+  EXPECT_THAT(first.rows(columns), ElementsAre("T|A|4", "U|B|4"));
+  EXPECT_THAT(second.rows(columns), ElementsAre("T|A|3", "U|B|4"));
+  EXPECT_THAT(first.rows(columns), ElementsAre("T|A|4", "U|B|4"));
+}
+
+// Another connection's change reaches this one's catalogue on its next query.
+TEST(CatalogSnapshot, SeesChangesMadeByAnotherConnection) {
+  const std::string path = ::testing::TempDir() + "catalog_snapshot_other.db";
+  std::remove(path.c_str());
+  CatalogDb mine("sa", path), other("sa", path);
+  mine.exec("CREATE TABLE T (A INT)");
+  EXPECT_EQ(mine.scalar("SELECT count(*) FROM kivtab_syscolumns"), "1");
+  other.exec("DROP TABLE T; CREATE TABLE T (A INT, B INT)");
+  EXPECT_EQ(mine.scalar("SELECT count(*) FROM kivtab_syscolumns"), "2");
+  // Procedures change no SQLite schema, only the engine's object table.
+  other.ddl("CREATE PROCEDURE P AS SELECT 1");
+  EXPECT_EQ(mine.scalar("SELECT count(*) FROM kivtab_sysobjects WHERE name = 'P'"), "1");
+  other.ddl("ALTER PROCEDURE P AS SELECT 2");
+  EXPECT_EQ(mine.scalar("SELECT C.text FROM kivtab_syscomments C JOIN kivtab_sysobjects O ON "
+                        "O.id = C.id WHERE O.name = 'P'"),
+            "ALTER PROCEDURE P AS SELECT 2");
+  std::remove(path.c_str());
 }
 
 // Unnamed constraints get the names the server would give, numbered per kind in the order of the

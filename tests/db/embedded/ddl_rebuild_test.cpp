@@ -198,6 +198,13 @@ TEST_F(DdlRebuild, PrimaryKeyRulesOfTheServer) {
   // A key still referenced by another table's foreign key cannot go.
   EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_VENDA"); },
               ::testing::ThrowsMessage<Error>(HasSubstr("FK_ITEM_VENDA")));
+  // Also when the reference spells the table in another case, in brackets.
+  db.exec(
+      "CREATE TABLE PAGTO (F VARCHAR(4), S VARCHAR(10), CONSTRAINT FK_PAGTO FOREIGN KEY (F, S) "
+      "REFERENCES [venda] (CDFILIAL, NRSEQVENDA))");
+  db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT FK_ITEM_VENDA");
+  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_VENDA"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("FK_PAGTO")));
   EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_NONE"); },
               ::testing::ThrowsMessage<Error>(HasSubstr("is not a constraint")));
   EXPECT_THAT([&] { db.ddl("ALTER TABLE NOSUCH DROP CONSTRAINT PK_NONE"); },

@@ -1,77 +1,22 @@
 #include "db/embedded/catalog/schema_snapshot.h"
 
-#include "db/core/error.h"
+#include <sqlite3.h>
+
+#include <functional>
+
 #include "db/core/text.h"
-#include "db/embedded/catalog/constraints.h"
-#include "db/embedded/catalog/default_text.h"
-#include "db/embedded/catalog/metadata.h"
-#include "db/embedded/catalog/sql_types.h"
+#include "db/embedded/catalog/snapshot_reader.h"
 #include "db/embedded/catalog/sqlite_access.h"
-#include "db/embedded/ddl/table_def.h"
 
 namespace db::embedded::catalog {
 namespace {
 
 constexpr std::string_view kSchemaRows =
     "SELECT rowid, type, name, sql FROM main.sqlite_schema ORDER BY rowid";
-constexpr std::string_view kUserTables =
-    "SELECT rowid, name, type, sql FROM main.sqlite_schema WHERE type IN ('table', 'view') "
-    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT LIKE 'kivtab\\_%' ESCAPE '\\' "
-    "ORDER BY rowid";
-// Procedures, and triggers whose table still exists: a table's triggers carry a marker trigger
-// in SQLite's schema that goes when the table is dropped (see the DDL's procedural objects).
-constexpr std::string_view kProcedural =
-    "SELECT o.rowid, o.name, o.type, o.parent, o.is_disabled, o.is_instead_of, o.definition, "
-    "o.create_date, o.modify_date FROM main.kivtab_objects o WHERE o.type IN ('P', 'V') OR EXISTS "
-    "(SELECT "
-    "1 "
-    "FROM main.sqlite_schema m WHERE (m.type = 'view' AND m.name = o.parent COLLATE NOCASE) OR "
-    "(m.type = 'trigger' AND m.name = 'kivtab_marker_' || o.name COLLATE NOCASE AND m.tbl_name = "
-    "o.parent COLLATE NOCASE)) ORDER BY o.rowid";
-constexpr std::string_view kProceduralRows =
-    "SELECT rowid, name, type, parent, is_disabled, definition FROM main.kivtab_objects ORDER BY "
-    "rowid";
-constexpr std::string_view kHasObjects =
-    "SELECT count(*) FROM main.sqlite_schema WHERE name = 'kivtab_objects'";
-constexpr std::string_view kIndexIds =
-    "SELECT name, rowid FROM main.sqlite_schema WHERE type = 'index'";
-constexpr std::string_view kTableColumns =
-    "SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1, 'main')";
-constexpr std::string_view kTableIndexes =
-    "SELECT name, \"unique\", origin, partial FROM pragma_index_list(?1, 'main')";
-constexpr std::string_view kIndexKeyColumns =
-    "SELECT seqno, cid, \"desc\" FROM pragma_index_xinfo(?1, 'main') WHERE key = 1 AND cid >= 0 "
-    "ORDER BY seqno";
-
-// A query of the main schema made to read `schema` instead. The connection's own object table
-// may be a TEMP stand-in (a read-only database), so there it stays unqualified.
-std::string forSchema(std::string_view sql, const std::string& schema) {
-  std::string quotedName = "\"", literal = "'";
-  for (char c : schema) {
-    quotedName += c == '"' ? std::string("\"\"") : std::string(1, c);
-    literal += c == '\'' ? std::string("''") : std::string(1, c);
-  }
-  quotedName += "\".";
-  literal += "'";
-  std::string out(sql);
-  auto replaceAll = [&](std::string_view from, const std::string& to) {
-    for (size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
-      out.replace(at, from.size(), to);
-  };
-  if (schema == "main") {
-    replaceAll("main.kivtab_objects", "kivtab_objects");
-    return out;
-  }
-  replaceAll("main.", quotedName);
-  replaceAll("'main'", literal);
-  return out;
-}
-
-// Whether the schema holds the engine's object table (a database made by another program has
-// none; the connection's own always has one, maybe a TEMP stand-in).
-bool hasObjectTable(sqlite3* db, const std::string& schema) {
-  return schema == "main" || sqlite::scalarText(db, forSchema(kHasObjects, schema)) == "1";
-}
+constexpr std::string_view kSchemaObjects =
+    "SELECT rowid, type, name, tbl_name, sql FROM main.sqlite_schema ORDER BY rowid";
+constexpr std::string_view kSchemaCookie = "PRAGMA main.schema_version";
+constexpr std::string_view kDataVersion = "PRAGMA main.data_version";
 
 const std::vector<Relation>& shapes() {
   static const std::vector<Relation> kShapes = {
@@ -135,220 +80,47 @@ const std::vector<Relation>& shapes() {
   return kShapes;
 }
 
-Cell optional(const std::optional<int64_t>& v) { return v ? Cell(*v) : Cell(); }
-Cell optional(const std::optional<int>& v) { return v ? Cell(int64_t{*v}) : Cell(); }
+constexpr uint64_t kHashBasis = 14695981039346656037ull;
 
-uint64_t fnv(uint64_t hash, std::string_view text) {
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 1099511628211ull;
-  }
-  return hash * 1099511628211ull;  // separates consecutive fields
+uint64_t combine(uint64_t hash, uint64_t value) { return (hash ^ value) * 1099511628211ull; }
+
+uint64_t mix(uint64_t hash, std::string_view field) {
+  return combine(hash, std::hash<std::string_view>{}(field));
 }
 
-// The schema's identity: every object's row id, kind, name and definition.
+// The schema's identity: every object's row id, kind, name and definition. Taken before every
+// catalogue query, so the texts are hashed where SQLite holds them, not copied.
 uint64_t schemaFingerprint(sqlite3* db, const std::string& schema) {
-  uint64_t hash = 14695981039346656037ull;
+  uint64_t hash = kHashBasis;
   sqlite::Stmt rows(db, forSchema(kSchemaRows, schema));
   while (rows.step())
-    for (int i = 0; i < 4; ++i) hash = fnv(hash, rows.text(i));
+    for (int i = 0; i < 4; ++i) hash = mix(hash, rows.view(i));
   if (!hasObjectTable(db, schema)) return hash;
   sqlite::Stmt objects(db, forSchema(kProceduralRows, schema));
   while (objects.step())
-    for (int i = 0; i < 6; ++i) hash = fnv(hash, objects.text(i));
+    for (int i = 0; i < objects.columnCount(); ++i) hash = mix(hash, objects.view(i));
   return hash;
 }
 
-// Reads one schema into fresh relations: tables and views with their columns, constraints and
-// indexes, then procedures and triggers. The statements are prepared once and bound per table.
-class SnapshotReader {
- public:
-  SnapshotReader(sqlite3* db, const std::string& schema)
-      : db_(db),
-        schema_(schema),
-        out_(std::make_shared<Relations>(shapes())),
-        tables_(relation(RelationId::Tables)),
-        columns_(relation(RelationId::Columns)),
-        constraints_(relation(RelationId::Constraints)),
-        indexes_(relation(RelationId::Indexes)),
-        indexColumns_(relation(RelationId::IndexColumns)),
-        objects_(relation(RelationId::Objects)),
-        comments_(relation(RelationId::Comments)),
-        columnQuery_(db, forSchema(kTableColumns, schema)),
-        indexQuery_(db, forSchema(kTableIndexes, schema)),
-        keyQuery_(db, forSchema(kIndexKeyColumns, schema)) {
-    for (auto& r : *out_) r.lookups.resize(r.keyColumns.size());
-    sqlite::Stmt stmt(db, forSchema(kIndexIds, schema));
-    while (stmt.step()) indexIds_[upper(stmt.text(0))] = stmt.integer(1);
-  }
+bool sameRows(const std::vector<std::shared_ptr<const SnapshotPart>>& a,
+              const std::vector<std::shared_ptr<const SnapshotPart>>& b, RelationId id) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && (*a[i])[id] != (*b[i])[id]) return false;
+  return true;
+}
 
-  void readTables() {
-    sqlite::Stmt tableQuery(db_, forSchema(kUserTables, schema_));
-    while (tableQuery.step()) {
-      const TableRow table{tableQuery.integer(0), tableQuery.text(1), tableQuery.text(2),
-                           tableQuery.text(3)};
-      const bool isTable = table.type == "table";
-      tables_.addRow({table.id, table.name, table.type, table.sql});
-      objects_.addRow({table.name, table.id, std::string(isTable ? "U" : "V"), int64_t{0}, Cell(),
-                       Cell(), int64_t{0}, int64_t{0}});
-      tableIds_[upper(table.name)] = table.id;
-      if (!isTable) comments_.addRow({table.id, table.sql});
-      const std::vector<KeyColumn> keyColumns = readColumns(table, isTable);
-      if (!isTable) continue;
-      readPrimaryKey(table, readConstraints(table), keyColumns);
-      readIndexes(table);
-    }
-  }
+// SQLite's own tables and the engine's are not the user's.
+bool isEngineName(std::string_view name) {
+  const std::string lowered = lower(name);
+  return lowered.starts_with("sqlite_") || lowered.starts_with("kivtab_");
+}
 
-  void readProcedural() {
-    sqlite::Stmt procedural(db_, forSchema(kProcedural, schema_));
-    while (procedural.step()) {
-      const int64_t id = kProceduralIdBase + procedural.integer(0);
-      auto parent = tableIds_.find(upper(procedural.text(3)));
-      auto date = [&](int column) {
-        return procedural.isNull(column) ? Cell() : Cell(procedural.real(column));
-      };
-      objects_.addRow({procedural.text(1), id, procedural.text(2),
-                       parent == tableIds_.end() ? int64_t{0} : parent->second, date(7), date(8),
-                       procedural.integer(4), procedural.integer(5)});
-      comments_.addRow({id, procedural.text(6)});
-      // A view over another database: listed with the tables and views, its columns are not.
-      if (procedural.text(2) == "V")
-        tables_.addRow({id, procedural.text(1), std::string("view"), procedural.text(6)});
-    }
-  }
-
-  std::shared_ptr<const Relations> result() { return out_; }
-
- private:
-  struct TableRow {
-    int64_t id;
-    std::string name, type, sql;
-  };
-  struct KeyColumn {
-    int64_t pk, cid;
-  };
-
-  Relation& relation(RelationId id) { return (*out_)[static_cast<size_t>(id)]; }
-
-  // The table's columns, with their defaults as comments; answers the primary-key columns.
-  std::vector<KeyColumn> readColumns(const TableRow& table, bool isTable) {
-    std::vector<KeyColumn> keyColumns;
-    std::vector<std::vector<Cell>> columnRows;
-    columnQuery_.bind(1, table.name);
-    while (columnQuery_.step()) {
-      const int64_t cid = columnQuery_.integer(0);
-      const std::string declared = columnQuery_.text(2);
-      const bool hasDefault = !columnQuery_.isNull(4) && isTable;
-      const int64_t pk = columnQuery_.integer(5);
-      if (pk > 0) keyColumns.push_back({pk, cid});
-      const SqlType t = describeType(declared);
-      columnRows.push_back({table.id,
-                            table.name,
-                            table.type,
-                            cid,
-                            columnQuery_.text(1),
-                            declared,
-                            columnQuery_.integer(3),
-                            hasDefault ? Cell(columnQuery_.text(4)) : Cell(),
-                            pk,
-                            hasDefault ? Cell(table.id * kIdsPerTable + cid + 1) : Cell(int64_t{0}),
-                            t.name,
-                            int64_t{t.xtype},
-                            t.length,
-                            int64_t{t.precision},
-                            int64_t{t.scale},
-                            optional(t.charLength),
-                            optional(t.numericPrecision),
-                            optional(t.numericScale),
-                            optional(t.datetimePrecision),
-                            hasDefault ? Cell(serverDefaultText(columnQuery_.text(4))) : Cell(),
-                            int64_t{0}});
-    }
-    columnQuery_.reset();
-    // A lone INTEGER primary key is SQLite's row id, shown as an identity column.
-    const bool identity = keyColumns.size() == 1;
-    for (auto& row : columnRows) {
-      if (identity && std::get<int64_t>(row[8]) == 1 &&
-          iequals(std::get<std::string>(row[5]), "INTEGER"))
-        row[20] = int64_t{1};
-      if (!std::holds_alternative<std::monostate>(row[19])) comments_.addRow({row[9], row[19]});
-      columns_.addRow(std::move(row));
-    }
-    return keyColumns;
-  }
-
-  // The named constraints of the table's definition; answers the primary key's name.
-  std::string readConstraints(const TableRow& table) {
-    std::string keyName = "PK__" + table.name;
-    try {
-      for (const auto& c : constraintsOf(ddl::TableDef::parse(table.sql), table.name)) {
-        const int64_t id = table.id * kIdsPerTable + c.offset;
-        constraints_.addRow({table.id, table.name, id, c.name, c.type});
-        objects_.addRow({c.name, id, c.type, table.id, Cell(), Cell(), int64_t{0}, int64_t{0}});
-        if (c.type == "PK") keyName = c.name;
-      }
-    } catch (const Error&) {
-      // A definition the parser does not follow lists no named constraints.
-    }
-    return keyName;
-  }
-
-  // The clustered primary key, or a heap when the table has none.
-  void readPrimaryKey(const TableRow& table, const std::string& keyName,
-                      const std::vector<KeyColumn>& keyColumns) {
-    if (keyColumns.empty()) {
-      indexes_.addRow({table.id, Cell(), int64_t{0}, int64_t{0}, std::string("HEAP"), int64_t{0},
-                       int64_t{0}, int64_t{0}, int64_t{0}});
-      return;
-    }
-    indexes_.addRow({table.id, keyName, int64_t{1}, int64_t{1}, std::string("CLUSTERED"),
-                     int64_t{1}, int64_t{1}, int64_t{0}, int64_t{0}});
-    for (const auto& k : keyColumns)
-      indexColumns_.addRow({table.id, int64_t{1}, k.pk, k.cid + 1, k.pk, int64_t{0}});
-  }
-
-  // The other indexes; each is listed before its key columns are read.
-  void readIndexes(const TableRow& table) {
-    indexQuery_.bind(1, table.name);
-    std::vector<std::pair<std::string, std::vector<Cell>>> found;
-    while (indexQuery_.step()) {
-      if (indexQuery_.text(2) == "pk") continue;
-      const std::string indexName = indexQuery_.text(0);
-      const int64_t indexId = indexIds_[upper(indexName)] + 1;
-      found.push_back({indexName,
-                       {table.id, indexName, indexId, int64_t{2}, std::string("NONCLUSTERED"),
-                        indexQuery_.integer(1), int64_t{0},
-                        int64_t{indexQuery_.text(2) == "u" ? 1 : 0}, indexQuery_.integer(3)}});
-    }
-    indexQuery_.reset();
-    for (auto& [indexName, row] : found) {
-      const Cell indexId = row[2];
-      indexes_.addRow(std::move(row));
-      keyQuery_.bind(1, indexName);
-      while (keyQuery_.step())
-        indexColumns_.addRow({table.id, indexId, keyQuery_.integer(0) + 1, keyQuery_.integer(1) + 1,
-                              keyQuery_.integer(0) + 1, keyQuery_.integer(2)});
-      keyQuery_.reset();
-    }
-  }
-
-  sqlite3* db_;
-  const std::string& schema_;
-  std::shared_ptr<Relations> out_;
-  Relation& tables_;
-  Relation& columns_;
-  Relation& constraints_;
-  Relation& indexes_;
-  Relation& indexColumns_;
-  Relation& objects_;
-  Relation& comments_;
-  std::unordered_map<std::string, int64_t> tableIds_;
-  std::unordered_map<std::string, int64_t> indexIds_;
-  sqlite::Stmt columnQuery_;
-  sqlite::Stmt indexQuery_;
-  sqlite::Stmt keyQuery_;
-};
+// A schema row's identity, as the fingerprint takes it.
+uint64_t rowSource(const sqlite::Stmt& rows, uint64_t hash) {
+  for (int i = 0; i < 5; ++i) hash = mix(hash, rows.view(i));
+  return hash;
+}
 
 }  // namespace
 
@@ -378,20 +150,132 @@ std::string Relation::keyOf(const Cell& value) {
 
 const Relation& SchemaSnapshot::shape(RelationId id) { return shapes()[static_cast<size_t>(id)]; }
 
-std::shared_ptr<const Relations> SchemaSnapshot::current(sqlite3* db, const std::string& schema) {
-  const uint64_t fingerprint = schemaFingerprint(db, schema);
-  if (!relations_ || fingerprint != fingerprint_) {
-    relations_ = read(db, schema);
-    fingerprint_ = fingerprint;
-  }
-  return relations_;
+std::shared_ptr<const Relation> SchemaSnapshot::current(sqlite3* db, const std::string& schema,
+                                                        RelationId id) {
+  refresh(db, schema);
+  auto& relation = relations_[static_cast<size_t>(id)];
+  if (!relation) relation = assemble(id);
+  return relation;
 }
 
-std::shared_ptr<const Relations> SchemaSnapshot::read(sqlite3* db, const std::string& schema) {
-  SnapshotReader reader(db, schema);
-  reader.readTables();
-  if (hasObjectTable(db, schema)) reader.readProcedural();
-  return reader.result();
+void SchemaSnapshot::refresh(sqlite3* db, const std::string& schema) {
+  const std::optional<Version> version = committedVersion(db, schema);
+  if (version) {
+    if (read_ && version == version_) return;
+    reread(db, schema);
+    version_ = version;
+    fingerprint_.reset();
+    return;
+  }
+  const uint64_t fingerprint = schemaFingerprint(db, schema);
+  if (read_ && fingerprint == fingerprint_) return;
+  reread(db, schema);
+  version_.reset();
+  fingerprint_ = fingerprint;
+}
+
+std::optional<SchemaSnapshot::Version> SchemaSnapshot::committedVersion(sqlite3* db,
+                                                                        const std::string& schema) {
+  if (!sqlite3_get_autocommit(db)) return std::nullopt;
+  return Version{std::stoll(sqlite::scalarText(db, forSchema(kSchemaCookie, schema))),
+                 std::stoll(sqlite::scalarText(db, forSchema(kDataVersion, schema))),
+                 sqlite3_total_changes64(db)};
+}
+
+void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
+  std::unordered_map<std::string, int64_t> indexIds;
+  std::unordered_map<std::string, uint64_t> indexSources;  // by upper-case table name
+  std::vector<std::pair<SchemaTable, uint64_t>> listed;    // user tables and views
+  ProceduralParents parents;
+  sqlite::Stmt rows(db, forSchema(kSchemaObjects, schema));
+  while (rows.step()) {
+    const std::string type = rows.text(1), name = rows.text(2);
+    if (type == "index") {
+      indexIds[upper(name)] = rows.integer(0);
+      uint64_t& source = indexSources[upper(rows.view(3))];
+      source = rowSource(rows, source);
+    } else if (type == "trigger") {
+      parents.markers.insert(markerKey(name, rows.view(3)));
+    } else if (type == "table" || type == "view") {
+      if (type == "view") parents.views.insert(upper(name));
+      if (isEngineName(name)) continue;
+      const uint64_t source = rowSource(rows, kHashBasis);
+      listed.push_back({SchemaTable{rows.integer(0), name, type, rows.text(4)}, source});
+    }
+  }
+
+  // A view's columns follow the tables it reads: it is kept only while every table is.
+  bool tablesKept = true;
+  size_t tableCount = 0;
+  for (auto& [table, source] : listed) {
+    const std::string key = upper(table.name);
+    source = combine(source, indexSources[key]);
+    if (!table.isTable()) continue;
+    ++tableCount;
+    tablesKept = tablesKept && kept(key, source, nullptr);
+  }
+  tablesKept = tablesKept && tableCount == tableCount_;
+
+  std::shared_ptr<const KeptTables> lastRead;
+  {
+    std::lock_guard lock(lastReadMutex_);
+    lastRead = lastRead_;
+  }
+  SnapshotReader reader(db, schema, indexIds);
+  auto tables = std::make_shared<KeptTables>();
+  std::vector<std::shared_ptr<const SnapshotPart>> parts;
+  std::unordered_map<std::string, int64_t> tableIds;
+  for (auto& [table, source] : listed) {
+    const std::string key = upper(table.name);
+    tableIds[key] = table.id;
+    std::shared_ptr<const SnapshotPart> part;
+    if (table.isTable())
+      part = kept(key, source, lastRead.get());
+    else if (tablesKept)
+      part = kept(key, source, nullptr);
+    if (!part) part = std::make_shared<const SnapshotPart>(reader.readTable(table));
+    parts.push_back(part);
+    tables->emplace(key, KeptTable{source, std::move(part)});
+  }
+  if (hasObjectTable(db, schema))
+    parts.push_back(std::make_shared<const SnapshotPart>(reader.readProcedural(tableIds, parents)));
+
+  // Rows written since the last read bring the snapshot here too: a relation already put
+  // together stays while its rows are the same.
+  for (size_t i = 0; i < relations_.size(); ++i)
+    if (!read_ || !sameRows(parts_, parts, static_cast<RelationId>(i))) relations_[i].reset();
+  tables_ = std::move(tables);
+  {
+    std::lock_guard lock(lastReadMutex_);
+    lastRead_ = tables_;
+  }
+  tableCount_ = tableCount;
+  parts_ = std::move(parts);
+  read_ = true;
+}
+
+std::mutex SchemaSnapshot::lastReadMutex_;
+std::shared_ptr<const SchemaSnapshot::KeptTables> SchemaSnapshot::lastRead_;
+
+std::shared_ptr<const SnapshotPart> SchemaSnapshot::kept(const std::string& key, uint64_t source,
+                                                         const KeptTables* lastRead) const {
+  for (const KeptTables* tables : {tables_.get(), lastRead}) {
+    if (!tables) continue;
+    const auto found = tables->find(key);
+    if (found != tables->end() && found->second.source == source) return found->second.part;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const Relation> SchemaSnapshot::assemble(RelationId id) const {
+  auto relation = std::make_shared<Relation>(shape(id));
+  relation->lookups.resize(relation->keyColumns.size());
+  size_t count = 0;
+  for (const auto& part : parts_) count += (*part)[id].size();
+  relation->rows.reserve(count);
+  for (const auto& part : parts_)
+    for (const auto& row : (*part)[id]) relation->addRow(row);
+  return relation;
 }
 
 }  // namespace db::embedded::catalog

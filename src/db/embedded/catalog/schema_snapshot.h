@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -44,21 +47,62 @@ enum class RelationId {
   Count
 };
 
-using Relations = std::vector<Relation>;
+struct SnapshotPart;
 
 class SchemaSnapshot {
  public:
-  // The relations for the current schema, read again when it differs from the one they were
-  // read from. Readers keep the version they were handed while a newer one replaces it.
+  // A relation for the current schema, assembled again when the schema differs from the one it
+  // was read from. Readers keep the version they were handed while a newer one replaces it.
   // `schema` is the SQLite schema read: "main", or an attached database.
-  std::shared_ptr<const Relations> current(sqlite3* db, const std::string& schema);
+  std::shared_ptr<const Relation> current(sqlite3* db, const std::string& schema, RelationId id);
   // The relations' shapes, before any rows are read.
   static const Relation& shape(RelationId id);
 
  private:
-  static std::shared_ptr<const Relations> read(sqlite3* db, const std::string& schema);
-  uint64_t fingerprint_ = 0;
-  std::shared_ptr<const Relations> relations_;
+  // A table's or view's rows with a hash of the schema text they were read from (its own and
+  // its indexes'), as the fingerprint takes it.
+  struct KeptTable {
+    uint64_t source = 0;
+    std::shared_ptr<const SnapshotPart> part;
+  };
+  // Tables and views, by upper-case name.
+  using KeptTables = std::unordered_map<std::string, KeptTable>;
+
+  // What changes with every commit that may touch the schema; see committedVersion.
+  struct Version {
+    int64_t schemaCookie = 0, dataVersion = 0, changes = 0;
+    bool operator==(const Version&) const = default;
+  };
+
+  // Outside a transaction, the schema cookie goes up with every committed schema change, the
+  // data version with every commit of another connection and the change count with every row
+  // this connection writes (the engine's object table included): while all three stay, nothing
+  // the snapshot shows can have changed, and the schema's texts need not be read. Inside a
+  // transaction a rollback can take the cookie back, so there only the fingerprint tells.
+  static std::optional<Version> committedVersion(sqlite3* db, const std::string& schema);
+  void refresh(sqlite3* db, const std::string& schema);
+  void reread(sqlite3* db, const std::string& schema);
+  std::shared_ptr<const Relation> assemble(RelationId id) const;
+  // The kept part for a table or view of this text: this connection's, else the last read's.
+  std::shared_ptr<const SnapshotPart> kept(const std::string& key, uint64_t source,
+                                           const KeptTables* lastRead) const;
+
+  bool read_ = false;
+  // What the parts were read at: the committed version when read outside a transaction, else
+  // the schema's fingerprint.
+  std::optional<Version> version_;
+  std::optional<uint64_t> fingerprint_;
+  // A change reads again only the tables whose schema text changed (DDL runs one table at a
+  // time), and a relation is put together only when a query asks for it.
+  std::shared_ptr<const KeptTables> tables_ = std::make_shared<const KeptTables>();
+  size_t tableCount_ = 0;  // of them, the tables
+  // A table's part follows from its text alone, so it serves every connection: one opened
+  // after another has read the schema takes the parts of the tables that are as they were
+  // instead of reading every table again. Only the last schema read is kept.
+  static std::mutex lastReadMutex_;
+  static std::shared_ptr<const KeptTables> lastRead_;
+  std::vector<std::shared_ptr<const SnapshotPart>> parts_;  // in listing order
+  std::array<std::shared_ptr<const Relation>, static_cast<size_t>(RelationId::Count)> relations_;
 };
 
 }  // namespace db::embedded::catalog

@@ -39,8 +39,7 @@ struct Cursor {
   sqlite3_vtab_cursor base{};
   Table* table = nullptr;
   std::string schema;
-  std::shared_ptr<const Relations> relations;
-  const Relation* relation = nullptr;
+  std::shared_ptr<const Relation> relation;
   const std::vector<size_t>* subset = nullptr;  // rows of a look-up; null for all rows
   size_t position = 0;
 
@@ -160,16 +159,16 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
   }
   // A cursor inside a join is filtered once per outer row: the schema is read (and its
   // fingerprint taken) once per cursor and schema, not per row.
-  if (!cursor->relations || schema != cursor->schema) {
+  if (!cursor->relation || schema != cursor->schema) {
     cursor->schema = std::move(schema);
     try {
-      cursor->relations =
-          (*table->data->snapshots)[upper(cursor->schema)].current(table->db, cursor->schema);
+      cursor->relation = (*table->data->snapshots)[upper(cursor->schema)].current(
+          table->db, cursor->schema, table->data->relation);
     } catch (const std::exception& e) {
+      cursor->relation.reset();
       return fail(&table->base, e.what());
     }
   }
-  cursor->relation = &(*cursor->relations)[static_cast<size_t>(table->data->relation)];
   cursor->position = 0;
   cursor->subset = nullptr;
   const int keyColumn = (idxNum & kColumnMask) - 1;

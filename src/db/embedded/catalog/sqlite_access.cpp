@@ -64,6 +64,13 @@ std::string Stmt::text(int column) const {
            : std::string();
 }
 
+std::string_view Stmt::view(int column) const {
+  const auto* p = sqlite3_column_text(stmt_, column);
+  return p ? std::string_view(reinterpret_cast<const char*>(p),
+                              static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
+           : std::string_view();
+}
+
 int64_t Stmt::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
 
 double Stmt::real(int column) const { return sqlite3_column_double(stmt_, column); }

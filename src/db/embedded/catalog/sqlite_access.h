@@ -33,6 +33,8 @@ class Stmt {
   int columnCount() const;
   bool isNull(int column) const;
   std::string text(int column) const;
+  // The text where SQLite holds it, valid until the next step, reset or column read.
+  std::string_view view(int column) const;
   int64_t integer(int column) const;
   double real(int column) const;
 

@@ -26,7 +26,6 @@ constexpr std::string_view kForgetOrphanTriggers =
     "main.sqlite_schema m WHERE (m.type = 'view' AND m.name = kivtab_objects.parent COLLATE "
     "NOCASE) OR (m.type = 'trigger' AND m.name = 'kivtab_marker_' || kivtab_objects.name COLLATE "
     "NOCASE AND m.tbl_name = kivtab_objects.parent COLLATE NOCASE))";
-constexpr std::string_view kMarkerPrefix = "kivtab_marker_";
 constexpr std::string_view kInsert =
     "INSERT INTO kivtab_objects (name, type, parent, is_instead_of, definition, create_date, "
     "modify_date) VALUES (?1, ?2, ?3, ?4, ?5, julianday('now', 'localtime') - 2415018.5, "

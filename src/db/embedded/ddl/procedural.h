@@ -12,6 +12,10 @@ struct sqlite3;
 // droppable, enabled and disabled); the procedural engine runs them.
 namespace db::embedded::ddl {
 
+// Each trigger of a table has a marker trigger of this prefix and its name in SQLite's schema,
+// which SQLite drops with the table and a rebuild carries over: a trigger goes with its table.
+inline constexpr std::string_view kMarkerPrefix = "kivtab_marker_";
+
 // CREATE [OR ALTER] / ALTER PROCEDURE|PROC|TRIGGER; the cursor is past CREATE or ALTER.
 int64_t createProcedural(sqlite3* db, TokenCursor& cursor, bool alter);
 // DROP PROCEDURE|PROC|TRIGGER [IF EXISTS] name[, name]; the cursor is past DROP.

@@ -20,7 +20,6 @@ struct StoredTable {
 std::optional<StoredTable> findTable(sqlite3* db, std::string_view name);
 // Throws db::Error naming the table when there is none.
 StoredTable loadTable(sqlite3* db, std::string_view name, std::string_view statement);
-std::vector<StoredTable> userTables(sqlite3* db);
 
 // Replaces the table by one defined as `next`, whose column i is filled from the SQLite
 // expression sources[i] over the old table's rows. Rows, indexes and triggers are kept; the
