@@ -1,9 +1,12 @@
 #include "load/account_movements.h"
 
+#include <optional>
+
 #include "db/core/sql_text.h"
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "download/ledger/control_ledger.h"
+#include "load/keyed_merge.h"
 #include "load/load_sql.h"
 
 namespace load {
@@ -14,31 +17,54 @@ constexpr std::string_view kDataset = "cdsMoviClie";
 constexpr std::string_view kQuery = "adqCliMoviClie";
 
 // Movements match to the second, as the register shows them.
-db::Params secondRange(std::string_view prefix, const db::Field& field) {
-  if (field.isNull() || field.asString().empty())
-    return {{std::string(prefix) + "_DE", db::Value()},
-            {std::string(prefix) + "_ATE", db::Value()}};
-  const db::DateTime when = field.asDateTime();
-  const db::DateTime second(when.msSinceZero() - when.msSinceZero() % 1000);
-  return {{std::string(prefix) + "_DE", second},
-          {std::string(prefix) + "_ATE", second.addMs(1000)}};
+void bindSecond(db::Statement& search, size_t from, size_t to, const db::Value& when) {
+  if (when.kind() != db::Value::Kind::DateTime && when.asText().empty()) {
+    search.bind(from, db::Value());
+    search.bind(to, db::Value());
+    return;
+  }
+  const db::DateTime at = when.asDateTime();
+  const db::DateTime second(at.msSinceZero() - at.msSinceZero() % 1000);
+  search.bind(from, second);
+  search.bind(to, second.addMs(1000));
 }
+
+// The search for an identical movement, prepared once for the download's fields.
+class MovementSearch {
+ public:
+  MovementSearch(db::Connection& conn, db::DataSet& rows)
+      : statement_(conn.prepare(sql::kSelMoviClieIgual)),
+        at_(parameterIndices(
+            statement_, {"P_CDCLIENTE", "P_CDCONSUMIDOR", "P_DTMOVCLI_DE", "P_DTMOVCLI_ATE",
+                         "P_DTABERCAIX_DE", "P_DTABERCAIX_ATE", "P_IDTIPMOCVLI", "P_VRMOVCLI"})),
+        client_(rows.fieldByName("CDCLIENTE")),
+        consumer_(rows.fieldByName("CDCONSUMIDOR")),
+        moved_(rows.fieldByName("DTMOVCLI")),
+        opened_(rows.fieldByName("DTABERCAIX")),
+        value_(rows.fieldByName("VRMOVCLI")) {}
+
+  // Binds the current row's movement; `held` then asks for it by type.
+  void bindRow() {
+    statement_.bind(at_[0], db::Value(client_.asString()));
+    const std::string consumer = consumer_.asString();
+    statement_.bind(at_[1], consumer.empty() ? db::Value() : db::Value(consumer));
+    bindSecond(statement_, at_[2], at_[3], moved_.value());
+    bindSecond(statement_, at_[4], at_[5], opened_.value());
+    statement_.bind(at_[7], db::Value(value_.asFloat()));
+  }
+
+  bool held(const std::string& type) {
+    statement_.bind(at_[6], db::Value(type));
+    return statement_.query()->next();
+  }
+
+ private:
+  db::Statement& statement_;
+  std::vector<size_t> at_;
+  db::Field client_, consumer_, moved_, opened_, value_;
+};
 
 }  // namespace
-
-bool AccountMovements::alreadyHeld(db::DataSet& rows, const std::string& type) {
-  db::Statement& search = ctx_.conn.prepare(sql::kSelMoviClieIgual);
-  const std::string consumer = rows.fieldByName("CDCONSUMIDOR").asString();
-  search.bind("P_CDCLIENTE", db::Value(rows.fieldByName("CDCLIENTE").asString()));
-  search.bind("P_CDCONSUMIDOR", consumer.empty() ? db::Value() : db::Value(consumer));
-  for (const auto& p : secondRange("P_DTMOVCLI", rows.fieldByName("DTMOVCLI")))
-    search.bind(p.name, p.value);
-  for (const auto& p : secondRange("P_DTABERCAIX", rows.fieldByName("DTABERCAIX")))
-    search.bind(p.name, p.value);
-  search.bind("P_IDTIPMOCVLI", db::Value(type));
-  search.bind("P_VRMOVCLI", db::Value(rows.fieldByName("VRMOVCLI").asFloat()));
-  return search.query()->next();
-}
 
 void AccountMovements::run() {
   ctx_.env.processMessages();
@@ -59,11 +85,13 @@ void AccountMovements::run() {
     db::Statement& insert = conn.prepare(db::sql::insertStatement("MOVICLIE", columns));
     db::Field client = rows->fieldByName("CDCLIENTE");
     db::Field type = rows->fieldByName("IDTIPMOCVLI");
+    std::optional<MovementSearch> search;
+    if (localRows) search.emplace(conn, *rows);
     const size_t total = rows->recordCount();
     size_t i = 1;
     for (rows->first(); !rows->eof(); rows->next(), ++i) {
-      const bool held =
-          localRows && (alreadyHeld(*rows, type.asString()) || alreadyHeld(*rows, "X"));
+      if (search) search->bindRow();
+      const bool held = search && (search->held(type.asString()) || search->held("X"));
       if (!held) {
         for (size_t c = 0; c < columns.size(); ++c) {
           insert.bind(

@@ -17,8 +17,6 @@ class AccountMovements {
   void run();
 
  private:
-  bool alreadyHeld(db::DataSet& rows, const std::string& type);
-
   LoadContext& ctx_;
   outside::KivProxCodigo& nextCode_;
 };

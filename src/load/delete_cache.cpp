@@ -11,6 +11,7 @@
 #include "fault/fault.h"
 #include "load/delete_cache_key.h"
 #include "load/delete_cache_statements.h"
+#include "load/load_sql.h"
 
 namespace load {
 namespace {
@@ -152,7 +153,7 @@ db::DateTime DeleteCache::applyCacheRows(const DeleteCacheTable& table, db::Data
   db::Field keyText = cache.fieldByName("DSKEYCACHE");
   db::Field deletedAt = cache.fieldByName("DTULTATUCACH");
 
-  auto& probe = local_.prepare(std::string(delete_cache_sql::kProbePrefix) + name);
+  auto& probe = local_.prepare(std::string(sql::kProbePrefix) + name);
   auto& select = local_.prepare(std::string(delete_cache_sql::kSelectComparedPrefix) + compared +
                                 " FROM " + name + conditions);
   auto& remove = local_.prepare(std::string(delete_cache_sql::kDeletePrefix) + name + conditions);

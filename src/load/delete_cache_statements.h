@@ -6,8 +6,6 @@
 // names (checked identifiers) with the key values always bound as :P_ parameters.
 namespace load::delete_cache_sql {
 
-// Stops at the first row: an emptiness probe that never counts a whole table.
-inline constexpr std::string_view kProbePrefix = "SELECT TOP 1 1 FROM ";
 inline constexpr std::string_view kSelectComparedPrefix = "SELECT TOP 1 ";
 inline constexpr std::string_view kDeletePrefix = "DELETE FROM ";
 

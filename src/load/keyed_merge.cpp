@@ -7,6 +7,7 @@
 #include "download/component_error.h"
 #include "download/ledger/control_ledger.h"
 #include "load/load_sql.h"
+#include "load/new_keys.h"
 
 namespace load {
 
@@ -56,6 +57,10 @@ ColumnMap mapColumns(db::Connection& conn, const MergeTable& member, db::DataSet
     map.names.push_back(std::move(column));
   }
   return map;
+}
+
+bool tableIsEmpty(db::Connection& conn, std::string_view table) {
+  return !conn.prepare(std::string(sql::kProbePrefix) + std::string(table)).query()->next();
 }
 
 }  // namespace
@@ -168,9 +173,19 @@ struct UpsertStatements {
   }
 
   // Rewrites the row of the key, or inserts it when there is none (or, with the duplicate
-  // cleanup, when several rows share the key: they go first).
+  // cleanup, when several rows share the key: they go first). A key known to be new is inserted
+  // without its UPDATE; should the database hold it after all (it compares keys its own way),
+  // the INSERT is refused and the row takes the usual way.
   void write(const std::vector<db::Value>& keys, const std::vector<db::Value>& values,
-             int statusColumn, std::vector<db::Value>& insertValuesBuffer) {
+             int statusColumn, std::vector<db::Value>& insertValuesBuffer, bool knownNew) {
+    if (knownNew) {
+      try {
+        insertRow(values, statusColumn, insertValuesBuffer);
+        return;
+      } catch (const db::Error& error) {
+        if (error.kind() != db::ErrorKind::DuplicateKey) throw;
+      }
+    }
     for (size_t k = 0; k < keys.size(); ++k) update->bind(updateKeys[k], keys[k]);
     for (size_t s = 0; s < setColumns.size(); ++s)
       update->bind(updateValues[s], values[setColumns[s]]);
@@ -180,6 +195,11 @@ struct UpsertStatements {
       for (size_t k = 0; k < keys.size(); ++k) removeKey->bind(removeKeys[k], keys[k]);
       removeKey->execute();
     }
+    insertRow(values, statusColumn, insertValuesBuffer);
+  }
+
+  void insertRow(const std::vector<db::Value>& values, int statusColumn,
+                 std::vector<db::Value>& insertValuesBuffer) {
     const std::vector<db::Value>* row = &values;
     if (statusColumn >= 0) {
       insertValuesBuffer = values;
@@ -208,6 +228,7 @@ void KeyedMerge::upsertAll(const MergeTable& member, db::DataSet& rows, bool fla
   }
   const int statusColumn = member.has(kKeepsStatus) ? indexOf(columns.names, kStatusColumn) : -1;
 
+  NewKeys newKeys(tableIsEmpty(conn, member.table), rows.recordCount());
   if (!conn.inTransaction()) conn.begin();
   const size_t total = rows.recordCount();
   size_t written = 0;
@@ -220,7 +241,7 @@ void KeyedMerge::upsertAll(const MergeTable& member, db::DataSet& rows, bool fla
       db::Field field = rows.field(keyFields[k]);
       keys[k] = keyValue(field);
     }
-    statements.write(keys, values, statusColumn, inserted);
+    statements.write(keys, values, statusColumn, inserted, newKeys.claim(keys));
     if (member.has(kKeepAliveTick)) ctx_.keepAlive.mantemConexao(false);
     ++written;
     if (batch_ > 0 && (written % batch_ == 0 || written == total)) {

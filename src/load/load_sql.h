@@ -9,6 +9,8 @@ namespace load::sql {
 // The target of the bulk writer and the column list of a merge: no row, only the columns.
 inline constexpr std::string_view kSelectNone = "SELECT * FROM {T} WHERE 1 = 2";
 inline constexpr std::string_view kDeleteAll = "DELETE FROM {T}";
+// Stops at the first row: an emptiness probe that never counts a whole table.
+inline constexpr std::string_view kProbePrefix = "SELECT TOP 1 1 FROM ";
 
 inline constexpr std::string_view kSelIdAtuProdAtivFi = "SELECT IDATUPRODATIVFI FROM PARAMGERAL";
 inline constexpr std::string_view kCountMoviclie = "SELECT COUNT(*) AS NREG FROM MOVICLIE";

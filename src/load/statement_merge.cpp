@@ -41,6 +41,7 @@ struct StatementWrites {
   db::Statement* insert;
   std::vector<size_t> updateColumns;  // column index per SET parameter
   std::vector<size_t> keyColumns;
+  std::vector<size_t> keyParameters;  // the UPDATE's parameter per key column
 };
 
 StatementWrites prepareWrites(db::Connection& conn, const std::vector<std::string>& columns,
@@ -59,19 +60,21 @@ StatementWrites prepareWrites(db::Connection& conn, const std::vector<std::strin
   writes.update = &conn.prepare(
       db::sql::updateStatement("EXTRATOCONS", db::sql::assignmentList(sets), sql::kExtratoConsKey));
   writes.insert = &conn.prepare(db::sql::insertStatement("EXTRATOCONS", columns));
+  std::vector<std::string> keyNames;
+  for (size_t k : writes.keyColumns) keyNames.push_back("K_" + columns[k]);
+  writes.keyParameters = parameterIndices(*writes.update, keyNames);
   return writes;
 }
 
 // Binds the key and runs the update; true when the movement exists.
-bool updateExisting(StatementWrites& writes, const std::vector<std::string>& columns,
-                    const std::vector<db::Value>& values) {
+bool updateExisting(StatementWrites& writes, const std::vector<db::Value>& values) {
   for (size_t s = 0; s < writes.updateColumns.size(); ++s)
     writes.update->bind(s, values[writes.updateColumns[s]]);
-  for (size_t k : writes.keyColumns) {
-    const db::Value& key = values[k];
-    writes.update->bind("K_" + columns[k], key.kind() == db::Value::Kind::DateTime || key.isNull()
-                                               ? key
-                                               : db::Value(key.asText()));
+  for (size_t k = 0; k < writes.keyColumns.size(); ++k) {
+    const db::Value& key = values[writes.keyColumns[k]];
+    writes.update->bind(
+        writes.keyParameters[k],
+        key.kind() == db::Value::Kind::DateTime || key.isNull() ? key : db::Value(key.asText()));
   }
   return writes.update->execute() > 0;
 }
@@ -113,7 +116,7 @@ void StatementMerge::AplicaExtratoCons(std::string_view datasetName) {
         try {
           if (localEmpty) {
             insertRow(writes, values);
-          } else if (!updateExisting(writes, columns, values)) {
+          } else if (!updateExisting(writes, values)) {
             const bool recent = dateColumn < columns.size() && !values[dateColumn].isNull() &&
                                 values[dateColumn].asDateTime() >= oldest;
             if (recent) insertRow(writes, values);
@@ -149,7 +152,7 @@ void StatementMerge::mergeReimported() {
     for (rows->first(); !rows->eof(); rows->next()) {
       for (size_t c = 0; c < columns.size(); ++c) values[c] = writer_.cell(plan, c, *rows);
       try {
-        if (!updateExisting(writes, columns, values)) insertRow(writes, values);
+        if (!updateExisting(writes, values)) insertRow(writes, values);
       } catch (const db::Error& error) {
         if (!refusedRow(error)) throw;
       }

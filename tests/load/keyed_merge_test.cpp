@@ -36,6 +36,35 @@ TEST_F(KeyedMergeTest, UpdatesByKeyInsertsNewAndKeepsUnmentionedRows) {
   EXPECT_EQ(conn.commits, 1);
 }
 
+// Into an empty table new keys skip their UPDATE; keys the database holds equal must still
+// end as one row, the last one downloaded.
+TEST_F(KeyedMergeTest, FirstLoadKeepsOneRowPerKeyAsTheDatabaseComparesKeys) {
+  downloadTable("cdsSala", "SALA",
+                {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}, {"DSSALA", "a"}},
+                 {{"CDFILIAL", "0001"}, {"CDSALA", "01"}, {"DSSALA", "b"}},
+                 {{"CDFILIAL", "0001"}, {"CDSALA", "xy"}, {"DSSALA", "c"}},
+                 {{"CDFILIAL", "0001"}, {"CDSALA", "XY"}, {"DSSALA", "d"}},
+                 {{"CDFILIAL", "0001"}, {"CDSALA", "xy "}, {"DSSALA", "e"}}});
+  merge.run("SALA");
+  EXPECT_EQ(conn.count("SALA"), 3);
+  EXPECT_EQ(textOf("SELECT DSSALA FROM SALA WHERE CDSALA = '01'"), "b");
+  EXPECT_EQ(textOf("SELECT DSSALA FROM SALA WHERE CDSALA = 'xy'"), "d");
+  EXPECT_EQ(textOf("SELECT DSSALA FROM SALA WHERE CDSALA = 'xy '"), "e");
+
+  // A numeric key column holds "7" and "007" as one key, which no text comparison sees.
+  conn.inner().execute("DROP TABLE SALA");
+  conn.inner().execute(
+      "CREATE TABLE SALA (CDFILIAL VARCHAR(4) NOT NULL, CDSALA INT NOT NULL, DSSALA "
+      "VARCHAR(40), DTULTATUSALA DATETIME, PRIMARY KEY (CDFILIAL, CDSALA))");
+  downloadTable("cdsSala", "SALA",
+                {{{"CDFILIAL", "0001"}, {"CDSALA", "7"}, {"DSSALA", "first"}},
+                 {{"CDFILIAL", "0001"}, {"CDSALA", "007"}, {"DSSALA", "last"}}});
+  merge.run("SALA");
+  EXPECT_EQ(conn.count("SALA"), 1);
+  EXPECT_EQ(textOf("SELECT DSSALA FROM SALA"), "last");
+  EXPECT_EQ(conn.commits, 2);
+}
+
 TEST_F(KeyedMergeTest, RowEqualToLocalOneIsRewrittenWithDownloadedNulls) {
   localRow("SALA", {{"CDFILIAL", "0001"}, {"CDSALA", "01"}, {"DSSALA", "Igual"}});
   downloadTable("cdsSala", "SALA", {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}, {"DSSALA", "Igual"}}});

@@ -113,6 +113,37 @@ TEST_F(EmbeddedTSql, TopLimitsEachSelect) {
               ElementsAre("A", "B"));
 }
 
+// Several aggregates of one table are answered one subquery each; the row must not change.
+TEST_F(EmbeddedTSql, CountAndNewestDateOfATableAnswerAsOneRow) {
+  const std::string countMax =
+      "SELECT COUNT(*) AS CONT, MAX(DTULTATUTAB) AS DTULTATU FROM CTRLBAIXATAB";
+  auto read = [&](const std::string& text, const Params& params = {}) {
+    auto rows = db->query(text, params);
+    EXPECT_TRUE(rows->next());
+    std::string got = (*rows)["CONT"].asText() + "|" +
+                      ((*rows)["DTULTATU"].isNull() ? std::string("NULL")
+                                                    : (*rows)["DTULTATU"].asDateTime().iso());
+    EXPECT_FALSE(rows->next());
+    return got;
+  };
+  EXPECT_EQ(read(countMax), "0|NULL");
+  db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', 'A')");
+  EXPECT_EQ(read(countMax), "1|NULL");
+  for (const char* when : {"2026-01-10 06:00:00", "2026-03-02 07:08:09"})
+    db->execute(
+        "INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA, DTULTATUTAB) VALUES ('2', :P_W, :P_W)",
+        {{"P_W", when}});
+  EXPECT_EQ(read(countMax), "3|2026-03-02 07:08:09.000");
+  EXPECT_EQ(read("SELECT COUNT(*) CONT, MIN(DTULTATUTAB) DTULTATU FROM dbo.CTRLBAIXATAB C WHERE "
+                 "C.CDFILIAL = :P_F AND (DTULTATUTAB > :P_D OR :P_D IS NULL)",
+                 {{"P_F", "2"}, {"P_D", "2026-02-01"}}),
+            "1|2026-03-02 07:08:09.000");
+  EXPECT_THAT(rowsOf(*db,
+                     "SELECT COUNT(*), MAX(QTREG) FROM CTRLBAIXATAB GROUP BY CDFILIAL "
+                     "ORDER BY 1"),
+              ElementsAre("1|NULL", "2|NULL"));
+}
+
 TEST_F(EmbeddedTSql, PlusJoinsTextsAndAddsNumbers) {
   db->execute("INSERT INTO CTRLBAIXATAB VALUES ('1', 'A', NULL, 2, 1.5)");
   EXPECT_THAT(rowsOf(*db,

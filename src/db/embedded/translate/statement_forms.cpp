@@ -2,6 +2,7 @@
 
 #include "db/core/text.h"
 #include "db/embedded/extension.h"
+#include "db/embedded/translate/aggregate_split.h"
 #include "db/embedded/translate/column_definition.h"
 #include "db/embedded/translate/context.h"
 #include "db/embedded/translate/expression_writer.h"
@@ -245,6 +246,7 @@ void translateIf(TranslationContext& ctx, ExpressionWriter& writer, Translation&
 }
 
 void translateSelect(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
+  splitAggregates(ctx);
   int depth = 0;
   for (size_t i = 0; i < ctx.tokens.size(); ++i) {
     const Token& t = ctx.tokens[i];
