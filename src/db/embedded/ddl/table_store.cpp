@@ -6,15 +6,17 @@
 #include "db/core/text.h"
 #include "db/embedded/catalog/constraints.h"
 #include "db/embedded/catalog/sqlite_access.h"
+#include "db/embedded/sql_quoting.h"
 
 namespace db::embedded::ddl {
 namespace {
 
 constexpr std::string_view kFindTable =
     "SELECT name, sql FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE";
-constexpr std::string_view kUserTables =
+constexpr std::string_view kTablesNaming =
     "SELECT name, sql FROM main.sqlite_schema WHERE type = 'table' AND sql IS NOT NULL "
-    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT LIKE 'kivtab\\_%' ESCAPE '\\'";
+    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT LIKE 'kivtab\\_%' ESCAPE '\\' "
+    "AND sql LIKE ?1";
 constexpr std::string_view kDependents =
     "SELECT sql FROM main.sqlite_schema WHERE tbl_name = ?1 COLLATE NOCASE "
     "AND type IN ('index', 'trigger') AND sql IS NOT NULL ORDER BY type = 'trigger', rowid";
@@ -55,7 +57,7 @@ void checkForeignKeys(sqlite3* db, const std::string& table) {
   std::vector<std::string> tables = {table};
   for (const auto& ref : referencesTo(db, table)) tables.push_back(ref.childTable);
   for (const auto& name : tables) {
-    sqlite::Stmt check(db, "PRAGMA foreign_key_check(" + quoteName(name) + ")");
+    sqlite::Stmt check(db, "PRAGMA foreign_key_check(" + quoteIdentifier(name) + ")");
     if (check.step())
       throw Error(ErrorKind::Constraint,
                   "The change conflicts with a FOREIGN KEY constraint on table '" + name +
@@ -65,7 +67,7 @@ void checkForeignKeys(sqlite3* db, const std::string& table) {
 
 bool holdsRows(sqlite3* db, const std::string& table) {
   std::string sql(kAnyRow);
-  sql.replace(sql.find("{T}"), 3, quoteName(table));
+  sql.replace(sql.find("{T}"), 3, quoteIdentifier(table));
   sqlite::Stmt probe(db, sql);
   return probe.step();
 }
@@ -73,7 +75,7 @@ bool holdsRows(sqlite3* db, const std::string& table) {
 // An empty table is created again under its own name: no copy and no rename, whose reload of the
 // whole schema made a structure pass over a new database quadratic in its number of tables.
 void recreateEmpty(sqlite3* db, const StoredTable& table, const TableDef& next) {
-  sqlite::exec(db, "DROP TABLE " + quoteName(table.name));
+  sqlite::exec(db, "DROP TABLE " + quoteIdentifier(table.name));
   sqlite::exec(db, next.render(table.name));
 }
 
@@ -81,16 +83,16 @@ void copyIntoNew(sqlite3* db, const StoredTable& table, const TableDef& next,
                  const std::vector<std::string>& sources) {
   std::string columns, values;
   for (size_t i = 0; i < next.columns.size(); ++i) {
-    columns += (i ? ", " : "") + quoteName(next.columns[i].name);
+    columns += (i ? ", " : "") + quoteIdentifier(next.columns[i].name);
     values += (i ? ", " : "") + sources[i];
   }
   sqlite::exec(db, "DROP TABLE IF EXISTS " + std::string(kRebuildName));
   sqlite::exec(db, next.render(kRebuildName));
   sqlite::exec(db, "INSERT INTO " + std::string(kRebuildName) + " (" + columns + ") SELECT " +
-                       values + " FROM " + quoteName(table.name));
-  sqlite::exec(db, "DROP TABLE " + quoteName(table.name));
-  sqlite::exec(db,
-               "ALTER TABLE " + std::string(kRebuildName) + " RENAME TO " + quoteName(table.name));
+                       values + " FROM " + quoteIdentifier(table.name));
+  sqlite::exec(db, "DROP TABLE " + quoteIdentifier(table.name));
+  sqlite::exec(
+      db, "ALTER TABLE " + std::string(kRebuildName) + " RENAME TO " + quoteIdentifier(table.name));
 }
 
 }  // namespace
@@ -114,15 +116,14 @@ StoredTable loadTable(sqlite3* db, std::string_view name, std::string_view state
 
 std::vector<Reference> referencesTo(sqlite3* db, std::string_view table) {
   std::vector<Reference> out;
-  const std::string name = upper(table);
-  // A name with a quote in it is doubled inside a quoted reference, so the text test below
-  // could miss it; such a name has every definition read.
-  const bool textTest = name.find_first_of("\"]'`") == std::string::npos;
-  sqlite::Stmt stmt(db, kUserTables);
+  // Every table is looked at on each rebuild: a definition that does not hold the name, in any
+  // case, cannot reference it and is not parsed (LIKE compares without regard to case; a '_'
+  // or '%' in the name only lets more through). A name with a quote in it is doubled inside a
+  // quoted reference, so such a name has every definition read.
+  const bool quoted = std::string_view(table).find_first_of("\"]'`") != std::string_view::npos;
+  sqlite::Stmt stmt(db, kTablesNaming);
+  stmt.bind(1, quoted ? std::string("%") : "%" + std::string(table) + "%");
   while (stmt.step()) {
-    // Every table is looked at on each rebuild: a definition that does not hold the name, in
-    // any case, cannot reference it and is not parsed.
-    if (textTest && upper(stmt.view(1)).find(name) == std::string::npos) continue;
     StoredTable child;
     try {
       child = {stmt.text(0), TableDef::parse(stmt.text(1))};
