@@ -183,7 +183,6 @@ std::optional<SchemaSnapshot::Version> SchemaSnapshot::committedVersion(sqlite3*
 }
 
 void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
-  std::unordered_map<std::string, int64_t> indexIds;
   std::unordered_map<std::string, uint64_t> indexSources;  // by upper-case table name
   std::vector<std::pair<SchemaTable, uint64_t>> listed;    // user tables and views
   ProceduralParents parents;
@@ -191,7 +190,6 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
   while (rows.step()) {
     const std::string type = rows.text(1), name = rows.text(2);
     if (type == "index") {
-      indexIds[upper(name)] = rows.integer(0);
       uint64_t& source = indexSources[upper(rows.view(3))];
       source = rowSource(rows, source);
     } else if (type == "trigger") {
@@ -200,7 +198,8 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
       if (type == "view") parents.views.insert(upper(name));
       if (isEngineName(name)) continue;
       const uint64_t source = rowSource(rows, kHashBasis);
-      listed.push_back({SchemaTable{rows.integer(0), name, type, rows.text(4)}, source});
+      // The definition is read only for a table read again.
+      listed.push_back({SchemaTable{rows.integer(0), name, type, {}}, source});
     }
   }
 
@@ -221,7 +220,7 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
     std::lock_guard lock(lastReadMutex_);
     lastRead = lastRead_;
   }
-  SnapshotReader reader(db, schema, indexIds);
+  SnapshotReader reader(db, schema);
   auto tables = std::make_shared<KeptTables>();
   std::vector<std::shared_ptr<const SnapshotPart>> parts;
   std::unordered_map<std::string, int64_t> tableIds;
@@ -233,7 +232,10 @@ void SchemaSnapshot::reread(sqlite3* db, const std::string& schema) {
       part = kept(key, source, lastRead.get());
     else if (tablesKept)
       part = kept(key, source, nullptr);
-    if (!part) part = std::make_shared<const SnapshotPart>(reader.readTable(table));
+    if (!part) {
+      table.sql = reader.definition(table.id);
+      part = std::make_shared<const SnapshotPart>(reader.readTable(table));
+    }
     parts.push_back(part);
     tables->emplace(key, KeptTable{source, std::move(part)});
   }

@@ -12,6 +12,10 @@
 namespace db::embedded::catalog {
 namespace {
 
+constexpr std::string_view kDefinition = "SELECT sql FROM main.sqlite_schema WHERE rowid = ?1";
+// An index's id follows its row in SQLite's schema.
+constexpr std::string_view kIndexId =
+    "SELECT rowid FROM main.sqlite_schema WHERE type = 'index' AND name = ?1 COLLATE NOCASE";
 constexpr std::string_view kHasObjects =
     "SELECT count(*) FROM main.sqlite_schema WHERE name = 'kivtab_objects'";
 constexpr std::string_view kTableColumns =
@@ -57,14 +61,21 @@ bool hasObjectTable(sqlite3* db, const std::string& schema) {
   return schema == "main" || sqlite::scalarText(db, forSchema(kHasObjects, schema)) == "1";
 }
 
-SnapshotReader::SnapshotReader(sqlite3* db, const std::string& schema,
-                               const std::unordered_map<std::string, int64_t>& indexIds)
+SnapshotReader::SnapshotReader(sqlite3* db, const std::string& schema)
     : db_(db),
       schema_(schema),
-      indexIds_(indexIds),
       columnQuery_(db, forSchema(kTableColumns, schema)),
       indexQuery_(db, forSchema(kTableIndexes, schema)),
-      keyQuery_(db, forSchema(kIndexKeyColumns, schema)) {}
+      keyQuery_(db, forSchema(kIndexKeyColumns, schema)),
+      definitionQuery_(db, forSchema(kDefinition, schema)),
+      indexIdQuery_(db, forSchema(kIndexId, schema)) {}
+
+std::string SnapshotReader::definition(int64_t id) {
+  definitionQuery_.bind(1, id);
+  std::string sql = definitionQuery_.step() ? definitionQuery_.text(0) : std::string();
+  definitionQuery_.reset();
+  return sql;
+}
 
 SnapshotPart SnapshotReader::readTable(const SchemaTable& table) {
   SnapshotPart part;
@@ -198,8 +209,9 @@ void SnapshotReader::readIndexes(const SchemaTable& table, SnapshotPart& part) {
   while (indexQuery_.step()) {
     if (indexQuery_.text(2) == "pk") continue;
     const std::string indexName = indexQuery_.text(0);
-    const auto rowid = indexIds_.find(upper(indexName));
-    const int64_t indexId = (rowid == indexIds_.end() ? 0 : rowid->second) + 1;
+    indexIdQuery_.bind(1, indexName);
+    const int64_t indexId = (indexIdQuery_.step() ? indexIdQuery_.integer(0) : 0) + 1;
+    indexIdQuery_.reset();
     found.push_back({indexName,
                      {table.id, indexName, indexId, int64_t{2}, std::string("NONCLUSTERED"),
                       indexQuery_.integer(1), int64_t{0},

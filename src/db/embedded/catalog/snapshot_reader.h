@@ -55,10 +55,10 @@ bool hasObjectTable(sqlite3* db, const std::string& schema);
 
 class SnapshotReader {
  public:
-  // `indexIds`: every index's row id in SQLite's schema, by upper-case name.
-  SnapshotReader(sqlite3* db, const std::string& schema,
-                 const std::unordered_map<std::string, int64_t>& indexIds);
+  SnapshotReader(sqlite3* db, const std::string& schema);
 
+  // The definition of the table or view of this row id in SQLite's schema.
+  std::string definition(int64_t id);
   // A table's or view's columns, constraints and indexes.
   SnapshotPart readTable(const SchemaTable& table);
   // Procedures, and triggers whose table or view still exists; `tableIds` names their parents'
@@ -78,10 +78,11 @@ class SnapshotReader {
 
   sqlite3* db_;
   const std::string& schema_;
-  const std::unordered_map<std::string, int64_t>& indexIds_;
   sqlite::Stmt columnQuery_;
   sqlite::Stmt indexQuery_;
   sqlite::Stmt keyQuery_;
+  sqlite::Stmt definitionQuery_;
+  sqlite::Stmt indexIdQuery_;
 };
 
 }  // namespace db::embedded::catalog

@@ -12,9 +12,10 @@ namespace {
 
 constexpr std::string_view kFindTable =
     "SELECT name, sql FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE";
-constexpr std::string_view kUserTables =
+constexpr std::string_view kTablesNaming =
     "SELECT name, sql FROM main.sqlite_schema WHERE type = 'table' AND sql IS NOT NULL "
-    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT LIKE 'kivtab\\_%' ESCAPE '\\'";
+    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT LIKE 'kivtab\\_%' ESCAPE '\\' "
+    "AND sql LIKE ?1";
 constexpr std::string_view kDependents =
     "SELECT sql FROM main.sqlite_schema WHERE tbl_name = ?1 COLLATE NOCASE "
     "AND type IN ('index', 'trigger') AND sql IS NOT NULL ORDER BY type = 'trigger', rowid";
@@ -114,15 +115,14 @@ StoredTable loadTable(sqlite3* db, std::string_view name, std::string_view state
 
 std::vector<Reference> referencesTo(sqlite3* db, std::string_view table) {
   std::vector<Reference> out;
-  const std::string name = upper(table);
-  // A name with a quote in it is doubled inside a quoted reference, so the text test below
-  // could miss it; such a name has every definition read.
-  const bool textTest = name.find_first_of("\"]'`") == std::string::npos;
-  sqlite::Stmt stmt(db, kUserTables);
+  // Every table is looked at on each rebuild: a definition that does not hold the name, in any
+  // case, cannot reference it and is not parsed (LIKE compares without regard to case; a '_'
+  // or '%' in the name only lets more through). A name with a quote in it is doubled inside a
+  // quoted reference, so such a name has every definition read.
+  const bool quoted = std::string_view(table).find_first_of("\"]'`") != std::string_view::npos;
+  sqlite::Stmt stmt(db, kTablesNaming);
+  stmt.bind(1, quoted ? std::string("%") : "%" + std::string(table) + "%");
   while (stmt.step()) {
-    // Every table is looked at on each rebuild: a definition that does not hold the name, in
-    // any case, cannot reference it and is not parsed.
-    if (textTest && upper(stmt.view(1)).find(name) == std::string::npos) continue;
     StoredTable child;
     try {
       child = {stmt.text(0), TableDef::parse(stmt.text(1))};
