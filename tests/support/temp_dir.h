@@ -2,11 +2,14 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace testing_support {
 
@@ -40,6 +43,18 @@ inline std::string readFile(const std::filesystem::path& path) {
 
 inline void writeFile(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// The names, without the extension, of the files in `folder` ending in `extension` (".sql"),
+// sorted; none when there is no such folder.
+inline std::vector<std::string> fileStems(const std::filesystem::path& folder,
+                                          std::string_view extension) {
+  std::vector<std::string> names;
+  if (!std::filesystem::is_directory(folder)) return names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == extension) names.push_back(entry.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace testing_support

@@ -100,6 +100,12 @@ std::string requireDataSource(const std::vector<ConnectionItem>& items) {
   return std::string(trim(*source));
 }
 
+// The start of a driver's ODBC connection string: the driver, and the Data Source under `key`.
+std::string driverAndSource(const std::string& driver, std::string_view key,
+                            const std::vector<ConnectionItem>& items) {
+  return "DRIVER={" + driver + "};" + odbcItem(key, requireDataSource(items));
+}
+
 bool isTrue(std::string_view v) {
   const std::string s = upper(trim(v));
   return s == "SSPI" || s == "TRUE" || s == "YES" || s == "1";
@@ -158,8 +164,7 @@ EngineTarget embeddedTarget(const std::vector<ConnectionItem>& items) {
 EngineTarget sqlServerTarget(const std::vector<ConnectionItem>& items, const OdbcDrivers& drivers) {
   EngineTarget target;
   target.kind = EngineKind::SqlServerOdbc;
-  std::string odbc = "DRIVER={" + drivers.sqlServer + "};";
-  odbc += odbcItem("SERVER", requireDataSource(items));
+  std::string odbc = driverAndSource(drivers.sqlServer, "SERVER", items);
   if (auto database = firstOf(items, {"Initial Catalog", "Database"}))
     odbc += odbcItem("DATABASE", *database);
   if (auto integrated = findConnectionValue(items, "Integrated Security");
@@ -179,8 +184,7 @@ EngineTarget sqlServerTarget(const std::vector<ConnectionItem>& items, const Odb
 EngineTarget oracleTarget(const std::vector<ConnectionItem>& items, const OdbcDrivers& drivers) {
   EngineTarget target;
   target.kind = EngineKind::OracleOdbc;
-  std::string odbc = "DRIVER={" + drivers.oracle + "};";
-  odbc += odbcItem("DBQ", requireDataSource(items));
+  std::string odbc = driverAndSource(drivers.oracle, "DBQ", items);
   appendCredentials(items, odbc, target);
   target.odbc = odbc;
   target.loginTimeoutSeconds = loginTimeout(items);

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "db/core/number_text.h"
 #include "db/core/text.h"
 
 namespace db {
@@ -94,6 +95,27 @@ std::string shortestDouble(double d) {
   return std::string(buf, end);
 }
 
+// The tokens of a date-time format pattern, each as many digits wide as it has letters; "yyyy"
+// is tried before "yy".
+struct PatternToken {
+  std::string_view text;
+  int DateTime::Parts::*part;
+  int modulus;  // keeps the last digits only; 0 for the whole value
+};
+
+constexpr PatternToken kPatternTokens[] = {
+    {"yyyy", &DateTime::Parts::year, 0}, {"yy", &DateTime::Parts::year, 100},
+    {"mm", &DateTime::Parts::month, 0},  {"dd", &DateTime::Parts::day, 0},
+    {"hh", &DateTime::Parts::hour, 0},   {"nn", &DateTime::Parts::minute, 0},
+    {"ss", &DateTime::Parts::second, 0}, {"zzz", &DateTime::Parts::millisecond, 0},
+};
+
+const PatternToken* patternTokenAt(std::string_view rest) {
+  for (const auto& token : kPatternTokens)
+    if (rest.starts_with(token.text)) return &token;
+  return nullptr;
+}
+
 }  // namespace
 
 DateTime DateTime::fromParts(int year, int month, int day, int hour, int minute, int second,
@@ -175,39 +197,17 @@ std::string DateTime::format(std::string_view pattern) const {
   const Parts p = parts();
   std::string out;
   char buf[8];
-  auto put = [&](int v, int width) {
-    std::snprintf(buf, sizeof buf, "%0*d", width, v);
-    out += buf;
-  };
   for (size_t i = 0; i < pattern.size();) {
-    const std::string_view rest = pattern.substr(i);
-    if (rest.starts_with("yyyy")) {
-      put(p.year, 4);
-      i += 4;
-    } else if (rest.starts_with("yy")) {
-      put(p.year % 100, 2);
-      i += 2;
-    } else if (rest.starts_with("mm")) {
-      put(p.month, 2);
-      i += 2;
-    } else if (rest.starts_with("dd")) {
-      put(p.day, 2);
-      i += 2;
-    } else if (rest.starts_with("hh")) {
-      put(p.hour, 2);
-      i += 2;
-    } else if (rest.starts_with("nn")) {
-      put(p.minute, 2);
-      i += 2;
-    } else if (rest.starts_with("ss")) {
-      put(p.second, 2);
-      i += 2;
-    } else if (rest.starts_with("zzz")) {
-      put(p.millisecond, 3);
-      i += 3;
-    } else {
+    const PatternToken* token = patternTokenAt(pattern.substr(i));
+    if (!token) {
       out += pattern[i++];
+      continue;
     }
+    const int value = p.*token->part;
+    const int width = static_cast<int>(token->text.size());
+    std::snprintf(buf, sizeof buf, "%0*d", width, token->modulus ? value % token->modulus : value);
+    out += buf;
+    i += token->text.size();
   }
   return out;
 }
@@ -225,6 +225,16 @@ std::string_view kindName(Value::Kind kind) {
   }
   return "unknown";
 }
+
+namespace {
+
+// What converting a value to a form its kind has none of raises; `what` is "an integer".
+std::invalid_argument noConversion(Value::Kind kind, std::string_view what) {
+  return std::invalid_argument("a value of kind " + std::string(kindName(kind)) + " is not " +
+                               std::string(what));
+}
+
+}  // namespace
 
 std::string Value::asText() const {
   switch (kind()) {
@@ -249,17 +259,14 @@ int64_t Value::asInt() const {
     case Kind::Text: {
       const std::string_view s = trim(getText());
       if (s.empty()) return 0;
-      int64_t v = 0;
-      auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-      if (ec == std::errc() && end == s.data() + s.size()) return v;
+      if (const auto v = parseNumber<int64_t>(s)) return *v;
       throw std::invalid_argument("'" + getText() + "' is not a valid integer");
     }
     case Kind::DateTime: return static_cast<int64_t>(getDateTime().toDays());
     case Kind::Bytes:
     case Kind::Array: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not an integer");
+  throw noConversion(kind(), "an integer");
 }
 
 double Value::asDouble() const {
@@ -277,17 +284,14 @@ double Value::asDouble() const {
         if (comma != std::string::npos && s.find(',', comma + 1) == std::string::npos)
           s[comma] = '.';
       }
-      double v = 0;
-      auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-      if (ec == std::errc() && end == s.data() + s.size()) return v;
+      if (const auto v = parseNumber<double>(s)) return *v;
       throw std::invalid_argument("'" + getText() + "' is not a valid floating point value");
     }
     case Kind::DateTime: return getDateTime().toDays();
     case Kind::Bytes:
     case Kind::Array: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not a number");
+  throw noConversion(kind(), "a number");
 }
 
 bool Value::asBool() const {
@@ -302,8 +306,7 @@ bool Value::asBool() const {
     }
     default: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not a boolean");
+  throw noConversion(kind(), "a boolean");
 }
 
 DateTime Value::asDateTime() const {
@@ -319,8 +322,7 @@ DateTime Value::asDateTime() const {
     }
     default: break;
   }
-  throw std::invalid_argument(std::string("a value of kind ") + std::string(kindName(kind())) +
-                              " is not a date-time");
+  throw noConversion(kind(), "a date-time");
 }
 
 }  // namespace db

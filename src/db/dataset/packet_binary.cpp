@@ -216,7 +216,7 @@ class BinaryReader {
           readValue(t, layout[f], slot, f, depth);
         } else if (flag == kFlagUnchanged) {
           if (!original) r_.failAt(at, "unchanged field without an original record");
-          copyCell(t, *original, slot, f);
+          t.column(f).copyCell(slot, t.column(f), *original);
         } else if (flag != kFlagNull) {
           r_.failAt(at, "bad field flags in record " + std::to_string(rec));
         }
@@ -227,22 +227,6 @@ class BinaryReader {
       }
     }
     t.hideSlots(hidden);
-  }
-
-  static void copyCell(Table& t, uint32_t from, uint32_t to, size_t f) {
-    ColumnStore& c = t.column(f);
-    if (c.isNull(from)) return;
-    switch (c.storage()) {
-      case ColumnStore::Storage::Word:
-        c.setWord(to, c.word(from));
-        break;
-      case ColumnStore::Storage::Heap:
-        c.setBytes(to, std::string(c.bytes(from)));
-        break;
-      case ColumnStore::Storage::Nested:
-        c.setChild(to, c.child(from)->clone());
-        break;
-    }
   }
 
   void readValue(Table& t, const Layout& lay, uint32_t slot, size_t f, int depth) {

@@ -6,8 +6,10 @@
 #include <optional>
 #include <unordered_set>
 
-#include "db/core/text.h"
 #include "db/core/base64.h"
+#include "db/core/named_table.h"
+#include "db/core/number_text.h"
+#include "db/core/text.h"
 #include "db/dataset/decimal.h"
 #include "db/dataset/field_types.h"
 #include "db/dataset/packet.h"
@@ -44,10 +46,8 @@ constexpr std::string_view kWidth = "WIDTH";
 constexpr std::string_view kDecimals = "DECIMALS";
 constexpr std::string_view kSubtype = "SUBTYPE";
 
-struct AttrFlag {
-  std::string_view name;
-  uint16_t bit;
-};
+// A flag attribute's name and its field_attr bit.
+using AttrFlag = Named<uint16_t>;
 constexpr AttrFlag kAttrFlags[] = {
     {"hidden", field_attr::kHidden},
     {"readonly", field_attr::kReadOnly},
@@ -55,19 +55,9 @@ constexpr AttrFlag kAttrFlags[] = {
     {"linkfield", field_attr::kLink},
 };
 
-std::optional<int64_t> parseInt(std::string_view s) {
-  int64_t v;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
-  return v;
-}
-
 std::optional<double> parseDouble(std::string_view s) {
-  double v;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(v)) {
-    return std::nullopt;
-  }
+  const auto v = parseNumber<double>(s);
+  if (!v || !std::isfinite(*v)) return std::nullopt;
   return v;
 }
 
@@ -126,7 +116,7 @@ PacketParam paramFromText(std::string_view name, const std::string& text) {
       size_t end = text.find(' ', start);
       if (end == std::string::npos) end = text.size();
       if (end > start) {
-        const auto v = parseInt(std::string_view(text).substr(start, end - start));
+        const auto v = parseNumber<int64_t>(std::string_view(text).substr(start, end - start));
         if (!v) break;
         p.ints.push_back(*v);
       }
@@ -136,7 +126,7 @@ PacketParam paramFromText(std::string_view name, const std::string& text) {
     if (known.kind == PacketParam::Kind::IntList && start >= text.size()) return p;
     p.ints.clear();
   }
-  if (const auto v = parseInt(text); v && *v >= INT32_MIN && *v <= INT32_MAX) {
+  if (const auto v = parseNumber<int64_t>(text); v && *v >= INT32_MIN && *v <= INT32_MAX) {
     p.kind = PacketParam::Kind::Int;
     p.byteSize = 4;
     p.ints = {*v};
@@ -236,12 +226,12 @@ class XmlReader {
       if (a.name == kSubtype) {
         def.subtype = a.value;
       } else if (a.name == kWidth || a.name == kDecimals) {
-        const auto v = parseInt(a.value);
+        const auto v = parseNumber<int64_t>(a.value);
         if (!v || *v < 0 || *v > INT32_MAX)
           x_.fail("field " + def.name + ": bad " + std::string(a.name));
         (a.name == kWidth ? def.size : def.decimals) = static_cast<int>(*v);
       } else if (const AttrFlag* flag = findFlag(a.name)) {
-        if (iequals(a.value, "true")) def.attributes |= flag->bit;
+        if (iequals(a.value, "true")) def.attributes |= flag->value;
       } else {
         def.extraProps.push_back(paramFromText(a.name, a.value));
       }
@@ -283,7 +273,7 @@ class XmlReader {
       size_t hint = 0;
       for (const XmlAttribute& a : x_.attributes()) {
         if (a.name == kRowState) {
-          const auto v = parseInt(a.value);
+          const auto v = parseNumber<int64_t>(a.value);
           if (!v) x_.fail("bad RowState \"" + a.value + "\"");
           rowState = static_cast<int>(*v);
           continue;
@@ -317,6 +307,11 @@ class XmlReader {
     auto bad = [&]() {
       x_.fail("field " + def.name + ": bad value \"" + text.substr(0, 40) + "\"");
     };
+    // The parsed value; a text that does not parse fails the packet.
+    auto parsed = [&](auto value) {
+      if (!value) bad();
+      return std::move(*value);
+    };
     switch (def.type) {
       case FieldType::String:
       case FieldType::FixedString:
@@ -327,17 +322,12 @@ class XmlReader {
         if (c.textual()) {
           c.setBytes(slot, text);
         } else {
-          const auto bytes = base64Decode(text);
-          if (!bytes) bad();
-          c.setBytes(slot, *bytes);
+          c.setBytes(slot, parsed(base64Decode(text)));
         }
         return;
-      case FieldType::Float: {
-        const auto v = parseDouble(text);
-        if (!v) bad();
-        c.setReal(slot, *v);
+      case FieldType::Float:
+        c.setReal(slot, parsed(parseDouble(text)));
         return;
-      }
       case FieldType::Bcd:
         try {
           c.setBytes(slot, canonicalDecimal(text));
@@ -356,25 +346,19 @@ class XmlReader {
         return;
       case FieldType::Date:
       case FieldType::DateTime:
-      case FieldType::SqlDateTime: {
-        const auto v = parseDateTime(text);
-        if (!v || (def.type == FieldType::Date && text.size() != 8)) bad();
-        c.setWord(slot, *v);
+      case FieldType::SqlDateTime:
+        if (def.type == FieldType::Date && text.size() != 8) bad();
+        c.setWord(slot, parsed(parseDateTime(text)));
         return;
-      }
-      case FieldType::Time: {
-        const auto v = parseClock(text);
-        if (!v) bad();
-        c.setWord(slot, *v);
+      case FieldType::Time:
+        c.setWord(slot, parsed(parseClock(text)));
         return;
-      }
       case FieldType::Nested:
         x_.fail("field " + def.name + ": a nested dataset given as an attribute");
       default: {
-        const auto v = parseInt(text);
-        if (!v) bad();
+        const int64_t v = parsed(parseNumber<int64_t>(text));
         try {
-          t.store(slot, f, t.convert(f, Value(*v)));
+          t.store(slot, f, t.convert(f, Value(v)));
         } catch (const Error&) {
           bad();
         }
@@ -491,7 +475,7 @@ class XmlWriter {
       attr(kAttrName, names[f]);
       attr(kFieldType, typeInfo(def.type).xmlName);
       for (const AttrFlag& flag : kAttrFlags) {
-        if (def.attributes & flag.bit) attr(flag.name, "true");
+        if (def.attributes & flag.value) attr(flag.name, "true");
       }
       if (!def.subtype.empty()) attr(kSubtype, def.subtype);
       const FieldTypeInfo& info = typeInfo(def.type);

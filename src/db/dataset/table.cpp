@@ -195,6 +195,25 @@ Table& ColumnStore::ensureChild(uint32_t slot, const FieldDef& def) {
   return *children_[slot];
 }
 
+void ColumnStore::copyCell(uint32_t slot, const ColumnStore& source, uint32_t from) {
+  if (source.isNull(from)) return;
+  switch (source.storage_) {
+    case Storage::Word:
+      setWord(slot, source.word(from));
+      break;
+    case Storage::Heap:
+      // Bytes of this table's own heap are copied out first: appending to the heap may move them.
+      if (source.heap_ == heap_)
+        setBytes(slot, std::string(source.bytes(from)));
+      else
+        setBytes(slot, source.bytes(from));
+      break;
+    case Storage::Nested:
+      setChild(slot, source.child(from)->clone());
+      break;
+  }
+}
+
 size_t ColumnStore::memoryUsed() const {
   size_t total = nulls_.capacity() + words_.capacity() * sizeof(int64_t) +
                  lengths_.capacity() * sizeof(uint32_t) +
@@ -407,20 +426,7 @@ std::unique_ptr<Table> Table::clone() const {
   for (const uint32_t slot : order_) {
     const uint32_t to = copy->appendSlot();
     for (size_t f = 0; f < fields_.size(); ++f) {
-      const ColumnStore& c = columns_[f];
-      ColumnStore& d = copy->columns_[f];
-      if (c.isNull(slot)) continue;
-      switch (c.storage()) {
-        case ColumnStore::Storage::Word:
-          d.setWord(to, c.word(slot));
-          break;
-        case ColumnStore::Storage::Heap:
-          d.setBytes(to, c.bytes(slot));
-          break;
-        case ColumnStore::Storage::Nested:
-          d.setChild(to, c.child(slot)->clone());
-          break;
-      }
+      copy->columns_[f].copyCell(to, columns_[f], slot);
     }
   }
   return copy;

@@ -52,6 +52,9 @@ class ColumnStore {
   void setBytes(uint32_t slot, std::string_view value);
   void setChild(uint32_t slot, std::unique_ptr<Table> table);
   Table& ensureChild(uint32_t slot, const FieldDef& def);
+  // Copies the cell at `from` of `source` (a column of the same field, or this one) into `slot`;
+  // a null cell leaves `slot` as it is.
+  void copyCell(uint32_t slot, const ColumnStore& source, uint32_t from);
 
   size_t memoryUsed() const;
 

@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "db/core/named_table.h"
 #include "db/core/text.h"
 
 namespace db::embedded {
 namespace {
 
-struct PartName {
-  std::string_view name;
-  DatePart part;
-};
-
-constexpr PartName kPartNames[] = {
+constexpr Named<DatePart> kPartNames[] = {
     {"YEAR", DatePart::Year},
     {"YY", DatePart::Year},
     {"YYYY", DatePart::Year},
@@ -76,12 +72,39 @@ int64_t unitMs(DatePart part) {
   }
 }
 
+// CONVERT styles written as a DateTime::format pattern.
+struct StylePattern {
+  int style;
+  std::string_view pattern;
+};
+
+constexpr StylePattern kStylePatterns[] = {
+    {3, "dd/mm/yy"},
+    {101, "mm/dd/yyyy"},
+    {103, "dd/mm/yyyy"},
+    {104, "dd.mm.yyyy"},
+    {108, "hh:nn:ss"},
+    {112, "yyyymmdd"},
+    {120, "yyyy-mm-dd hh:nn:ss"},
+    {121, "yyyy-mm-dd hh:nn:ss.zzz"},
+};
+
+// Styles 0 and 100: "Jan  8 2026  3:04PM".
+std::string withMonthName(DateTime date) {
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const auto p = date.parts();
+  const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonths[p.month - 1], p.day, p.year,
+                hour12, p.minute, p.hour < 12 ? "AM" : "PM");
+  return buf;
+}
+
 }  // namespace
 
 std::optional<DatePart> datePartNamed(std::string_view name) {
-  for (const auto& p : kPartNames)
-    if (iequals(p.name, name)) return p.part;
-  return std::nullopt;
+  return lookupName(kPartNames, name);
 }
 
 DateTime dateAdd(DatePart part, int64_t amount, DateTime date) {
@@ -148,37 +171,10 @@ int64_t datePart(DatePart part, DateTime date) {
 }
 
 std::optional<std::string> formatDateStyle(DateTime date, int style) {
-  switch (style) {
-    case 0:
-    case 100: {
-      static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-      const auto p = date.parts();
-      const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
-      char buf[32];
-      std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonths[p.month - 1], p.day, p.year,
-                    hour12, p.minute, p.hour < 12 ? "AM" : "PM");
-      return std::string(buf);
-    }
-    case 3:
-      return date.format("dd/mm/yy");
-    case 101:
-      return date.format("mm/dd/yyyy");
-    case 103:
-      return date.format("dd/mm/yyyy");
-    case 104:
-      return date.format("dd.mm.yyyy");
-    case 108:
-      return date.format("hh:nn:ss");
-    case 112:
-      return date.format("yyyymmdd");
-    case 120:
-      return date.format("yyyy-mm-dd hh:nn:ss");
-    case 121:
-      return date.format("yyyy-mm-dd hh:nn:ss.zzz");
-    default:
-      return std::nullopt;
-  }
+  if (style == 0 || style == 100) return withMonthName(date);
+  for (const auto& s : kStylePatterns)
+    if (s.style == style) return date.format(s.pattern);
+  return std::nullopt;
 }
 
 std::optional<DateTime> parseDateStyle(std::string_view text, int style) {

@@ -31,18 +31,6 @@ bool isPlainDml(const std::vector<Token>& tokens) {
   return true;
 }
 
-std::vector<std::string> parameterNamesOf(const std::vector<Token>& tokens) {
-  std::vector<std::string> names;
-  for (const auto& t : tokens) {
-    if (t.kind != TokenKind::Parameter) continue;
-    const std::string name = t.value();
-    bool seen = false;
-    for (const auto& n : names) seen = seen || iequals(n, name);
-    if (!seen) names.push_back(name);
-  }
-  return names;
-}
-
 // Marks a statement as running for the duration of a call, so the connection's cache keeps it.
 struct ActiveScope {
   explicit ActiveScope(int& counter) : counter_(counter) { ++counter_; }

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "db/embedded/embedded_connection.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/sqlite_error.h"
 #include "db/embedded/translate/context.h"
 #include "db/embedded/translate/type_names.h"

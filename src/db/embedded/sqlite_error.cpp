@@ -5,44 +5,54 @@
 #include <string>
 
 namespace db::embedded {
+namespace {
+
+struct CodeRule {
+  int code;
+  ErrorKind kind;
+};
+
+// Extended codes that tell more than their primary code does.
+constexpr CodeRule kExtendedCodes[] = {
+    {SQLITE_CONSTRAINT_PRIMARYKEY, ErrorKind::DuplicateKey},
+    {SQLITE_CONSTRAINT_UNIQUE, ErrorKind::DuplicateKey},
+    {SQLITE_CONSTRAINT_DATATYPE, ErrorKind::Conversion},
+};
+
+constexpr CodeRule kPrimaryCodes[] = {
+    {SQLITE_CONSTRAINT, ErrorKind::Constraint}, {SQLITE_BUSY, ErrorKind::Busy},
+    {SQLITE_LOCKED, ErrorKind::Busy},           {SQLITE_NOTADB, ErrorKind::NotADatabase},
+    {SQLITE_CORRUPT, ErrorKind::NotADatabase},  {SQLITE_CANTOPEN, ErrorKind::Connection},
+    {SQLITE_PERM, ErrorKind::Connection},       {SQLITE_READONLY, ErrorKind::Connection},
+    {SQLITE_MISMATCH, ErrorKind::Conversion},   {SQLITE_RANGE, ErrorKind::Conversion},
+};
+
+struct MessageRule {
+  std::string_view fragment;
+  ErrorKind kind;
+};
+
+// SQLITE_ERROR covers every failure to prepare; its message tells a text that does not parse
+// from a function or construct SQLite lacks, which is one this engine does not speak.
+constexpr MessageRule kErrorMessages[] = {
+    {"syntax error", ErrorKind::Syntax},
+    {"incomplete input", ErrorKind::Syntax},
+    {"unrecognized token", ErrorKind::Syntax},
+    {"no such function", ErrorKind::Unsupported},
+};
+
+}  // namespace
 
 ErrorKind errorKindOf(int extendedCode, std::string_view message) {
-  switch (extendedCode) {
-    case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_UNIQUE:
-      return ErrorKind::DuplicateKey;
-    case SQLITE_CONSTRAINT_DATATYPE:
-      return ErrorKind::Conversion;
-    default:
-      break;
-  }
-  switch (extendedCode & 0xff) {
-    case SQLITE_CONSTRAINT:
-      return ErrorKind::Constraint;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      return ErrorKind::Busy;
-    case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-      return ErrorKind::NotADatabase;
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-    case SQLITE_READONLY:
-      return ErrorKind::Connection;
-    case SQLITE_MISMATCH:
-    case SQLITE_RANGE:
-      return ErrorKind::Conversion;
-    case SQLITE_ERROR:
-      if (message.find("syntax error") != std::string_view::npos ||
-          message.find("incomplete input") != std::string_view::npos ||
-          message.find("unrecognized token") != std::string_view::npos)
-        return ErrorKind::Syntax;
-      // A function or construct SQLite lacks is one this engine does not speak.
-      if (message.find("no such function") != std::string_view::npos) return ErrorKind::Unsupported;
-      return ErrorKind::General;
-    default:
-      return ErrorKind::General;
-  }
+  for (const auto& rule : kExtendedCodes)
+    if (rule.code == extendedCode) return rule.kind;
+  const int primary = extendedCode & 0xff;
+  for (const auto& rule : kPrimaryCodes)
+    if (rule.code == primary) return rule.kind;
+  if (primary == SQLITE_ERROR)
+    for (const auto& rule : kErrorMessages)
+      if (message.find(rule.fragment) != std::string_view::npos) return rule.kind;
+  return ErrorKind::General;
 }
 
 Error sqliteError(sqlite3* db, int code, std::string_view statement) {

@@ -170,4 +170,16 @@ std::vector<Token> significant(const std::vector<Token>& tokens) {
   return out;
 }
 
+std::vector<std::string> parameterNamesOf(const std::vector<Token>& tokens) {
+  std::vector<std::string> names;
+  for (const auto& t : tokens) {
+    if (t.kind != TokenKind::Parameter) continue;
+    const std::string name = t.value();
+    bool seen = false;
+    for (const auto& n : names) seen = seen || iequals(n, name);
+    if (!seen) names.push_back(name);
+  }
+  return names;
+}
+
 }  // namespace db::embedded

@@ -37,4 +37,8 @@ std::vector<Token> tokenize(std::string_view sql);
 // The tokens without Space tokens.
 std::vector<Token> significant(const std::vector<Token>& tokens);
 
+// The names of the parameters (without ':') in order of first appearance; a name used again,
+// in any case, is the same parameter.
+std::vector<std::string> parameterNamesOf(const std::vector<Token>& tokens);
+
 }  // namespace db::embedded

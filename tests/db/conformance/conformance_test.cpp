@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "support/temp_dir.h"
@@ -18,14 +17,6 @@ std::string quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
-}
-
-std::vector<std::string> scriptNames() {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(kScripts))
-    if (e.path().extension() == ".sql") names.push_back(e.path().stem().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 class Conformance : public ::testing::TestWithParam<std::string> {};
@@ -45,7 +36,8 @@ TEST_P(Conformance, OutputMatchesTheServers) {
   EXPECT_EQ(readFile(folder / "out"), readFile(kScripts / (GetParam() + ".expected")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, Conformance, ::testing::ValuesIn(scriptNames()),
+INSTANTIATE_TEST_SUITE_P(Scripts, Conformance,
+                         ::testing::ValuesIn(testing_support::fileStems(kScripts, ".sql")),
                          [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -17,8 +17,6 @@ namespace db::embedded {
 namespace {
 
 using namespace test_support;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 // The structure update's own column query (a literal, so its text ends in a NUL).
 constexpr const char* kColumnQuery = schema::sql::kLocalStructMSDE.data();
@@ -34,7 +32,7 @@ struct Case {
   const char* check = nullptr;  // a query whose rows must then equal `rows`
 };
 
-class CatalogCorpus : public ::testing::Test {
+class CatalogCorpus : public MemoryDatabaseTest {
  protected:
   void SetUp() override {
     for (const char* sql : {
@@ -90,8 +88,6 @@ class CatalogCorpus : public ::testing::Test {
       }
     }
   }
-
-  std::unique_ptr<Connection> db = openMemory();
 };
 
 TEST_F(CatalogCorpus, StructureProbesAndColumnQuery) {

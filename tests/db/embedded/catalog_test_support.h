@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "db/core/error.h"
 #include "db/embedded/catalog/sqlite_access.h"
 #include "db/embedded/extension.h"
 #include "db/embedded/tokenizer.h"
@@ -36,6 +37,17 @@ class CatalogDb {
     if (!result) throw std::runtime_error("statement not taken by the DDL: " + sql);
     return *result;
   }
+
+  // The db::Error with which the DDL refuses a statement, and its message.
+  Error refused(const std::string& sql) {
+    try {
+      ddl(sql);
+    } catch (const Error& e) {
+      return e;
+    }
+    throw std::runtime_error("statement not refused by the DDL: " + sql);
+  }
+  std::string refusal(const std::string& sql) { return refused(sql).what(); }
 
   // All rows of a query, each row's columns joined with '|', NULL as "NULL".
   std::vector<std::string> rows(const std::string& sql,

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "db/core/text.h"
@@ -16,13 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kScripts = fs::path(KIVTAB_SOURCE_DIR) / "tests/db/embedded/conformance";
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> batchesOf(const std::string& script) {
   std::vector<std::string> batches;
@@ -66,25 +58,17 @@ std::string run(Connection& c, const std::string& script) {
   return out;
 }
 
-std::vector<std::string> scriptNames() {
-  std::vector<std::string> names;
-  if (!fs::is_directory(kScripts)) return names;
-  for (const auto& entry : fs::directory_iterator(kScripts))
-    if (entry.path().extension() == ".sql") names.push_back(entry.path().stem().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class Conformance : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Conformance, GivesSqlServersResults) {
   test_support::TempDatabase database("conformance_" + GetParam());
   auto c = database.open("dbo");
-  const std::string actual = run(*c, readFile(kScripts / (GetParam() + ".sql")));
-  EXPECT_EQ(actual, readFile(kScripts / (GetParam() + ".expected")));
+  const std::string actual = run(*c, testing_support::readFile(kScripts / (GetParam() + ".sql")));
+  EXPECT_EQ(actual, testing_support::readFile(kScripts / (GetParam() + ".expected")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, Conformance, ::testing::ValuesIn(scriptNames()),
+INSTANTIATE_TEST_SUITE_P(Scripts, Conformance,
+                         ::testing::ValuesIn(testing_support::fileStems(kScripts, ".sql")),
                          [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -12,17 +12,14 @@ namespace db::embedded {
 namespace {
 
 using namespace test_support;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
-class EmbeddedConnection : public ::testing::Test {
+class EmbeddedConnection : public MemoryDatabaseTest {
  protected:
   void SetUp() override {
     db->execute(
         "CREATE TABLE PRODUTO (CDPRODUTO VARCHAR(10) NOT NULL PRIMARY KEY, NMPRODUTO "
         "VARCHAR(40), VRPRECO DECIMAL(17,3), QTESTOQUE INT, DTULTATU DATETIME, IDATIVO CHAR(1))");
   }
-  std::unique_ptr<Connection> db = openMemory();
 };
 
 TEST_F(EmbeddedConnection, NamedParametersBindByNameWithoutRegardToCaseAndRepeat) {

@@ -11,8 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace test_support;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 // A server folder inside a scratch directory, so that nothing may land beside it unseen.
 class ServerFolder : public ::testing::Test {

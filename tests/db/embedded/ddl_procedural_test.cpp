@@ -41,24 +41,22 @@ TEST_F(DdlProcedural, ProceduresAreCataloguedWithTheirText) {
             kProcedure);
   EXPECT_EQ(db.scalar("SELECT type_desc FROM kivtab_sys_objects WHERE name = 'NOVO_CODIGO'"),
             "SQL_STORED_PROCEDURE");
-  EXPECT_THAT([&] { db.ddl(kProcedure); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("already an object named")));
+  EXPECT_THAT(db.refusal(kProcedure), HasSubstr("already an object named"));
   db.ddl("ALTER PROC NOVO_CODIGO AS SELECT 1");
   EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_syscomments WHERE text LIKE 'ALTER PROC%'"),
             "1");
   db.ddl("DROP PROCEDURE NOVO_CODIGO;");
   EXPECT_EQ(ownedCount("NOVO_CODIGO", "P"), "0");
-  EXPECT_THAT([&] { db.ddl("DROP PROCEDURE NOVO_CODIGO"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("Cannot drop the procedure")));
+  EXPECT_THAT(db.refusal("DROP PROCEDURE NOVO_CODIGO"), HasSubstr("Cannot drop the procedure"));
   db.ddl("DROP PROC IF EXISTS NOVO_CODIGO");
-  EXPECT_THAT([&] { db.ddl("ALTER PROCEDURE NOVO_CODIGO AS SELECT 1"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("Invalid object name")));
+  EXPECT_THAT(db.refusal("ALTER PROCEDURE NOVO_CODIGO AS SELECT 1"),
+              HasSubstr("Invalid object name"));
   db.ddl("CREATE OR ALTER PROCEDURE dbo.NOVO_CODIGO AS SELECT 2");
   db.ddl("CREATE OR ALTER PROCEDURE [NOVO_CODIGO] AS SELECT 3");
   EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_sysobjects WHERE type = 'P'"), "1");
   // A name taken by a table cannot be a procedure's.
-  EXPECT_THAT([&] { db.ddl("CREATE PROCEDURE LOGCMD AS SELECT 1"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("already an object named 'LOGCMD'")));
+  EXPECT_THAT(db.refusal("CREATE PROCEDURE LOGCMD AS SELECT 1"),
+              HasSubstr("already an object named 'LOGCMD'"));
 }
 
 TEST_F(DdlProcedural, TriggersAreListedEnabledDisabledAndNotFiredByWritesOutsideTheEngine) {
@@ -78,28 +76,25 @@ TEST_F(DdlProcedural, TriggersAreListedEnabledDisabledAndNotFiredByWritesOutside
   EXPECT_EQ(db.scalar("SELECT is_disabled FROM kivtab_sys_triggers WHERE name = 'LOG_DEL'"), "1");
   db.ddl("ALTER TABLE COMANDAVEN ENABLE TRIGGER LOG_DEL");
   EXPECT_EQ(db.scalar("SELECT is_disabled FROM kivtab_sys_triggers WHERE name = 'LOG_DEL'"), "0");
-  EXPECT_THAT([&] { db.ddl("ENABLE TRIGGER LOG_DEL ON LOGCMD"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("LOG_DEL")));
-  EXPECT_THAT([&] { db.ddl("ENABLE TRIGGER NONE ON COMANDAVEN"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("NONE")));
+  EXPECT_THAT(db.refusal("ENABLE TRIGGER LOG_DEL ON LOGCMD"), HasSubstr("LOG_DEL"));
+  EXPECT_THAT(db.refusal("ENABLE TRIGGER NONE ON COMANDAVEN"), HasSubstr("NONE"));
   // Rebuilding the table keeps its triggers.
   db.ddl("ALTER TABLE COMANDAVEN ALTER COLUMN NRCOMANDA VARCHAR(20)");
   EXPECT_EQ(ownedCount("LOG_DEL", "TR"), "1");
   db.ddl("DROP TRIGGER LOG_DEL");
   EXPECT_EQ(ownedCount("LOG_DEL", "TR"), "0");
-  EXPECT_THAT([&] { db.ddl("DROP TRIGGER LOG_DEL"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("Cannot drop the trigger")));
+  EXPECT_THAT(db.refusal("DROP TRIGGER LOG_DEL"), HasSubstr("Cannot drop the trigger"));
 }
 
 TEST_F(DdlProcedural, TriggersGoWithTheirTable) {
-  EXPECT_THAT([&] { db.ddl("CREATE TRIGGER T1 ON NOSUCH AFTER INSERT AS SELECT 1"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("NOSUCH")));
+  EXPECT_THAT(db.refusal("CREATE TRIGGER T1 ON NOSUCH AFTER INSERT AS SELECT 1"),
+              HasSubstr("NOSUCH"));
   db.ddl("CREATE TRIGGER T1 ON LOGCMD AFTER INSERT, UPDATE AS SELECT 1");
   db.exec("DROP TABLE LOGCMD");
   EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_sys_triggers"), "0");
   db.exec("CREATE TABLE LOGCMD (TX VARCHAR(10))");
-  EXPECT_THAT([&] { db.ddl("CREATE TRIGGER T1 ON LOGCMD INSTEAD OF DELETE AS SELECT 1"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("INSTEAD OF triggers")));
+  EXPECT_THAT(db.refusal("CREATE TRIGGER T1 ON LOGCMD INSTEAD OF DELETE AS SELECT 1"),
+              HasSubstr("INSTEAD OF triggers"));
 }
 
 TEST_F(DdlProcedural, SnapshotSettingIsRecordedForTheDatabase) {
@@ -115,14 +110,11 @@ TEST_F(DdlProcedural, SnapshotSettingIsRecordedForTheDatabase) {
   EXPECT_THAT(db.rows(query, {"main"}), ElementsAre("1"));
   EXPECT_EQ(db.scalar("SELECT user_access_desc FROM kivtab_sys_databases WHERE database_id = 5"),
             "MULTI_USER");
-  EXPECT_THAT([&] { db.ddl("ALTER DATABASE OUTRA SET READ_COMMITTED_SNAPSHOT ON"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("'OUTRA' does not exist")));
-  try {
-    db.ddl("ALTER DATABASE :P_BASE SET READ_COMMITTED_SNAPSHOT ON");
-    FAIL() << "a parameter was taken for a database name";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
-  }
+  EXPECT_THAT(db.refusal("ALTER DATABASE OUTRA SET READ_COMMITTED_SNAPSHOT ON"),
+              HasSubstr("'OUTRA' does not exist"));
+  // A parameter is no database name.
+  EXPECT_EQ(db.refused("ALTER DATABASE :P_BASE SET READ_COMMITTED_SNAPSHOT ON").kind(),
+            ErrorKind::Unsupported);
   EXPECT_THROW(db.ddl("ALTER DATABASE main SET RECOVERY SIMPLE"), Error);
 }
 
@@ -154,13 +146,9 @@ TEST(DdlDispatch, OtherStatementsAreLeftToTheTranslator) {
   }
   EXPECT_THROW(db.ddl("ALTER TABLE NOSUCH ADD X INT"), Error);
   db.exec("CREATE TABLE X (A INT)");
-  try {
-    db.ddl("ALTER TABLE X ADD CONSTRAINT UQ_X UNIQUE (A)");
-    FAIL() << "an unsupported constraint was accepted";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
-    EXPECT_THAT(e.what(), HasSubstr("UNIQUE"));
-  }
+  const Error unique = db.refused("ALTER TABLE X ADD CONSTRAINT UQ_X UNIQUE (A)");
+  EXPECT_EQ(unique.kind(), ErrorKind::Unsupported);
+  EXPECT_THAT(unique.what(), HasSubstr("UNIQUE"));
   EXPECT_THROW(db.ddl("ALTER TABLE X ALTER COLUMN"), Error);
   EXPECT_THROW(db.ddl("ALTER TABLE X ADD"), Error);
   EXPECT_THROW(db.ddl("CREATE PROCEDURE"), Error);

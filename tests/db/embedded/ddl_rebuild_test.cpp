@@ -133,8 +133,8 @@ TEST_F(DdlRebuild, RebuildingAParentNeverCascadesIntoItsChildren) {
 
 TEST_F(DdlRebuild, PrimaryKeyDroppedAndAddedAgain) {
   // The note table's foreign key references the key: it goes first, as on the server.
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT PK_ITEMVENDA"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("FK_OBS_ITEM")));
+  EXPECT_THAT(db.refusal("ALTER TABLE ITEMVENDA DROP CONSTRAINT PK_ITEMVENDA"),
+              HasSubstr("FK_OBS_ITEM"));
   db.ddl("ALTER TABLE OBSITEM DROP CONSTRAINT FK_OBS_ITEM");
   EXPECT_EQ(db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT PK_ITEMVENDA"), 0);
   EXPECT_EQ(db.scalar("SELECT count(*) FROM kivtab_sys_indexes I, kivtab_sysobjects O "
@@ -142,14 +142,10 @@ TEST_F(DdlRebuild, PrimaryKeyDroppedAndAddedAgain) {
             "0");
   db.exec("INSERT INTO ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) VALUES ('01', '2', 1)");
   // Duplicates now present: the server's refusal, and nothing changes.
-  try {
-    db.ddl(
-        "ALTER TABLE ITEMVENDA ADD CONSTRAINT PK_ITEMVENDA PRIMARY KEY CLUSTERED "
-        "(CDFILIAL, NRSEQVENDA, NRITEM)");
-    FAIL() << "a duplicate key was accepted";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::DuplicateKey);
-  }
+  const Error duplicate = db.refused(
+      "ALTER TABLE ITEMVENDA ADD CONSTRAINT PK_ITEMVENDA PRIMARY KEY CLUSTERED "
+      "(CDFILIAL, NRSEQVENDA, NRITEM)");
+  EXPECT_EQ(duplicate.kind(), ErrorKind::DuplicateKey);
   db.exec("DELETE FROM ITEMVENDA WHERE rowid = (SELECT max(rowid) FROM ITEMVENDA)");
   db.ddl(
       "ALTER TABLE ITEMVENDA ADD CONSTRAINT PK_ITEMVENDA PRIMARY KEY (CDFILIAL, NRSEQVENDA, "
@@ -188,27 +184,24 @@ TEST_F(DdlRebuild, KeyAddedToAnEmptyTableKeepsItsIndexesViewsAndReferences) {
 }
 
 TEST_F(DdlRebuild, PrimaryKeyRulesOfTheServer) {
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD CONSTRAINT PK_OTHER PRIMARY KEY (CDFILIAL)"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("already has a primary key")));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA ADD CONSTRAINT PK_OTHER PRIMARY KEY (CDFILIAL)"),
+              HasSubstr("already has a primary key"));
   db.exec("CREATE TABLE LIVRE (A VARCHAR(2) NOT NULL, B VARCHAR(2))");
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE LIVRE ADD CONSTRAINT PK_LIVRE PRIMARY KEY (A, B)"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("nullable column")));
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE LIVRE ADD CONSTRAINT PK_VENDA PRIMARY KEY (A)"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("already an object named")));
+  EXPECT_THAT(db.refusal("ALTER TABLE LIVRE ADD CONSTRAINT PK_LIVRE PRIMARY KEY (A, B)"),
+              HasSubstr("nullable column"));
+  EXPECT_THAT(db.refusal("ALTER TABLE LIVRE ADD CONSTRAINT PK_VENDA PRIMARY KEY (A)"),
+              HasSubstr("already an object named"));
   // A key still referenced by another table's foreign key cannot go.
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_VENDA"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("FK_ITEM_VENDA")));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA DROP CONSTRAINT PK_VENDA"), HasSubstr("FK_ITEM_VENDA"));
   // Also when the reference spells the table in another case, in brackets.
   db.exec(
       "CREATE TABLE PAGTO (F VARCHAR(4), S VARCHAR(10), CONSTRAINT FK_PAGTO FOREIGN KEY (F, S) "
       "REFERENCES [venda] (CDFILIAL, NRSEQVENDA))");
   db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT FK_ITEM_VENDA");
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_VENDA"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("FK_PAGTO")));
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP CONSTRAINT PK_NONE"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("is not a constraint")));
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE NOSUCH DROP CONSTRAINT PK_NONE"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("NOSUCH")));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA DROP CONSTRAINT PK_VENDA"), HasSubstr("FK_PAGTO"));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA DROP CONSTRAINT PK_NONE"),
+              HasSubstr("is not a constraint"));
+  EXPECT_THAT(db.refusal("ALTER TABLE NOSUCH DROP CONSTRAINT PK_NONE"), HasSubstr("NOSUCH"));
 }
 
 TEST_F(DdlRebuild, ForeignKeyAddedWithCascadeWorks) {
@@ -227,25 +220,19 @@ TEST_F(DdlRebuild, ForeignKeyAddedWithCascadeWorks) {
   EXPECT_THROW(db.exec("INSERT INTO PROMOITEM VALUES ('01', '7', 1, 0)"), Error);
   // Applying the same key again fails, as it does on every later run against the server.
   EXPECT_THAT(
-      [&] {
-        db.ddl(
-            "ALTER TABLE PROMOITEM ADD CONSTRAINT FKPDV001ITEM FOREIGN KEY (CDFILIAL, NRSEQVENDA, "
-            "NRITEM) REFERENCES ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) ON DELETE CASCADE");
-      },
-      ::testing::ThrowsMessage<Error>(HasSubstr("already an object named 'FKPDV001ITEM'")));
+      db.refusal(
+          "ALTER TABLE PROMOITEM ADD CONSTRAINT FKPDV001ITEM FOREIGN KEY (CDFILIAL, NRSEQVENDA, "
+          "NRITEM) REFERENCES ITEMVENDA (CDFILIAL, NRSEQVENDA, NRITEM) ON DELETE CASCADE"),
+      HasSubstr("already an object named 'FKPDV001ITEM'"));
 }
 
 TEST_F(DdlRebuild, ForeignKeyRefusedForOrphansAndNonKeys) {
   db.exec("CREATE TABLE ORFA (CDFILIAL VARCHAR(4), NRSEQVENDA VARCHAR(10))");
   db.exec("INSERT INTO ORFA VALUES ('01', '1'), ('01', NULL), ('02', '5')");
-  try {
-    db.ddl(
-        "ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA FOREIGN KEY (CDFILIAL, NRSEQVENDA) "
-        "REFERENCES VENDA (CDFILIAL, NRSEQVENDA)");
-    FAIL() << "an orphan row was accepted";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::Constraint);
-  }
+  const Error orphans = db.refused(
+      "ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA FOREIGN KEY (CDFILIAL, NRSEQVENDA) "
+      "REFERENCES VENDA (CDFILIAL, NRSEQVENDA)");
+  EXPECT_EQ(orphans.kind(), ErrorKind::Constraint);
   EXPECT_TRUE(constraints("ORFA").empty());
   db.exec("DELETE FROM ORFA WHERE CDFILIAL = '02'");
   // A key written without its columns references the parent's primary key.
@@ -254,17 +241,12 @@ TEST_F(DdlRebuild, ForeignKeyRefusedForOrphansAndNonKeys) {
       "REFERENCES VENDA");
   EXPECT_THAT(constraints("ORFA"), ElementsAre("FK_ORFA:F"));
   EXPECT_THAT(
-      [&] {
-        db.ddl(
-            "ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA2 FOREIGN KEY (NRSEQVENDA) REFERENCES "
-            "VENDA (NRSEQVENDA)");
-      },
-      ::testing::ThrowsMessage<Error>(HasSubstr("no primary or candidate keys")));
+      db.refusal("ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA2 FOREIGN KEY (NRSEQVENDA) REFERENCES "
+                 "VENDA (NRSEQVENDA)"),
+      HasSubstr("no primary or candidate keys"));
   EXPECT_THAT(
-      [&] {
-        db.ddl("ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA3 FOREIGN KEY (CDFILIAL) REFERENCES NADA");
-      },
-      ::testing::ThrowsMessage<Error>(HasSubstr("invalid table 'NADA'")));
+      db.refusal("ALTER TABLE ORFA ADD CONSTRAINT FK_ORFA3 FOREIGN KEY (CDFILIAL) REFERENCES NADA"),
+      HasSubstr("invalid table 'NADA'"));
   db.ddl("ALTER TABLE ORFA DROP CONSTRAINT FK_ORFA");
   db.exec("INSERT INTO ORFA VALUES ('09', '9')");
   EXPECT_TRUE(constraints("ORFA").empty());
@@ -276,8 +258,8 @@ TEST_F(DdlRebuild, DefaultsAddedNamedAndDropped) {
   EXPECT_THAT(constraints("VENDA"), ElementsAre("DF_VENDA_TOTAL:D", "PK_VENDA:PK"));
   db.exec("INSERT INTO VENDA (CDFILIAL, NRSEQVENDA) VALUES ('01', '3')");
   EXPECT_EQ(db.scalar("SELECT VRTOTAL FROM VENDA WHERE NRSEQVENDA = '3'"), "0");
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD DEFAULT 1 FOR VRTOTAL"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("already has a DEFAULT")));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA ADD DEFAULT 1 FOR VRTOTAL"),
+              HasSubstr("already has a DEFAULT"));
   db.ddl("ALTER TABLE VENDA DROP CONSTRAINT DF_VENDA_TOTAL");
   EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:");
   // Unnamed: the catalogue's own name for it drops it again.
@@ -285,20 +267,17 @@ TEST_F(DdlRebuild, DefaultsAddedNamedAndDropped) {
   EXPECT_EQ(column("VENDA", "VRTOTAL"), "decimal::YES:(getdate())");
   db.ddl("ALTER TABLE VENDA DROP CONSTRAINT DF__VENDA__VRTOTAL");
   EXPECT_THAT(constraints("VENDA"), ElementsAre("PK_VENDA:PK"));
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD DEFAULT SUSER_SNAME() FOR VRTOTAL"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("SUSER_SNAME")));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA ADD DEFAULT SUSER_SNAME() FOR VRTOTAL"),
+              HasSubstr("SUSER_SNAME"));
 }
 
 TEST_F(DdlRebuild, DropColumnRefusedWhileInUse) {
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN DSITEM"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("DF__ITEMVENDA__DSITEM")));
+  EXPECT_THAT(db.refusal("ALTER TABLE ITEMVENDA DROP COLUMN DSITEM"),
+              HasSubstr("DF__ITEMVENDA__DSITEM"));
   db.ddl("ALTER TABLE ITEMVENDA DROP CONSTRAINT DF__ITEMVENDA__DSITEM");
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN DSITEM"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("IX_ITEM_DS")));
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN NRITEM"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("PK_ITEMVENDA")));
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA DROP COLUMN NRSEQVENDA"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("PK_VENDA")));
+  EXPECT_THAT(db.refusal("ALTER TABLE ITEMVENDA DROP COLUMN DSITEM"), HasSubstr("IX_ITEM_DS"));
+  EXPECT_THAT(db.refusal("ALTER TABLE ITEMVENDA DROP COLUMN NRITEM"), HasSubstr("PK_ITEMVENDA"));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA DROP COLUMN NRSEQVENDA"), HasSubstr("PK_VENDA"));
   db.ddl("ALTER TABLE ITEMVENDA DROP COLUMN QTITEM");
   EXPECT_EQ(column("ITEMVENDA", "QTITEM"), "");
   EXPECT_THAT(items(), ElementsAre("01|1|1|CAFE", "01|1|2|NULL", "01|2|1|PAO"));
@@ -321,10 +300,9 @@ TEST_F(DdlRebuild, AddedColumnsGetDefaultsAsOnTheServer) {
   EXPECT_EQ(column("VENDA", "DSNOTA"), "varchar:-1:YES:");
   EXPECT_EQ(column("VENDA", "NRVIAS"), "int::NO:((1))");
   EXPECT_EQ(db.scalar("SELECT count(*) FROM VENDA WHERE IDSTATUS = 'a'"), "1");
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD NRNOVO INT NOT NULL"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("non-empty table")));
-  EXPECT_THAT([&] { db.ddl("ALTER TABLE VENDA ADD IDSTATUS INT"); },
-              ::testing::ThrowsMessage<Error>(HasSubstr("more than once")));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA ADD NRNOVO INT NOT NULL"),
+              HasSubstr("non-empty table"));
+  EXPECT_THAT(db.refusal("ALTER TABLE VENDA ADD IDSTATUS INT"), HasSubstr("more than once"));
   EXPECT_EQ(items().size(), 3u);
   EXPECT_EQ(db.scalar("PRAGMA foreign_key_check"), "");
   EXPECT_THROW(db.exec("INSERT INTO VENDA (CDFILIAL, NRSEQVENDA) VALUES ('01', '3')"), Error);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,12 +16,22 @@
 
 namespace db::embedded::test_support {
 
+// The matchers the suites check rows and error messages with.
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
 // Rows as text, columns joined by '|', "NULL" for null.
 using Lines = std::vector<std::string>;
 
 inline std::unique_ptr<Connection> openMemory(const std::string& user = "sa") {
   return open(Options{":memory:", user, true});
 }
+
+// A suite whose every test has a private in-memory database of its own.
+class MemoryDatabaseTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Connection> db = openMemory();
+};
 
 // A fresh database file in a temporary folder, removed afterwards with its journal files.
 class TempDatabase {

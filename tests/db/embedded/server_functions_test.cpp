@@ -10,10 +10,8 @@ namespace db::embedded {
 namespace {
 
 using namespace test_support;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
-class ServerFunctions : public ::testing::Test {
+class ServerFunctions : public MemoryDatabaseTest {
  protected:
   // The value's text, "NULL" for null.
   std::string eval(const std::string& expression) {
@@ -24,7 +22,6 @@ class ServerFunctions : public ::testing::Test {
     for (const auto& [expression, expected] : cases)
       EXPECT_EQ(eval(expression), expected) << expression;
   }
-  std::unique_ptr<Connection> db = openMemory();
 };
 
 TEST_F(ServerFunctions, StrRoundsRightAlignsAndOverflowsWithStars) {

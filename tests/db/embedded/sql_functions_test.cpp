@@ -11,10 +11,9 @@ namespace {
 
 using namespace test_support;
 
-class EmbeddedFunctions : public ::testing::Test {
+class EmbeddedFunctions : public MemoryDatabaseTest {
  protected:
   Value eval(const std::string& expression) { return scalar(*db, "SELECT " + expression); }
-  std::unique_ptr<Connection> db = openMemory();
 };
 
 TEST_F(EmbeddedFunctions, DateDiffCountsBoundariesCrossed) {

@@ -11,10 +11,8 @@ namespace db::embedded {
 namespace {
 
 using namespace test_support;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
-class EmbeddedTSql : public ::testing::Test {
+class EmbeddedTSql : public MemoryDatabaseTest {
  protected:
   void SetUp() override {
     db->execute(
@@ -22,7 +20,6 @@ class EmbeddedTSql : public ::testing::Test {
         "DTULTATUTAB DATETIME, QTREG INT, VRTOT DECIMAL(17,3), CONSTRAINT PK_CTRL PRIMARY KEY "
         "CLUSTERED (CDFILIAL, NMTABELA))");
   }
-  std::unique_ptr<Connection> db = openMemory("sa");
 };
 
 TEST_F(EmbeddedTSql, DayArithmeticWorksOnStoredDates) {

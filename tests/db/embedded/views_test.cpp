@@ -11,7 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace test_support;
-using ::testing::ElementsAre;
 
 class Views : public ::testing::Test {
  protected:

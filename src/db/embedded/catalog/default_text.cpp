@@ -2,6 +2,7 @@
 
 #include "db/core/error.h"
 #include "db/core/text.h"
+#include "db/embedded/sql_quoting.h"
 
 namespace db::embedded::catalog {
 namespace {
@@ -66,15 +67,6 @@ bool isSignedNumber(const std::vector<Token>& t) {
          t[1].kind == TokenKind::Number;
 }
 
-std::string quoted(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
-}
-
 }  // namespace
 
 std::string serverDefaultText(std::string_view sqliteExpression) {
@@ -85,7 +77,7 @@ std::string serverDefaultText(std::string_view sqliteExpression) {
   for (const auto& known : kKnownDefaults)
     if (key == normalise(unwrap(significant(tokenize(known.sqlite)))) || key == known.tsql)
       return std::string(known.server);
-  if (t.size() == 1 && t[0].kind == TokenKind::String) return "(" + quoted(t[0].value()) + ")";
+  if (t.size() == 1 && t[0].kind == TokenKind::String) return "(" + quoteString(t[0].value()) + ")";
   if (isSignedNumber(t)) return "((" + normalise(t) + "))";
   if (t.size() == 1 && t[0].is("NULL")) return "(NULL)";
   return "(" + sourceText(t) + ")";
@@ -93,7 +85,7 @@ std::string serverDefaultText(std::string_view sqliteExpression) {
 
 std::string sqliteDefault(const std::vector<Token>& expression) {
   const std::vector<Token> t = unwrap(expression);
-  if (t.size() == 1 && t[0].kind == TokenKind::String) return quoted(t[0].value());
+  if (t.size() == 1 && t[0].kind == TokenKind::String) return quoteString(t[0].value());
   if (isSignedNumber(t)) return normalise(t);
   if (t.size() == 1 && t[0].is("NULL")) return "NULL";
   const std::string key = normalise(t);

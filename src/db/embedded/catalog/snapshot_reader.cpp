@@ -8,6 +8,7 @@
 #include "db/embedded/catalog/sql_types.h"
 #include "db/embedded/ddl/procedural.h"
 #include "db/embedded/ddl/table_def.h"
+#include "db/embedded/sql_quoting.h"
 
 namespace db::embedded::catalog {
 namespace {
@@ -32,13 +33,6 @@ Cell optional(const std::optional<int>& v) { return v ? Cell(int64_t{*v}) : Cell
 }  // namespace
 
 std::string forSchema(std::string_view sql, const std::string& schema) {
-  std::string quotedName = "\"", literal = "'";
-  for (char c : schema) {
-    quotedName += c == '"' ? std::string("\"\"") : std::string(1, c);
-    literal += c == '\'' ? std::string("''") : std::string(1, c);
-  }
-  quotedName += "\".";
-  literal += "'";
   std::string out(sql);
   auto replaceAll = [&](std::string_view from, const std::string& to) {
     for (size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
@@ -48,8 +42,8 @@ std::string forSchema(std::string_view sql, const std::string& schema) {
     replaceAll("main.kivtab_objects", "kivtab_objects");
     return out;
   }
-  replaceAll("main.", quotedName);
-  replaceAll("'main'", literal);
+  replaceAll("main.", quoteIdentifier(schema) + ".");
+  replaceAll("'main'", quoteString(schema));
   return out;
 }
 

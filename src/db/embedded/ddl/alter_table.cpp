@@ -12,6 +12,7 @@
 #include "db/embedded/ddl/column_clause.h"
 #include "db/embedded/ddl/procedural.h"
 #include "db/embedded/ddl/table_store.h"
+#include "db/embedded/sql_quoting.h"
 
 namespace db::embedded::ddl {
 namespace {
@@ -33,13 +34,13 @@ constexpr std::string_view kUniqueKeys =
 
 std::vector<std::string> sameColumns(const TableDef& def) {
   std::vector<std::string> out;
-  for (const auto& column : def.columns) out.push_back(quoteName(column.name));
+  for (const auto& column : def.columns) out.push_back(quoteIdentifier(column.name));
   return out;
 }
 
 std::string joinQuoted(const std::vector<std::string>& names) {
   std::string out;
-  for (const auto& name : names) out += (out.empty() ? "" : ", ") + quoteName(name);
+  for (const auto& name : names) out += (out.empty() ? "" : ", ") + quoteIdentifier(name);
   return out;
 }
 
@@ -55,8 +56,8 @@ void requireNewName(sqlite3* db, const TokenCursor& cursor, const std::string& n
 }
 
 bool isEmpty(sqlite3* db, const StoredTable& table) {
-  return sqlite::scalarText(db, "SELECT count(*) FROM (SELECT 1 FROM " + quoteName(table.name) +
-                                    " LIMIT 1)") == "0";
+  return sqlite::scalarText(db, "SELECT count(*) FROM (SELECT 1 FROM " +
+                                    quoteIdentifier(table.name) + " LIMIT 1)") == "0";
 }
 
 // ALTER COLUMN c type [COLLATE x] [NULL | NOT NULL]: without NOT NULL the column allows NULL.
@@ -137,7 +138,7 @@ int64_t addColumns(sqlite3* db, TokenCursor& cursor, const StoredTable& table) {
       const std::string rendered = one.render("x");
       const size_t open = rendered.find('(');
       sqlite::exec(db,
-                   "ALTER TABLE " + quoteName(table.name) + " ADD COLUMN " +
+                   "ALTER TABLE " + quoteIdentifier(table.name) + " ADD COLUMN " +
                        std::string(trim(rendered.substr(open + 1, rendered.size() - open - 2))));
     }
     sqlite::exec(db, "RELEASE kivtab_add_columns");
@@ -255,13 +256,14 @@ void requireNoOrphans(sqlite3* db, TokenCursor& cursor, const StoredTable& table
                       const std::vector<std::string>& parentColumns) {
   std::string complete, match;
   for (size_t i = 0; i < columns.size(); ++i) {
-    complete += (i ? " AND " : "") + std::string("c.") + quoteName(columns[i]) + " IS NOT NULL";
-    match += (i ? " AND " : "") + std::string("p.") + quoteName(parentColumns[i]) + " = c." +
-             quoteName(columns[i]);
+    complete +=
+        (i ? " AND " : "") + std::string("c.") + quoteIdentifier(columns[i]) + " IS NOT NULL";
+    match += (i ? " AND " : "") + std::string("p.") + quoteIdentifier(parentColumns[i]) + " = c." +
+             quoteIdentifier(columns[i]);
   }
-  const std::string orphans = "SELECT count(*) FROM (SELECT 1 FROM " + quoteName(table.name) +
+  const std::string orphans = "SELECT count(*) FROM (SELECT 1 FROM " + quoteIdentifier(table.name) +
                               " c WHERE " + complete + " AND NOT EXISTS (SELECT 1 FROM " +
-                              quoteName(parent.name) + " p WHERE " + match + ") LIMIT 1)";
+                              quoteIdentifier(parent.name) + " p WHERE " + match + ") LIMIT 1)";
   if (sqlite::scalarText(db, orphans) != "0")
     fail(cursor,
          "The ALTER TABLE statement conflicted with the FOREIGN KEY constraint \"" + name +
@@ -289,7 +291,8 @@ int64_t addForeignKey(sqlite3* db, TokenCursor& cursor, const StoredTable& table
   TableConstraint fk{TableKind::ForeignKey,
                      name,
                      "FOREIGN KEY (" + joinQuoted(columns) + ") REFERENCES " +
-                         quoteName(parent->name) + " (" + joinQuoted(parentColumns) + ")" + actions,
+                         quoteIdentifier(parent->name) + " (" + joinQuoted(parentColumns) + ")" +
+                         actions,
                      columns,
                      parent->name,
                      parentColumns};

@@ -9,6 +9,7 @@
 #include "db/embedded/catalog/sqlite_access.h"
 #include "db/embedded/ddl/table_store.h"
 #include "db/embedded/procedural/parser.h"
+#include "db/embedded/sql_quoting.h"
 
 namespace db::embedded::ddl {
 namespace {
@@ -56,7 +57,7 @@ std::optional<Existing> findProcedural(sqlite3* db, std::string_view name) {
 }
 
 std::string markerName(const std::string& trigger) {
-  return quoteName(std::string(kMarkerPrefix) + trigger);
+  return quoteIdentifier(std::string(kMarkerPrefix) + trigger);
 }
 
 // A marker never fires: WHEN 0 keeps it from doing anything. It is a DELETE trigger because
@@ -64,7 +65,7 @@ std::string markerName(const std::string& trigger) {
 // `deleted` empty for a DELETE without WHERE.
 void createMarker(sqlite3* db, const std::string& trigger, const std::string& table) {
   sqlite::exec(db, "CREATE TRIGGER " + markerName(trigger) + " AFTER DELETE ON " +
-                       quoteName(table) + " WHEN 0 BEGIN SELECT 1; END");
+                       quoteIdentifier(table) + " WHEN 0 BEGIN SELECT 1; END");
 }
 
 void dropMarker(sqlite3* db, const std::string& trigger) {

@@ -5,6 +5,7 @@
 
 #include "db/core/error.h"
 #include "db/core/text.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/tokenizer.h"
 
 namespace db::embedded::ddl {
@@ -209,7 +210,7 @@ TableDef TableDef::parse(std::string_view sql) {
 }
 
 std::string TableDef::render(std::string_view tableName) const {
-  std::string out = "CREATE TABLE " + quoteName(tableName) + " (";
+  std::string out = "CREATE TABLE " + quoteIdentifier(tableName) + " (";
   bool first = true;
   auto separate = [&] {
     out += first ? "\n  " : ",\n  ";
@@ -217,16 +218,16 @@ std::string TableDef::render(std::string_view tableName) const {
   };
   for (const auto& column : columns) {
     separate();
-    out += quoteName(column.name);
+    out += quoteIdentifier(column.name);
     if (!column.type.empty()) out += " " + column.type;
     for (const auto& c : column.constraints) {
-      if (!c.name.empty()) out += " CONSTRAINT " + quoteName(c.name);
+      if (!c.name.empty()) out += " CONSTRAINT " + quoteIdentifier(c.name);
       out += " " + c.body;
     }
   }
   for (const auto& c : constraints) {
     separate();
-    if (!c.name.empty()) out += "CONSTRAINT " + quoteName(c.name) + " ";
+    if (!c.name.empty()) out += "CONSTRAINT " + quoteIdentifier(c.name) + " ";
     out += c.body;
   }
   out += "\n)";
@@ -246,15 +247,6 @@ std::vector<std::string> TableDef::primaryKey() const {
   for (const auto& column : columns)
     if (column.hasPrimaryKey()) return {column.name};
   return {};
-}
-
-std::string quoteName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
 }
 
 }  // namespace db::embedded::ddl

@@ -52,7 +52,4 @@ struct TableDef {
   std::vector<std::string> primaryKey() const;
 };
 
-// Double-quoted SQLite identifier.
-std::string quoteName(std::string_view name);
-
 }  // namespace db::embedded::ddl

@@ -6,6 +6,7 @@
 #include "db/core/text.h"
 #include "db/embedded/catalog/constraints.h"
 #include "db/embedded/catalog/sqlite_access.h"
+#include "db/embedded/sql_quoting.h"
 
 namespace db::embedded::ddl {
 namespace {
@@ -56,7 +57,7 @@ void checkForeignKeys(sqlite3* db, const std::string& table) {
   std::vector<std::string> tables = {table};
   for (const auto& ref : referencesTo(db, table)) tables.push_back(ref.childTable);
   for (const auto& name : tables) {
-    sqlite::Stmt check(db, "PRAGMA foreign_key_check(" + quoteName(name) + ")");
+    sqlite::Stmt check(db, "PRAGMA foreign_key_check(" + quoteIdentifier(name) + ")");
     if (check.step())
       throw Error(ErrorKind::Constraint,
                   "The change conflicts with a FOREIGN KEY constraint on table '" + name +
@@ -66,7 +67,7 @@ void checkForeignKeys(sqlite3* db, const std::string& table) {
 
 bool holdsRows(sqlite3* db, const std::string& table) {
   std::string sql(kAnyRow);
-  sql.replace(sql.find("{T}"), 3, quoteName(table));
+  sql.replace(sql.find("{T}"), 3, quoteIdentifier(table));
   sqlite::Stmt probe(db, sql);
   return probe.step();
 }
@@ -74,7 +75,7 @@ bool holdsRows(sqlite3* db, const std::string& table) {
 // An empty table is created again under its own name: no copy and no rename, whose reload of the
 // whole schema made a structure pass over a new database quadratic in its number of tables.
 void recreateEmpty(sqlite3* db, const StoredTable& table, const TableDef& next) {
-  sqlite::exec(db, "DROP TABLE " + quoteName(table.name));
+  sqlite::exec(db, "DROP TABLE " + quoteIdentifier(table.name));
   sqlite::exec(db, next.render(table.name));
 }
 
@@ -82,16 +83,16 @@ void copyIntoNew(sqlite3* db, const StoredTable& table, const TableDef& next,
                  const std::vector<std::string>& sources) {
   std::string columns, values;
   for (size_t i = 0; i < next.columns.size(); ++i) {
-    columns += (i ? ", " : "") + quoteName(next.columns[i].name);
+    columns += (i ? ", " : "") + quoteIdentifier(next.columns[i].name);
     values += (i ? ", " : "") + sources[i];
   }
   sqlite::exec(db, "DROP TABLE IF EXISTS " + std::string(kRebuildName));
   sqlite::exec(db, next.render(kRebuildName));
   sqlite::exec(db, "INSERT INTO " + std::string(kRebuildName) + " (" + columns + ") SELECT " +
-                       values + " FROM " + quoteName(table.name));
-  sqlite::exec(db, "DROP TABLE " + quoteName(table.name));
-  sqlite::exec(db,
-               "ALTER TABLE " + std::string(kRebuildName) + " RENAME TO " + quoteName(table.name));
+                       values + " FROM " + quoteIdentifier(table.name));
+  sqlite::exec(db, "DROP TABLE " + quoteIdentifier(table.name));
+  sqlite::exec(
+      db, "ALTER TABLE " + std::string(kRebuildName) + " RENAME TO " + quoteIdentifier(table.name));
 }
 
 }  // namespace

@@ -1,16 +1,11 @@
 #include "db/embedded/procedural/program.h"
 
-#include "db/core/text.h"
+#include "db/core/named_table.h"
 
 namespace db::embedded::procedural {
 namespace {
 
-struct SpecialName {
-  std::string_view name;
-  Special special;
-};
-
-constexpr SpecialName kSpecialNames[] = {
+constexpr Named<Special> kSpecialNames[] = {
     {"@@ROWCOUNT", Special::RowCount},
     {"@@ERROR", Special::Error},
     {"@@TRANCOUNT", Special::TranCount},
@@ -28,9 +23,7 @@ constexpr SpecialName kSpecialNames[] = {
 }  // namespace
 
 Special specialNamed(std::string_view name) {
-  for (const auto& s : kSpecialNames)
-    if (iequals(name, s.name)) return s.special;
-  return Special::None;
+  return lookupName(kSpecialNames, name).value_or(Special::None);
 }
 
 }  // namespace db::embedded::procedural

@@ -8,6 +8,7 @@
 #include "db/embedded/procedural/engine.h"
 #include "db/embedded/procedural/interpreter.h"
 #include "db/embedded/procedural/parser.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/sqlite_error.h"
 #include "db/embedded/tokenizer.h"
 
@@ -43,10 +44,7 @@ std::string columnList(sqlite3* db, const std::string& table) {
   columns.bind(1, table);
   std::string list;
   while (columns.step()) {
-    std::string name = columns.text(0);
-    std::string quoted = "\"";
-    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    list += (list.empty() ? "" : ", ") + quoted + "\" " + columns.text(1);
+    list += (list.empty() ? "" : ", ") + quoteIdentifier(columns.text(0)) + " " + columns.text(1);
   }
   return list;
 }

@@ -1,6 +1,7 @@
 #include "db/embedded/translate/column_definition.h"
 
 #include "db/core/text.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/translate/context.h"
 #include "db/embedded/translate/expression_writer.h"
 #include "db/embedded/translate/type_names.h"

@@ -4,6 +4,7 @@
 #include "db/core/text.h"
 #include "db/embedded/extension.h"
 #include "db/embedded/server/databases.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/translate/keywords.h"
 
 namespace db::embedded {
@@ -15,14 +16,8 @@ TranslationContext::TranslationContext(std::string_view sqlText,
       tokens(std::move(significantTokens)),
       schema(schemaInfo),
       user(userName),
-      databases(servers) {
-  for (const auto& t : tokens) {
-    if (t.kind != TokenKind::Parameter) continue;
-    const std::string name = t.value();
-    bool seen = false;
-    for (const auto& n : parameters) seen = seen || iequals(n, name);
-    if (!seen) parameters.push_back(name);
-  }
+      databases(servers),
+      parameters(parameterNamesOf(tokens)) {
   dateParameters.assign(parameters.size(), false);
 }
 
@@ -199,24 +194,6 @@ void collectTables(TranslationContext& ctx) {
 std::string createTableWords(std::string_view name) {
   const bool temporary = name.starts_with("#") || name.starts_with("\"#");
   return temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ";
-}
-
-std::string quoteIdentifier(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + '"';
-}
-
-std::string quoteString(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + '\'';
 }
 
 }  // namespace db::embedded

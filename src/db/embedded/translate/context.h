@@ -76,10 +76,8 @@ std::string sqliteTableName(const TranslationContext& ctx, const std::vector<std
 // Collects the tables a statement names (FROM, JOIN, UPDATE, INTO, DELETE) with their aliases.
 void collectTables(TranslationContext& ctx);
 
-std::string quoteIdentifier(std::string_view name);
 // "CREATE TABLE ", or "CREATE TEMP TABLE " for a #name (bare or quoted): temporary tables are
 // private to the connection and go when it closes, as on SQL Server.
 std::string createTableWords(std::string_view name);
-std::string quoteString(std::string_view text);
 
 }  // namespace db::embedded

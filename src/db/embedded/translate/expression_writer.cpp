@@ -6,6 +6,7 @@
 #include "db/core/text.h"
 #include "db/embedded/date_parts.h"
 #include "db/embedded/extension.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/translate/keywords.h"
 
 namespace db::embedded {

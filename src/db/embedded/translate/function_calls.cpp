@@ -1,7 +1,9 @@
 #include "db/core/error.h"
+#include "db/core/named_table.h"
 #include "db/core/text.h"
 #include "db/embedded/date_parts.h"
 #include "db/embedded/extension.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/translate/expression_writer.h"
 
 // The T-SQL function calls: those SQLite lacks become its own spelling or the engine's
@@ -15,12 +17,7 @@ constexpr std::string_view kUnsupportedFunctions[] = {
     "GETUTCDATE",     "SYSDATETIME", "EOMONTH",       "TRY_CONVERT", "TRY_CAST",
 };
 
-struct FunctionType {
-  std::string_view name;
-  ExprType type;
-};
-
-constexpr FunctionType kTypedFunctions[] = {
+constexpr Named<ExprType> kTypedFunctions[] = {
     {"COUNT", ExprType::Number},
     {"SUM", ExprType::Number},
     {"AVG", ExprType::Number},
@@ -77,8 +74,7 @@ Piece ExpressionWriter::function(size_t& i) {
 
   for (auto unsupported : kUnsupportedFunctions)
     if (c.name == unsupported) ctx_.unsupported("the function " + c.name);
-  for (const auto& typed : kTypedFunctions)
-    if (c.name == typed.name) return callAs(c, c.name, typed.type);
+  if (const auto type = lookupName(kTypedFunctions, c.name)) return callAs(c, c.name, *type);
   if (auto p = conversionCall(c)) return *p;
   if (auto p = valueCall(c)) return *p;
   if (auto p = textCall(c)) return *p;

@@ -2,6 +2,7 @@
 
 #include "db/core/text.h"
 #include "db/embedded/extension.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/translate/aggregate_split.h"
 #include "db/embedded/translate/column_definition.h"
 #include "db/embedded/translate/context.h"
