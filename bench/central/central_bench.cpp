@@ -16,20 +16,13 @@
 #include "central/model/model.h"
 #include "central/server/central_server.h"
 #include "central/world/world.h"
+#include "common/measure.h"
 #include "db/embedded/embedded.h"
 #include "outside/protocol.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-long peakKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+using bench::Clock;
 
 volatile std::sig_atomic_t stop = 0;
 void onTerm(int) { stop = 1; }
@@ -68,8 +61,8 @@ int main(int argc, char** argv) {
     central::createCentralDatabase(*db, central::centralModel());
     rows = central::generateWorld(*db, central::centralModel(), scale, 1).totalRows;
   }
-  std::cout << "init: scale " << scale << ", " << rows << " rows, " << seconds(start) << " s, peak "
-            << peakKb() / 1024 << " MiB\n";
+  std::cout << "init: scale " << scale << ", " << rows << " rows, " << bench::secondsSince(start)
+            << " s, peak " << bench::peakKilobytes() / 1024 << " MiB\n";
 
   // Baseline: every row of the largest table of the branch, read in this process.
   start = Clock::now();
@@ -79,7 +72,7 @@ int main(int argc, char** argv) {
     auto result = db->query("SELECT * FROM CONSUMIDOR");
     while (result->next()) ++baselineRows;
   }
-  const double baseline = seconds(start);
+  const double baseline = bench::secondsSince(start);
 
   central::server::ServerOptions options;
   options.databasePath = path;
@@ -106,7 +99,7 @@ int main(int argc, char** argv) {
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
   start = Clock::now();
   CURLcode code = curl_easy_perform(curl);
-  const double full = seconds(start);
+  const double full = bench::secondsSince(start);
   curl_slist_free_all(headers);
   curl_easy_cleanup(curl);
 

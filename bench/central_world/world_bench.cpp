@@ -3,7 +3,6 @@
 //
 //   central_world_bench [scale=300] [directory=/tmp]
 #include <sqlite3.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -15,21 +14,14 @@
 #include "central/model/model.h"
 #include "central/world/row_maker.h"
 #include "central/world/world.h"
+#include "common/measure.h"
 #include "db/embedded/embedded.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-long peakKilobytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+using bench::Clock;
+using bench::peakKilobytes;
+using bench::secondsSince;
 
 void check(int rc, sqlite3* db, const char* what) {
   if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {

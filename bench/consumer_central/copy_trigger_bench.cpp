@@ -18,6 +18,8 @@
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
+#include "common/measure.h"
+#include "common/trigger_cost.h"
 #include "consumer_central/central_setup.h"
 #include "db/connect.h"
 #include "db/core/connection.h"
@@ -25,7 +27,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kInsert =
     "INSERT INTO MOVICLIE (CDCLIENTE, NRSEQMOVCLI, CDCONSUMIDOR, VRMOVCLI, DTMOVCLI, IDTIPMOCVLI, "
@@ -43,12 +44,8 @@ constexpr std::string_view kCopy =
     "I.DTMOVCLI AND C.IDTIPMOCVLI = I.IDTIPMOCVLI AND C.VRMOVCLI = I.VRMOVCLI AND (C.DTABERCAIX "
     "= I.DTABERCAIX OR (C.DTABERCAIX IS NULL AND I.DTABERCAIX IS NULL)))";
 
-enum class Loop { Plain, Explicit, Trigger };
-
-std::string connectionString(const fs::path& server, const std::string& database) {
-  return "Provider=SQLite;Initial Catalog=" + database + ";Data Source=" + server.string() +
-         ";User ID=dbo;";
-}
+using bench::connectionString;
+using bench::Loop;
 
 db::Params movement(int client, int sequence) {
   return {{"P_CDCLIENTE", "C" + std::to_string(client)},
@@ -90,7 +87,7 @@ std::unique_ptr<db::Connection> prepare(const fs::path& server, int existing) {
 double run(const fs::path& server, Loop loop, int rows, int existing) {
   auto local = prepare(server, existing);
   if (loop != Loop::Trigger) local->execute("DISABLE TRIGGER MOVICLIE_CENTRAL ON MOVICLIE");
-  const auto start = Clock::now();
+  const auto start = bench::Clock::now();
   local->begin();
   db::Statement& insert = local->prepare(kInsert);
   db::Statement& copy = local->prepare(kCopy);
@@ -105,7 +102,7 @@ double run(const fs::path& server, Loop loop, int rows, int existing) {
     }
   }
   local->commit();
-  return std::chrono::duration<double>(Clock::now() - start).count();
+  return bench::secondsSince(start);
 }
 
 }  // namespace
@@ -117,15 +114,8 @@ int main(int argc, char** argv) {
   const int rounds = argc > 4 ? std::stoi(argv[4]) : 3;
   const fs::path server = directory / ("kivtab-consumer-central-" + std::to_string(::getpid()));
 
-  double best[3] = {1e300, 1e300, 1e300};
-  const char* names[3] = {"plain", "explicit", "trigger"};
-  for (int round = 1; round <= rounds; ++round)
-    for (int loop = 0; loop < 3; ++loop) {
-      const double seconds = run(server, static_cast<Loop>(loop), rows, existing);
-      std::printf("round %d %-8s %8.3f s  %9.0f rows/s\n", round, names[loop], seconds,
-                  rows / seconds);
-      if (seconds < best[loop]) best[loop] = seconds;
-    }
+  const auto best = bench::bestOfRounds(
+      rounds, rows, [&](Loop loop) { return run(server, loop, rows, existing); });
   fs::remove_all(server);
   std::printf(
       "best: plain %.0f rows/s; explicit copy %.0f%% of plain; trigger %.0f%% of plain, "

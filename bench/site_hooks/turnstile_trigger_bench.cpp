@@ -18,6 +18,8 @@
 
 #include "central/model/central_ddl.h"
 #include "central/model/model.h"
+#include "common/measure.h"
+#include "common/trigger_cost.h"
 #include "db/connect.h"
 #include "db/core/connection.h"
 #include "site_hooks/site_hook_sql.h"
@@ -25,7 +27,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kInsert =
     "INSERT INTO COMANDAVEN (CDFILIAL, NRVENDAREST, NRCOMANDA, DSCOMANDA, IDSTCOMANDA) "
@@ -35,12 +36,8 @@ constexpr std::string_view kInsert =
 constexpr std::string_view kBlock =
     "UPDATE WSP.DBO.PESSOAS SET PESHABILITADO = 0 WHERE ISNULL(PIN, 0) = ISNULL(:P_DSCOMANDA, 0)";
 
-enum class Loop { Plain, Explicit, Trigger };
-
-std::string connectionString(const fs::path& server, const std::string& database) {
-  return "Provider=SQLite;Initial Catalog=" + database + ";Data Source=" + server.string() +
-         ";User ID=dbo;";
-}
+using bench::connectionString;
+using bench::Loop;
 
 std::unique_ptr<db::Connection> prepare(const fs::path& server, int people, bool trigger) {
   fs::remove_all(server);
@@ -63,7 +60,7 @@ std::unique_ptr<db::Connection> prepare(const fs::path& server, int people, bool
 
 double run(const fs::path& server, Loop loop, int rows, int people) {
   auto local = prepare(server, people, loop == Loop::Trigger);
-  const auto start = Clock::now();
+  const auto start = bench::Clock::now();
   local->begin();
   db::Statement& insert = local->prepare(kInsert);
   db::Statement& block = local->prepare(kBlock);
@@ -77,7 +74,7 @@ double run(const fs::path& server, Loop loop, int rows, int people) {
     }
   }
   local->commit();
-  return std::chrono::duration<double>(Clock::now() - start).count();
+  return bench::secondsSince(start);
 }
 
 }  // namespace
@@ -89,15 +86,8 @@ int main(int argc, char** argv) {
   const int rounds = argc > 4 ? std::stoi(argv[4]) : 3;
   const fs::path server = directory / ("kivtab-site-hooks-" + std::to_string(::getpid()));
 
-  double best[3] = {1e300, 1e300, 1e300};
-  const char* names[3] = {"plain", "explicit", "trigger"};
-  for (int round = 1; round <= rounds; ++round)
-    for (int loop = 0; loop < 3; ++loop) {
-      const double seconds = run(server, static_cast<Loop>(loop), rows, people);
-      std::printf("round %d %-8s %8.3f s  %9.0f rows/s\n", round, names[loop], seconds,
-                  rows / seconds);
-      if (seconds < best[loop]) best[loop] = seconds;
-    }
+  const auto best =
+      bench::bestOfRounds(rounds, rows, [&](Loop loop) { return run(server, loop, rows, people); });
   fs::remove_all(server);
   std::printf(
       "best: plain %.0f rows/s; explicit update %.1f%% of plain; trigger %.1f%% of plain, "

@@ -27,6 +27,20 @@ void disconnect(std::unique_ptr<db::Connection>& c) {
   c.reset();
 }
 
+// How every Open step reports a failure: the lost central connection at the step's log level;
+// the steps whose failure fails the run also clear the run-success flag.
+template <typename Open>
+bool openOrReport(RunLog& log, std::string_view level, RunFlag* failsRun, Open&& open) {
+  try {
+    open();
+    return true;
+  } catch (const std::exception&) {
+    log.GravaLog(kSemConexao, level);
+    if (failsRun) failsRun->clear();
+    return false;
+  }
+}
+
 }  // namespace
 
 bool isOldServerVersion(std::string_view version) {
@@ -65,15 +79,20 @@ void Connections::connectServer(outside::AppServer& server) {
   if (!server.connected()) server.connect();
 }
 
+std::unique_ptr<outside::AppServer> Connections::serverTried(std::string objectName) {
+  std::unique_ptr<outside::AppServer> server = factories_.server(std::move(objectName));
+  try {
+    connectServer(*server);
+  } catch (const std::exception&) {
+    // The Open step connects again and reports.
+  }
+  return server;
+}
+
 BaixaEstruturaModule& Connections::dtmBaixaEstrutura() {
   if (!estrutura_) {
     estrutura_ = std::make_unique<BaixaEstruturaModule>();
-    estrutura_->netLocalCache = factories_.server(kRdmAtualizaEstrutura);
-    try {
-      connectServer(*estrutura_->netLocalCache);
-    } catch (const std::exception&) {
-      // The Open step connects again and reports.
-    }
+    estrutura_->netLocalCache = serverTried(kRdmAtualizaEstrutura);
   }
   return *estrutura_;
 }
@@ -81,12 +100,7 @@ BaixaEstruturaModule& Connections::dtmBaixaEstrutura() {
 BaixaTabelasModule& Connections::dtmBaixaTabelas() {
   if (!tabelas_) {
     tabelas_ = std::make_unique<BaixaTabelasModule>();
-    tabelas_->netProcedimentos = factories_.server(kRdmExpDados);
-    try {
-      connectServer(*tabelas_->netProcedimentos);
-    } catch (const std::exception&) {
-      // The Open step connects again and reports.
-    }
+    tabelas_->netProcedimentos = serverTried(kRdmExpDados);
   }
   return *tabelas_;
 }
@@ -106,32 +120,22 @@ std::string Connections::estruturaConnectionString() const {
 }
 
 bool Connections::OpenADOEstrutura() {
-  try {
+  return openOrReport(log_, "1", &flag_, [&] {
     BaixaEstruturaModule& m = dtmBaixaEstrutura();
     if (!isOpen(m.adcGeral)) m.adcGeral = openLocal(estruturaConnectionString());
     connectServer(*m.netLocalCache);
-    return true;
-  } catch (const std::exception&) {
-    log_.GravaLog(kSemConexao, "1");
-    flag_.clear();
-    return false;
-  }
+  });
 }
 
 bool Connections::ReopenADOEstrutura() {
-  try {
+  return openOrReport(log_, "1", &flag_, [&] {
     BaixaEstruturaModule& m = dtmBaixaEstrutura();
     std::unique_ptr<db::Connection> fresh = openLocal(estruturaConnectionString());
     m.netLocalCache->disconnect();
     m.netLocalCache->connect();
     disconnect(m.adcGeral);
     m.adcGeral = std::move(fresh);
-    return true;
-  } catch (const std::exception&) {
-    log_.GravaLog(kSemConexao, "1");
-    flag_.clear();
-    return false;
-  }
+  });
 }
 
 void Connections::CloseADOEstrutura() {
@@ -143,15 +147,11 @@ void Connections::CloseADOEstrutura() {
 }
 
 bool Connections::OpenADOBaixa() {
-  try {
+  return openOrReport(log_, "2", nullptr, [&] {
     BaixaTabelasModule& m = dtmBaixaTabelas();
     if (!isOpen(m.adcCliExp)) m.adcCliExp = openLocal(package_.GetStringConexKiv());
     connectServer(*m.netProcedimentos);
-    return true;
-  } catch (const std::exception&) {
-    log_.GravaLog(kSemConexao, "2");
-    return false;
-  }
+  });
 }
 
 void Connections::CloseADOBaixa() {
@@ -170,16 +170,11 @@ void Connections::CloseADOBaixa() {
 }
 
 bool Connections::OpenADOFuncoes() {
-  try {
+  return openOrReport(log_, "1", &flag_, [&] {
     FuncoesServidorModule& m = dtmFuncoesServidor();
     if (!isOpen(m.adcFuncoes)) m.adcFuncoes = openLocal(package_.GetStringConexKiv());
     connectServer(*m.netConnexString);
-    return true;
-  } catch (const std::exception&) {
-    log_.GravaLog(kSemConexao, "1");
-    flag_.clear();
-    return false;
-  }
+  });
 }
 
 void Connections::CloseADOFuncoes() {
@@ -222,21 +217,19 @@ void Connections::beginBancoCentral() {
   }
 }
 
-void Connections::commitBancoCentral() {
-  if (!tabelas_ || tabelas_->idSenConsCentral != "S") return;
-  try {
-    if (isOpen(tabelas_->adcBancoCentral) && tabelas_->adcBancoCentral->inTransaction())
-      tabelas_->adcBancoCentral->commit();
-  } catch (const std::exception&) {
-    // Best effort, as above.
-  }
-}
+void Connections::commitBancoCentral() { endBancoCentral(true); }
 
-void Connections::rollbackBancoCentral() {
+void Connections::rollbackBancoCentral() { endBancoCentral(false); }
+
+void Connections::endBancoCentral(bool commit) {
   if (!tabelas_ || tabelas_->idSenConsCentral != "S") return;
   try {
-    if (isOpen(tabelas_->adcBancoCentral) && tabelas_->adcBancoCentral->inTransaction())
-      tabelas_->adcBancoCentral->rollback();
+    std::unique_ptr<db::Connection>& mirror = tabelas_->adcBancoCentral;
+    if (!isOpen(mirror) || !mirror->inTransaction()) return;
+    if (commit)
+      mirror->commit();
+    else
+      mirror->rollback();
   } catch (const std::exception&) {
     // Best effort, as above.
   }

@@ -108,6 +108,9 @@ class Connections {
 
  private:
   void connectServer(outside::AppServer& server);
+  void endBancoCentral(bool commit);
+  // A data module's server, connected when it answers at creation.
+  std::unique_ptr<outside::AppServer> serverTried(std::string objectName);
   // adcGeral's string: the stored one, naming the Oracle provider when the package says ORACLE.
   std::string estruturaConnectionString() const;
 

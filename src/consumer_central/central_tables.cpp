@@ -4,45 +4,41 @@
 
 namespace consumer_central {
 
+namespace {
+
+// A consumer table the central database holds as the register does: same name, key and
+// columns, its indexes too, every row copied.
+CentralTable likeLocal(std::string_view name, std::string_view key, std::string_view extraKeyColumn,
+                       std::string_view copySelect) {
+  return {name,
+          name,
+          key,
+          key,
+          extraKeyColumn,
+          {"DTULTATUEXT", "DTULTATUCSUM"},
+          true,
+          sql::columnsOfTable,
+          sql::indexesOfTable,
+          copySelect};
+}
+
+}  // namespace
+
 const CentralTable& moviclie() {
-  static const CentralTable table{"MOVICLIE",
-                                  "MOVICLIE",
-                                  "PK_MOVICLIE",
-                                  "PK_MOVICLIE",
-                                  "CDFILIAL",
-                                  {"DTULTATUEXT", "DTULTATUCSUM"},
-                                  true,
-                                  sql::columnsOfTable,
-                                  sql::indexesOfTable,
-                                  "SELECT * FROM MOVICLIE"};
+  static const CentralTable table =
+      likeLocal("MOVICLIE", "PK_MOVICLIE", "CDFILIAL", "SELECT * FROM MOVICLIE");
   return table;
 }
 
 const CentralTable& extratoCons() {
-  static const CentralTable table{"EXTRATOCONS",
-                                  "EXTRATOCONS",
-                                  "PK_EXTRATOCONS",
-                                  "PK_EXTRATOCONS",
-                                  "",
-                                  {"DTULTATUEXT", "DTULTATUCSUM"},
-                                  true,
-                                  sql::columnsOfTable,
-                                  sql::indexesOfTable,
-                                  "SELECT * FROM EXTRATOCONS"};
+  static const CentralTable table =
+      likeLocal("EXTRATOCONS", "PK_EXTRATOCONS", "", "SELECT * FROM EXTRATOCONS");
   return table;
 }
 
 const CentralTable& saldoCons() {
-  static const CentralTable table{"SALDOCONS",
-                                  "SALDOCONS",
-                                  "PK_SALDOCONS",
-                                  "PK_SALDOCONS",
-                                  "",
-                                  {"DTULTATUEXT", "DTULTATUCSUM"},
-                                  true,
-                                  sql::columnsOfTable,
-                                  sql::indexesOfTable,
-                                  "SELECT * FROM SALDOCONS"};
+  static const CentralTable table =
+      likeLocal("SALDOCONS", "PK_SALDOCONS", "", "SELECT * FROM SALDOCONS");
   return table;
 }
 

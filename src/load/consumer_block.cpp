@@ -2,6 +2,7 @@
 
 #include "download/component_error.h"
 #include "download/ledger/control_ledger.h"
+#include "download/ledger/statements.h"
 #include "download/transaction.h"
 #include "load/load_sql.h"
 #include "outside/package/check_result.h"
@@ -51,11 +52,7 @@ void ConsumerBlock::fileLoad(std::string_view script, std::string_view kind, int
   files_.baixaArquivoServidor(request);
 }
 
-void ConsumerBlock::recordLedger(std::string_view table, std::string_view dateSql,
-                                 bool withBranch) {
-  db::Params params;
-  if (withBranch) params.push_back({"P_CDFILIAL", db::Value(ctx_.state.branch)});
-  const db::Value date = scalar(ctx_.conn, dateSql, params);
+void ConsumerBlock::recordLedger(std::string_view table, const db::Value& date) {
   download::inTransaction(ctx_.conn, [&] {
     download::gravaCtrlBaixaTab(ctx_.conn, ctx_.state.branch, table, "", date);
   });
@@ -66,7 +63,7 @@ void ConsumerBlock::consumers() {
     ctx_.log("Inicio InsertCliCONSUMIDOR", "2");
     ConsumerMerge(ctx_, mirror_).run();
     ctx_.log("Fim InsertCliCONSUMIDOR", "2");
-    recordLedger("CONSUMIDOR", sql::kMaxConsumidorFilial, true);
+    recordLedger("CONSUMIDOR", download::consumerLoadedDate(ctx_.conn, ctx_.state.branch));
     return;
   }
   files_.consumerLoadOk() = true;
@@ -100,7 +97,7 @@ void ConsumerBlock::consumers() {
     }
   }
   if (files_.consumerLoadOk())
-    recordLedger("CONSUMIDOR", sql::kMaxConsumidorFilial, true);
+    recordLedger("CONSUMIDOR", download::consumerLoadedDate(ctx_.conn, ctx_.state.branch));
   else
     incomplete("Carga de consumidores incompleta; será repetida na próxima execução.");
 }
@@ -161,7 +158,8 @@ void ConsumerBlock::benefits() {
     from = count + 1;
     to += kBenefitPage;
   }
-  recordLedger("MOVBENEFICIOCTR", sql::kMaxBeneficioFilial, true);
+  recordLedger("MOVBENEFICIOCTR", scalar(ctx_.conn, sql::kMaxBeneficioFilial,
+                                         {{"P_CDFILIAL", db::Value(ctx_.state.branch)}}));
 }
 
 void ConsumerBlock::balances() {
@@ -187,12 +185,12 @@ void ConsumerBlock::statement() {
       ctx_.keepAlive.mantemConexao(true);
       ctx_.log("Final do AplicaExtratoCons(" + std::string(dataset) + ")", "2");
     }
-    if (ctx_.conn.query(sql::kVerifExtConsVazia)->next())
-      recordLedger("EXTRATOCONS", sql::kDtMaxExtratoCons, false);
+    if (download::extractControlled(ctx_.conn))
+      recordLedger("EXTRATOCONS", download::extractLoadedDate(ctx_.conn));
     return;
   }
-  auto paraVend =
-      ctx_.conn.query(sql::kSelParaVend, {{"P_CDFILIAL", db::Value(ctx_.state.branch)}});
+  auto paraVend = ctx_.conn.query(download::sql::kSelParavendMoviclie,
+                                  {{"P_CDFILIAL", db::Value(ctx_.state.branch)}});
   const std::string online = paraVend->next() ? paraVend->at(1).asText() : "";
   paraVend.reset();
   // An on-line statement stays on the central side.
@@ -202,7 +200,7 @@ void ConsumerBlock::statement() {
   ctx_.log("Início da rotina de download da ExtratoCons...", "3");
   fileLoad("insertExtratoCons.sql", "EXTCONS", 0, 0);
   if (files_.extractLoadOk())
-    recordLedger("EXTRATOCONS", sql::kDtMaxExtratoCons, false);
+    recordLedger("EXTRATOCONS", download::extractLoadedDate(ctx_.conn));
   else
     incomplete("Carga da ExtratoCons incompleta; será repetida na próxima execução.");
   ctx_.log(kDashes, "3");

@@ -43,7 +43,7 @@ class ConsumerBlock {
  private:
   void reconnect();
   void fileLoad(std::string_view script, std::string_view kind, int64_t upper, int64_t lower);
-  void recordLedger(std::string_view table, std::string_view dateSql, bool withBranch);
+  void recordLedger(std::string_view table, const db::Value& date);
   void incomplete(std::string_view line);
 
   LoadContext& ctx_;

@@ -13,13 +13,7 @@ inline constexpr std::string_view kDeleteAll = "DELETE FROM {T}";
 inline constexpr std::string_view kProbePrefix = "SELECT TOP 1 1 FROM ";
 
 inline constexpr std::string_view kSelIdAtuProdAtivFi = "SELECT IDATUPRODATIVFI FROM PARAMGERAL";
-inline constexpr std::string_view kSelParaVend =
-    "SELECT NRDIASVERMOVCLI, IDEXTCONSONLINE FROM PARAVEND WHERE (CDFILIAL = :P_CDFILIAL)";
 inline constexpr std::string_view kCountMoviclie = "SELECT COUNT(*) AS NREG FROM MOVICLIE";
-inline constexpr std::string_view kVerifExtConsVazia =
-    "SELECT 1 FROM CTRLBAIXATAB C WHERE NMTABELA = 'EXTRATOCONS'";
-inline constexpr std::string_view kDtMaxExtratoCons =
-    "SELECT MAX(DTULTATUEXT) DTULTATUEXT FROM EXTRATOCONS";
 inline constexpr std::string_view kProdInatItComanda =
     "SELECT DISTINCT P.CDARVPROD, P.NMPRODUTO FROM ITCOMANDAVEN I, PRODUTO P WHERE I.CDPRODUTO = "
     "P.CDPRODUTO AND P.IDPRODATIVPR <> 'S' ORDER BY 1";
@@ -42,9 +36,6 @@ inline constexpr std::string_view kUpdNovoCodigo =
     "UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR";
 
 // Consumer, benefit and statement block.
-inline constexpr std::string_view kMaxConsumidorFilial =
-    "SELECT MAX(DTULTATUCSUM) DTULTATUCSUM FROM CONSUMIDOR CO, CLIENFILIAL CL WHERE CO.CDCLIENTE "
-    "= CL.CDCLIENTE AND CL.CDFILIAL = :P_CDFILIAL";
 inline constexpr std::string_view kCountBeneficioFilial =
     "SELECT COUNT(*) AS CONT  FROM MOVBENEFICIOCTR M, CAMPANHA C, FILICAMPANHA F, BENEFICIOCAMP B "
     "WHERE M.CDCAMPANHA     = C.CDCAMPANHA   AND M.CDCAMPANHA     = F.CDCAMPANHA   AND "

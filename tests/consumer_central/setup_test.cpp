@@ -18,6 +18,17 @@ namespace {
 
 using testing_support::TempDir;
 
+// What a setup step raised, or "no failure".
+template <typename Step>
+std::string failureOf(Step&& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "no failure";
+}
+
 // Another register's work, done once just before this register's connection sends a statement
 // starting with `watched`, or opens its first transaction when `watched` is "BEGIN": the two
 // registers set up the central database at the same moment.
@@ -338,12 +349,7 @@ TEST_F(SetupTest, PasswordSetupFillsSenhaconsFromConsumidor) {
 
 TEST_F(SetupTest, BadNamesAndMissingDatabasesStopTheSetupWithWhatItWasDoing) {
   auto failure = [this](const std::string& database, const std::string& schema) {
-    try {
-      setupFor(loja1).setupDebit(database, schema);
-    } catch (const std::exception& e) {
-      return std::string(e.what());
-    }
-    return std::string("no failure");
+    return failureOf([&] { setupFor(loja1).setupDebit(database, schema); });
   };
   EXPECT_EQ(failure("CENTRAL; DROP TABLE MOVICLIE", "dbo")
                 .rfind("setupDebit, nomes do banco central: PARAVEND.NMSQLNAMEDB", 0),
@@ -367,14 +373,9 @@ TEST_F(SetupTest, BadNamesAndMissingDatabasesStopTheSetupWithWhatItWasDoing) {
 TEST_F(SetupTest, FailedCopiesAndTriggersReachTheCallerAndLeaveNothingHalfDone) {
   movement(*loja1.db, "C1", "1", "10");
   movement(*loja1.db, "C1", "2", "10", "NULL");  // no branch: the central key refuses it
-  try {
-    setupFor(loja1).setupDebit("CENTRAL", "dbo");
-    ADD_FAILURE() << "the copy went through";
-  } catch (const std::exception& e) {
-    EXPECT_EQ(
-        std::string(e.what()).rfind("setupDebit, copiando MOVICLIE para o banco central: ", 0), 0u)
-        << e.what();
-  }
+  const auto debit = [&] { setupFor(loja1).setupDebit("CENTRAL", "dbo"); };
+  std::string error = failureOf(debit);
+  EXPECT_EQ(error.rfind("setupDebit, copiando MOVICLIE para o banco central: ", 0), 0u) << error;
   auto c = central();
   EXPECT_EQ(count(*c, "MOVICLIE"), 0);
   EXPECT_EQ(triggerState(*loja1.db, "MOVICLIE_CENTRAL"), "none");
@@ -382,30 +383,20 @@ TEST_F(SetupTest, FailedCopiesAndTriggersReachTheCallerAndLeaveNothingHalfDone) 
   // Once the row is mended the next run copies; a name taken by a table stops the trigger.
   loja1.db->execute("UPDATE MOVICLIE SET CDFILIAL = '0001'");
   loja1.db->execute("CREATE TABLE MOVICLIE_CENTRAL (X INT)");
-  try {
-    setupFor(loja1).setupDebit("CENTRAL", "dbo");
-    ADD_FAILURE() << "the trigger was created";
-  } catch (const std::exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind(
-                  "setupDebit, criando ou reativando o gatilho MOVICLIE_CENTRAL: ", 0),
-              0u)
-        << e.what();
-  }
+  error = failureOf(debit);
+  EXPECT_EQ(error.rfind("setupDebit, criando ou reativando o gatilho MOVICLIE_CENTRAL: ", 0), 0u)
+      << error;
   EXPECT_EQ(count(*c, "MOVICLIE"), 2);
 }
 
 TEST_F(SetupTest, CentralTablesThatCannotBeCreatedLeaveNoneBehind) {
   // SALDOCONS is there already, EXTRATOCONS is not: both are created together, or neither.
   central()->execute("CREATE TABLE SALDOCONS (CDCLIENTE VARCHAR(15))");
-  try {
-    setupFor(loja1).setupStatement("CENTRAL", "dbo");
-    ADD_FAILURE() << "created";
-  } catch (const std::exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind(
-                  "setupStatement, criando EXTRATOCONS e SALDOCONS no banco central: ", 0),
-              0u)
-        << e.what();
-  }
+  const auto statement = [&] { setupFor(loja1).setupStatement("CENTRAL", "dbo"); };
+  const std::string error = failureOf(statement);
+  EXPECT_EQ(error.rfind("setupStatement, criando EXTRATOCONS e SALDOCONS no banco central: ", 0),
+            0u)
+      << error;
   auto c = central();
   EXPECT_EQ(count(*c, "sysobjects WHERE name = 'EXTRATOCONS'"), 0);
   EXPECT_EQ(count(*c, "sysobjects WHERE name = 'ATUALIZA_SALDO_CONS_FKB'"), 1);
@@ -413,14 +404,9 @@ TEST_F(SetupTest, CentralTablesThatCannotBeCreatedLeaveNoneBehind) {
   // A local source table that is not there is named.
   c->execute("DROP TABLE SALDOCONS");
   loja1.db->execute("DROP TABLE SALDOCONS");
-  try {
-    setupFor(loja1).setupStatement("CENTRAL", "dbo");
-    ADD_FAILURE() << "created";
-  } catch (const std::exception& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "setupStatement, criando EXTRATOCONS e SALDOCONS no banco central: a tabela local "
-              "SALDOCONS não tem colunas visíveis para o login 'DBO'");
-  }
+  EXPECT_EQ(failureOf(statement),
+            "setupStatement, criando EXTRATOCONS e SALDOCONS no banco central: a tabela local "
+            "SALDOCONS não tem colunas visíveis para o login 'DBO'");
   EXPECT_EQ(count(*c, "sysobjects WHERE type = 'U'"), 0);
 }
 

@@ -172,6 +172,19 @@ TEST_F(LedgerFixture, DateColumnsMoveForwardOnlyWhenOlder) {
   EXPECT_THROW(columns.tabelaVazia("PRODUTO; DROP TABLE PRODUTO"), std::invalid_argument);
 }
 
+// The anticipated CLIENFILIAL catch-up reads its newest date through columnMax: the text must
+// stay the statement that catch-up has always sent.
+TEST_F(LedgerFixture, ColumnMaxSendsTheClienFilialCatchUpStatement) {
+  db.execute("CREATE TABLE CLIENFILIAL (DTULTATUCLIF DATETIME)");
+  db.failOn = "CLIENFILIAL";
+  try {
+    DateColumns(db).columnMax("CLIENFILIAL", "DTULTATUCLIF");
+    ADD_FAILURE() << "the statement was not refused";
+  } catch (const db::Error& e) {
+    EXPECT_EQ(e.statement(), "SELECT MAX(DTULTATUCLIF) AS DTULTATU FROM CLIENFILIAL");
+  }
+}
+
 TEST_F(LedgerFixture, DateSyncLogsDifferencesAndSurvivesServerFailures) {
   db.execute("CREATE TABLE DESGRUPROMOCPR (DTULTATUDESPR DATETIME)");
   db.execute("INSERT INTO ITEMPRECO (CDPRODUTO, DTULTATUITPR) VALUES ('1', '2026-12-01 10:00:00')");

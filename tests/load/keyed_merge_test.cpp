@@ -11,6 +11,9 @@ class KeyedMergeTest : public LoadTest {
  protected:
   KeyedMerge merge{ctx};
   db::DateTime day(int d) { return db::DateTime::fromParts(2026, 11, d, 10, 0, 0); }
+  static Cells room(const char* code, const char* name) {
+    return {{"CDFILIAL", "0001"}, {"CDSALA", code}, {"DSSALA", name}};
+  }
 };
 
 TEST_F(KeyedMergeTest, EmptyDownloadTouchesNothingNotEvenForDeleteMissing) {
@@ -39,12 +42,9 @@ TEST_F(KeyedMergeTest, UpdatesByKeyInsertsNewAndKeepsUnmentionedRows) {
 // Into an empty table new keys skip their UPDATE; keys the database holds equal must still
 // end as one row, the last one downloaded.
 TEST_F(KeyedMergeTest, FirstLoadKeepsOneRowPerKeyAsTheDatabaseComparesKeys) {
-  downloadTable("cdsSala", "SALA",
-                {{{"CDFILIAL", "0001"}, {"CDSALA", "01"}, {"DSSALA", "a"}},
-                 {{"CDFILIAL", "0001"}, {"CDSALA", "01"}, {"DSSALA", "b"}},
-                 {{"CDFILIAL", "0001"}, {"CDSALA", "xy"}, {"DSSALA", "c"}},
-                 {{"CDFILIAL", "0001"}, {"CDSALA", "XY"}, {"DSSALA", "d"}},
-                 {{"CDFILIAL", "0001"}, {"CDSALA", "xy "}, {"DSSALA", "e"}}});
+  downloadTable(
+      "cdsSala", "SALA",
+      {room("01", "a"), room("01", "b"), room("xy", "c"), room("XY", "d"), room("xy ", "e")});
   merge.run("SALA");
   EXPECT_EQ(conn.count("SALA"), 3);
   EXPECT_EQ(textOf("SELECT DSSALA FROM SALA WHERE CDSALA = '01'"), "b");
@@ -56,9 +56,7 @@ TEST_F(KeyedMergeTest, FirstLoadKeepsOneRowPerKeyAsTheDatabaseComparesKeys) {
   conn.inner().execute(
       "CREATE TABLE SALA (CDFILIAL VARCHAR(4) NOT NULL, CDSALA INT NOT NULL, DSSALA "
       "VARCHAR(40), DTULTATUSALA DATETIME, PRIMARY KEY (CDFILIAL, CDSALA))");
-  downloadTable("cdsSala", "SALA",
-                {{{"CDFILIAL", "0001"}, {"CDSALA", "7"}, {"DSSALA", "first"}},
-                 {{"CDFILIAL", "0001"}, {"CDSALA", "007"}, {"DSSALA", "last"}}});
+  downloadTable("cdsSala", "SALA", {room("7", "first"), room("007", "last")});
   merge.run("SALA");
   EXPECT_EQ(conn.count("SALA"), 1);
   EXPECT_EQ(textOf("SELECT DSSALA FROM SALA"), "last");

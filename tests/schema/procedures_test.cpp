@@ -55,6 +55,13 @@ class SchemaAplicaProcedures : public ::testing::Test {
   bool loggedLine(const std::string& text) const {
     return std::find(logged.begin(), logged.end(), Line(text, "1")) != logged.end();
   }
+  // The local database refuses, with `error`, every statement that holds `fragment`.
+  void refuse(std::string fragment, std::string error) {
+    local->failWith = [fragment, error](const std::string& sql) -> std::optional<std::string> {
+      if (sql.find(fragment) != std::string::npos) return error;
+      return std::nullopt;
+    };
+  }
 };
 
 std::vector<Line> level1(std::initializer_list<std::string> texts) {
@@ -142,11 +149,7 @@ TEST_F(SchemaAplicaProcedures, SnapshotAlreadyOnSendsNoAlterDatabase) {
 }
 
 TEST_F(SchemaAplicaProcedures, RefusedSnapshotChangeIsLoggedAndTheObjectsAreStillInstalled) {
-  local->failWith = [](const std::string& sql) -> std::optional<std::string> {
-    if (sql.find("READ_COMMITTED_SNAPSHOT") != std::string::npos)
-      return "ALTER DATABASE failed because a lock could not be placed";
-    return std::nullopt;
-  };
+  refuse("READ_COMMITTED_SNAPSHOT", "ALTER DATABASE failed because a lock could not be placed");
   EXPECT_TRUE(apply());
   const auto at = std::find(logged.begin(), logged.end(),
                             Line("Exception adqConfigSnapShot : ALTER DATABASE failed because a "
@@ -164,10 +167,7 @@ TEST_F(SchemaAplicaProcedures, RefusedSnapshotChangeIsLoggedAndTheObjectsAreStil
 }
 
 TEST_F(SchemaAplicaProcedures, RefusedBodyEndsTheStepWithTheRestNotInstalled) {
-  local->failWith = [](const std::string& sql) -> std::optional<std::string> {
-    if (sql.rfind("CREATE TRIGGER LOG_NFCE", 0) == 0) return "Invalid object name 'LOGNFCE'.";
-    return std::nullopt;
-  };
+  refuse("CREATE TRIGGER LOG_NFCE", "Invalid object name 'LOGNFCE'.");
   EXPECT_FALSE(apply());
   EXPECT_EQ(logged.back(), Line("Exception Procedures : Invalid object name 'LOGNFCE'.", "1"));
   EXPECT_TRUE(loggedLine("TRG_IDTIPOMOVIVEAUX_MOVCAIXA CRIADA!"));
@@ -180,11 +180,7 @@ TEST_F(SchemaAplicaProcedures, RefusedBodyEndsTheStepWithTheRestNotInstalled) {
 }
 
 TEST_F(SchemaAplicaProcedures, FailingDropEndsTheStepBeforeAnyCreate) {
-  local->failWith = [](const std::string& sql) -> std::optional<std::string> {
-    if (sql.find("DROP PROCEDURE NOVO_CODIGO") != std::string::npos)
-      return "Cannot drop the procedure 'NOVO_CODIGO'";
-    return std::nullopt;
-  };
+  refuse("DROP PROCEDURE NOVO_CODIGO", "Cannot drop the procedure 'NOVO_CODIGO'");
   EXPECT_FALSE(apply());
   EXPECT_EQ(logged.back(),
             Line("Exception Procedures : Cannot drop the procedure 'NOVO_CODIGO'", "1"));

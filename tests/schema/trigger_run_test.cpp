@@ -5,6 +5,8 @@
 
 namespace {
 
+using Rows = std::vector<std::string>;
+
 class LocalTriggers : public schema_test::ServerCodeFixture {
  protected:
   void order(const std::string& number, const std::string& origin, const std::string& status,
@@ -19,17 +21,22 @@ class LocalTriggers : public schema_test::ServerCodeFixture {
     local->execute("UPDATE COMANDAVEN SET IDSTCOMANDA = :S WHERE NRCOMANDA = :N",
                    {{"S", status}, {"N", number}});
   }
-  std::vector<std::string> history(const std::string& number) {
-    std::vector<std::string> rows;
-    auto r = local->query(
+  // Each row the query finds for number :N, written as one line.
+  template <typename Line>
+  Rows linesOf(const std::string& sql, const std::string& number, Line&& line) {
+    Rows lines;
+    auto r = local->query(sql, {{"N", number}});
+    while (r->next()) lines.push_back(line(*r));
+    return lines;
+  }
+  Rows history(const std::string& number) {
+    return linesOf(
         "SELECT NRSEQHISTPED, IDHISTPEDCONS, DSHISTPEDCONS, DTHRHISTPEDCONS FROM HISTPEDCONS "
         "WHERE NRCOMANDA = :N ORDER BY NRSEQHISTPED",
-        {{"N", number}});
-    while (r->next()) {
-      EXPECT_FALSE(r->at(3).isNull());
-      rows.push_back(r->at(0).asText() + " " + r->at(1).asText() + " " + r->at(2).asText());
-    }
-    return rows;
+        number, [](db::Rows& r) {
+          EXPECT_FALSE(r.at(3).isNull());
+          return r.at(0).asText() + " " + r.at(1).asText() + " " + r.at(2).asText();
+        });
   }
   void sale(const std::string& number, const std::string& emission, const char* series) {
     local->execute(
@@ -37,21 +44,17 @@ class LocalTriggers : public schema_test::ServerCodeFixture {
         "IDSITUVENDA) VALUES ('0001', '001', :N, :E, :S, 'A')",
         {{"N", number}, {"E", emission}, {"S", series ? db::Value(series) : db::Value()}});
   }
-  std::vector<std::string> invoiceLog(const std::string& number) {
-    std::vector<std::string> rows;
-    auto r = local->query(
+  Rows invoiceLog(const std::string& number) {
+    return linesOf(
         "SELECT NRSEQLOGNFCE, NRSEQLOGNFCEMSDE, IDOPERACAO, IDIMPLOGNFCE FROM LOGNFCE WHERE "
         "NRSEQVENDA = :N ORDER BY NRSEQLOGNFCE",
-        {{"N", number}});
-    while (r->next())
-      rows.push_back(r->at(0).asText() + "/" + r->at(1).asText() + " " + r->at(2).asText() +
-                     r->at(3).asText());
-    return rows;
+        number, [](db::Rows& r) {
+          return r.at(0).asText() + "/" + r.at(1).asText() + " " + r.at(2).asText() +
+                 r.at(3).asText();
+        });
   }
   std::string hostName() { return text("SELECT HOST_NAME()"); }
 };
-
-using Rows = std::vector<std::string>;
 
 TEST_F(LocalTriggers, KdsMensagemOnDeleteQueuesOneNumberedOperationPerMessage) {
   for (const char* code : {"0001", "0002", "0003", "A\"B"})

@@ -9,6 +9,12 @@ namespace {
 
 [[noreturn]] void fail(const std::string& what) { throw ModelError(what); }
 
+// A numbered list of the model holds every number from 0 to count - 1.
+void requireCount(size_t size, int count, const std::string& what) {
+  if (size != static_cast<size_t>(count))
+    fail(what + " must run from 0 to " + std::to_string(count - 1));
+}
+
 bool knownType(const std::string& type) {
   static const std::regex kTypes(
       R"(VARCHAR\((MAX|[1-9][0-9]{0,3})\)|DECIMAL\([1-9][0-9]?,[0-9][0-9]?\)|DATETIME|INT|BIGINT|FLOAT)");
@@ -122,9 +128,7 @@ void validateCacheList(const Model& model) {
 
 void validatePositions(const Model& model) {
   const auto& positions = model.positions();
-  if (positions.size() != Model::kPositionCount) {
-    fail("the result positions must run from 0 to " + std::to_string(Model::kPositionCount - 1));
-  }
+  requireCount(positions.size(), Model::kPositionCount, "the result positions");
   for (size_t i = 0; i < positions.size(); ++i) {
     const Position& p = positions[i];
     const std::string where = "position " + std::to_string(i);
@@ -145,9 +149,7 @@ void validatePositions(const Model& model) {
 
 void validateSlots(const Model& model) {
   const auto& slots = model.requestSlots();
-  if (slots.size() != Model::kSlotCount) {
-    fail("the request slots must run from 0 to " + std::to_string(Model::kSlotCount - 1));
-  }
+  requireCount(slots.size(), Model::kSlotCount, "the request slots");
   for (size_t i = 0; i < slots.size(); ++i) {
     const RequestSlot& s = slots[i];
     if (s.slot != static_cast<int>(i))

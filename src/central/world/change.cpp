@@ -8,8 +8,8 @@
 #include "central/world/key_text.h"
 #include "central/world/row_maker.h"
 #include "central/world/statements.h"
+#include "central/world/transaction.h"
 #include "central/world/world.h"
-#include "db/core/error.h"
 
 namespace central {
 
@@ -155,20 +155,11 @@ class TableBatch {
     std::map<int64_t, Row> rows = readRows(updates, deletes, templates);
 
     TableChange& change = summary_.tables[table_.name];
-    connection_.begin();
-    try {
+    world::inTransaction(connection_, "changing central table " + table_.name, [&] {
       for (int64_t r : updates) update(rows.at(r), change);
       for (size_t i = 0; i < templates.size(); ++i) insertCopy(rows.at(templates[i]), i, change);
       for (int64_t r : deletes) remove(rows.at(r), change);
-      connection_.commit();
-    } catch (const db::Error& e) {
-      connection_.rollback();
-      throw db::Error(e.kind(), "changing central table " + table_.name + ": " + e.what(),
-                      e.statement(), e.nativeCode());
-    } catch (...) {
-      connection_.rollback();
-      throw;
-    }
+    });
     if (change.updated.empty() && change.inserted.empty() && change.deleted.empty()) {
       summary_.tables.erase(table_.name);
     }

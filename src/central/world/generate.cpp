@@ -2,8 +2,8 @@
 
 #include "central/world/row_maker.h"
 #include "central/world/statements.h"
+#include "central/world/transaction.h"
 #include "central/world/world.h"
-#include "db/core/error.h"
 
 namespace central {
 
@@ -21,22 +21,13 @@ int64_t fillTable(db::Connection& connection, const Table& table, int scale, uin
   const world::RowMaker maker(table, scale, seed);
   if (maker.rowCount() == 0) return 0;
   db::Statement& insert = connection.prepare(world::insertStatement(table));
-  connection.begin();
-  try {
+  world::inTransaction(connection, "filling central table " + table.name, [&] {
     for (int64_t r = 0; r < maker.rowCount(); ++r) {
       const std::vector<db::Value> values = maker.row(r);
       for (size_t c = 0; c < values.size(); ++c) insert.bind(c, values[c]);
       insert.execute();
     }
-    connection.commit();
-  } catch (const db::Error& e) {
-    connection.rollback();
-    throw db::Error(e.kind(), "filling central table " + table.name + ": " + e.what(),
-                    e.statement(), e.nativeCode());
-  } catch (...) {
-    connection.rollback();
-    throw;
-  }
+  });
   return maker.rowCount();
 }
 

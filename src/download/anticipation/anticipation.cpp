@@ -1,13 +1,9 @@
 #include "download/anticipation/anticipation.h"
 
+#include "download/anticipation/text.h"
 #include "outside/package/check_result.h"
 
 namespace download {
-namespace {
-
-constexpr std::string_view kDashes = "-------------------------------------";
-
-}  // namespace
 
 Anticipation::Anticipation(db::Connection& local, outside::AppServer& server,
                            ServerFileTransfer& files, const Services& services,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,11 @@ class Anticipation : public AnticipationStage, public FileKindHooks {
   void insertNewConsumers(std::string_view tempTable, std::string_view component,
                           int64_t fileStatements);
   void rollbackQuietly();
+  // Both catch-ups: the central count of consumers changed since the slot's date; above the
+  // threshold, `work` between dashed log lines, then committed. Any failure rolls back quietly.
+  void catchUpConsumers(const std::string& branch, size_t slot, std::string_view countMethod,
+                        std::string_view by,
+                        const std::function<void(int64_t total, const db::Value& since)>& work);
 
   db::Connection& local_;
   outside::AppServer& server_;

@@ -9,6 +9,7 @@
 #include "download/anticipation/statements.h"
 #include "download/anticipation/text.h"
 #include "download/ledger/control_ledger.h"
+#include "download/ledger/date_columns.h"
 #include "download/query_rows.h"
 #include "download/statement_files/line_ranges.h"
 #include "outside/package/check_result.h"
@@ -16,7 +17,6 @@
 namespace download {
 namespace {
 
-constexpr std::string_view kDashes = "-------------------------------------";
 constexpr std::string_view kConsDtTemp = "CONSDT_TEMP";
 constexpr std::string_view kConsClienFilTemp = "CONSCLIENFIL_TMP";
 // Request-date slots of CONSUMIDOR and CLIENFILIAL.
@@ -42,25 +42,18 @@ void moveRequestDate(RequestVectors& vectors, size_t slot, const db::Value& date
 
 }  // namespace
 
-void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
-  const db::Value since = state_.vectors.vDatasBase[kConsumidorSlot];
+void Anticipation::catchUpConsumers(
+    const std::string& branch, size_t slot, std::string_view countMethod, std::string_view by,
+    const std::function<void(int64_t total, const db::Value& since)>& work) {
+  const db::Value since = state_.vectors.vDatasBase[slot];
   try {
-    const int64_t total = consumerCount(server_, "getTotalConsDT", branch, since);
+    const int64_t total = consumerCount(server_, countMethod, branch, since);
     if (total <= kConsumerThreshold) return;
     s_.log(kDashes, "3");
-    s_.log("Antecipando a baixa de consumidores (DTULTATU)... Total: " + std::to_string(total),
+    s_.log("Antecipando a baixa de consumidores (" + std::string(by) +
+               ")... Total: " + std::to_string(total),
            "2");
-    fetchConsumerFile(kConsDtTemp, kConsDtTemp, total, db::ValueArray{since, db::Value()}, branch);
-    auto& newest = local_.prepare(anticipation_sql::kMaxDtConsumidorFilial);
-    newest.bind("P_CDFILIAL", branch);
-    db::Value date;
-    {
-      auto rows = newest.query();
-      if (rows->next() && !rows->at(0).isNull()) date = rows->at(0).asDateTime();
-    }
-    if (!date.isNull()) gravaCtrlBaixaTab(local_, branch, "CONSUMIDOR", "", date);
-    moveRequestDate(state_.vectors, kConsumidorSlot, date);
-    recreateTempTable(kConsDtTemp);
+    work(total, since);
     s_.log(kDashes, "3");
     if (local_.inTransaction()) local_.commit();
   } catch (const std::exception&) {
@@ -70,41 +63,40 @@ void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
   }
 }
 
+void Anticipation::catchUpConsumersByChangeDate(const std::string& branch) {
+  catchUpConsumers(branch, kConsumidorSlot, "getTotalConsDT", "DTULTATU",
+                   [&](int64_t total, const db::Value& since) {
+                     fetchConsumerFile(kConsDtTemp, kConsDtTemp, total,
+                                       db::ValueArray{since, db::Value()}, branch);
+                     const db::Value date = consumerLoadedDate(local_, branch);
+                     if (!date.isNull()) gravaCtrlBaixaTab(local_, branch, "CONSUMIDOR", "", date);
+                     moveRequestDate(state_.vectors, kConsumidorSlot, date);
+                     recreateTempTable(kConsDtTemp);
+                   });
+}
+
 void Anticipation::catchUpConsumersByClienFilial(const std::string& branch) {
-  const db::Value since = state_.vectors.vDatasBase[kClienFilialSlot];
-  try {
-    const int64_t total = consumerCount(server_, "getTotalConsCF", branch, since);
-    if (total <= kConsumerThreshold) return;
-    s_.log(kDashes, "3");
-    s_.log("Antecipando a baixa de consumidores (CLIENFILIAL)... Total: " + std::to_string(total),
-           "2");
-    fetchConsumerFile(kConsClienFilTemp, kConsClienFilTemp, total,
-                      db::ValueArray{since, db::Value(), db::Value()}, branch);
+  catchUpConsumers(branch, kClienFilialSlot, "getTotalConsCF", "CLIENFILIAL",
+                   [&](int64_t total, const db::Value& since) {
+                     fetchConsumerFile(kConsClienFilTemp, kConsClienFilTemp, total,
+                                       db::ValueArray{since, db::Value(), db::Value()}, branch);
 
-    s_.log("Início da Importação da Tabela: CLIENFILIAL (Antecipado)", "2");
-    std::vector<db::Value> args{db::Value(branch), since};
-    db::DataSet& clienFilial = state_.dataset("cdsClienFilial");
-    outside::CheckResultServ(server_.call("getClienFilialAtual", args), clienFilial,
-                             "getClienFilialAtual");
-    s_.log("Fim da Importação da Tabela: CLIENFILIAL (Antecipado) - Nr.Registros: " +
-               std::to_string(clienFilial.recordCount()),
-           "2");
-    s_.log("Atualizando a tabela CLIENFILIAL (Antecipado)", "2");
-    merges_.mergeTable("CLIENFILIAL", {});
-    s_.log("CLIENFILIAL atualizada!", "2");
+                     s_.log("Início da Importação da Tabela: CLIENFILIAL (Antecipado)", "2");
+                     std::vector<db::Value> args{db::Value(branch), since};
+                     db::DataSet& clienFilial = state_.dataset("cdsClienFilial");
+                     outside::CheckResultServ(server_.call("getClienFilialAtual", args),
+                                              clienFilial, "getClienFilialAtual");
+                     s_.log(
+                         "Fim da Importação da Tabela: CLIENFILIAL (Antecipado) - Nr.Registros: " +
+                             std::to_string(clienFilial.recordCount()),
+                         "2");
+                     s_.log("Atualizando a tabela CLIENFILIAL (Antecipado)", "2");
+                     merges_.mergeTable("CLIENFILIAL", {});
+                     s_.log("CLIENFILIAL atualizada!", "2");
 
-    db::Value date;
-    {
-      auto rows = local_.prepare(anticipation_sql::kMaxDtClienFilial).query();
-      if (rows->next() && !rows->at(0).isNull()) date = rows->at(0).asDateTime();
-    }
-    moveRequestDate(state_.vectors, kClienFilialSlot, date);
-    s_.log(kDashes, "3");
-    if (local_.inTransaction()) local_.commit();
-  } catch (const std::exception&) {
-    // Quiet by design, as above.
-    rollbackQuietly();
-  }
+                     moveRequestDate(state_.vectors, kClienFilialSlot,
+                                     DateColumns(local_).columnMax("CLIENFILIAL", "DTULTATUCLIF"));
+                   });
 }
 
 void Anticipation::fetchConsumerFile(std::string_view kind, std::string_view tempTable,

@@ -12,7 +12,6 @@ namespace download {
 namespace {
 
 constexpr std::string_view kImage = "DELCACHEPRODUTOSEG";
-constexpr std::string_view kDashes = "-------------------------------------";
 
 // The column's declared type as the catalogue gives it; character types keep their length so
 // the image holds the same keys the source does.

@@ -36,10 +36,5 @@ inline constexpr std::string_view kInsertNewConsumers =
     "INSERT INTO CONSUMIDOR (%COLUMNS) SELECT %COLUMNS FROM %TABLE WHERE NOT EXISTS (SELECT 1 "
     "FROM CONSUMIDOR C WHERE %TABLE.CDCLIENTE = C.CDCLIENTE AND %TABLE.CDCONSUMIDOR = "
     "C.CDCONSUMIDOR)";
-inline constexpr std::string_view kMaxDtConsumidorFilial =
-    "SELECT MAX(DTULTATUCSUM) DTULTATUCSUM FROM CONSUMIDOR CO, CLIENFILIAL CL WHERE CO.CDCLIENTE "
-    "= CL.CDCLIENTE AND CL.CDFILIAL = :P_CDFILIAL";
-inline constexpr std::string_view kMaxDtClienFilial =
-    "SELECT MAX(DTULTATUCLIF) AS DTULTATU FROM CLIENFILIAL";
 
 }  // namespace download::anticipation_sql

@@ -7,6 +7,9 @@
 
 namespace download {
 
+// The line the anticipated downloads write around each catch-up in the run log.
+inline constexpr std::string_view kDashes = "-------------------------------------";
+
 // Replaces every "%NAME" placeholder of a statement template in one pass, so a value that
 // contains another placeholder stays intact. Values must be checked identifiers or lists of them.
 std::string fillStatement(

@@ -44,6 +44,10 @@ db::Value extractLoadedDate(db::Connection& conn) {
   return firstValue(conn.prepare(sql::kMaxDtExtratoCons));
 }
 
+bool extractControlled(db::Connection& conn) {
+  return conn.prepare(sql::kSelCtrlExtratoCons).query()->next();
+}
+
 db::DateTime dataPedido(int64_t cont, int kind, const db::Value& date, db::DateTime now) {
   if (kind != 1 && kind != 2)
     throw std::invalid_argument("dataPedido: kind must be 1 or 2, not " + std::to_string(kind));

@@ -27,6 +27,10 @@ db::DateTime dataPedido(int64_t cont, int kind, const db::Value& date, db::DateT
 db::Value consumerLoadedDate(db::Connection& conn, std::string_view cdFilial);
 db::Value extractLoadedDate(db::Connection& conn);
 
+// Whether the ledger holds a row for EXTRATOCONS, for any branch or register: without one the
+// statement has never been loaded.
+bool extractControlled(db::Connection& conn);
+
 // Dates at or before the base date become now minus 60 days.
 db::DateTime pisoSessentaDias(db::DateTime date, db::DateTime now);
 

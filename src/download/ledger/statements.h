@@ -18,6 +18,9 @@ inline constexpr std::string_view kUpdCtrlBaixaTab =
     "NMTABELA = :P_NMTABELA AND ((CDCAIXA = :P_CDCAIXA AND NMTABELA = 'ITMENUCONFTE') OR "
     "(NMTABELA <> 'ITMENUCONFTE'))";
 
+inline constexpr std::string_view kSelCtrlExtratoCons =
+    "SELECT 1 FROM CTRLBAIXATAB C WHERE NMTABELA = 'EXTRATOCONS'";
+
 // Request-date reading: prefix + quoted table name + guard (or only the grouping).
 inline constexpr std::string_view kReqDatePrefix =
     "SELECT COUNT(*) AS CONT, DTULTATUTAB AS DTULTATU FROM CTRLBAIXATAB WHERE CDFILIAL = "

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "download/ledger/control_ledger.h"
 #include "download/orchestrator/orchestrator.h"
 #include "download/orchestrator/packets.h"
 #include "download/orchestrator/statements.h"
@@ -106,7 +107,7 @@ void Orchestrator::handOverOne(const db::Value& packet, const HandOver& position
                                const PacketSpool* spool) {
   const std::string table(position.table);
   const bool extractLater =
-      position.count == CountRule::ExtractByFile && !returnsRow(sql::kSelCtrlExtratoCons);
+      position.count == CountRule::ExtractByFile && !extractControlled(local_);
   if (extractLater || position.count == CountRule::DownloadedLater) {
     s_.log(extractLater ? "EXTRATOCONS terá seu conteúdo baixado posteriormente."
                         : "Tabela CACHEPRODSEG será baixada via Download posteriormente...",

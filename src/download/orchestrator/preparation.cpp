@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "download/anticipation/hierarchies.h"
+#include "download/ledger/control_ledger.h"
 #include "download/ledger/hygiene.h"
 #include "download/ledger/request_dates.h"
 #include "download/ledger/update_ledger.h"
@@ -118,7 +119,7 @@ void Orchestrator::readPendingAndDates() {
     highestExtractSequence_ = highest.isNull() ? std::string(kNoExtractSequence) : highest.asText();
   }
   state_.vectors.vIndicadores[3] = indicatorWhenEmpty(sql::kSelTotalDiaCaixa);
-  extractWithoutControl_ = !returnsRow(sql::kSelCtrlExtratoCons);
+  extractWithoutControl_ = !extractControlled(local_);
   moviclieEmpty_ = !returnsRow(sql::kSelMoviclie);
 }
 

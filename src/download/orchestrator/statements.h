@@ -56,8 +56,6 @@ inline constexpr std::string_view kExisteExtratoPendente =
 inline constexpr std::string_view kSelExtratoPresente = "SELECT TOP 1 CDCLIENTE FROM EXTRATOCONS";
 
 // Request arguments 6, 7 and 8.
-inline constexpr std::string_view kSelCtrlExtratoCons =
-    "SELECT 1 FROM CTRLBAIXATAB C WHERE NMTABELA = 'EXTRATOCONS'";
 inline constexpr std::string_view kSelMoviclie =
     "SELECT TOP 1 CDCLIENTE, CDCONSUMIDOR FROM MOVICLIE";
 inline constexpr std::string_view kSelMaxSeqExtrato =

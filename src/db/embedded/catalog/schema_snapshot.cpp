@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "db/core/text.h"
@@ -127,25 +128,38 @@ uint64_t rowSource(const sqlite::Stmt& rows, uint64_t hash) {
 void Relation::addRow(std::vector<Cell> row) {
   const size_t index = rows.size();
   for (size_t k = 0; k < keyColumns.size(); ++k)
-    lookups[k][keyOf(row[keyColumns[k]])].push_back(index);
+    lookups[k].push_back({keyOf(row[keyColumns[k]]), index});
   rows.push_back(std::move(row));
 }
 
-const std::vector<size_t>* Relation::find(size_t keyColumn, const Cell& value) const {
-  for (size_t k = 0; k < keyColumns.size(); ++k) {
-    if (keyColumns[k] != keyColumn) continue;
-    auto it = lookups[k].find(keyOf(value));
-    static const std::vector<size_t> kNone;
-    return it == lookups[k].end() ? &kNone : &it->second;
-  }
-  return nullptr;
+void Relation::sortLookups() {
+  for (auto& lookup : lookups) std::sort(lookup.begin(), lookup.end());
 }
 
-std::string Relation::keyOf(const Cell& value) {
-  if (const auto* i = std::get_if<int64_t>(&value)) return "#" + std::to_string(*i);
-  if (const auto* s = std::get_if<std::string>(&value)) return "'" + upper(*s);
-  if (const auto* d = std::get_if<double>(&value)) return "#" + std::to_string(*d);
-  return "null";
+std::optional<std::span<const Relation::KeyedRow>> Relation::find(size_t keyColumn,
+                                                                  const Cell& value) const {
+  for (size_t k = 0; k < keyColumns.size(); ++k) {
+    if (keyColumns[k] != keyColumn) continue;
+    const uint64_t key = keyOf(value);
+    const auto [from, to] =
+        std::equal_range(lookups[k].begin(), lookups[k].end(), KeyedRow{key, 0},
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    return std::span<const KeyedRow>(from, to);
+  }
+  return std::nullopt;
+}
+
+// Texts without regard to case (ASCII, as the catalogue's NOCASE compares), numbers by value.
+uint64_t Relation::keyOf(const Cell& value) {
+  if (const auto* i = std::get_if<int64_t>(&value)) return std::hash<int64_t>{}(*i);
+  if (const auto* d = std::get_if<double>(&value)) return std::hash<double>{}(*d);
+  if (const auto* s = std::get_if<std::string>(&value)) {
+    uint64_t hash = kHashBasis;
+    for (char c : *s)
+      hash = combine(hash, static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+    return hash;
+  }
+  return 0;
 }
 
 const Relation& SchemaSnapshot::shape(RelationId id) { return shapes()[static_cast<size_t>(id)]; }
@@ -277,6 +291,7 @@ std::shared_ptr<const Relation> SchemaSnapshot::assemble(RelationId id) const {
   relation->rows.reserve(count);
   for (const auto& part : parts_)
     for (const auto& row : (*part)[id]) relation->addRow(row);
+  relation->sortLookups();
   return relation;
 }
 

@@ -5,9 +5,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -24,16 +26,22 @@ using Cell = std::variant<std::monostate, int64_t, std::string, double>;
 // One relation of the snapshot: named columns, rows, and look-ups on some columns (texts
 // compared without regard to case).
 struct Relation {
+  using KeyedRow = std::pair<uint64_t, size_t>;  // a key's hash and a row with that key
+
   std::string_view name;                  // the SQL name of its table-valued view
   std::vector<std::string_view> columns;  // "name TYPE [COLLATE NOCASE]"
   std::vector<size_t> keyColumns;         // columns with a look-up
   std::vector<std::vector<Cell>> rows;
-  // keyColumns[i] -> (key -> rows)
-  std::vector<std::unordered_map<std::string, std::vector<size_t>>> lookups;
+  // keyColumns[i] -> its keyed rows in hash order. Two keys may share a hash: the rows a look-up
+  // answers are checked again by SQLite (see the table-valued names).
+  std::vector<std::vector<KeyedRow>> lookups;
 
   void addRow(std::vector<Cell> row);
-  const std::vector<size_t>* find(size_t keyColumn, const Cell& value) const;
-  static std::string keyOf(const Cell& value);
+  // Puts the look-ups in order once every row is in.
+  void sortLookups();
+  // The rows whose key may equal `value`; nothing when the column has no look-up.
+  std::optional<std::span<const KeyedRow>> find(size_t keyColumn, const Cell& value) const;
+  static uint64_t keyOf(const Cell& value);
 };
 
 enum class RelationId {

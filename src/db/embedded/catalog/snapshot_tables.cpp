@@ -40,11 +40,11 @@ struct Cursor {
   Table* table = nullptr;
   std::string schema;
   std::shared_ptr<const Relation> relation;
-  const std::vector<size_t>* subset = nullptr;  // rows of a look-up; null for all rows
+  std::optional<std::span<const Relation::KeyedRow>> subset;  // rows of a look-up; else all
   size_t position = 0;
 
   size_t size() const { return subset ? subset->size() : relation->rows.size(); }
-  size_t row() const { return subset ? (*subset)[position] : position; }
+  size_t row() const { return subset ? (*subset)[position].second : position; }
 };
 
 int fail(sqlite3_vtab* vtab, const char* message) {
@@ -170,13 +170,13 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
     }
   }
   cursor->position = 0;
-  cursor->subset = nullptr;
+  cursor->subset.reset();
   const int keyColumn = (idxNum & kColumnMask) - 1;
   if (keyColumn < 0 || next >= argc) return SQLITE_OK;
   const std::string_view declared = cursor->relation->columns[static_cast<size_t>(keyColumn)];
   const auto key = keyFor(argv[next], declared.find("INTEGER") != std::string_view::npos);
-  static const std::vector<size_t> kNone;
-  cursor->subset = key ? cursor->relation->find(static_cast<size_t>(keyColumn), *key) : &kNone;
+  cursor->subset = key ? cursor->relation->find(static_cast<size_t>(keyColumn), *key)
+                       : std::span<const Relation::KeyedRow>();
   return SQLITE_OK;
 }
 
