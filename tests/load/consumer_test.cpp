@@ -225,5 +225,24 @@ TEST_F(ConsumerTest, BalancesAreWrittenOnlyIntoAnEmptyTable) {
   EXPECT_EQ(conn.count("SALDOCONS"), 1);
 }
 
+// The balances packet waits in the staging folder: it is read only when the local table is empty.
+TEST_F(ConsumerTest, SpooledBalancesAreReadOnlyForAnEmptyTable) {
+  const auto packet = dir / "cdsSALDOCONS.cds";
+  downloadTable("cdsSALDOCONS", "SALDOCONS",
+                {{{"CDCLIENTE", "C1"}, {"CDCONSUMIDOR", "1"}, {"CDFAMILISALD", "F"}}})
+      .saveToFile(packet, db::PacketFormat::Binary);
+  state.spool("cdsSALDOCONS", packet);
+  block().balances();
+  EXPECT_EQ(conn.count("SALDOCONS"), 1);
+  EXPECT_EQ(state.findDataset("cdsSALDOCONS")->recordCount(), 0u);
+
+  std::filesystem::path unreadable = dir / "unreadable.cds";
+  testing_support::writeFile(unreadable, "not a packet");
+  state.spool("cdsSALDOCONS", unreadable);
+  EXPECT_NO_THROW(block().balances());
+  EXPECT_EQ(conn.count("SALDOCONS"), 1);
+  EXPECT_TRUE(logged("Final do InsereDados(cdsSALDOCONS)"));
+}
+
 }  // namespace
 }  // namespace load::testing
