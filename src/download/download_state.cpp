@@ -1,16 +1,19 @@
 #include "download/download_state.h"
 
 #include <algorithm>
-#include <cctype>
 #include <system_error>
 
 namespace download {
 
+// ASCII folding without the locale look-up of std::toupper: names are compared on every access
+// to a dataset.
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::toupper(static_cast<unsigned char>(x)) <
-           std::toupper(static_cast<unsigned char>(y));
-  });
+  const auto fold = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
+  };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char x, char y) { return fold(x) < fold(y); });
 }
 
 namespace {
