@@ -33,14 +33,19 @@ db::DataSet* DownloadState::findDataset(std::string_view name) {
   const auto spooled = spooled_.find(name);
   if (spooled == spooled_.end()) return nullptr;
   db::DataSet read{std::string(name)};
-  read.loadFromFile(spooled->second.file);
+  const SpooledPacket& packet = spooled->second.packet;
+  if (packet.bytes) {
+    read.setData(std::string_view(*packet.bytes), packet.file.string());
+  } else {
+    read.loadFromFile(packet.file);
+  }
   spooled->second.rows = read.recordCount();
   return &datasets_.emplace(std::string(name), std::move(read)).first->second;
 }
 
-void DownloadState::spool(std::string_view name, std::filesystem::path file) {
+void DownloadState::spool(std::string_view name, SpooledPacket packet) {
   if (const auto it = datasets_.find(name); it != datasets_.end()) datasets_.erase(it);
-  spooled_.insert_or_assign(std::string(name), Spooled{std::move(file), 0});
+  spooled_.insert_or_assign(std::string(name), Spooled{std::move(packet), 0});
 }
 
 void DownloadState::releaseSpooled() {
@@ -58,7 +63,7 @@ void DownloadState::releaseSpooled() {
 void DownloadState::clearSpool() {
   for (const auto& [name, spooled] : spooled_) {
     std::error_code ignored;
-    std::filesystem::remove(spooled.file, ignored);
+    std::filesystem::remove(spooled.packet.file, ignored);
   }
   spooled_.clear();
 }
