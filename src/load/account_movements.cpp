@@ -74,14 +74,11 @@ void AccountMovements::run() {
       const bool held =
           local && (local->held(movement, type.asString()) || local->held(movement, "X"));
       if (!held) {
-        for (size_t c = 0; c < columns.size(); ++c) {
-          insert.bind(
-              c, c == numberColumn
-                     ? db::Value(std::to_string(nextCode_.PrxMovClie(movement.client, 1, "SRV")))
-                     : rows->field(fields[c]).value());
-        }
+        const std::string number = std::to_string(nextCode_.PrxMovClie(movement.client, 1, "SRV"));
+        for (size_t c = 0; c < columns.size(); ++c)
+          insert.bind(c, c == numberColumn ? db::Value(number) : rows->field(fields[c]).value());
         insert.execute();
-        if (local) local->inserted(movement.client);
+        if (local) local->inserted(movement.client, number);
       }
       // The last batch commits below, together with the ledger row that covers it.
       if (i != total && i % kBatch == 0) {

@@ -38,20 +38,25 @@ bool sameText(const std::optional<std::string>& local, std::string_view download
 
 }  // namespace
 
-HeldMovements::HeldMovements(db::Connection& conn) : select_(conn.prepare(sql::kSelMoviClie)) {}
+HeldMovements::HeldMovements(db::Connection& conn)
+    : select_(conn.prepare(sql::kSelMoviClie)), selectOne_(conn.prepare(sql::kSelMoviClieNumero)) {}
 
-const std::vector<HeldMovements::Local>& HeldMovements::movementsOf(std::string_view client) {
-  const std::string key = clientKey(client);
-  if (const auto found = byClient_.find(key); found != byClient_.end()) return found->second;
-  std::vector<Local> movements;
-  select_.bind(0, db::Value(client));
-  auto rows = select_.query();
+void HeldMovements::readInto(db::Statement& select, std::vector<Local>& movements) {
+  auto rows = select.query();
   while (rows->next()) {
     movements.push_back(
         {textOf(rows->at(0)), msOf(rows->at(1)), textOf(rows->at(2)),
          rows->at(3).isNull() ? std::nullopt : std::optional<double>(rows->at(3).asDouble()),
          msOf(rows->at(4))});
   }
+}
+
+std::vector<HeldMovements::Local>& HeldMovements::movementsOf(std::string_view client) {
+  const std::string key = clientKey(client);
+  if (const auto found = byClient_.find(key); found != byClient_.end()) return found->second;
+  std::vector<Local> movements;
+  select_.bind(0, db::Value(client));
+  readInto(select_, movements);
   return byClient_.emplace(key, std::move(movements)).first->second;
 }
 
@@ -70,6 +75,13 @@ bool HeldMovements::held(const MovementKey& movement, std::string_view type) {
   return false;
 }
 
-void HeldMovements::inserted(std::string_view client) { byClient_.erase(clientKey(client)); }
+void HeldMovements::inserted(std::string_view client, std::string_view number) {
+  const auto found = byClient_.find(clientKey(client));
+  // A client not read yet is read whole when first asked for, this movement with the others.
+  if (found == byClient_.end()) return;
+  selectOne_.bind(0, db::Value(client));
+  selectOne_.bind(1, db::Value(number));
+  readInto(selectOne_, found->second);
+}
 
 }  // namespace load

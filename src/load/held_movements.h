@@ -30,8 +30,9 @@ class HeldMovements {
   explicit HeldMovements(db::Connection& conn);
 
   bool held(const MovementKey& movement, std::string_view type);
-  // The client's movements are read again when next asked for, the inserted one with them.
-  void inserted(std::string_view client);
+  // Adds a movement just inserted under the client and number, read back as stored, so that
+  // the same movement downloaded again is found.
+  void inserted(std::string_view client, std::string_view number);
 
  private:
   struct Local {
@@ -41,9 +42,11 @@ class HeldMovements {
     std::optional<double> value;
     std::optional<int64_t> openedMs;
   };
-  const std::vector<Local>& movementsOf(std::string_view client);
+  std::vector<Local>& movementsOf(std::string_view client);
+  static void readInto(db::Statement& select, std::vector<Local>& movements);
 
   db::Statement& select_;
+  db::Statement& selectOne_;
   std::unordered_map<std::string, std::vector<Local>> byClient_;
 };
 

@@ -70,6 +70,10 @@ inline constexpr std::string_view kCountMoviclieRegs =
 inline constexpr std::string_view kSelMoviClie =
     "SELECT CDCONSUMIDOR, DTMOVCLI, IDTIPMOCVLI, VRMOVCLI, DTABERCAIX FROM MOVICLIE WHERE "
     "CDCLIENTE = :P_CDCLIENTE";
+// The same columns of one movement, by its key, as the database stored them.
+inline constexpr std::string_view kSelMoviClieNumero =
+    "SELECT CDCONSUMIDOR, DTMOVCLI, IDTIPMOCVLI, VRMOVCLI, DTABERCAIX FROM MOVICLIE WHERE "
+    "CDCLIENTE = :P_CDCLIENTE AND NRSEQMOVCLI = :P_NRSEQMOVCLI";
 
 // Statement.
 inline constexpr std::string_view kAnyExtratoCons =
