@@ -233,8 +233,11 @@ int64_t EmbeddedStatement::executePlain() {
 int64_t EmbeddedStatement::executeWholeTableUpdate() {
   const auto indexes = indexesOnColumns(connection_.db(), translation_->changedTable,
                                         translation_->wholeTableColumns);
-  if (!indexes.empty() && rowsToChange() >= kRebuildRows)
-    return updateWithIndexesRebuilt(connection_, indexes, text_, [this] { step(*core_); });
+  if (!indexes.empty() && rowsToChange() >= kRebuildRows) {
+    if (auto changed =
+            updateWithIndexesRebuilt(connection_, indexes, text_, [this] { step(*core_); }))
+      return *changed;
+  }
   step(*core_);
   return sqlite3_changes64(connection_.db());
 }

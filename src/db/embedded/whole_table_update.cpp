@@ -50,27 +50,31 @@ std::vector<RebuildableIndex> indexesOnColumns(sqlite3* db, const std::string& t
   return found;
 }
 
-int64_t updateWithIndexesRebuilt(EmbeddedConnection& connection,
-                                 const std::vector<RebuildableIndex>& indexes,
-                                 std::string_view original, const std::function<void()>& update) {
+std::optional<int64_t> updateWithIndexesRebuilt(EmbeddedConnection& connection,
+                                                const std::vector<RebuildableIndex>& indexes,
+                                                std::string_view original,
+                                                const std::function<void()>& update) {
   connection.run("SAVEPOINT " + kSavepoint, original);
+  bool dropped = false;
   try {
     for (const auto& index : indexes)
       connection.run("DROP INDEX " + quoteIdentifier(index.name), original);
+    dropped = true;
     update();
     const int64_t changed = sqlite3_changes64(connection.db());
     for (const auto& index : indexes) connection.run(index.sql, original);
     connection.run("RELEASE " + kSavepoint, original);
     return changed;
   } catch (...) {
-    // The statement's own error is what the caller learns; the savepoint restores the indexes.
+    // The savepoint restores the indexes; the statement's own error is what the caller learns.
     try {
       connection.run("ROLLBACK TO " + kSavepoint, original);
       connection.run("RELEASE " + kSavepoint, original);
     } catch (...) {
     }
-    throw;
+    if (dropped) throw;
   }
+  return std::nullopt;
 }
 
 }  // namespace db::embedded

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,11 @@ inline constexpr int64_t kRebuildRows = 10000;
 
 // Runs `update` (which changes every row it will change through `indexes`) with those indexes
 // dropped first and created again afterwards, all under one savepoint, so that a failure leaves
-// the table and its indexes as they were. Returns the rows `update` changed.
-int64_t updateWithIndexesRebuilt(EmbeddedConnection& connection,
-                                 const std::vector<RebuildableIndex>& indexes,
-                                 std::string_view original, const std::function<void()>& update);
+// the table and its indexes as they were. Returns the rows `update` changed, or nothing without
+// running it when an index cannot be dropped (rows of another statement are still being read).
+std::optional<int64_t> updateWithIndexesRebuilt(EmbeddedConnection& connection,
+                                                const std::vector<RebuildableIndex>& indexes,
+                                                std::string_view original,
+                                                const std::function<void()>& update);
 
 }  // namespace db::embedded
