@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "central/server/packet_writer.h"
 #include "db/core/text.h"
+#include "db/dataset/row_packet_writer.h"
 
 namespace central::server {
 namespace {
@@ -19,6 +19,8 @@ void typeArguments(std::string_view type, int& first, int& second) {
   ++p;
   std::from_chars(p, rest.data() + rest.size(), second);
 }
+
+db::Bytes bytesOf(const std::string& packet) { return db::Bytes(packet.begin(), packet.end()); }
 
 }  // namespace
 
@@ -61,7 +63,7 @@ db::FieldDef fieldFor(const central::Column& column) {
 db::Bytes queryPacket(db::Connection& db, const std::vector<db::FieldDef>& fields,
                       const std::string& sql, const db::Params& params, size_t firstRow,
                       size_t lastRow) {
-  PacketWriter packet(fields);
+  db::RowPacketWriter packet(fields);
   db::Statement& statement = db.prepare(sql);
   statement.bind(params);
   auto rows = statement.query();
@@ -72,17 +74,17 @@ db::Bytes queryPacket(db::Connection& db, const std::vector<db::FieldDef>& field
     for (size_t i = 0; i < width; ++i) packet.set(i, rows->at(i));
   }
   rows.reset();
-  return packet.finish();
+  return bytesOf(packet.finish());
 }
 
 db::Bytes rowsPacket(const std::vector<db::FieldDef>& fields,
                      const std::vector<std::vector<db::Value>>& rows) {
-  PacketWriter packet(fields);
+  db::RowPacketWriter packet(fields);
   for (const auto& row : rows) {
     packet.appendRow();
     for (size_t i = 0; i < row.size() && i < fields.size(); ++i) packet.set(i, row[i]);
   }
-  return packet.finish();
+  return bytesOf(packet.finish());
 }
 
 }  // namespace central::server

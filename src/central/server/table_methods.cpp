@@ -5,7 +5,7 @@
 #include "central/model/model.h"
 #include "central/server/method_table.h"
 #include "central/server/packet_builder.h"
-#include "central/server/packet_writer.h"
+#include "central/server/packet_fields.h"
 #include "central/server/table_query.h"
 #include "central/server/whole_tables.h"
 #include "db/core/text.h"
