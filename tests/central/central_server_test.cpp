@@ -316,6 +316,15 @@ TEST_F(CentralServerTest, TabelasAtTheBaseDateBringsEveryRowOfTheBranch) {
   EXPECT_EQ(result[198], db::Value("OK"));
 }
 
+// A table handed over to two datasets under one request date travels alike at both positions.
+TEST_F(CentralServerTest, PositionsOfOneTableSendOnePacket) {
+  auto result = tabelas(db::DateTime::fromParts(1985, 1, 1, 12));
+  EXPECT_GT(rows(result[62]), 0u);
+  EXPECT_EQ(result[62], result[117]);  // MOVICLIE
+  EXPECT_GT(rows(result[42]), 0u);
+  EXPECT_EQ(result[42], result[133]);  // EXTRATOCONS
+}
+
 // The shortest text of a round amount is "1e+05"; it travels as the number it is.
 TEST_F(CentralServerTest, RoundAmountsTravelAsNumbers) {
   auto writer = db::embedded::open({.path = dbPath_, .create = false});

@@ -6,6 +6,7 @@
 #include "central/server/method_table.h"
 #include "central/server/packet_builder.h"
 #include "central/server/packet_fields.h"
+#include "central/server/query_packets.h"
 #include "central/server/table_query.h"
 #include "central/server/whole_tables.h"
 #include "db/core/text.h"
@@ -156,16 +157,9 @@ RowFilter positionFilter(const TabelasRequest& r, const central::Position& posit
   return filter;
 }
 
-std::function<db::Value()> rowsOf(db::Connection* centralDb, const central::Table* table,
-                                  RowFilter filter) {
-  return [centralDb, table, filter] {
-    TableQuery q = selectRows(*table, filter);
-    return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
-  };
-}
-
 // One position of the reply, built when the reply streams.
-std::function<db::Value()> elementFor(const TabelasRequest& r, const central::Position& position) {
+std::function<db::Value()> elementFor(const TabelasRequest& r, const central::Position& position,
+                                      QueryPackets& queries) {
   if (position.kind == central::PositionKind::Unused) return [] { return db::Value(); };
   if (position.kind == central::PositionKind::SalesReturnText)
     return [restore = r.restore] { return db::Value(restore->anything ? "" : kNothingToRestore); };
@@ -191,7 +185,9 @@ std::function<db::Value()> elementFor(const TabelasRequest& r, const central::Po
   }
   if (index == kExtractPosition && r.extractByFile)
     return [table] { return db::Value(emptyPacket(*table)); };
-  return rowsOf(r.centralDb, table, std::move(filter));
+  return [centralDb = r.centralDb, packet = queries.of(selectRows(*table, filter))] {
+    return packet->take(*centralDb);
+  };
 }
 
 MethodResult getTabelas(Call& call) {
@@ -210,8 +206,9 @@ MethodResult getTabelas(Call& call) {
       &call.db,
       std::make_shared<SalesRestore>(salesToRestore(call.db, model, call))};
   std::vector<std::function<db::Value()>> elements;
+  QueryPackets queries;
   for (const central::Position& position : model.positions())
-    elements.push_back(elementFor(request, position));
+    elements.push_back(elementFor(request, position, queries));
   return MethodResult::lazyArray(std::move(elements));
 }
 
