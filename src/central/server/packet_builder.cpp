@@ -20,8 +20,6 @@ void typeArguments(std::string_view type, int& first, int& second) {
   std::from_chars(p, rest.data() + rest.size(), second);
 }
 
-db::Bytes bytesOf(const std::string& packet) { return db::Bytes(packet.begin(), packet.end()); }
-
 }  // namespace
 
 db::FieldDef fieldFor(const central::Column& column) {
@@ -60,9 +58,9 @@ db::FieldDef fieldFor(const central::Column& column) {
   return db::makeField(column.name, db::FieldType::Blob, 0, required);
 }
 
-db::Bytes queryPacket(db::Connection& db, const std::vector<db::FieldDef>& fields,
-                      const std::string& sql, const db::Params& params, size_t firstRow,
-                      size_t lastRow) {
+std::string queryPacket(db::Connection& db, const std::vector<db::FieldDef>& fields,
+                        const std::string& sql, const db::Params& params, size_t firstRow,
+                        size_t lastRow) {
   db::RowPacketWriter packet(fields);
   db::Statement& statement = db.prepare(sql);
   statement.bind(params);
@@ -74,17 +72,21 @@ db::Bytes queryPacket(db::Connection& db, const std::vector<db::FieldDef>& field
     for (size_t i = 0; i < width; ++i) packet.set(i, rows->at(i));
   }
   rows.reset();
-  return bytesOf(packet.finish());
+  return packet.finish();
 }
 
-db::Bytes rowsPacket(const std::vector<db::FieldDef>& fields,
-                     const std::vector<std::vector<db::Value>>& rows) {
+std::string rowsPacket(const std::vector<db::FieldDef>& fields,
+                       const std::vector<std::vector<db::Value>>& rows) {
   db::RowPacketWriter packet(fields);
   for (const auto& row : rows) {
     packet.appendRow();
     for (size_t i = 0; i < row.size() && i < fields.size(); ++i) packet.set(i, row[i]);
   }
-  return bytesOf(packet.finish());
+  return packet.finish();
+}
+
+db::Value packetValue(const std::string& packet) {
+  return db::Value(db::Bytes(packet.begin(), packet.end()));
 }
 
 }  // namespace central::server

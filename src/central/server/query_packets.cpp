@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "central/server/packet_builder.h"
+#include "outside/protocol.h"
 
 namespace central::server {
 namespace {
@@ -15,13 +16,21 @@ bool sameParams(const db::Params& a, const db::Params& b) {
 
 }  // namespace
 
-db::Value QueryPacket::take(db::Connection& db) {
-  if (!read_) {
-    packet_ = db::Value(queryPacket(db, query_.fields, query_.sql, query_.params));
-    read_ = true;
+void QueryPacket::take(db::Connection& db, std::string& json) {
+  if (uses_ > 0) --uses_;
+  if (read_) {
+    json += text_;
+    if (uses_ == 0) std::string().swap(text_);
+    return;
   }
-  if (uses_ > 0 && --uses_ == 0) return std::move(packet_);
-  return packet_;
+  const std::string packet = queryPacket(db, query_.fields, query_.sql, query_.params);
+  if (uses_ == 0) {
+    outside::protocol::appendPacket(json, packet);
+    return;
+  }
+  outside::protocol::appendPacket(text_, packet);
+  json += text_;
+  read_ = true;
 }
 
 std::shared_ptr<QueryPacket> QueryPackets::of(TableQuery query) {

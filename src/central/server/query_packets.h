@@ -19,14 +19,14 @@ class QueryPacket {
 
   const TableQuery& query() const { return query_; }
   void addUse() { ++uses_; }
-  // The packet for one of its positions; each position takes it once.
-  db::Value take(db::Connection& db);
+  // Appends the packet's JSON text for one of its positions; each position takes it once.
+  void take(db::Connection& db, std::string& json);
 
  private:
   TableQuery query_;
   size_t uses_ = 0;
   bool read_ = false;
-  db::Value packet_;
+  std::string text_;  // the JSON text, while a position still needs it
 };
 
 // The queries of one reply, each once: asking again for a query already there (same text, same
