@@ -9,10 +9,6 @@
 // Prints the best of `rounds` rounds of each and the rates as percentages of the plain rate.
 //
 //   bench_consumer_central [directory=/tmp] [rows=20000] [existing=100000] [rounds=3]
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -87,39 +83,24 @@ std::unique_ptr<db::Connection> prepare(const fs::path& server, int existing) {
 double run(const fs::path& server, Loop loop, int rows, int existing) {
   auto local = prepare(server, existing);
   if (loop != Loop::Trigger) local->execute("DISABLE TRIGGER MOVICLIE_CENTRAL ON MOVICLIE");
-  const auto start = bench::Clock::now();
-  local->begin();
-  db::Statement& insert = local->prepare(kInsert);
-  db::Statement& copy = local->prepare(kCopy);
-  for (int i = 0; i < rows; ++i) {
-    const db::Params params = movement(i % 1000, existing + i);
-    insert.bind(params);
-    insert.execute();
-    if (loop == Loop::Explicit) {
-      copy.bind("P_CDCLIENTE", params[0].value);
-      copy.bind("P_NRSEQMOVCLI", params[1].value);
-      copy.execute();
+  return bench::timedTransaction(*local, [&] {
+    db::Statement& insert = local->prepare(kInsert);
+    db::Statement& copy = local->prepare(kCopy);
+    for (int i = 0; i < rows; ++i) {
+      const db::Params params = movement(i % 1000, existing + i);
+      insert.bind(params);
+      insert.execute();
+      if (loop == Loop::Explicit) {
+        copy.bind("P_CDCLIENTE", params[0].value);
+        copy.bind("P_NRSEQMOVCLI", params[1].value);
+        copy.execute();
+      }
     }
-  }
-  local->commit();
-  return bench::secondsSince(start);
+  });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const fs::path directory = argc > 1 ? argv[1] : "/tmp";
-  const int rows = argc > 2 ? std::stoi(argv[2]) : 20000;
-  const int existing = argc > 3 ? std::stoi(argv[3]) : 100000;
-  const int rounds = argc > 4 ? std::stoi(argv[4]) : 3;
-  const fs::path server = directory / ("kivtab-consumer-central-" + std::to_string(::getpid()));
-
-  const auto best = bench::bestOfRounds(
-      rounds, rows, [&](Loop loop) { return run(server, loop, rows, existing); });
-  fs::remove_all(server);
-  std::printf(
-      "best: plain %.0f rows/s; explicit copy %.0f%% of plain; trigger %.0f%% of plain, "
-      "%.0f%% of the explicit copy\n",
-      rows / best[0], 100 * best[0] / best[1], 100 * best[0] / best[2], 100 * best[1] / best[2]);
-  return 0;
+  return bench::runTriggerCost(argc, argv, {"kivtab-consumer-central", 20000, 100000, "copy"}, run);
 }

@@ -5,14 +5,21 @@ Runs a first run into an empty local database, an incremental run after a centra
 and a rerun with nothing changed, and beside them the raw baseline: the rows the first run left
 written again into the same empty schema through the SQLite C API (bench_raw_load). Prints each
 run's time, its ratio to the baseline, its peak memory and where its time went, from the run's
-trace (KIVTAB_TRACE: every log line with its milliseconds).
+trace (KIVTAB_TRACE: every log line with its milliseconds). While a run goes, the script follows
+its trace and charges the register's and the server's CPU time to the step the trace is in.
 
-    bench/run/whole_run.py --build build --scale 20 [--scale 263 ...] [--keep DIR]
+The incremental run's cost beyond the rerun's, per step, is what the central changes cost: with
+a change batch of a fixed number of rows per table it should not grow with the world. It is
+printed per scale with the trace intervals that differ most, and, for several scales, side by
+side.
+
+    bench/run/whole_run.py --build build --scale 20 [--scale 263 ...] [--keep DIR] [--intervals N]
 """
 import argparse
 import contextlib
 import hashlib
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -71,31 +78,94 @@ def tool(build, name):
     return found[0]
 
 
+class StepTracker:
+    """The step a run is in, following its trace one message at a time."""
+
+    def __init__(self):
+        self.step, self.interrupted, self.answer_next = "structure", None, False
+
+    def feed(self, message):
+        if message.startswith(FILE_START):
+            self.interrupted = self.interrupted or self.step
+            self.step = "statement files (server)"
+        elif self.interrupted and message.startswith(FILE_REGISTER_SIDE):
+            self.step = "statement files (register)"
+        elif self.interrupted and (self.answer_next or message.startswith(FILE_LINES)):
+            pass
+        else:
+            if self.interrupted:
+                self.step, self.interrupted = self.interrupted, None
+            for marker, name in STEP_MARKERS:
+                if message.startswith(marker):
+                    self.step = name
+        # The server's answer to the delete of its file is logged as it comes.
+        self.answer_next = message.startswith("Apagando o arquivo")
+        return self.step
+
+
+def trace_lines(trace):
+    """(seconds, message) of every line of a trace file."""
+    for raw in Path(trace).read_text(encoding="utf-8", errors="replace").splitlines():
+        ms, _, message = raw.partition("\t")
+        yield int(ms) / 1000.0, message
+
+
 def step_shares(trace):
     """Seconds per step from a trace file, and the run's length."""
     shares = dict.fromkeys(STEPS, 0.0)
-    step, interrupted, last, answer_next = "structure", None, 0.0, False
-    for raw in Path(trace).read_text(encoding="utf-8", errors="replace").splitlines():
-        ms, _, message = raw.partition("\t")
-        at = int(ms) / 1000.0
-        shares[step] += at - last
+    tracker, last = StepTracker(), 0.0
+    for at, message in trace_lines(trace):
+        shares[tracker.step] += at - last
         last = at
-        if message.startswith(FILE_START):
-            interrupted = interrupted or step
-            step = "statement files (server)"
-        elif interrupted and message.startswith(FILE_REGISTER_SIDE):
-            step = "statement files (register)"
-        elif interrupted and (answer_next or message.startswith(FILE_LINES)):
-            pass
-        else:
-            if interrupted:
-                step, interrupted = interrupted, None
-            for marker, name in STEP_MARKERS:
-                if message.startswith(marker):
-                    step = name
-        # The server's answer to the delete of its file is logged as it comes.
-        answer_next = message.startswith("Apagando o arquivo")
+        tracker.feed(message)
     return shares, last
+
+
+def interval_seconds(trace):
+    """Wall seconds of each trace interval, named by the lines around it with digits masked, so
+    that the same stretch of two runs has the same name."""
+    spans, before, last = {}, "(start)", 0.0
+    for at, message in trace_lines(trace):
+        line = re.sub(r"\d+", "#", message.strip())[:60] or "(empty)"
+        name = f"{before} -> {line}"
+        spans[name] = spans.get(name, 0.0) + at - last
+        before, last = line, at
+    return spans
+
+
+class StepClock:
+    """Charges the CPU time of processes to the step a running kivtab's trace is in, by reading
+    both every few milliseconds. A step is charged what was used since the previous reading, so
+    a step boundary is off by at most one reading."""
+
+    INTERVAL = 0.005
+
+    def __init__(self, trace, started):
+        """started: the CPU seconds each process (by id) had used when the run began."""
+        self.trace, self.offset, self.pending = Path(trace), 0, b""
+        self.tracker = StepTracker()
+        self.cpu = {pid: dict.fromkeys(STEPS, 0.0) for pid in started}
+        self.last = dict(started)
+
+    def read(self):
+        step = self.tracker.step
+        for pid in self.last:
+            with contextlib.suppress(OSError):
+                now = cpu_seconds(pid)
+                self.cpu[pid][step] += now - self.last[pid]
+                self.last[pid] = now
+        with contextlib.suppress(OSError), open(self.trace, "rb") as f:
+            f.seek(self.offset)
+            chunk = self.pending + f.read()
+            self.offset = f.tell()
+            *lines, self.pending = chunk.split(b"\n")
+            for raw in lines:
+                self.tracker.feed(raw.decode("utf-8", "replace").partition("\t")[2])
+
+    def settle(self, pid, total):
+        """Charges what a process used after the last reading, out of its total, to the step
+        the trace ended in."""
+        self.cpu[pid][self.tracker.step] += total - sum(self.cpu[pid].values())
 
 
 class World:
@@ -130,18 +200,38 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def child_of(process):
+    """The process a running process started, once it has one; None if it ends first."""
+    while process.poll() is None:
+        with contextlib.suppress(OSError, IndexError):
+            return int(Path(f"/proc/{process.pid}/task/{process.pid}/children").read_text()
+                       .split()[0])
+        time.sleep(StepClock.INTERVAL)
+    return None
+
+
 def run_kivtab(kivtab, home, trace, server):
     env = dict(os.environ, KIVTAB_HOME=str(home), KIVTAB_REGISTRY=str(home / "registry.ini"),
                KIVTAB_CLOSE_DELAY="0", KIVTAB_TRACE=str(trace))
     started, server_cpu = time.monotonic(), cpu_seconds(server.pid)
-    timed = subprocess.run(["/usr/bin/time", "-f", "%M %U %S", kivtab, "TABELAS_0001_001_"],
-                           env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    elapsed = time.monotonic() - started
-    peak_kb, user, system = timed.stderr.strip().splitlines()[-1].split()
-    if timed.returncode != 0:
+    with tempfile.TemporaryFile("w+") as errors:
+        timed = subprocess.Popen(["/usr/bin/time", "-f", "%M %U %S", kivtab, "TABELAS_0001_001_"],
+                                 env=env, stdout=subprocess.DEVNULL, stderr=errors, text=True)
+        register = child_of(timed)
+        clock = StepClock(trace, {register: 0.0, server.pid: server_cpu})
+        while timed.poll() is None:
+            clock.read()
+            time.sleep(StepClock.INTERVAL)
+        elapsed = time.monotonic() - started
+        errors.seek(0)
+        peak_kb, user, system = errors.read().strip().splitlines()[-1].split()
+    if timed.returncode != 0 or register is None:
         sys.exit(f"whole_run: kivtab failed ({timed.returncode}); see {home}")
+    clock.read()
+    clock.settle(register, float(user) + float(system))
     return {"seconds": elapsed, "peak_mb": int(peak_kb) / 1024, "cpu": float(user) + float(system),
-            "server_cpu": cpu_seconds(server.pid) - server_cpu}
+            "server_cpu": cpu_seconds(server.pid) - server_cpu,
+            "step_cpu": clock.cpu[register], "step_server_cpu": clock.cpu[server.pid]}
 
 
 def measure(args, scale):
@@ -166,8 +256,10 @@ def measure(args, scale):
         results["incremental run"] = run_kivtab(kivtab, home, home / "trace-incremental.txt", server)
         results["rerun, nothing changed"] = run_kivtab(kivtab, home, home / "trace-rerun.txt", server)
     report(scale, baseline, results, home)
+    extra = report_changes(results, home, args.intervals)
     if not args.keep:
         shutil.rmtree(home)
+    return extra
 
 
 def report(scale, baseline, results, home):
@@ -196,6 +288,47 @@ def report(scale, baseline, results, home):
     sys.stdout.flush()
 
 
+def report_changes(results, home, intervals):
+    """Prints the incremental run's cost beyond the rerun's, per step, and the trace intervals
+    whose wall time differs most between the two; returns the CPU difference per step (register
+    plus server) and in total."""
+    changed, rerun = results["incremental run"], results["rerun, nothing changed"]
+    walls = [step_shares(home / "trace-incremental.txt")[0], step_shares(home / "trace-rerun.txt")[0]]
+    print(f"\n{'incremental beyond rerun':<30}{'wall s':>9}{'cpu s':>9}{'server':>9}{'both':>9}")
+    extra = {}
+    for step in STEPS:
+        register = changed["step_cpu"][step] - rerun["step_cpu"][step]
+        server = changed["step_server_cpu"][step] - rerun["step_server_cpu"][step]
+        extra[step] = register + server
+        print(f"{step:<30}{walls[0][step] - walls[1][step]:>9.2f}{register:>9.2f}{server:>9.2f}"
+              f"{extra[step]:>9.2f}")
+    register = changed["cpu"] - rerun["cpu"]
+    server = changed["server_cpu"] - rerun["server_cpu"]
+    extra["total"] = register + server
+    print(f"{'total':<30}{changed['seconds'] - rerun['seconds']:>9.2f}{register:>9.2f}"
+          f"{server:>9.2f}{extra['total']:>9.2f}")
+    spans = [interval_seconds(home / "trace-incremental.txt"),
+             interval_seconds(home / "trace-rerun.txt")]
+    differences = sorted(((spans[0].get(n, 0.0) - spans[1].get(n, 0.0), n)
+                          for n in spans[0].keys() | spans[1].keys()),
+                         key=lambda d: -abs(d[0]))
+    if intervals:
+        print("\ntrace intervals that differ most (wall ms: incremental, rerun, difference)")
+    for difference, name in differences[:intervals]:
+        print(f"{1000 * spans[0].get(name, 0.0):>7.0f}{1000 * spans[1].get(name, 0.0):>7.0f}"
+              f"{1000 * difference:>7.0f}  {name}")
+    sys.stdout.flush()
+    return extra
+
+
+def compare_scales(extras):
+    """The incremental run's CPU beyond the rerun's at each scale, side by side."""
+    print("\n== incremental run beyond the rerun, CPU seconds of register + server")
+    print(f"{'step':<30}" + "".join(f"{'scale ' + str(scale):>12}" for scale in extras))
+    for step in STEPS + ["total"]:
+        print(f"{step:<30}" + "".join(f"{extra[step]:>12.2f}" for extra in extras.values()))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build")
@@ -203,12 +336,16 @@ def main():
     parser.add_argument("--cache", default=os.environ.get("KIVTAB_BENCH_CACHE",
                                                           "/tmp/kivtab-bench-worlds"))
     parser.add_argument("--keep", help="leave each program directory below this folder")
+    parser.add_argument("--intervals", type=int, default=12,
+                        help="trace intervals to list whose time differs most between the "
+                             "incremental run and the rerun")
     args = parser.parse_args()
     Path(args.cache).mkdir(parents=True, exist_ok=True)
     if args.keep:
         Path(args.keep).mkdir(parents=True, exist_ok=True)
-    for scale in args.scale or [20]:
-        measure(args, scale)
+    extras = {scale: measure(args, scale) for scale in args.scale or [20]}
+    if len(extras) > 1:
+        compare_scales(extras)
 
 
 if __name__ == "__main__":

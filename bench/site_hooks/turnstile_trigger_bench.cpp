@@ -9,10 +9,6 @@
 // Prints the best of `rounds` rounds of each and the rates as percentages of the plain rate.
 //
 //   bench_site_hooks [directory=/tmp] [rows=5000] [people=5000] [rounds=3]
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -60,38 +56,23 @@ std::unique_ptr<db::Connection> prepare(const fs::path& server, int people, bool
 
 double run(const fs::path& server, Loop loop, int rows, int people) {
   auto local = prepare(server, people, loop == Loop::Trigger);
-  const auto start = bench::Clock::now();
-  local->begin();
-  db::Statement& insert = local->prepare(kInsert);
-  db::Statement& block = local->prepare(kBlock);
-  for (int i = 0; i < rows; ++i) {
-    const std::string tab = std::to_string(i % people);
-    insert.bind({{"P_NRCOMANDA", std::to_string(i)}, {"P_DSCOMANDA", tab}});
-    insert.execute();
-    if (loop == Loop::Explicit) {
-      block.bind("P_DSCOMANDA", tab);
-      block.execute();
+  return bench::timedTransaction(*local, [&] {
+    db::Statement& insert = local->prepare(kInsert);
+    db::Statement& block = local->prepare(kBlock);
+    for (int i = 0; i < rows; ++i) {
+      const std::string tab = std::to_string(i % people);
+      insert.bind({{"P_NRCOMANDA", std::to_string(i)}, {"P_DSCOMANDA", tab}});
+      insert.execute();
+      if (loop == Loop::Explicit) {
+        block.bind("P_DSCOMANDA", tab);
+        block.execute();
+      }
     }
-  }
-  local->commit();
-  return bench::secondsSince(start);
+  });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const fs::path directory = argc > 1 ? argv[1] : "/tmp";
-  const int rows = argc > 2 ? std::stoi(argv[2]) : 5000;
-  const int people = argc > 3 ? std::stoi(argv[3]) : 5000;
-  const int rounds = argc > 4 ? std::stoi(argv[4]) : 3;
-  const fs::path server = directory / ("kivtab-site-hooks-" + std::to_string(::getpid()));
-
-  const auto best =
-      bench::bestOfRounds(rounds, rows, [&](Loop loop) { return run(server, loop, rows, people); });
-  fs::remove_all(server);
-  std::printf(
-      "best: plain %.0f rows/s; explicit update %.1f%% of plain; trigger %.1f%% of plain, "
-      "%.0f%% of the explicit update\n",
-      rows / best[0], 100 * best[0] / best[1], 100 * best[0] / best[2], 100 * best[1] / best[2]);
-  return 0;
+  return bench::runTriggerCost(argc, argv, {"kivtab-site-hooks", 5000, 5000, "update"}, run);
 }

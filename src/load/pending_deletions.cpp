@@ -40,7 +40,7 @@ void keepProdutoSegRequestDate(download::RequestVectors& vectors, const fs::path
     return;
   }
   if (date.kind() == db::Value::Kind::DateTime)
-    platform::replaceFile(file, date.asDateTime().format("yyyy-mm-ddThh:nn:ss.zzz"));
+    platform::replaceFileInFolder(file, date.asDateTime().format("yyyy-mm-ddThh:nn:ss.zzz"));
 }
 
 }  // namespace
@@ -66,10 +66,12 @@ void keepPendingDeletions(download::DownloadState& state, const fs::path& stagin
     }
     if (current == nullptr || !current->active() || current->isEmpty()) continue;
     const db::Bytes packet = current->data();
-    platform::replaceFile(
+    platform::replaceFileInFolder(
         file, std::string_view(reinterpret_cast<const char*>(packet.data()), packet.size()));
     fault::reach("load.pending");
   }
+  // One sync for every file above: they are on disk before any merge moves a date forward.
+  platform::syncFolder(directory);
 }
 
 void dropPendingDeletions(const fs::path& stagingDirectory) {

@@ -22,8 +22,10 @@ bool writeAll(int fd, std::string_view content) {
   return ::fsync(fd) == 0;
 }
 
+}  // namespace
+
 // A rename or a new entry lasts through a power cut only once its folder is synced as well.
-void syncDirectory(const std::filesystem::path& directory) {
+void syncFolder(const std::filesystem::path& directory) {
   const std::filesystem::path folder = directory.empty() ? "." : directory;
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)
@@ -35,19 +37,19 @@ void syncDirectory(const std::filesystem::path& directory) {
     throw std::runtime_error("cannot sync folder " + folder.string() + ": " + std::strerror(error));
 }
 
-}  // namespace
-
 void createDirectories(const std::filesystem::path& directory) {
   std::error_code ec;
   if (directory.empty() || std::filesystem::is_directory(directory, ec)) return;
   createDirectories(directory.parent_path());
   if (!std::filesystem::create_directory(directory, ec) && ec)
     throw std::runtime_error("cannot create folder " + directory.string() + ": " + ec.message());
-  syncDirectory(directory.parent_path());
+  syncFolder(directory.parent_path());
 }
 
-void replaceFile(const std::filesystem::path& path, std::string_view content,
-                 bool ownerOnlyWhenNew) {
+namespace {
+
+void writeAndRename(const std::filesystem::path& path, std::string_view content,
+                    bool ownerOnlyWhenNew) {
   const std::filesystem::path temp =
       path.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
   struct stat original {};
@@ -76,7 +78,18 @@ void replaceFile(const std::filesystem::path& path, std::string_view content,
     ::unlink(temp.c_str());
     throw std::runtime_error("cannot replace " + path.string() + ": " + ec.message());
   }
-  syncDirectory(path.parent_path());
+}
+
+}  // namespace
+
+void replaceFile(const std::filesystem::path& path, std::string_view content,
+                 bool ownerOnlyWhenNew) {
+  writeAndRename(path, content, ownerOnlyWhenNew);
+  syncFolder(path.parent_path());
+}
+
+void replaceFileInFolder(const std::filesystem::path& path, std::string_view content) {
+  writeAndRename(path, content, false);
 }
 
 }  // namespace platform

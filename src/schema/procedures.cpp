@@ -14,21 +14,31 @@ std::string defaultDatabase(db::Connection& local) {
   return (*rows)["NAME"].asText();
 }
 
-void dropProcedures(db::Connection& local, const LogLine& log) {
-  for (const ServerCodeObject& procedure : storedProcedures()) {
-    const std::string component(procedure.dropComponent);
-    log("APAGANDO " + component + " !", "1");
-    local.executeBatch(procedure.dropText);
-    log(component + " APAGADA!", "1");
-  }
-}
+// A pass over the stored procedures: the command of each it runs and the log lines around it,
+// "<starting><component><startingEnd>" before and "<component><done>" after.
+struct ProcedurePass {
+  std::string_view ServerCodeObject::*component;
+  std::string_view (*text)(const ServerCodeObject&);
+  std::string_view starting;
+  std::string_view startingEnd;
+  std::string_view done;
+};
 
-void createProcedures(db::Connection& local, const LogLine& log) {
+constexpr ProcedurePass kDropPass{
+    &ServerCodeObject::dropComponent,
+    [](const ServerCodeObject& procedure) -> std::string_view { return procedure.dropText; },
+    "APAGANDO ", " !", " APAGADA!"};
+constexpr ProcedurePass kCreatePass{
+    &ServerCodeObject::createComponent,
+    [](const ServerCodeObject& procedure) { return procedure.createText; }, "CRIANDO ", " ",
+    " CRIADA!"};
+
+void runProcedures(db::Connection& local, const LogLine& log, const ProcedurePass& pass) {
   for (const ServerCodeObject& procedure : storedProcedures()) {
-    const std::string component(procedure.createComponent);
-    log("CRIANDO " + component + " ", "1");
-    local.executeBatch(procedure.createText);
-    log(component + " CRIADA!", "1");
+    const std::string component(procedure.*pass.component);
+    log(std::string(pass.starting) + component + std::string(pass.startingEnd), "1");
+    local.executeBatch(pass.text(procedure));
+    log(component + std::string(pass.done), "1");
   }
 }
 
@@ -62,11 +72,11 @@ bool AplicaProcedures(const ProcedureServices& services) {
     log("FIM adqConfigSnapShot.FieldByName", "1");
     log("INICIO DROP DAS PROCEDURES MSSQL!", "1");
     if (type == kMssql) {
-      dropProcedures(local, log);
+      runProcedures(local, log, kDropPass);
       log("FIM DROP DAS PROCEDURES", "1");
     }
     log("INICIO CREATE PROCEDURES", "1");
-    createProcedures(local, log);
+    runProcedures(local, log, kCreatePass);
     log(" PROCEDURES CRIADAS COM SUCESSO", "1");
     log("INICIO CREATE TRIGGERS", "1");
     recreateTriggers(local, log);

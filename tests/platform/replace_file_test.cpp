@@ -58,6 +58,23 @@ TEST(ReplaceFile, AWriteCutShortLeavesTheOldFileWholeAndNothingBesideIt) {
   EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
+TEST(ReplaceFileInFolder, SeveralFilesThenOneSyncLeaveEachNewFileAndNothingBeside) {
+  TempDir dir;
+  writeFile(dir.path() / "cdsCacheProd.cds", "old");
+  replaceFileInFolder(dir.path() / "cdsCacheProd.cds", "new");
+  replaceFileInFolder(dir.path() / "PRODUTOSEG.date", "2026-01-01T00:00:00.000");
+  syncFolder(dir.path());
+  EXPECT_EQ(readFile(dir.path() / "cdsCacheProd.cds"), "new");
+  EXPECT_EQ(readFile(dir.path() / "PRODUTOSEG.date"), "2026-01-01T00:00:00.000");
+  EXPECT_EQ(entriesIn(dir.path()), 2u);
+  try {
+    syncFolder(dir.path() / "Pendentes");
+    ADD_FAILURE() << "synced a folder that is not there";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("Pendentes"), std::string::npos) << e.what();
+  }
+}
+
 TEST(CreateDirectories, MakesTheMissingLevelsKeepsWhatIsThereAndNamesWhatIsInTheWay) {
   TempDir dir;
   const auto pending = dir.path() / "Dados" / "Tabelas_Kiv" / "Pendentes";

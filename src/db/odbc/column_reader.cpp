@@ -11,7 +11,6 @@ namespace db::odbc {
 namespace {
 
 constexpr size_t kChunkSize = 8192;
-constexpr SQLULEN kLongDataThreshold = 8000;
 
 enum class ReadAs { Text, Bit, Integer, Real, Decimal, Timestamp, Binary };
 

@@ -7,10 +7,6 @@
 namespace db::odbc {
 namespace {
 
-// Beyond this many bytes SQL Server wants the long (MAX) variants of text and binary types.
-constexpr SQLULEN kLongDataThreshold = 8000;
-constexpr SQLULEN kTimestampColumnSize = 23;  // "yyyy-mm-dd hh:mm:ss.fff"
-constexpr SQLSMALLINT kTimestampDigits = 3;   // milliseconds
 constexpr int kNanosPerMilli = 1'000'000;
 
 }  // namespace

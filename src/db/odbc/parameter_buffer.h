@@ -10,6 +10,12 @@
 
 namespace db::odbc {
 
+// Beyond this many bytes SQL Server wants the long (MAX) variants of text and binary types.
+inline constexpr SQLULEN kLongDataThreshold = 8000;
+// How a timestamp parameter is declared: "yyyy-mm-dd hh:mm:ss.fff", to the millisecond.
+inline constexpr SQLULEN kTimestampColumnSize = 23;
+inline constexpr SQLSMALLINT kTimestampDigits = 3;
+
 // The storage behind one bound parameter. The driver keeps pointers into it between binding and
 // execution, so a buffer must stay where it is while its statement runs.
 class ParameterBuffer {

@@ -12,8 +12,6 @@ namespace {
 
 // Room for an OUTPUT text: SQL Server's longest VARCHAR short of MAX.
 constexpr SQLLEN kOutputTextBytes = 8000;
-constexpr SQLULEN kTimestampColumnSize = 23;
-constexpr SQLSMALLINT kTimestampDigits = 3;
 
 bool isNameChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '#' || c == '$';

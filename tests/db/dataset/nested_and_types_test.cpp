@@ -113,86 +113,59 @@ TEST(NestedDataSets, StructureAndConstraintPackagesSurviveBothFormats) {
   }
 }
 
+// A field of one type with the value at the edge of its range and its zero.
+struct TypeCase {
+  db::FieldDef field;
+  db::Value edge;
+  db::Value zero;
+};
+
+db::FieldDef withSubtype(db::FieldDef field, const std::string& subtype) {
+  field.subtype = subtype;
+  return field;
+}
+
 TEST(FieldTypes, EveryTypeSurvivesBothFormatsExactly) {
-  db::FieldDef money = makeField("PRICE", FieldType::Float);
-  money.subtype = "Money";
+  const db::DateTime when = db::DateTime::fromParts(2026, 12, 8, 23, 59, 58, 999);
   db::FieldDef bcd = makeField("QTY", FieldType::Bcd, 17);
   bcd.decimals = 3;
-  db::FieldDef memo = makeField("NOTE", FieldType::Blob, 10);
-  memo.subtype = "Text";
-  db::FieldDef photo = makeField("PHOTO", FieldType::Blob);
-  photo.subtype = "Graphics";
-  db::FieldDef wideMemo = makeField("WNOTE", FieldType::Blob);
-  wideMemo.subtype = "WideText";
+  const TypeCase cases[] = {
+      {makeField("S", FieldType::String, 20), "Ação café €", ""},
+      {makeField("F", FieldType::FixedString, 3), "AB ", ""},
+      {makeField("W", FieldType::WideString, 20), "日本 ação 🎉", ""},
+      {makeField("I1", FieldType::Int8), -128, 0},
+      {makeField("I2", FieldType::Int16), -32768, 0},
+      {makeField("I4", FieldType::Int32), INT32_MIN, 0},
+      {makeField("I8", FieldType::Int64), INT64_MIN, 0},
+      {makeField("U1", FieldType::UInt8), 255, 0},
+      {makeField("U2", FieldType::UInt16), 65535, 0},
+      {makeField("U4", FieldType::UInt32), int64_t{UINT32_MAX}, 0},
+      {makeField("U8", FieldType::UInt64), INT64_MAX, 0},
+      {withSubtype(makeField("PRICE", FieldType::Float), "Money"), 0.1 + 0.2, 0.0},
+      {bcd, "-123456789012345.678", "0"},
+      {makeField("B", FieldType::Boolean), true, false},
+      {makeField("D", FieldType::Date), when, db::DateTime(0)},
+      {makeField("T", FieldType::Time), when, db::DateTime(0)},
+      {makeField("DT", FieldType::DateTime), when, db::DateTime(0)},
+      {makeField("SDT", FieldType::SqlDateTime), when, db::DateTime::fromParts(1, 1, 1)},
+      {withSubtype(makeField("NOTE", FieldType::Blob, 10), "Text"), "linha 1\r\nlinha 2 & <fim>",
+       ""},
+      {withSubtype(makeField("PHOTO", FieldType::Blob), "Graphics"), db::Bytes{0, 1, 2, 255, '"'},
+       db::Bytes{}},
+      {withSubtype(makeField("WNOTE", FieldType::Blob), "WideText"), "ü\n", ""},
+      {makeField("LONG", FieldType::String, 1000), std::string(700, 'x'), ""}};
+  std::vector<db::FieldDef> fields;
+  std::vector<db::Value> edges, zeros;
+  for (const TypeCase& type : cases) {
+    fields.push_back(type.field);
+    edges.push_back(type.edge);
+    zeros.push_back(type.zero);
+  }
   DataSet ds("types");
-  ds.createDataSet({makeField("S", FieldType::String, 20),
-                    makeField("F", FieldType::FixedString, 3),
-                    makeField("W", FieldType::WideString, 20),
-                    makeField("I1", FieldType::Int8),
-                    makeField("I2", FieldType::Int16),
-                    makeField("I4", FieldType::Int32),
-                    makeField("I8", FieldType::Int64),
-                    makeField("U1", FieldType::UInt8),
-                    makeField("U2", FieldType::UInt16),
-                    makeField("U4", FieldType::UInt32),
-                    makeField("U8", FieldType::UInt64),
-                    money,
-                    bcd,
-                    makeField("B", FieldType::Boolean),
-                    makeField("D", FieldType::Date),
-                    makeField("T", FieldType::Time),
-                    makeField("DT", FieldType::DateTime),
-                    makeField("SDT", FieldType::SqlDateTime),
-                    memo,
-                    photo,
-                    wideMemo,
-                    makeField("LONG", FieldType::String, 1000)});
-  const db::DateTime when = db::DateTime::fromParts(2026, 12, 8, 23, 59, 58, 999);
-  ds.appendRecord({"Ação café €",
-                   "AB ",
-                   "日本 ação 🎉",
-                   -128,
-                   -32768,
-                   INT32_MIN,
-                   INT64_MIN,
-                   255,
-                   65535,
-                   int64_t{UINT32_MAX},
-                   INT64_MAX,
-                   0.1 + 0.2,
-                   "-123456789012345.678",
-                   true,
-                   when,
-                   when,
-                   when,
-                   when,
-                   "linha 1\r\nlinha 2 & <fim>",
-                   db::Bytes{0, 1, 2, 255, '"'},
-                   "ü\n",
-                   std::string(700, 'x')});
+  ds.createDataSet(fields);
+  ds.appendRecord(edges);
   ds.appendRecord({});  // every field null
-  ds.appendRecord({"",
-                   "",
-                   "",
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0.0,
-                   "0",
-                   false,
-                   db::DateTime(0),
-                   db::DateTime(0),
-                   db::DateTime(0),
-                   db::DateTime::fromParts(1, 1, 1),
-                   "",
-                   db::Bytes{},
-                   "",
-                   ""});
+  ds.appendRecord(zeros);
   for (const db::PacketFormat format : {db::PacketFormat::Binary, db::PacketFormat::Xml}) {
     DataSet copy;
     copy.setData(ds.toPacket(format));

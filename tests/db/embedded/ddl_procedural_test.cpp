@@ -68,14 +68,18 @@ TEST_F(DdlProcedural, TriggersAreListedEnabledDisabledAndNotFiredByWritesOutside
               ElementsAre("LOG_DEL|0|0|COMANDAVEN"));
   db.exec("INSERT INTO COMANDAVEN VALUES ('1'); DELETE FROM COMANDAVEN");
   EXPECT_EQ(db.scalar("SELECT count(*) FROM LOGCMD"), "0");  // a bare SQLite write
-  db.ddl("DISABLE TRIGGER LOG_DEL ON COMANDAVEN");
-  EXPECT_EQ(db.scalar("SELECT is_disabled FROM kivtab_sys_triggers WHERE name = 'LOG_DEL'"), "1");
-  db.ddl("ENABLE TRIGGER LOG_DEL ON comandaven");
-  EXPECT_EQ(db.scalar("SELECT is_disabled FROM kivtab_sys_triggers WHERE name = 'LOG_DEL'"), "0");
-  db.ddl("ALTER TABLE COMANDAVEN DISABLE TRIGGER ALL");
-  EXPECT_EQ(db.scalar("SELECT is_disabled FROM kivtab_sys_triggers WHERE name = 'LOG_DEL'"), "1");
-  db.ddl("ALTER TABLE COMANDAVEN ENABLE TRIGGER LOG_DEL");
-  EXPECT_EQ(db.scalar("SELECT is_disabled FROM kivtab_sys_triggers WHERE name = 'LOG_DEL'"), "0");
+  // Each form of the switch, in turn: the trigger's state after it.
+  const std::pair<const char*, const char*> switches[] = {
+      {"DISABLE TRIGGER LOG_DEL ON COMANDAVEN", "1"},
+      {"ENABLE TRIGGER LOG_DEL ON comandaven", "0"},
+      {"ALTER TABLE COMANDAVEN DISABLE TRIGGER ALL", "1"},
+      {"ALTER TABLE COMANDAVEN ENABLE TRIGGER LOG_DEL", "0"}};
+  for (const auto& [command, disabled] : switches) {
+    db.ddl(command);
+    EXPECT_EQ(db.scalar("SELECT is_disabled FROM kivtab_sys_triggers WHERE name = 'LOG_DEL'"),
+              disabled)
+        << command;
+  }
   EXPECT_THAT(db.refusal("ENABLE TRIGGER LOG_DEL ON LOGCMD"), HasSubstr("LOG_DEL"));
   EXPECT_THAT(db.refusal("ENABLE TRIGGER NONE ON COMANDAVEN"), HasSubstr("NONE"));
   // Rebuilding the table keeps its triggers.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "embedded_test_support.h"
 
@@ -70,17 +71,19 @@ TEST_F(EmbeddedTSql, TextsMeetingDateColumnsAreConverted) {
   db->execute("INSERT INTO CTRLBAIXATAB VALUES ('1', 'B', '20260215', 0, 0)");
   db->execute("INSERT INTO CTRLBAIXATAB VALUES ('1', 'C', :P_DT, 0, 0)",
               {{"P_DT", "01/03/2026 10:30:00"}});
-  EXPECT_THAT(rowsOf(*db, "SELECT NMTABELA FROM CTRLBAIXATAB WHERE DTULTATUTAB = '2026-01-01'"),
-              ElementsAre("A"));
-  EXPECT_THAT(rowsOf(*db,
-                     "SELECT NMTABELA FROM CTRLBAIXATAB WHERE DTULTATUTAB BETWEEN '2026-02-01' "
-                     "AND '2026-03-31' ORDER BY 1"),
-              ElementsAre("B", "C"));
-  EXPECT_THAT(rowsOf(*db,
-                     "SELECT NMTABELA FROM CTRLBAIXATAB WHERE DTULTATUTAB IN ('2026-02-15', "
-                     ":P_X) ORDER BY NMTABELA",
-                     {{"P_X", "2026-03-01 10:30:00.000"}}),
-              ElementsAre("B", "C"));
+  // Each filter: its query, its parameters and the rows it selects.
+  const std::tuple<std::string, Params, std::vector<std::string>> filters[] = {
+      {"SELECT NMTABELA FROM CTRLBAIXATAB WHERE DTULTATUTAB = '2026-01-01'", {}, {"A"}},
+      {"SELECT NMTABELA FROM CTRLBAIXATAB WHERE DTULTATUTAB BETWEEN '2026-02-01' AND "
+       "'2026-03-31' ORDER BY 1",
+       {},
+       {"B", "C"}},
+      {"SELECT NMTABELA FROM CTRLBAIXATAB WHERE DTULTATUTAB IN ('2026-02-15', :P_X) ORDER BY "
+       "NMTABELA",
+       {{"P_X", "2026-03-01 10:30:00.000"}},
+       {"B", "C"}}};
+  for (const auto& [query, params, selected] : filters)
+    EXPECT_EQ(rowsOf(*db, query, params), selected) << query;
   EXPECT_EQ(db->execute("UPDATE CTRLBAIXATAB SET DTULTATUTAB = '2027-01-01' WHERE "
                         "'2026-01-01' = DTULTATUTAB"),
             1);

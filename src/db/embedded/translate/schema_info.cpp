@@ -12,6 +12,11 @@ namespace {
 constexpr const char* kColumnsOfTable = "SELECT name, type, pk FROM pragma_table_info(?1)";
 constexpr const char* kColumnsOfSchemaTable =
     "SELECT name, type, pk FROM pragma_table_info(?1, ?2)";
+// What an unqualified name reaches first (TEMP, then the connection's own database): 1 for a
+// rowid table, 0 for a view or a WITHOUT ROWID table.
+constexpr const char* kRowidTable =
+    "SELECT type = 'table' AND wr = 0 FROM pragma_table_list(?1) WHERE schema IN ('temp', "
+    "'main') ORDER BY schema = 'main' LIMIT 1";
 
 }  // namespace
 
@@ -32,8 +37,10 @@ SchemaInfo::~SchemaInfo() { detach(); }
 void SchemaInfo::detach() {
   sqlite3_finalize(query_);
   sqlite3_finalize(schemaQuery_);
+  sqlite3_finalize(rowidQuery_);
   query_ = nullptr;
   schemaQuery_ = nullptr;
+  rowidQuery_ = nullptr;
   db_ = nullptr;
   tables_.clear();
 }
@@ -70,5 +77,21 @@ bool SchemaInfo::hasIdentity(std::string_view table, std::string_view schema) {
     key = &c;
   }
   return key && iequals(key->declaredType, "INTEGER");
+}
+
+bool SchemaInfo::numbersRows(std::string_view table) {
+  if (!db_) return false;
+  if (!rowidQuery_ && sqlite3_prepare_v3(db_, kRowidTable, -1, SQLITE_PREPARE_PERSISTENT,
+                                         &rowidQuery_, nullptr) != SQLITE_OK)
+    return false;
+  sqlite3_bind_text(rowidQuery_, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  const bool rowid =
+      sqlite3_step(rowidQuery_) == SQLITE_ROW && sqlite3_column_int(rowidQuery_, 0) != 0;
+  sqlite3_reset(rowidQuery_);
+  if (!rowid) return false;
+  // A column of that name would be read instead of the row number.
+  for (const auto& c : columns(table))
+    if (iequals(c.name, "_rowid_")) return false;
+  return true;
 }
 }  // namespace db::embedded

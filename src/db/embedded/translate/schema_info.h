@@ -35,6 +35,9 @@ class SchemaInfo {
   const std::vector<ColumnInfo>& columns(std::string_view table, std::string_view schema = {});
   // The table numbers its rows itself (an IDENTITY column: its only key column, INTEGER).
   bool hasIdentity(std::string_view table, std::string_view schema = {});
+  // The unqualified name reaches a table (not a view) of the connection's own database or of
+  // TEMP whose rows SQLite numbers (_rowid_).
+  bool numbersRows(std::string_view table);
   void clear();
   void detach();  // the connection is closing
 
@@ -42,6 +45,7 @@ class SchemaInfo {
   sqlite3* db_;
   sqlite3_stmt* query_ = nullptr;
   sqlite3_stmt* schemaQuery_ = nullptr;
+  sqlite3_stmt* rowidQuery_ = nullptr;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
 };
 

@@ -4,6 +4,7 @@
 #include "db/core/text.h"
 #include "db/embedded/translate/context.h"
 #include "db/embedded/translate/expression_writer.h"
+#include "db/embedded/translate/row_independent_where.h"
 #include "db/embedded/translate/statement_forms.h"
 #include "db/embedded/translate/translator.h"
 
@@ -61,7 +62,8 @@ Translation translateStatement(std::string_view sql, SchemaInfo& schema, const s
   TranslationContext ctx(sql, statementTokens(sql), schema, user, databases);
   ExpressionWriter writer(ctx);
   Translation out;
-  const Token& first = ctx.tokens[0];
+  // A copy: some forms rewrite the token list.
+  const Token first = ctx.tokens[0];
   if (first.is("IF")) {
     translateIf(ctx, writer, out);
   } else if (first.is("SELECT") || first.is("WITH")) {
@@ -71,12 +73,14 @@ Translation translateStatement(std::string_view sql, SchemaInfo& schema, const s
     translateInsert(ctx, writer, out);
     out.reportsChanges = true;
   } else if (first.is("UPDATE")) {
+    guardRowIndependentWhere(ctx);
     collectTables(ctx);
     out.sql = writer.rest(0).text;
     out.reportsChanges = true;
   } else if (first.is("DELETE")) {
     if (!ctx.is(1, "FROM")) insertWord(ctx, 1, kFrom);
     checkSingleFrom(ctx);
+    guardRowIndependentWhere(ctx);
     collectTables(ctx);
     out.sql = writer.rest(0).text;
     out.reportsChanges = true;
