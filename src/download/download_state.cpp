@@ -1,16 +1,19 @@
 #include "download/download_state.h"
 
 #include <algorithm>
-#include <cctype>
 #include <system_error>
 
 namespace download {
 
+// ASCII folding without the locale look-up of std::toupper: names are compared on every access
+// to a dataset.
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::toupper(static_cast<unsigned char>(x)) <
-           std::toupper(static_cast<unsigned char>(y));
-  });
+  const auto fold = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
+  };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char x, char y) { return fold(x) < fold(y); });
 }
 
 namespace {
@@ -30,14 +33,19 @@ db::DataSet* DownloadState::findDataset(std::string_view name) {
   const auto spooled = spooled_.find(name);
   if (spooled == spooled_.end()) return nullptr;
   db::DataSet read{std::string(name)};
-  read.loadFromFile(spooled->second.file);
+  const SpooledPacket& packet = spooled->second.packet;
+  if (packet.bytes) {
+    read.setData(std::string_view(*packet.bytes), packet.file.string());
+  } else {
+    read.loadFromFile(packet.file);
+  }
   spooled->second.rows = read.recordCount();
   return &datasets_.emplace(std::string(name), std::move(read)).first->second;
 }
 
-void DownloadState::spool(std::string_view name, std::filesystem::path file) {
+void DownloadState::spool(std::string_view name, SpooledPacket packet) {
   if (const auto it = datasets_.find(name); it != datasets_.end()) datasets_.erase(it);
-  spooled_.insert_or_assign(std::string(name), Spooled{std::move(file), 0});
+  spooled_.insert_or_assign(std::string(name), Spooled{std::move(packet), 0});
 }
 
 void DownloadState::releaseSpooled() {
@@ -55,7 +63,7 @@ void DownloadState::releaseSpooled() {
 void DownloadState::clearSpool() {
   for (const auto& [name, spooled] : spooled_) {
     std::error_code ignored;
-    std::filesystem::remove(spooled.file, ignored);
+    std::filesystem::remove(spooled.packet.file, ignored);
   }
   spooled_.clear();
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,13 @@ namespace download {
 struct NameLess {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const;
+};
+
+// A downloaded packet waiting for the load: in its file in the staging folder, or held in memory
+// (`bytes`), `file` then naming where a leftover of an earlier run would be.
+struct SpooledPacket {
+  std::filesystem::path file;
+  std::optional<std::string> bytes;
 };
 
 // Positions 190 to 198 of the download reply: eight data packets and the server's return text,
@@ -48,20 +56,20 @@ struct DownloadState : RunValues {
   // The datasets held in memory (a spooled one only once read).
   std::map<std::string, db::DataSet, NameLess>& datasets() { return datasets_; }
 
-  // The named dataset's packet waits in `file`: it is read when the dataset is first asked for.
-  // A dataset of that name held in memory is replaced.
-  void spool(std::string_view name, std::filesystem::path file);
+  // The named dataset's packet waits: it is read when the dataset is first asked for. A dataset of
+  // that name held in memory is replaced.
+  void spool(std::string_view name, SpooledPacket packet);
   bool isSpooled(std::string_view name) const { return spooled_.contains(name); }
   // Lets go of the large spooled datasets as they were read; asked for again, they are read
-  // again from their files. A dataset whose rows the load removed stays as it is.
+  // again from their packets. A dataset whose rows the load removed stays as it is.
   void releaseSpooled();
-  // Deletes the spooled files; the datasets held in memory stay, the others are gone.
+  // Deletes the spooled files and packets; the datasets held in memory stay, the others are gone.
   void clearSpool();
 
  private:
   struct Spooled {
-    std::filesystem::path file;
-    size_t rows = 0;  // as read from the file
+    SpooledPacket packet;
+    size_t rows = 0;  // as read from the packet
   };
   std::map<std::string, db::DataSet, NameLess> datasets_;
   std::map<std::string, Spooled, NameLess> spooled_;

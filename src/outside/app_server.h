@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -10,6 +9,7 @@
 
 #include "db/core/value.h"
 #include "outside/http_limits.h"
+#include "outside/packet_sink.h"
 #include "outside/transport_security.h"
 
 namespace outside {
@@ -23,18 +23,6 @@ struct Endpoint {
   HttpTimeouts timeouts = {};
 };
 using EndpointSource = std::function<Endpoint()>;
-
-// Takes the data packets of a reply's result array as the reply is read, so that a reply larger
-// than memory (a whole download) never is held at once.
-class PacketSink {
- public:
-  virtual ~PacketSink() = default;
-  // Where the reply waits on disk while its packets are read out of it; removed afterwards.
-  virtual std::filesystem::path replyFile() const = 0;
-  // The packet at `position` of the result array. True when taken: the result then holds an
-  // empty packet there. False leaves the packet in the result.
-  virtual bool take(size_t position, std::string_view packet) = 0;
-};
 
 // A connection to one remote data module of the central application server ("rdmExpDados",
 // "rdmAtualizaEstrutura"). Remote methods are called late-bound by name.
@@ -63,9 +51,6 @@ class ServerError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// The bytes of a packet as the text view PacketSink takes.
-std::string_view bytesView(const db::Bytes& bytes);
 
 // The HTTP + JSON client of docs/protocol.md.
 std::unique_ptr<AppServer> makeHttpAppServer(std::string objectName, EndpointSource endpoint);

@@ -1,5 +1,3 @@
-#include <filesystem>
-#include <fstream>
 #include <utility>
 
 #include "outside/app_server.h"
@@ -40,32 +38,20 @@ class HttpAppServer : public AppServer {
     HttpResponse response =
         httpPost(url, protocol::encodeRequest(args), endpoint_.security, endpoint_.timeouts);
     return accept(
-        method, response.status, [&] { return protocol::decodeReply(response.body); }, args);
+        method, [&] { return protocol::decodeReply(response.body); },
+        [&] { return response.status; }, args);
   }
 
+  // The reply is parsed as it arrives; nothing of it is stored but what the sink keeps.
   db::Value call(std::string_view method, std::vector<db::Value>& args, PacketSink& sink) override {
     const std::string url = methodUrl(method);
-    const std::filesystem::path file = sink.replyFile();
-    const long status = httpPostToFile(url, protocol::encodeRequest(args), file.string(),
-                                       endpoint_.security, endpoint_.timeouts);
-    // The reply's file goes whatever happens: its packets are in the sink or the reply failed.
-    struct Remove {
-      const std::filesystem::path& file;
-      ~Remove() {
-        std::error_code ignored;
-        std::filesystem::remove(file, ignored);
-      }
-    } remove{file};
-    std::ifstream body(file, std::ios::binary);
-    if (!body)
-      throw ServerError(std::string(method) + ": cannot read the reply in " + file.string());
+    HttpReplyStream body(url, protocol::encodeRequest(args), endpoint_.security,
+                         endpoint_.timeouts);
+    const protocol::ReplyReader read = [&](char* into, size_t size) {
+      return body.read(into, size);
+    };
     return accept(
-        method, status,
-        [&] {
-          return protocol::decodeReply(body, [&](size_t position, std::string_view packet) {
-            return sink.take(position, packet);
-          });
-        },
+        method, [&] { return protocol::decodeReply(read, sink); }, [&] { return body.status(); },
         args);
   }
 
@@ -77,22 +63,25 @@ class HttpAppServer : public AppServer {
   }
 
   // The reply's result, its by-reference arguments copied into `args`; raises with the server's
-  // text, or with the status when the body is no protocol reply.
-  template <typename Decode>
-  static db::Value accept(std::string_view method, long status, Decode decode,
+  // text, or with the status when the body is no protocol reply. The status is asked for once
+  // the body is read.
+  template <typename Decode, typename Status>
+  static db::Value accept(std::string_view method, Decode decode, Status statusOf,
                           std::vector<db::Value>& args) {
-    const bool ok = status >= 200 && status < 300;
     protocol::DecodedReply decoded;
+    long status = 0;
     try {
       decoded = decode();
+      status = statusOf();
     } catch (const protocol::ProtocolError& e) {
-      if (!ok)
+      status = statusOf();
+      if (status < 200 || status >= 300)
         throw ServerError(std::string(method) + ": server answered status " +
                           std::to_string(status));
       throw ServerError(std::string(method) + ": unreadable reply: " + e.what());
     }
     if (decoded.isError) throw ServerError(decoded.error);
-    if (!ok)
+    if (status < 200 || status >= 300)
       throw ServerError(std::string(method) + ": server answered status " + std::to_string(status));
     if (decoded.reply.args.size() != args.size())
       throw ServerError(std::string(method) + ": reply holds " +

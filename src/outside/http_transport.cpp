@@ -2,8 +2,10 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -43,11 +45,18 @@ struct Sink {
   curl_off_t lastBytes = 0;
   bool stalled = false;
   const HttpProgress* progress = nullptr;
+  // A reader that takes the text a piece at a time pauses the transfer while this much waits.
+  size_t pauseFrom = 0;
+  bool paused = false;
 };
 
 size_t receive(char* data, size_t size, size_t count, void* target) {
   auto& sink = *static_cast<Sink*>(target);
   const size_t bytes = size * count;
+  if (sink.pauseFrom != 0 && sink.text->size() >= sink.pauseFrom) {
+    sink.paused = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
   sink.received += static_cast<int64_t>(bytes);
   if (sink.received > sink.limit) {
     sink.tooLarge = true;
@@ -119,10 +128,9 @@ Request newRequest(const std::string& url, const TransportSecurity& security,
   return request;
 }
 
-long perform(CURL* curl, const std::string& url, const Sink& sink) {
-  char message[CURL_ERROR_SIZE] = {};
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, message);
-  CURLcode code = curl_easy_perform(curl);
+// The status of a finished transfer; raises for one that failed.
+long finished(CURL* curl, const std::string& url, const Sink& sink, CURLcode code,
+              const char* message) {
   if (sink.stalled)
     throw ServerError("HTTP request to " + url + " failed: no data for " +
                       std::to_string(sink.stallLimit.count() / 1000) + " s");
@@ -137,6 +145,21 @@ long perform(CURL* curl, const std::string& url, const Sink& sink) {
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   return status;
 }
+
+long perform(CURL* curl, const std::string& url, const Sink& sink) {
+  char message[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, message);
+  return finished(curl, url, sink, curl_easy_perform(curl), message);
+}
+
+struct MultiDeleter {
+  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using Multi = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Text that waits for the reader before the transfer pauses.
+constexpr size_t kStreamPauseFrom = size_t{1} << 18;
+constexpr int kStreamPollMs = 1000;
 
 // Readies a POST of `jsonBody` whose answer goes to `sink`.
 Request postRequest(const std::string& url, std::string_view jsonBody,
@@ -183,11 +206,86 @@ HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
   return response;
 }
 
-long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
-                    const TransportSecurity& security, const HttpTimeouts& timeouts) {
-  return performToFile(url, localPath, [&](Sink& sink) {
-    return postRequest(url, jsonBody, security, timeouts, sink);
-  });
+struct HttpReplyStream::Transfer {
+  std::string url;
+  std::string body;  // curl sends it from here
+  std::string pending;
+  size_t taken = 0;  // of pending
+  Sink sink{.text = &pending, .pauseFrom = kStreamPauseFrom};
+  Request request;
+  Multi multi{curl_multi_init()};
+  char message[CURL_ERROR_SIZE] = {};
+  bool done = false;
+  long status = 0;
+
+  ~Transfer() {
+    if (multi && request.curl) curl_multi_remove_handle(multi.get(), request.curl.get());
+  }
+
+  // Moves the transfer on until more text waits or it is over.
+  void advance() {
+    // The time the reader spent on what it had is not the server's stall.
+    sink.lastMove = std::chrono::steady_clock::now();
+    if (sink.paused) {
+      sink.paused = false;
+      curl_easy_pause(request.curl.get(), CURLPAUSE_CONT);
+    }
+    while (pending.empty() && !done) {
+      int running = 0;
+      const CURLMcode code = curl_multi_perform(multi.get(), &running);
+      if (code != CURLM_OK)
+        throw ServerError("HTTP request to " + url + " failed: " + curl_multi_strerror(code));
+      if (running == 0) {
+        finish();
+      } else if (pending.empty()) {
+        curl_multi_poll(multi.get(), nullptr, 0, kStreamPollMs, nullptr);
+      }
+    }
+  }
+
+  void finish() {
+    int left = 0;
+    CURLcode result = CURLE_RECV_ERROR;
+    while (CURLMsg* info = curl_multi_info_read(multi.get(), &left)) {
+      if (info->msg == CURLMSG_DONE) result = info->data.result;
+    }
+    done = true;
+    status = finished(request.curl.get(), url, sink, result, message);
+  }
+};
+
+HttpReplyStream::HttpReplyStream(const std::string& url, std::string_view jsonBody,
+                                 const TransportSecurity& security, const HttpTimeouts& timeouts)
+    : transfer_(std::make_unique<Transfer>()) {
+  Transfer& t = *transfer_;
+  t.url = url;
+  t.body = jsonBody;
+  if (!t.multi) throw ServerError("cannot create an HTTP client handle");
+  t.request = postRequest(url, t.body, security, timeouts, t.sink);
+  curl_easy_setopt(t.request.curl.get(), CURLOPT_ERRORBUFFER, t.message);
+  curl_multi_add_handle(t.multi.get(), t.request.curl.get());
+}
+
+HttpReplyStream::~HttpReplyStream() = default;
+
+size_t HttpReplyStream::read(char* into, size_t size) {
+  Transfer& t = *transfer_;
+  if (t.taken == t.pending.size()) {
+    t.pending.clear();
+    t.taken = 0;
+    t.advance();
+  }
+  const size_t count = std::min(size, t.pending.size() - t.taken);
+  std::memcpy(into, t.pending.data() + t.taken, count);
+  t.taken += count;
+  return count;
+}
+
+long HttpReplyStream::status() const {
+  if (transfer_->done) return transfer_->status;
+  long status = 0;
+  curl_easy_getinfo(transfer_->request.curl.get(), CURLINFO_RESPONSE_CODE, &status);
+  return status;
 }
 
 HttpResponse httpGet(const std::string& url, const TransportSecurity& security,

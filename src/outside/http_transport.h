@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,11 +40,25 @@ struct FetchExtras {
 // take to answer and to keep answering (docs/operations.md).
 HttpResponse httpPost(const std::string& url, std::string_view jsonBody,
                       const TransportSecurity& security, const HttpTimeouts& timeouts = {});
-// POST whose answer goes straight into a file (replaced); returns the status. The file holds
-// whatever the server answered, an error reply included. Throws outside::ServerError on a
-// transport failure, leaving no partial file behind.
-long httpPostToFile(const std::string& url, std::string_view jsonBody, const std::string& localPath,
-                    const TransportSecurity& security, const HttpTimeouts& timeouts = {});
+// A POST whose answer is read as it arrives, so that it is never held or stored whole. Throws
+// outside::ServerError on a transport failure, from read() as from the start.
+class HttpReplyStream {
+ public:
+  HttpReplyStream(const std::string& url, std::string_view jsonBody,
+                  const TransportSecurity& security, const HttpTimeouts& timeouts = {});
+  ~HttpReplyStream();
+  HttpReplyStream(const HttpReplyStream&) = delete;
+  HttpReplyStream& operator=(const HttpReplyStream&) = delete;
+
+  // Up to `size` bytes of the answer into `into`, waiting for the server; 0 at its end.
+  size_t read(char* into, size_t size);
+  // The status, once read() has returned anything.
+  long status() const;
+
+ private:
+  struct Transfer;
+  std::unique_ptr<Transfer> transfer_;
+};
 HttpResponse httpGet(const std::string& url, const TransportSecurity& security,
                      const HttpTimeouts& timeouts = {});
 // GET straight into a file (replaced); throws outside::ServerError on a transport failure or a

@@ -4,10 +4,9 @@
 #include <cstring>
 #include <iterator>
 #include <optional>
-#include <streambuf>
 
 #include "db/core/base64.h"
-#include "outside/app_server.h"
+#include "outside/packet_text.h"
 
 namespace outside::protocol {
 namespace {
@@ -41,12 +40,11 @@ auto decodePacket(Decode decode) {
 // Hands a reply's text to the JSON lexer without the text of its "$packet" values: the lexer
 // would keep two copies of each (its token and its error context), grown by doubling and held
 // to the end of the read, the largest buffers of a reply. A left-out text is passed over a
-// buffer at a time and read back from the stream once, at its exact size, when the lexer has
-// closed its (then empty) string.
+// buffer at a time as it arrives: a packet the sink takes is decoded into it on the way, any
+// other is collected and handed to the parser when the lexer has closed its (then empty) string.
 class PacketTextSkipper {
  public:
-  explicit PacketTextSkipper(std::streambuf& body)
-      : body_(body), base_(body.pubseekoff(0, std::ios::cur, std::ios::in)) {}
+  PacketTextSkipper(const ReplyReader& read, PacketSink& sink) : read_(read), sink_(sink) {}
 
   // The next character for the lexer, EOF at the end; consume() moves past it.
   int peek() {
@@ -56,39 +54,27 @@ class PacketTextSkipper {
   }
   void consume() { ready_ = false; }
 
-  // The text of the string the lexer has just closed, when it was left out.
+  // The next "$packet" text, if it comes before any other value, is the packet at `position` of
+  // the result array; nothing: it is no such packet.
+  void expectPacketAt(std::optional<size_t> position) { expected_ = position; }
+
+  // The text of the string the lexer has just closed, when it was left out: empty for a packet
+  // the sink took.
   std::optional<std::string> skippedText() {
-    if (!skipped_) return std::nullopt;
-    const Range range = *skipped_;
+    std::optional<std::string> text = std::move(skipped_);
     skipped_.reset();
-    std::string text(range.length, '\0');
-    const auto resume = base_ + static_cast<std::streamoff>(bufferStart_ + end_);
-    if (body_.pubseekpos(base_ + static_cast<std::streamoff>(range.start), std::ios::in) < 0 ||
-        body_.sgetn(text.data(), static_cast<std::streamsize>(text.size())) !=
-            static_cast<std::streamsize>(text.size()) ||
-        body_.pubseekpos(resume, std::ios::in) < 0)
-      throw ProtocolError("the reply cannot be read back for its packets");
-    if (!range.escaped) return text;
-    return json::parse("\"" + text + "\"").get<std::string>();
+    if (!text || !skippedEscapes_) return text;
+    return json::parse("\"" + *text + "\"").get<std::string>();
   }
 
  private:
   enum class State { Outside, InString, Escape, AfterKey, AfterColon, Skipping };
-  struct Range {
-    size_t start = 0;
-    size_t length = 0;
-    bool escaped = false;
-  };
   static constexpr size_t kBufferSize = 1 << 16;
   static constexpr int kEnd = std::char_traits<char>::eof();
 
-  // The offset in the reply of the next character.
-  size_t offset() const { return bufferStart_ + begin_; }
   bool refill() {
-    bufferStart_ += end_;
     begin_ = 0;
-    end_ = static_cast<size_t>(std::max<std::streamsize>(
-        0, body_.sgetn(buffer_.data(), static_cast<std::streamsize>(buffer_.size()))));
+    end_ = read_(buffer_.data(), buffer_.size());
     return end_ > 0;
   }
   int bump() {
@@ -148,39 +134,69 @@ class PacketTextSkipper {
   }
   // Passes over a packet's text up to its closing quote, which it returns.
   int skip() {
-    Range range{offset(), 0, false};
+    std::optional<PacketTextDecoder> decoder;
+    if (expected_ && sink_.begin(*expected_)) decoder.emplace(sink_);
+    expected_.reset();
+    std::string collected;
+    skippedEscapes_ = false;
     for (;;) {
       if (begin_ == end_ && !refill()) return kEnd;
       const char* from = buffer_.data() + begin_;
       const size_t available = end_ - begin_;
       const auto* quote = static_cast<const char*>(std::memchr(from, '"', available));
       const size_t scanned = quote ? static_cast<size_t>(quote - from) : available;
-      if (const auto* escape = static_cast<const char*>(std::memchr(from, '\\', scanned))) {
-        range.escaped = true;
-        begin_ += static_cast<size_t>(escape - from) + 1;
-        if (bump() == kEnd) return kEnd;
+      const auto* escape = static_cast<const char*>(std::memchr(from, '\\', scanned));
+      const size_t plain = escape ? static_cast<size_t>(escape - from) : scanned;
+      if (decoder) {
+        decoder->feed({from, plain});
+      } else {
+        collected.append(from, plain);
+      }
+      begin_ += plain;
+      if (escape) {
+        const std::optional<std::string> sequence = escapeSequence();
+        if (!sequence) return kEnd;
+        if (decoder) {
+          decoder->feed(json::parse("\"" + *sequence + "\"").get<std::string>());
+        } else {
+          collected += *sequence;
+          skippedEscapes_ = true;
+        }
         continue;
       }
-      begin_ += scanned;
       if (quote) break;
     }
-    range.length = offset() - range.start;
     ++begin_;
-    skipped_ = range;
+    if (decoder) decoder->finish();
+    skipped_ = std::move(collected);
     state_ = State::Outside;
     return '"';
   }
+  // The escape sequence at the reader, as it stands; nothing when the reply ends inside it.
+  std::optional<std::string> escapeSequence() {
+    std::string sequence(1, static_cast<char>(bump()));
+    const int kind = bump();
+    if (kind == kEnd) return std::nullopt;
+    sequence += static_cast<char>(kind);
+    for (int hex = kind == 'u' ? 4 : 0; hex > 0; --hex) {
+      const int c = bump();
+      if (c == kEnd) return std::nullopt;
+      sequence += static_cast<char>(c);
+    }
+    return sequence;
+  }
 
-  std::streambuf& body_;
-  const std::streampos base_;
+  const ReplyReader& read_;
+  PacketSink& sink_;
   std::vector<char> buffer_ = std::vector<char>(kBufferSize);
-  size_t bufferStart_ = 0;  // the reply offset of buffer_[0]
-  size_t begin_ = 0;        // the next character in buffer_
-  size_t end_ = 0;          // the end of what buffer_ holds
+  size_t begin_ = 0;  // the next character in buffer_
+  size_t end_ = 0;    // the end of what buffer_ holds
   State state_ = State::Outside;
   size_t keyLength_ = 0;
   bool keyMatches_ = false;
-  std::optional<Range> skipped_;
+  std::optional<size_t> expected_;
+  std::optional<std::string> skipped_;
+  bool skippedEscapes_ = false;
   bool ready_ = false;
   int next_ = 0;
 };
@@ -212,12 +228,11 @@ class SkippedText {
   PacketTextSkipper* skipper_ = nullptr;
 };
 
-// Builds a reply's JSON as the library's own parser does, except that each packet of the result
-// array goes to the taker from one buffer of its own: it is never copied into the tree.
+// Builds a reply's JSON as the library's own parser does, except that the packets of the result
+// array the sink takes go to it as they are read: they are never copied into the tree.
 class PacketTakingParser {
  public:
-  PacketTakingParser(json& root, const PacketTaker& take, PacketTextSkipper& skipper)
-      : dom_(root), take_(take), skipper_(skipper) {}
+  PacketTakingParser(json& root, PacketTextSkipper& skipper) : dom_(root), skipper_(skipper) {}
 
   bool null() {
     element();
@@ -242,9 +257,7 @@ class PacketTakingParser {
   bool string(std::string& value) {
     element();
     std::optional<std::string> skipped = skipper_.skippedText();
-    std::string& text = skipped ? *skipped : value;
-    if (inResult_ && depth_ == 3 && innerKey_ == kPacketKey) offer(text);
-    return dom_.string(text);
+    return dom_.string(skipped ? *skipped : value);
   }
   bool binary(json::binary_t& value) {
     element();
@@ -257,7 +270,7 @@ class PacketTakingParser {
   }
   bool key(std::string& name) {
     if (depth_ == 1) topKey_ = name;
-    if (depth_ == 3) innerKey_ = name;
+    if (inResult_ && depth_ == 3 && name == kPacketKey) skipper_.expectPacketAt(elements_ - 1);
     return dom_.key(name);
   }
   bool end_object() {
@@ -280,31 +293,21 @@ class PacketTakingParser {
   }
 
  private:
-  // The packet is decoded over its text, the largest buffer a reply holds; one the taker leaves
-  // (a small one, outside the tables) goes back to its text for the tree.
-  void offer(std::string& value) {
-    const std::string_view packet = decodePacket([&] { return db::base64DecodeInPlace(value); });
-    if (take_(elements_ - 1, packet))
-      value.clear();
-    else
-      value = db::base64Encode(packet);
-  }
-  // A value begins: at depth 2 inside the result array it is the next position.
+  // A value begins: at depth 2 inside the result array it is the next position. A packet
+  // announced to the skipper is its next value or none.
   void element() {
+    skipper_.expectPacketAt(std::nullopt);
     if (!inResult_ || depth_ != 2) return;
     ++elements_;
-    innerKey_.clear();
   }
   void enter() {
     if (++depth_ > kMaxDepth) throw ProtocolError("JSON nested deeper than allowed");
   }
 
   nlohmann::detail::json_sax_dom_parser<json> dom_;
-  const PacketTaker& take_;
   PacketTextSkipper& skipper_;
   int depth_ = 0;
   std::string topKey_;
-  std::string innerKey_;
   bool inResult_ = false;
   size_t elements_ = 0;
 };
@@ -467,10 +470,10 @@ std::string encodeError(std::string_view text) {
 
 DecodedReply decodeReply(std::string_view body) { return decodeParsed(parse(body)); }
 
-DecodedReply decodeReply(std::istream& body, const PacketTaker& take) {
+DecodedReply decodeReply(const ReplyReader& read, PacketSink& sink) {
   json j;
-  PacketTextSkipper skipper(*body.rdbuf());
-  PacketTakingParser parser(j, take, skipper);
+  PacketTextSkipper skipper(read, sink);
+  PacketTakingParser parser(j, skipper);
   try {
     json::sax_parse(SkippedText(skipper), SkippedText(), &parser);
   } catch (const json::exception& e) {

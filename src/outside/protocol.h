@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <istream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "db/core/value.h"
+#include "outside/packet_sink.h"
 
 // The wire format shared by the client and the central server (docs/protocol.md):
 // request {"args": [...]}, reply {"result": v, "args": [...]} or {"error": "text"}.
@@ -51,11 +51,10 @@ struct DecodedReply {
   Reply reply;
 };
 DecodedReply decodeReply(std::string_view body);
-// Takes the packet at a position of the result array as the reply is read; true when taken.
-using PacketTaker = std::function<bool(size_t position, std::string_view packet)>;
-// Reads a reply from a seekable stream (each packet's text is read back from it), handing each
-// packet of the result array to `take` as soon as it is read, so that only one packet is held at a
-// time; a taken packet reads back as an empty one.
-DecodedReply decodeReply(std::istream& body, const PacketTaker& take);
+// Where a streamed reply comes from: up to `size` bytes into `into`, 0 at its end.
+using ReplyReader = std::function<size_t(char* into, size_t size)>;
+// Reads a reply as it arrives, handing the packets of the result array to `sink` piece by piece;
+// a taken packet reads back as an empty one.
+DecodedReply decodeReply(const ReplyReader& read, PacketSink& sink);
 
 }  // namespace outside::protocol

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "outside/app_server.h"
@@ -31,7 +29,9 @@ class StubServer {
       } else if (method == "plain404") {
         res.status = 404;
       } else if (method == "packets") {
-        const db::Value result(db::ValueArray{db::Value(db::Bytes{1, 2}), db::Value("x")});
+        const db::Value result(
+            db::ValueArray{db::Value(db::Bytes{1, 2}), db::Value("x"),
+                           db::Value(db::Bytes(largePacket().begin(), largePacket().end()))});
         res.set_content(protocol::encodeReply(result, args), "application/json");
       } else if (method == "stalls") {
         std::this_thread::sleep_for(std::chrono::seconds(6));
@@ -58,6 +58,16 @@ class StubServer {
   int port = 0;
   std::string lastPath;
 
+  // Several times what the client lets wait before it pauses the transfer.
+  static const std::string& largePacket() {
+    static const std::string packet = [] {
+      std::string bytes(3 << 20, '\0');
+      for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31 % 251);
+      return bytes;
+    }();
+    return packet;
+  }
+
  private:
   httplib::Server http_;
   std::thread thread_;
@@ -78,29 +88,35 @@ TEST(HttpAppServer, ByReferenceArgumentsComeBackChanged) {
   EXPECT_EQ(stub.lastPath, "/rdmExpDados/getNRORG");
 }
 
-// A packet sink sees the packets and gets the reply through its file, which is gone afterwards,
-// on success as on an error reply.
-TEST(HttpAppServer, PacketsOfAReplyGoToTheSinkThroughItsFile) {
-  struct Sink : PacketSink {
-    std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                 ("kivtab-reply-" + std::to_string(::getpid()) + ".json");
-    std::vector<std::string> packets;
-    std::filesystem::path replyFile() const override { return file; }
-    bool take(size_t, std::string_view packet) override {
-      packets.emplace_back(packet);
-      return true;
-    }
-  } sink;
+// Takes every packet, recording each whole.
+struct RecordingSink : PacketSink {
+  std::vector<std::string> packets;
+  int ended = 0;
+  bool begin(size_t) override {
+    packets.emplace_back();
+    return true;
+  }
+  void append(std::string_view bytes) override { packets.back() += bytes; }
+  void end() override { ++ended; }
+};
+
+// The sink sees the packets as the reply arrives, a large one whole (the transfer pauses while
+// the reader is behind); the rest of the reply comes back as from a plain call.
+TEST(HttpAppServer, PacketsOfAReplyGoToTheSinkAsTheyArrive) {
   StubServer stub;
   auto server = makeHttpAppServer("rdmExpDados", [&] { return Endpoint{"127.0.0.1", stub.port}; });
+  RecordingSink sink;
   std::vector<db::Value> args{db::Value("0001")};
   const db::Value result = server->call("packets", args, sink);
-  EXPECT_EQ(sink.packets, std::vector<std::string>{std::string("\x01\x02")});
-  EXPECT_EQ(result, db::Value(db::ValueArray{db::Value(db::Bytes()), db::Value("x")}));
+  ASSERT_EQ(sink.packets.size(), 2u);
+  EXPECT_EQ(sink.packets[0], std::string("\x01\x02"));
+  EXPECT_EQ(sink.packets[1], StubServer::largePacket());
+  EXPECT_EQ(sink.ended, 2);
+  EXPECT_EQ(result, db::Value(db::ValueArray{db::Value(db::Bytes()), db::Value("x"),
+                                             db::Value(db::Bytes())}));
   EXPECT_EQ(args[0], db::Value("0001"));
-  EXPECT_FALSE(std::filesystem::exists(sink.file));
   EXPECT_THROW(server->call("fails", args, sink), ServerError);
-  EXPECT_FALSE(std::filesystem::exists(sink.file));
+  EXPECT_THROW(server->call("plain404", args, sink), ServerError);
 }
 
 TEST(HttpAppServer, ErrorRepliesRaiseWithTheServersText) {
@@ -161,6 +177,18 @@ TEST(HttpAppServer, AStalledServerOrAnEndlessReplyFailsWithinTheLimits) {
   try {
     server->call("endless");
     FAIL() << "a reply above the limit was taken";
+  } catch (const ServerError& e) {
+    EXPECT_NE(std::string(e.what()).find("exceeds 1048576 bytes"), std::string::npos) << e.what();
+  }
+  // The same limits hold for a reply read as it arrives.
+  RecordingSink sink;
+  std::vector<db::Value> none;
+  const auto streamed = std::chrono::steady_clock::now();
+  EXPECT_THROW(server->call("stalls", none, sink), ServerError);
+  EXPECT_LT(std::chrono::steady_clock::now() - streamed, std::chrono::milliseconds(4000));
+  try {
+    server->call("endless", none, sink);
+    FAIL() << "a streamed reply above the limit was taken";
   } catch (const ServerError& e) {
     EXPECT_NE(std::string(e.what()).find("exceeds 1048576 bytes"), std::string::npos) << e.what();
   }

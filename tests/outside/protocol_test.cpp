@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <algorithm>
+#include <cstring>
 
 #include "db/core/base64.h"
 
@@ -67,71 +68,110 @@ TEST(ProtocolReplies, ErrorAndResultReplies) {
   EXPECT_THROW(protocol::decodeReply(R"({"args": []})"), ProtocolError);
 }
 
-// Packets of the result array reach the taker by position as they are read; packets anywhere
-// else in the reply, and those the taker leaves, stay where they were.
+// Takes the packets of the result array except those at `left`, recording each whole.
+struct RecordingSink : PacketSink {
+  std::vector<size_t> left;
+  std::vector<std::pair<size_t, std::string>> taken;
+  int ended = 0;
+  bool begin(size_t position) override {
+    if (std::find(left.begin(), left.end(), position) != left.end()) return false;
+    taken.emplace_back(position, "");
+    return true;
+  }
+  void append(std::string_view bytes) override { taken.back().second += bytes; }
+  void end() override { ++ended; }
+};
+
+// A reply as it arrives, at most `piece` bytes at a time.
+protocol::ReplyReader readerOf(const std::string& body, size_t piece) {
+  return [&body, piece, at = size_t{0}](char* into, size_t size) mutable {
+    const size_t count = std::min({size, piece, body.size() - at});
+    std::memcpy(into, body.data() + at, count);
+    at += count;
+    return count;
+  };
+}
+
+protocol::DecodedReply decodeStreamed(const std::string& body, PacketSink& sink,
+                                      size_t piece = 1 << 16) {
+  return protocol::decodeReply(readerOf(body, piece), sink);
+}
+
+// Packets of the result array reach the sink by position as they are read; packets anywhere
+// else in the reply, and those the sink leaves, stay where they were.
 TEST(ProtocolReplies, StreamedReplyHandsResultPacketsOverByPosition) {
   const db::Bytes a{1, 2, 3}, b{4}, nested{5, 6}, arg{7};
   const db::Value result(db::ValueArray{db::Value(a), db::Value(),
                                         db::Value(db::ValueArray{db::Value(nested)}),
                                         db::Value("t"), db::Value(b)});
-  std::istringstream body(protocol::encodeReply(result, {db::Value(arg)}));
-  std::vector<std::pair<size_t, std::string>> taken;
-  auto decoded = protocol::decodeReply(body, [&](size_t position, std::string_view packet) {
-    taken.emplace_back(position, std::string(packet));
-    return position != 4;
-  });
-  ASSERT_EQ(taken.size(), 2u);
-  EXPECT_EQ(taken[0], (std::pair<size_t, std::string>{0, "\x01\x02\x03"}));
-  EXPECT_EQ(taken[1], (std::pair<size_t, std::string>{4, "\x04"}));
+  RecordingSink sink;
+  sink.left = {4};
+  auto decoded = decodeStreamed(protocol::encodeReply(result, {db::Value(arg)}), sink);
+  ASSERT_EQ(sink.taken.size(), 1u);
+  EXPECT_EQ(sink.taken[0], (std::pair<size_t, std::string>{0, "\x01\x02\x03"}));
+  EXPECT_EQ(sink.ended, 1);
   const auto& positions = decoded.reply.result.getArray();
   EXPECT_EQ(positions[0], db::Value(db::Bytes()));
   EXPECT_EQ(positions[2], db::Value(db::ValueArray{db::Value(nested)}));
   EXPECT_EQ(positions[4], db::Value(b));
   EXPECT_EQ(decoded.reply.args, std::vector<db::Value>{db::Value(arg)});
 
-  std::istringstream error(protocol::encodeError("Filial não encontrada"));
-  EXPECT_EQ(protocol::decodeReply(error, [](size_t, std::string_view) { return true; }).error,
+  EXPECT_EQ(decodeStreamed(protocol::encodeError("Filial não encontrada"), sink).error,
             "Filial não encontrada");
-  std::istringstream bad(R"({"result": [{"$packet": "@@"}], "args": []})");
-  EXPECT_THROW(protocol::decodeReply(bad, [](size_t, std::string_view) { return true; }),
-               ProtocolError);
 }
 
-// Packets read back from the stream arrive whole whatever the reply's layout: spaces around the
-// colon, escaped slashes, strings that only look like the key, packets outside the result array.
+// Packets arrive whole whatever the reply's layout and however it is cut as it arrives: spaces
+// around the colon, escaped slashes and letters, strings that only look like the key, packets
+// outside the result array.
 TEST(ProtocolReplies, StreamedPacketsSurviveTheReplysLayout) {
   std::string big(300000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 256);
   const std::string bigText = db::base64Encode(big);
-  // "///+" over and over, every slash escaped, so escapes straddle the reader's buffers.
+  // "///+" over and over, every slash escaped, so escapes straddle the reader's pieces.
   std::string slashes;
   for (int i = 0; i < 30000; ++i) slashes += "\xff\xff\xfe";
   std::string escaped = db::base64Encode(slashes);
   for (size_t at = escaped.find('/'); at != std::string::npos; at = escaped.find('/', at + 2))
     escaped.insert(at, "\\");
-  std::istringstream body(R"({"result" : [ {"$packet" :  ")" + bigText + R"("},)" +
-                          R"( {"$packet":")" + escaped +
-                          R"("}, ["$packet", "x\"$packet\":\"AA"],)" +
-                          R"( "$packets", {"$packet":"QQ=="} ], "args": [{"$packet": "Bw=="}]})");
-  std::vector<std::pair<size_t, std::string>> taken;
-  auto decoded = protocol::decodeReply(body, [&](size_t position, std::string_view packet) {
-    taken.emplace_back(position, std::string(packet));
-    return position != 4;
-  });
-  ASSERT_EQ(taken.size(), 3u);
-  EXPECT_EQ(taken[0], (std::pair<size_t, std::string>{0, big}));
-  EXPECT_EQ(taken[1], (std::pair<size_t, std::string>{1, slashes}));
-  EXPECT_EQ(taken[2], (std::pair<size_t, std::string>{4, "A"}));
-  const auto& positions = decoded.reply.result.getArray();
-  EXPECT_EQ(positions[2],
-            db::Value(db::ValueArray{db::Value("$packet"), db::Value("x\"$packet\":\"AA")}));
-  EXPECT_EQ(positions[3], db::Value("$packets"));
-  EXPECT_EQ(positions[4], db::Value(db::Bytes{'A'}));
-  EXPECT_EQ(decoded.reply.args, std::vector<db::Value>{db::Value(db::Bytes{7})});
+  const std::string body =
+      R"({"result" : [ {"$packet" :  ")" + bigText + R"("},)" + R"( {"$packet":")" + escaped +
+      R"("}, ["$packet", "x\"$packet\":\"AA"],)" +
+      R"( "$packets", {"$packet":"Q\u0051=="}, "QUFB" ],)" + R"( "args": [{"$packet": "Bw=="}]})";
+  for (const size_t piece : {size_t{1}, size_t{3}, size_t{7}, size_t{1} << 16}) {
+    RecordingSink sink;
+    sink.left = {4};
+    auto decoded = decodeStreamed(body, sink, piece);
+    ASSERT_EQ(sink.taken.size(), 2u) << piece;
+    EXPECT_EQ(sink.taken[0], (std::pair<size_t, std::string>{0, big}));
+    EXPECT_EQ(sink.taken[1], (std::pair<size_t, std::string>{1, slashes}));
+    const auto& positions = decoded.reply.result.getArray();
+    EXPECT_EQ(positions[2],
+              db::Value(db::ValueArray{db::Value("$packet"), db::Value("x\"$packet\":\"AA")}));
+    EXPECT_EQ(positions[3], db::Value("$packets"));
+    EXPECT_EQ(positions[4], db::Value(db::Bytes{'A'}));
+    EXPECT_EQ(positions[5], db::Value("QUFB"));
+    EXPECT_EQ(decoded.reply.args, std::vector<db::Value>{db::Value(db::Bytes{7})});
+  }
+}
 
-  std::istringstream cut(R"({"result": [{"$packet": "QQ==)");
-  EXPECT_THROW(protocol::decodeReply(cut, [](size_t, std::string_view) { return true; }),
-               ProtocolError);
+// A taken packet whose text the whole would be refused for is refused as it streams, also where
+// the fault lies in a later block than its start; a packet cut short is never ended.
+TEST(ProtocolReplies, StreamedPacketsAreRefusedAsTheWholeTextWouldBe) {
+  const std::string block(1 << 16, 'A');
+  for (const std::string& text :
+       std::vector<std::string>{"@@@@", "QQ==QUFB", block.substr(0, 65532) + "QQ==" + "QUFB",
+                                block + "QUF", block + "QU\"B", "QQ\\u00e9=", "QQ\\x=="}) {
+    RecordingSink sink;
+    const std::string body = R"({"result": [{"$packet": ")" + text + R"("}], "args": []})";
+    EXPECT_THROW(decodeStreamed(body, sink, 5000), ProtocolError) << text.substr(0, 20);
+    EXPECT_EQ(sink.ended, 0) << text.substr(0, 20);
+  }
+  for (const std::string cut :
+       {R"({"result": [{"$packet": "QQ==)", R"({"result": [{"$packet": "QQ\u00)"}) {
+    RecordingSink sink;
+    EXPECT_THROW(decodeStreamed(cut, sink, 3), ProtocolError) << cut;
+    EXPECT_EQ(sink.ended, 0) << cut;
+  }
 }
 
 }  // namespace

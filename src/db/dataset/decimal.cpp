@@ -57,6 +57,8 @@ BcdBytes encodeBcd(std::string_view canonical) {
   return out;
 }
 
+// Builds the canonical text straight from the nibbles: packets carry a BCD value in every
+// decimal cell, so this runs for most cells a download reads.
 std::string decodeBcd(const uint8_t* bytes) {
   const size_t count = bytes[0];
   const size_t places = bytes[1] & 0x3F;
@@ -64,17 +66,29 @@ std::string decodeBcd(const uint8_t* bytes) {
     throw std::invalid_argument("malformed BCD value (digits " + std::to_string(count) +
                                 ", places " + std::to_string(places) + ")");
   }
-  std::string digits;
+  char digits[kMaxDigits];
   for (size_t d = 0; d < count; ++d) {
     const uint8_t byte = bytes[2 + d / 2];
     const uint8_t nibble = d % 2 == 0 ? byte >> 4 : byte & 0x0F;
     if (nibble > 9) throw std::invalid_argument("malformed BCD digit");
-    digits += static_cast<char>('0' + nibble);
+    digits[d] = static_cast<char>('0' + nibble);
   }
-  std::string text = (bytes[1] & 0x80) ? "-" : "";
-  text += count == places ? "0" : digits.substr(0, count - places);
-  if (places > 0) text += "." + digits.substr(count - places);
-  return canonicalDecimal(text);
+  const size_t wholeEnd = count - places;
+  size_t wholeBegin = 0;
+  while (wholeBegin < wholeEnd && digits[wholeBegin] == '0') ++wholeBegin;
+  size_t fractionEnd = count;
+  while (fractionEnd > wholeEnd && digits[fractionEnd - 1] == '0') --fractionEnd;
+  const bool zero = wholeBegin == wholeEnd && fractionEnd == wholeEnd;
+  char text[kMaxDigits + 3];
+  size_t length = 0;
+  if ((bytes[1] & 0x80) && !zero) text[length++] = '-';
+  if (wholeBegin == wholeEnd) text[length++] = '0';
+  for (size_t d = wholeBegin; d < wholeEnd; ++d) text[length++] = digits[d];
+  if (fractionEnd > wholeEnd) {
+    text[length++] = '.';
+    for (size_t d = wholeEnd; d < fractionEnd; ++d) text[length++] = digits[d];
+  }
+  return std::string(text, length);
 }
 
 }  // namespace db

@@ -79,7 +79,7 @@ std::vector<db::Value> Orchestrator::requestArguments() const {
 }
 
 void Orchestrator::handOver(const db::ValueArray& reply, const ModeHandOver& mode,
-                            const PacketSpool* spool) {
+                            PacketSpool* spool) {
   const bool tabelas = isMode(kModeTabelas);
   for (const HandOver& position : mode.positions) {
     handOverOne(reply[static_cast<size_t>(position.position)], position, spool);
@@ -91,10 +91,9 @@ void Orchestrator::handOver(const db::ValueArray& reply, const ModeHandOver& mod
 }
 
 // A spooled packet is read here all the same: a bad one fails the hand-over before any load.
-void Orchestrator::fill(const db::Value& packet, const HandOver& position,
-                        const PacketSpool* spool) {
-  if (const auto* file = spool != nullptr ? spool->fileOf(position.position) : nullptr) {
-    state_.spool(position.dataset, *file);
+void Orchestrator::fill(const db::Value& packet, const HandOver& position, PacketSpool* spool) {
+  if (auto spooled = spool != nullptr ? spool->take(position.position) : std::nullopt) {
+    state_.spool(position.dataset, std::move(*spooled));
     state_.dataset(position.dataset);
     return;
   }
@@ -104,7 +103,7 @@ void Orchestrator::fill(const db::Value& packet, const HandOver& position,
 }
 
 void Orchestrator::handOverOne(const db::Value& packet, const HandOver& position,
-                               const PacketSpool* spool) {
+                               PacketSpool* spool) {
   const std::string table(position.table);
   const bool extractLater =
       position.count == CountRule::ExtractByFile && !extractControlled(local_);

@@ -104,8 +104,9 @@ void Orchestrator::download() {
   checkTriggers();
 }
 
-// The reply's packets go to the staging folder as they are read, so neither the reply nor all
-// of its datasets are ever held at once; the load reads each dataset when it reaches its table.
+// The reply's packets go to the spool as they are read (small ones kept in memory, the others in
+// the staging folder), so neither the reply nor all of its datasets are ever held at once; the
+// load reads each dataset when it reaches its table.
 void Orchestrator::requestAndHandOver() {
   s_.log("Buscando dados atualizados. Método getTabelas.", "3");
   std::vector<db::Value> arguments = requestArguments();

@@ -60,10 +60,10 @@ class Orchestrator {
   void setEveryModeIndicators();
   std::vector<db::Value> requestArguments() const;
   void readShiftPackets();
-  // `spool` holds the packets taken to the staging folder (nullptr when none were).
-  void handOver(const db::ValueArray& reply, const ModeHandOver& mode, const PacketSpool* spool);
-  void handOverOne(const db::Value& packet, const HandOver& position, const PacketSpool* spool);
-  void fill(const db::Value& packet, const HandOver& position, const PacketSpool* spool);
+  // `spool` holds the packets taken from the reply as it was read (nullptr when none were).
+  void handOver(const db::ValueArray& reply, const ModeHandOver& mode, PacketSpool* spool);
+  void handOverOne(const db::Value& packet, const HandOver& position, PacketSpool* spool);
+  void fill(const db::Value& packet, const HandOver& position, PacketSpool* spool);
   std::string countOf(db::DataSet& dataset, const HandOver& position);
   void checkTriggers();
 

@@ -1,33 +1,71 @@
 #include "download/orchestrator/packet_spool.h"
 
-#include <fstream>
+#include <algorithm>
 #include <stdexcept>
 
 namespace download {
+namespace {
 
-PacketSpool::PacketSpool(std::filesystem::path directory, const ModeHandOver& mode)
-    : directory_(std::move(directory)) {
+[[noreturn]] void cannotWrite(const std::filesystem::path& file) {
+  throw std::runtime_error("Não foi possível gravar o arquivo " + file.string());
+}
+
+}  // namespace
+
+PacketSpool::PacketSpool(std::filesystem::path directory, const ModeHandOver& mode,
+                         size_t largestHeld, size_t memoryBudget)
+    : directory_(std::move(directory)), largestHeld_(largestHeld), budgetLeft_(memoryBudget) {
   std::filesystem::create_directories(directory_);
   for (const HandOver& position : mode.positions)
     datasets_.emplace(position.position, std::string(position.dataset));
 }
 
-std::filesystem::path PacketSpool::replyFile() const { return directory_ / "getTabelas.json"; }
-
-bool PacketSpool::take(size_t position, std::string_view packet) {
+bool PacketSpool::begin(size_t position) {
   const auto dataset = datasets_.find(static_cast<int>(position));
   if (dataset == datasets_.end()) return false;
-  const auto file = directory_ / (dataset->second + ".cds");
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(packet.data(), static_cast<std::streamsize>(packet.size()));
-  if (!out.flush()) throw std::runtime_error("Não foi possível gravar o arquivo " + file.string());
-  files_.insert_or_assign(dataset->first, file);
+  position_ = dataset->first;
+  path_ = directory_ / (dataset->second + ".cds");
+  held_.clear();
   return true;
 }
 
-const std::filesystem::path* PacketSpool::fileOf(int position) const {
-  const auto it = files_.find(position);
-  return it == files_.end() ? nullptr : &it->second;
+void PacketSpool::append(std::string_view bytes) {
+  if (!file_.is_open() && held_.size() + bytes.size() > std::min(largestHeld_, budgetLeft_))
+    spill();
+  if (file_.is_open()) {
+    if (!file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) cannotWrite(path_);
+    return;
+  }
+  held_.append(bytes);
+}
+
+void PacketSpool::end() {
+  if (!file_.is_open()) {
+    budgetLeft_ -= held_.size();
+    packets_.insert_or_assign(position_, SpooledPacket{path_, std::move(held_)});
+    held_ = std::string();
+    return;
+  }
+  file_.close();
+  if (!file_) cannotWrite(path_);
+  packets_.insert_or_assign(position_, SpooledPacket{path_, std::nullopt});
+}
+
+// The packet being read goes on in its file, with what memory held of it so far.
+void PacketSpool::spill() {
+  file_.clear();
+  file_.open(path_, std::ios::binary | std::ios::trunc);
+  if (!file_ || !file_.write(held_.data(), static_cast<std::streamsize>(held_.size())))
+    cannotWrite(path_);
+  held_ = std::string();
+}
+
+std::optional<SpooledPacket> PacketSpool::take(int position) {
+  const auto it = packets_.find(position);
+  if (it == packets_.end()) return std::nullopt;
+  SpooledPacket packet = std::move(it->second);
+  packets_.erase(it);
+  return packet;
 }
 
 }  // namespace download
