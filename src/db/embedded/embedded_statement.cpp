@@ -13,6 +13,7 @@
 #include "db/embedded/sqlite_error.h"
 #include "db/embedded/tokenizer.h"
 #include "db/embedded/value_codec.h"
+#include "db/embedded/whole_table_update.h"
 
 namespace db::embedded {
 namespace {
@@ -65,7 +66,8 @@ void EmbeddedStatement::ready() {
     core_.reset();
   else if (!core_ || core_->translated() != translation_->sql)
     prepareCore();
-  if (translation_->kind != Translation::Kind::Plain) kept_.resize(names_.size());
+  if (translation_->kind != Translation::Kind::Plain || !translation_->wholeTableCount.empty())
+    kept_.resize(names_.size());
   triggers_ = translation_->change ? connection_.procedural().triggers().forStatement(
                                          translation_->changedTable, translation_->change)
                                    : procedural::TriggerList{};
@@ -114,9 +116,11 @@ void EmbeddedStatement::bind(size_t index, const Value& value) {
   if (!core_) return;  // statements with setup take no parameters
   const bool date = index < translation_->dateParameters.size() &&
                     translation_->dateParameters[index] && value.kind() == Value::Kind::Text;
-  const int rc =
-      bindValue(core_->stmt(), static_cast<int>(index) + 1, date ? converted(index, value) : value);
+  const Value& bound = date ? converted(index, value) : value;
+  const int rc = bindValue(core_->stmt(), static_cast<int>(index) + 1, bound);
   if (rc != SQLITE_OK) throwSqliteError(connection_.db(), rc, text_);
+  // The count of the rows it changes takes the same values.
+  if (!translation_->wholeTableCount.empty()) kept_[index] = bound;
 }
 
 void EmbeddedStatement::bindAll(sqlite3_stmt* stmt) const {
@@ -198,6 +202,8 @@ void EmbeddedStatement::runSetup() {
 
 int64_t EmbeddedStatement::executePlain() {
   if (!translation_->changesSchema) {
+    if (triggers_.empty() && !translation_->wholeTableCount.empty())
+      return executeWholeTableUpdate();
     if (!triggers_.empty())
       return connection_.procedural().triggers().run(triggers_, text_, [this] {
         step(*core_);
@@ -220,6 +226,32 @@ int64_t EmbeddedStatement::executePlain() {
   }
   connection_.schemaChanged();
   return 0;
+}
+
+// Changing every row of a large table, it builds the indexes on the changed columns again
+// instead of moving each of their entries.
+int64_t EmbeddedStatement::executeWholeTableUpdate() {
+  const auto indexes = indexesOnColumns(connection_.db(), translation_->changedTable,
+                                        translation_->wholeTableColumns);
+  if (!indexes.empty() && rowsToChange() >= kRebuildRows) {
+    if (auto changed =
+            updateWithIndexesRebuilt(connection_, indexes, text_, [this] { step(*core_); }))
+      return *changed;
+  }
+  step(*core_);
+  return sqlite3_changes64(connection_.db());
+}
+
+int64_t EmbeddedStatement::rowsToChange() {
+  if (!countCore_ || countCore_->translated() != translation_->wholeTableCount)
+    countCore_ = connection_.prepareCore(translation_->wholeTableCount, text_);
+  bindAll(countCore_->stmt());
+  countCore_->restart();
+  const int rc = sqlite3_step(countCore_->stmt());
+  const int64_t rows = rc == SQLITE_ROW ? sqlite3_column_int64(countCore_->stmt(), 0) : 0;
+  sqlite3_reset(countCore_->stmt());
+  if (rc != SQLITE_ROW) throwSqliteError(connection_.db(), rc, text_);
+  return rows;
 }
 
 int64_t EmbeddedStatement::executeSelectInto() {

@@ -41,6 +41,8 @@ class EmbeddedStatement final : public Statement {
   void runSetup();
   void undoSetup() noexcept;
   int64_t executePlain();
+  int64_t executeWholeTableUpdate();
+  int64_t rowsToChange();
   int64_t executeSelectInto();
   int64_t executeConditional();
   Params keptParams() const;
@@ -55,6 +57,8 @@ class EmbeddedStatement final : public Statement {
   uint64_t generation_ = ~uint64_t{0};
   std::shared_ptr<const Translation> translation_;
   std::shared_ptr<StatementCore> core_;
+  // The count of the rows a whole-table UPDATE changes (Translation::wholeTableCount).
+  std::shared_ptr<StatementCore> countCore_;
   // Values kept for statements that are not bound straight into SQLite (SELECT INTO, IF).
   std::vector<Value> kept_;
   int active_ = 0;

@@ -6,6 +6,7 @@
 
 #include "db/embedded/translate/schema_info.h"
 #include "db/embedded/translate/translator.h"
+#include "db/embedded/whole_table_update.h"
 #include "embedded_test_support.h"
 
 namespace db::embedded {
@@ -49,6 +50,70 @@ TEST_F(RowIndependentWhere, StampOfAnEmptyTableChangesNothing) {
   db->execute("DELETE FROM T");
   EXPECT_EQ(db->execute(kStamp, {{"P_DT", "2026-03-01"}}), 0);
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM T"), Value(int64_t{0}));
+}
+
+// What SQLite itself says of a database file: the answer of `sql` (first column, first row).
+std::string rawAnswer(const std::string& path, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* stmt = nullptr;
+  std::string answer = "(" + std::string(sqlite3_errmsg(raw)) + ")";
+  if (sqlite3_prepare_v2(raw, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW)
+    answer = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  sqlite3_finalize(stmt);
+  sqlite3_close(raw);
+  return answer;
+}
+
+// Above kRebuildRows changed rows the indexes on the stamped column are dropped and built again
+// around the update: the table and every index hold the same afterwards, in or out of the
+// caller's transaction.
+TEST(RowIndependentWhereRebuild, LargeStampKeepsEveryIndexAndItsEntries) {
+  TempDatabase file("stamp");
+  auto db = file.open();
+  db->execute("CREATE TABLE T (K VARCHAR(8) NOT NULL PRIMARY KEY, DT DATETIME, V INT)");
+  for (const char* index : {"CREATE INDEX IX_T_DT ON T (DT)", "CREATE INDEX IX_T_DT_V ON T (DT, V)",
+                            "CREATE UNIQUE INDEX UX_T_V ON T (V)", "CREATE INDEX IX_T_V ON T (V)"})
+    db->execute(index);
+  const std::string indexes =
+      "SELECT group_concat(name || ':' || sql, ';') FROM (SELECT name, sql FROM sqlite_master "
+      "WHERE type = 'index' AND tbl_name = 'T' ORDER BY name)";
+  const std::string before = rawAnswer(file.path(), indexes);
+  auto& insert = db->prepare("INSERT INTO T (K, DT, V) VALUES (:P_K, '2026-01-05', :P_V)");
+  db->begin();
+  for (int64_t n = 0; n < kRebuildRows; ++n) {
+    insert.bind("P_K", "k" + std::to_string(n));
+    insert.bind("P_V", n);
+    insert.execute();
+  }
+  db->commit();
+  const std::string stamped =
+      "SELECT COUNT(*) FROM T INDEXED BY IX_T_DT WHERE DT = (SELECT MAX(DT) FROM T)";
+
+  EXPECT_EQ(db->execute(kStamp, {{"P_DT", "2026-03-01"}}), kRebuildRows);
+  EXPECT_EQ(rawAnswer(file.path(), indexes), before);
+  EXPECT_EQ(rawAnswer(file.path(), "PRAGMA integrity_check"), "ok");
+  EXPECT_EQ(rawAnswer(file.path(), stamped), std::to_string(kRebuildRows));
+
+  // Rows of the same table being read in the same transaction do not stop it (an index SQLite
+  // cannot drop under an open read is left in place and its entries moved).
+  db->begin();
+  {
+    auto reading = db->query("SELECT K FROM T");
+    ASSERT_TRUE(reading->next());
+    EXPECT_EQ(db->execute(kStamp, {{"P_DT", "2026-03-02"}}), kRebuildRows);
+  }
+  db->commit();
+  EXPECT_EQ(rawAnswer(file.path(), indexes), before);
+  EXPECT_EQ(rawAnswer(file.path(), stamped), std::to_string(kRebuildRows));
+
+  db->begin();
+  EXPECT_EQ(db->execute(kStamp, {{"P_DT", "2026-04-01"}}), kRebuildRows);
+  db->rollback();
+  EXPECT_EQ(scalar(*db, "SELECT MAX(DT) FROM T").asDateTime(), DateTime::fromParts(2026, 3, 2));
+  EXPECT_EQ(rawAnswer(file.path(), indexes), before);
+  EXPECT_EQ(rawAnswer(file.path(), "PRAGMA integrity_check"), "ok");
 }
 
 // Which texts are read by row-number range: only those whose condition names no row of a

@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "db/core/text.h"
+#include "db/embedded/sql_quoting.h"
 #include "db/embedded/translate/context.h"
+#include "db/embedded/translate/expression_writer.h"
+#include "db/embedded/translate/translation.h"
 
 namespace db::embedded {
 namespace {
@@ -70,15 +73,15 @@ Token symbol(std::string_view text, size_t offset) {
 
 }  // namespace
 
-void guardRowIndependentWhere(TranslationContext& ctx) {
+size_t guardRowIndependentWhere(TranslationContext& ctx) {
   const size_t where = whereOfSingleTable(ctx);
-  if (where == 0) return;
+  if (where == 0) return 0;
   const Token& table = ctx.tokens[ctx.is(0, "UPDATE") ? 1 : 2];
-  if (!isName(table) || !ctx.schema.numbersRows(table.value())) return;
+  if (!isName(table) || !ctx.schema.numbersRows(table.value())) return 0;
   const auto left = rowIndependentOperand(ctx, where + 1);
-  if (!left || *left >= ctx.tokens.size() || !isComparison(ctx.tokens[*left])) return;
+  if (!left || *left >= ctx.tokens.size() || !isComparison(ctx.tokens[*left])) return 0;
   const auto right = rowIndependentOperand(ctx, *left + 1);
-  if (!right || *right != ctx.tokens.size()) return;
+  if (!right || *right != ctx.tokens.size()) return 0;
 
   // The least row number is written as an expression: its digits alone exceed a 64-bit integer.
   const size_t at = ctx.tokens[where + 1].offset;
@@ -92,6 +95,21 @@ void guardRowIndependentWhere(TranslationContext& ctx) {
         symbol("-", at), Token{TokenKind::Number, "1", at}, word("END", at), symbol(")", at)})
     out.push_back(t);
   ctx.tokens = std::move(out);
+  return where;
+}
+
+void describeWholeTableUpdate(TranslationContext& ctx, ExpressionWriter& writer, size_t where,
+                              Translation& out) {
+  // SET a = x, b = y: the name before each top-level '='.
+  for (const auto& [begin, end] : ctx.splitCommas(3, where)) {
+    for (size_t i = begin + 1; i < end; ++i) {
+      if (!ctx.tokens[i].isSymbol("=")) continue;
+      if (isName(ctx.tokens[i - 1])) out.wholeTableColumns.push_back(ctx.tokens[i - 1].value());
+      break;
+    }
+  }
+  out.wholeTableCount = "SELECT COUNT(*) FROM " + quoteIdentifier(ctx.tokens[1].value()) +
+                        " WHERE " + writer.sequence(where + 1, ctx.tokens.size()).text;
 }
 
 }  // namespace db::embedded

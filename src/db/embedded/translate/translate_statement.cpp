@@ -73,9 +73,10 @@ Translation translateStatement(std::string_view sql, SchemaInfo& schema, const s
     translateInsert(ctx, writer, out);
     out.reportsChanges = true;
   } else if (first.is("UPDATE")) {
-    guardRowIndependentWhere(ctx);
+    const size_t where = guardRowIndependentWhere(ctx);
     collectTables(ctx);
     out.sql = writer.rest(0).text;
+    if (where != 0) describeWholeTableUpdate(ctx, writer, where, out);
     out.reportsChanges = true;
   } else if (first.is("DELETE")) {
     if (!ctx.is(1, "FROM")) insertWord(ctx, 1, kFrom);

@@ -35,6 +35,11 @@ struct Translation {
   std::string changedTable;
   char change = 0;
   std::string body;  // Conditional: the statement to run
+  // An UPDATE whose condition names no row of its table, so that it changes every row or none:
+  // the columns it sets, and a count of the rows it is to change with the same parameters. The
+  // engine may then build the indexes of those columns again instead of moving each entry.
+  std::vector<std::string> wholeTableColumns;
+  std::string wholeTableCount;
 };
 
 }  // namespace db::embedded
