@@ -419,11 +419,18 @@ std::string dump(const json& j) {
 
 std::string encodeValue(const db::Value& value) {
   if (value.kind() != db::Value::Kind::Bytes) return dump(toJson(value));
-  const std::string text = db::base64Encode(value.getBytes());
+  const db::Bytes& bytes = value.getBytes();
   std::string encoded;
-  encoded.reserve(text.size() + 16);
-  encoded.append("{\"").append(kPacketKey).append("\":\"").append(text).append("\"}");
+  appendPacket(encoded,
+               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   return encoded;
+}
+
+void appendPacket(std::string& out, std::string_view packet) {
+  out.reserve(out.size() + (packet.size() + 2) / 3 * 4 + 16);
+  out.append("{\"").append(kPacketKey).append("\":\"");
+  db::base64Append(out, packet);
+  out.append("\"}");
 }
 
 json parse(std::string_view body) {

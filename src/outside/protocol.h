@@ -30,6 +30,8 @@ std::string dump(const nlohmann::json& json);
 // The compact JSON text of one value, as dump(toJson(value)); a packet's base64 text (which
 // needs no escaping) is written as it is, not passed through the JSON writer.
 std::string encodeValue(const db::Value& value);
+// Appends the JSON text of a data packet given by its bytes to `out`.
+void appendPacket(std::string& out, std::string_view packet);
 // Parses with the depth limit; throws ProtocolError.
 nlohmann::json parse(std::string_view body);
 

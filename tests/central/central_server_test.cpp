@@ -316,6 +316,42 @@ TEST_F(CentralServerTest, TabelasAtTheBaseDateBringsEveryRowOfTheBranch) {
   EXPECT_EQ(result[198], db::Value("OK"));
 }
 
+// A table handed over to two datasets under one request date travels alike at both positions.
+TEST_F(CentralServerTest, PositionsOfOneTableSendOnePacket) {
+  auto result = tabelas(db::DateTime::fromParts(1985, 1, 1, 12));
+  EXPECT_GT(rows(result[62]), 0u);
+  EXPECT_EQ(result[62], result[117]);  // MOVICLIE
+  EXPECT_GT(rows(result[42]), 0u);
+  EXPECT_EQ(result[42], result[133]);  // EXTRATOCONS
+}
+
+// The shortest text of a round amount is "1e+05"; it travels as the number it is.
+TEST_F(CentralServerTest, RoundAmountsTravelAsNumbers) {
+  auto writer = db::embedded::open({.path = dbPath_, .create = false});
+  auto keys = writer->query(
+      "SELECT CDCLIENTE, NRSEQMOVCLI, VRMOVCLI FROM MOVICLIE WHERE CDFILIAL = '0001' "
+      "ORDER BY CDCLIENTE, NRSEQMOVCLI");
+  ASSERT_TRUE(keys->next());
+  const db::Params key{{"A", keys->at(0)}, {"B", keys->at(1)}};
+  const db::Value old = keys->at(2);
+  keys.reset();
+  const std::string update =
+      "UPDATE MOVICLIE SET VRMOVCLI = :V WHERE CDCLIENTE = :A AND NRSEQMOVCLI = :B";
+  auto set = [&](const db::Value& v) {
+    db::Params params = key;
+    params.push_back({"V", v});
+    writer->execute(update, params);
+  };
+  set(100000.0);
+  std::vector<db::Value> args{"0001", "1", "1", "MOVICLIE"};
+  auto c = client();
+  db::Value packet;
+  EXPECT_NO_THROW(packet = c->call("getTabelaCons", args));
+  set(old);
+  ASSERT_EQ(packet.kind(), db::Value::Kind::Bytes);
+  EXPECT_EQ(first(packet, "VRMOVCLI"), "100000");
+}
+
 TEST_F(CentralServerTest, TabelasAtTheNewestDatesBringsNothingDated) {
   const Model& model = centralModel();
   auto result = tabelas(worldBaseDate().addDays(1));

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "central/model/model.h"
+#include "central/server/lazy_elements.h"
 #include "central/server/method_table.h"
 #include "central/server/packet_builder.h"
 #include "central/server/statement_files.h"
@@ -37,7 +38,7 @@ const std::array<Hierarchy, 2>& hierarchies() {
   return all;
 }
 
-db::Bytes tablePacket(db::Connection& db, const central::Table& table, const RowFilter& filter) {
+std::string tablePacket(db::Connection& db, const central::Table& table, const RowFilter& filter) {
   TableQuery q = selectRows(table, filter);
   return queryPacket(db, q.fields, q.sql, q.params);
 }
@@ -55,12 +56,12 @@ MethodResult getTotalConsCF(Call& call) {
 MethodResult getClienFilialAtual(Call& call) {
   const central::Table& table = central::centralModel().table("CLIENFILIAL");
   RowFilter filter = branchRows(call.args[0].getText(), requestDate(call.args[1]));
-  return db::Value(tablePacket(call.db, table, filter));
+  return packetValue(tablePacket(call.db, table, filter));
 }
 
 MethodResult getConfTelaCaixa(Call& call) {
   const central::Table& table = central::centralModel().table("CONFTELACAIXA");
-  return db::Value(tablePacket(call.db, table, branchRows(call.args[0].getText())));
+  return packetValue(tablePacket(call.db, table, branchRows(call.args[0].getText())));
 }
 
 // Central ledger rows of a table changed after the date; the key narrows by pattern (LIKE) and
@@ -85,7 +86,7 @@ MethodResult getDtCtrlAtualTab(Call& call) {
     params.push_back({"P_DSCHAVE4", "%" + call.args[3].getText() + "%"});
   }
   sql += kLedgerOrder;
-  return db::Value(queryPacket(call.db, fields, sql, params));
+  return packetValue(queryPacket(call.db, fields, sql, params));
 }
 
 // Position 0 unused; then each level from the asked one down, then PRODUTO and PRODUTOSEG.
@@ -124,12 +125,12 @@ MethodResult getDadosTabCtrl(Call& call) {
 
   // Read while the reply streams, on the request's connection and snapshot.
   db::Connection* centralDb = &call.db;
-  std::vector<std::function<db::Value()>> elements{[] { return db::Value(); }};
+  std::vector<LazyElement> elements{valueElement(db::Value())};
   for (size_t i = start; i < hierarchy->levels.size(); ++i) {
     const central::Table* table = &model.table(hierarchy->levels[i]);
     RowFilter f = filterFor(*table);
     elements.push_back(
-        [centralDb, table, f] { return db::Value(tablePacket(*centralDb, *table, f)); });
+        packetElement([centralDb, table, f] { return tablePacket(*centralDb, *table, f); }));
   }
   const central::Table& source = model.table(hierarchy->productSource);
   RowFilter sourceFilter = filterFor(source);
@@ -145,7 +146,7 @@ MethodResult getDadosTabCtrl(Call& call) {
       f.extraCondition = "1 = 2";
     }
     elements.push_back(
-        [centralDb, table, f] { return db::Value(tablePacket(*centralDb, *table, f)); });
+        packetElement([centralDb, table, f] { return tablePacket(*centralDb, *table, f); }));
   }
   return MethodResult::lazyArray(std::move(elements));
 }

@@ -50,7 +50,7 @@ void streamLazyReply(httplib::Response& res, MethodResult result, std::vector<db
       std::string piece = "{\"result\":[";
       for (size_t i = 0; i < state->result.lazyElements.size(); ++i) {
         if (i > 0) piece += ',';
-        piece += protocol::encodeValue(state->result.lazyElements[i]());
+        state->result.lazyElements[i](piece);
         if (!sink.write(piece.data(), piece.size())) return false;
         piece.clear();
       }

@@ -47,9 +47,9 @@ std::string line(const FiscalLayout& layout, std::string_view tag,
 }
 
 MethodResult linesPacket(const std::vector<std::vector<db::Value>>& lines) {
-  return db::Value(rowsPacket({db::makeField("NRORDREGARQ", db::FieldType::Int32, 0, true),
-                               db::makeField("DSREGARQMAG", db::FieldType::String, 255)},
-                              lines));
+  return packetValue(rowsPacket({db::makeField("NRORDREGARQ", db::FieldType::Int32, 0, true),
+                                 db::makeField("DSREGARQMAG", db::FieldType::String, 255)},
+                                lines));
 }
 
 }  // namespace

@@ -19,16 +19,19 @@ class Service;
 // (days since the zero date), as variant slots may hold either.
 enum class ArgKind { Text, Date, Bool, Int, Any };
 
+// One element of an array written while the reply is written: appends its JSON text to `json`.
+using LazyElement = std::function<void(std::string& json)>;
+
 // A remote method's answer. Large variant arrays (getTabelas) are produced element by element
 // while the reply is written, so only one element is held in memory at a time.
 struct MethodResult {
   db::Value value;
-  std::vector<std::function<db::Value()>> lazyElements;
+  std::vector<LazyElement> lazyElements;
   bool lazy = false;
 
   MethodResult() = default;
   MethodResult(db::Value v) : value(std::move(v)) {}
-  static MethodResult lazyArray(std::vector<std::function<db::Value()>> elements) {
+  static MethodResult lazyArray(std::vector<LazyElement> elements) {
     MethodResult result;
     result.lazyElements = std::move(elements);
     result.lazy = true;

@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "central/server/packet_writer.h"
 #include "db/core/text.h"
+#include "db/dataset/row_packet_writer.h"
 
 namespace central::server {
 namespace {
@@ -58,10 +58,10 @@ db::FieldDef fieldFor(const central::Column& column) {
   return db::makeField(column.name, db::FieldType::Blob, 0, required);
 }
 
-db::Bytes queryPacket(db::Connection& db, const std::vector<db::FieldDef>& fields,
-                      const std::string& sql, const db::Params& params, size_t firstRow,
-                      size_t lastRow) {
-  PacketWriter packet(fields);
+std::string queryPacket(db::Connection& db, const std::vector<db::FieldDef>& fields,
+                        const std::string& sql, const db::Params& params, size_t firstRow,
+                        size_t lastRow) {
+  db::RowPacketWriter packet(fields);
   db::Statement& statement = db.prepare(sql);
   statement.bind(params);
   auto rows = statement.query();
@@ -75,14 +75,18 @@ db::Bytes queryPacket(db::Connection& db, const std::vector<db::FieldDef>& field
   return packet.finish();
 }
 
-db::Bytes rowsPacket(const std::vector<db::FieldDef>& fields,
-                     const std::vector<std::vector<db::Value>>& rows) {
-  PacketWriter packet(fields);
+std::string rowsPacket(const std::vector<db::FieldDef>& fields,
+                       const std::vector<std::vector<db::Value>>& rows) {
+  db::RowPacketWriter packet(fields);
   for (const auto& row : rows) {
     packet.appendRow();
     for (size_t i = 0; i < row.size() && i < fields.size(); ++i) packet.set(i, row[i]);
   }
   return packet.finish();
+}
+
+db::Value packetValue(const std::string& packet) {
+  return db::Value(db::Bytes(packet.begin(), packet.end()));
 }
 
 }  // namespace central::server

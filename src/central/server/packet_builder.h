@@ -15,13 +15,17 @@ namespace central::server {
 db::FieldDef fieldFor(const central::Column& column);
 
 // Runs `sql` (its select list being `fields`, in order) and returns its rows numbered firstRow
-// to lastRow (from 1, both included) as a binary data packet. Only this packet is held in memory.
-db::Bytes queryPacket(db::Connection& db, const std::vector<db::FieldDef>& fields,
-                      const std::string& sql, const db::Params& params, size_t firstRow = 1,
-                      size_t lastRow = SIZE_MAX);
+// to lastRow (from 1, both included) as the bytes of a binary data packet. Only this packet is
+// held in memory.
+std::string queryPacket(db::Connection& db, const std::vector<db::FieldDef>& fields,
+                        const std::string& sql, const db::Params& params, size_t firstRow = 1,
+                        size_t lastRow = SIZE_MAX);
 
 // A packet of given rows, for the small answers built in code.
-db::Bytes rowsPacket(const std::vector<db::FieldDef>& fields,
-                     const std::vector<std::vector<db::Value>>& rows);
+std::string rowsPacket(const std::vector<db::FieldDef>& fields,
+                       const std::vector<std::vector<db::Value>>& rows);
+
+// A packet's bytes as the variant a method answers with.
+db::Value packetValue(const std::string& packet);
 
 }  // namespace central::server

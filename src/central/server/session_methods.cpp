@@ -34,8 +34,8 @@ MethodResult getCxServidor(Call& call) {
   std::vector<db::FieldDef> fields;
   for (const char* name : {"CDFILIAL", "CDCAIXA", "IPSERVPRI", "IDAUTOIMPTAB"})
     fields.push_back(fieldFor(caixa.column(name)));
-  return db::Value(queryPacket(call.db, fields, kSelectRegister,
-                               {{"P_CDFILIAL", call.args[0]}, {"P_CDCAIXA", call.args[1]}}));
+  return packetValue(queryPacket(call.db, fields, kSelectRegister,
+                                 {{"P_CDFILIAL", call.args[0]}, {"P_CDCAIXA", call.args[1]}}));
 }
 
 MethodResult organisationNumber(Call& call) {
@@ -48,7 +48,7 @@ MethodResult getBanco(Call& call) { return db::Value(call.service.options().data
 
 // The central side has no trigger that it failed to apply: the list is always empty.
 MethodResult getTriggersNAplicadas(Call&) {
-  return db::Value(rowsPacket({db::makeField("NMTRIGGER", db::FieldType::String, 128)}, {}));
+  return packetValue(rowsPacket({db::makeField("NMTRIGGER", db::FieldType::String, 128)}, {}));
 }
 
 MethodResult getDtMaxITMENUCONFTE(Call& call) {

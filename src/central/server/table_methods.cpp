@@ -3,9 +3,11 @@
 #include <set>
 
 #include "central/model/model.h"
+#include "central/server/lazy_elements.h"
 #include "central/server/method_table.h"
 #include "central/server/packet_builder.h"
-#include "central/server/packet_writer.h"
+#include "central/server/packet_fields.h"
+#include "central/server/query_packets.h"
 #include "central/server/table_query.h"
 #include "central/server/whole_tables.h"
 #include "db/core/text.h"
@@ -72,15 +74,15 @@ std::optional<int> slotOf(const central::Model& model, const std::string& table)
   return std::nullopt;
 }
 
-db::Bytes emptyPacket(const central::Table& table) {
+std::string emptyPacket(const central::Table& table) {
   std::vector<db::FieldDef> fields;
   for (const auto& c : table.columns) fields.push_back(fieldFor(c));
   return rowsPacket(fields, {});
 }
 
 // A first-load count: one row with the number of rows the register will fetch in pieces.
-db::Bytes countPacket(db::Connection& db, const central::Table& table, const RowFilter& filter,
-                      const char* field) {
+std::string countPacket(db::Connection& db, const central::Table& table, const RowFilter& filter,
+                        const char* field) {
   int64_t count = queryCount(db, countRows(table, filter));
   std::vector<std::vector<db::Value>> rows;
   if (count > 0) rows.push_back({count});
@@ -156,42 +158,36 @@ RowFilter positionFilter(const TabelasRequest& r, const central::Position& posit
   return filter;
 }
 
-std::function<db::Value()> rowsOf(db::Connection* centralDb, const central::Table* table,
-                                  RowFilter filter) {
-  return [centralDb, table, filter] {
-    TableQuery q = selectRows(*table, filter);
-    return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
-  };
-}
-
 // One position of the reply, built when the reply streams.
-std::function<db::Value()> elementFor(const TabelasRequest& r, const central::Position& position) {
-  if (position.kind == central::PositionKind::Unused) return [] { return db::Value(); };
+LazyElement elementFor(const TabelasRequest& r, const central::Position& position,
+                       QueryPackets& queries) {
+  if (position.kind == central::PositionKind::Unused) return valueElement(db::Value());
   if (position.kind == central::PositionKind::SalesReturnText)
-    return [restore = r.restore] { return db::Value(restore->anything ? "" : kNothingToRestore); };
+    return valueElement(db::Value(r.restore->anything ? "" : kNothingToRestore));
   const central::Table* table = &r.model.table(position.table);
   const int index = position.index;
   const bool handedOver = r.wanted.empty() || r.wanted.count(index) > 0;
-  if (!handedOver) return [table] { return db::Value(emptyPacket(*table)); };
+  if (!handedOver) return packetElement([table] { return emptyPacket(*table); });
   if (position.kind == central::PositionKind::Sales) {
-    return [centralDb = r.centralDb, table, restore = r.restore] {
-      if (!restore->anything || !table->hasColumn(kShiftDateColumn))
-        return db::Value(emptyPacket(*table));
+    return packetElement([centralDb = r.centralDb, table, restore = r.restore] {
+      if (!restore->anything || !table->hasColumn(kShiftDateColumn)) return emptyPacket(*table);
       TableQuery q = selectRows(*table, restore->filter);
-      return db::Value(queryPacket(*centralDb, q.fields, q.sql, q.params));
-    };
+      return queryPacket(*centralDb, q.fields, q.sql, q.params);
+    });
   }
   RowFilter filter = positionFilter(r, position, *table);
   if ((index == kConsumerPosition && r.wholeConsumerBase) ||
       (index == kBenefitPosition && r.benefitsFirstLoad)) {
     const char* countField = index == kConsumerPosition ? kConsumerCountField : kBenefitCountField;
-    return [centralDb = r.centralDb, table, whole = branchRows(r.branch), countField] {
-      return db::Value(countPacket(*centralDb, *table, whole, countField));
-    };
+    return packetElement(
+        [centralDb = r.centralDb, table, whole = branchRows(r.branch), countField] {
+          return countPacket(*centralDb, *table, whole, countField);
+        });
   }
   if (index == kExtractPosition && r.extractByFile)
-    return [table] { return db::Value(emptyPacket(*table)); };
-  return rowsOf(r.centralDb, table, std::move(filter));
+    return packetElement([table] { return emptyPacket(*table); });
+  return [centralDb = r.centralDb, packet = queries.of(selectRows(*table, filter))](
+             std::string& json) { packet->take(*centralDb, json); };
 }
 
 MethodResult getTabelas(Call& call) {
@@ -209,9 +205,10 @@ MethodResult getTabelas(Call& call) {
       extractWithoutControl.kind() == db::Value::Kind::Bool && extractWithoutControl.getBool(),
       &call.db,
       std::make_shared<SalesRestore>(salesToRestore(call.db, model, call))};
-  std::vector<std::function<db::Value()>> elements;
+  std::vector<LazyElement> elements;
+  QueryPackets queries;
   for (const central::Position& position : model.positions())
-    elements.push_back(elementFor(request, position));
+    elements.push_back(elementFor(request, position, queries));
   return MethodResult::lazyArray(std::move(elements));
 }
 
@@ -235,8 +232,8 @@ MethodResult getTabelaCons(Call& call) {
   size_t from = std::max<size_t>(1, rowNumber(call.args[1].getText(), "first row"));
   size_t to = rowNumber(call.args[2].getText(), "last row");
   TableQuery q = selectRows(*table, branchRows(call.args[0].getText()));
-  if (to < from) return db::Value(rowsPacket(q.fields, {}));
-  return db::Value(queryPacket(call.db, q.fields, q.sql, q.params, from, to));
+  if (to < from) return packetValue(rowsPacket(q.fields, {}));
+  return packetValue(queryPacket(call.db, q.fields, q.sql, q.params, from, to));
 }
 
 }  // namespace

@@ -23,9 +23,16 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
 
 std::string base64Encode(std::string_view bytes) {
-  std::string out((bytes.size() + 2) / 3 * 4, '\0');
+  std::string out;
+  base64Append(out, bytes);
+  return out;
+}
+
+void base64Append(std::string& out, std::string_view bytes) {
+  const size_t from = out.size();
+  out.resize(from + (bytes.size() + 2) / 3 * 4);
   const auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
-  char* to = out.data();
+  char* to = out.data() + from;
   size_t i = 0;
   for (; i + 2 < bytes.size(); i += 3, to += 4) {
     const uint32_t v = (in[i] << 16) | (in[i + 1] << 8) | in[i + 2];
@@ -42,7 +49,6 @@ std::string base64Encode(std::string_view bytes) {
     to[2] = i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
     to[3] = '=';
   }
-  return out;
 }
 
 std::string base64Encode(const Bytes& bytes) {

@@ -12,6 +12,8 @@ namespace db {
 // remote protocol's JSON.
 std::string base64Encode(std::string_view bytes);
 std::string base64Encode(const Bytes& bytes);
+// The same text appended to `out`, for a writer that builds a larger text around it.
+void base64Append(std::string& out, std::string_view bytes);
 
 // Blank characters are line breaks in XML packets; in JSON they can only be damage.
 enum class Base64Blanks { skip, reject };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdlib>
 #include <limits>
 #include <stdexcept>
@@ -94,6 +95,13 @@ int64_t dateTimeWord(FieldType type, const Value& v) {
 
 std::string decimalText(const Value& v) {
   if (v.kind() == Value::Kind::Int) return std::to_string(v.getInt());
+  if (v.kind() == Value::Kind::Double) {
+    // Fixed notation: the shortest text of 100000.0 is "1e+05", which no decimal field takes.
+    char text[400];
+    const auto [end, ec] =
+        std::to_chars(text, text + sizeof text, v.getDouble(), std::chars_format::fixed);
+    if (ec == std::errc()) return canonicalDecimal(std::string_view(text, end - text));
+  }
   return canonicalDecimal(v.asText());
 }
 
@@ -330,8 +338,10 @@ Value Table::toValue(size_t field, const CellValue& cell) const {
 }
 
 CellValue Table::convert(size_t field, const Value& value) const {
-  const ColumnStore& c = columns_[field];
-  const FieldDef& def = fields_[field];
+  return convertCell(fields_[field], value);
+}
+
+CellValue convertCell(const FieldDef& def, const Value& value) {
   CellValue cell;
   if (value.isNull()) return cell;
   cell.null = false;
@@ -341,7 +351,7 @@ CellValue Table::convert(size_t field, const Value& value) const {
       throw std::invalid_argument("a nested dataset field takes rows, not a value");
     } else if (t == FieldType::Bcd) {
       cell.bytes = decimalText(value);
-    } else if (c.storage() == ColumnStore::Storage::Heap) {
+    } else if (storageOf(t) == ColumnStore::Storage::Heap) {
       cell.bytes = rawText(value);
     } else if (t == FieldType::Float) {
       cell.word = std::bit_cast<int64_t>(value.asDouble());

@@ -20,6 +20,10 @@ struct CellValue {
   std::string bytes;
 };
 
+// `value` converted to the storage of a field of `def`'s type; raises db::Error (Conversion)
+// naming the field when the value does not fit.
+CellValue convertCell(const FieldDef& def, const Value& value);
+
 // One field's cells for every storage slot. Fixed-size values live in one 64-bit word per cell
 // (integers, booleans, date-times as milliseconds, doubles by bit pattern); texts, decimals and
 // blobs live in the table's byte heap addressed by (offset, length). Memory stays close to the

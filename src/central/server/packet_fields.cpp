@@ -1,26 +1,10 @@
-#include "central/server/packet_writer.h"
+#include "central/server/packet_fields.h"
 
 #include "db/core/text.h"
 #include "db/dataset/packet.h"
 #include "db/dataset/table.h"
 
 namespace central::server {
-
-PacketWriter::PacketWriter(const std::vector<db::FieldDef>& fields)
-    : table_(std::make_unique<db::Table>(fields)) {}
-
-PacketWriter::~PacketWriter() = default;
-
-void PacketWriter::appendRow() { slot_ = table_->appendSlot(); }
-
-void PacketWriter::set(size_t field, const db::Value& value) {
-  if (!value.isNull()) table_->set(slot_, field, value);
-}
-
-db::Bytes PacketWriter::finish() const {
-  std::string packet = db::writeBinaryPacket(*table_);
-  return db::Bytes(packet.begin(), packet.end());
-}
 
 std::vector<db::Value> fieldValues(const db::Bytes& packet, std::string_view field,
                                    std::string_view source) {
