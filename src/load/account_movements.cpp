@@ -6,6 +6,7 @@
 #include "db/core/text.h"
 #include "download/component_error.h"
 #include "download/ledger/control_ledger.h"
+#include "load/held_movements.h"
 #include "load/keyed_merge.h"
 #include "load/load_sql.h"
 
@@ -16,51 +17,30 @@ namespace {
 constexpr std::string_view kDataset = "cdsMoviClie";
 constexpr std::string_view kQuery = "adqCliMoviClie";
 
-// Movements match to the second, as the register shows them.
-void bindSecond(db::Statement& search, size_t from, size_t to, const db::Value& when) {
-  if (when.kind() != db::Value::Kind::DateTime && when.asText().empty()) {
-    search.bind(from, db::Value());
-    search.bind(to, db::Value());
-    return;
-  }
-  const db::DateTime at = when.asDateTime();
-  const db::DateTime second(at.msSinceZero() - at.msSinceZero() % 1000);
-  search.bind(from, second);
-  search.bind(to, second.addMs(1000));
+std::optional<db::DateTime> secondOrNull(const db::Field& field) {
+  const db::Value when = field.value();
+  if (when.kind() != db::Value::Kind::DateTime && when.asText().empty()) return std::nullopt;
+  return when.asDateTime();
 }
 
-// The search for an identical movement, prepared once for the download's fields.
-class MovementSearch {
+// The current row's movement, as the search for an identical local one compares it.
+class DownloadedMovement {
  public:
-  MovementSearch(db::Connection& conn, db::DataSet& rows)
-      : statement_(conn.prepare(sql::kSelMoviClieIgual)),
-        at_(parameterIndices(
-            statement_, {"P_CDCLIENTE", "P_CDCONSUMIDOR", "P_DTMOVCLI_DE", "P_DTMOVCLI_ATE",
-                         "P_DTABERCAIX_DE", "P_DTABERCAIX_ATE", "P_IDTIPMOCVLI", "P_VRMOVCLI"})),
-        client_(rows.fieldByName("CDCLIENTE")),
+  explicit DownloadedMovement(db::DataSet& rows)
+      : client_(rows.fieldByName("CDCLIENTE")),
         consumer_(rows.fieldByName("CDCONSUMIDOR")),
         moved_(rows.fieldByName("DTMOVCLI")),
         opened_(rows.fieldByName("DTABERCAIX")),
         value_(rows.fieldByName("VRMOVCLI")) {}
 
-  // Binds the current row's movement; `held` then asks for it by type.
-  void bindRow() {
-    statement_.bind(at_[0], db::Value(client_.asString()));
-    const std::string consumer = consumer_.asString();
-    statement_.bind(at_[1], consumer.empty() ? db::Value() : db::Value(consumer));
-    bindSecond(statement_, at_[2], at_[3], moved_.value());
-    bindSecond(statement_, at_[4], at_[5], opened_.value());
-    statement_.bind(at_[7], db::Value(value_.asFloat()));
-  }
-
-  bool held(const std::string& type) {
-    statement_.bind(at_[6], db::Value(type));
-    return statement_.query()->next();
+  MovementKey key() const {
+    std::string consumer = consumer_.asString();
+    return {client_.asString(),
+            consumer.empty() ? std::nullopt : std::optional<std::string>(std::move(consumer)),
+            secondOrNull(moved_), secondOrNull(opened_), value_.asFloat()};
   }
 
  private:
-  db::Statement& statement_;
-  std::vector<size_t> at_;
   db::Field client_, consumer_, moved_, opened_, value_;
 };
 
@@ -83,23 +63,22 @@ void AccountMovements::run() {
       if (db::iequals(columns[c], "NRSEQMOVCLI")) numberColumn = c;
     }
     db::Statement& insert = conn.prepare(db::sql::insertStatement("MOVICLIE", columns));
-    db::Field client = rows->fieldByName("CDCLIENTE");
     db::Field type = rows->fieldByName("IDTIPMOCVLI");
-    std::optional<MovementSearch> search;
-    if (localRows) search.emplace(conn, *rows);
+    const DownloadedMovement downloaded(*rows);
+    std::optional<HeldMovements> local;
+    if (localRows) local.emplace(conn);
     const size_t total = rows->recordCount();
     size_t i = 1;
     for (rows->first(); !rows->eof(); rows->next(), ++i) {
-      if (search) search->bindRow();
-      const bool held = search && (search->held(type.asString()) || search->held("X"));
+      const MovementKey movement = downloaded.key();
+      const bool held =
+          local && (local->held(movement, type.asString()) || local->held(movement, "X"));
       if (!held) {
-        for (size_t c = 0; c < columns.size(); ++c) {
-          insert.bind(
-              c, c == numberColumn
-                     ? db::Value(std::to_string(nextCode_.PrxMovClie(client.asString(), 1, "SRV")))
-                     : rows->field(fields[c]).value());
-        }
+        const std::string number = std::to_string(nextCode_.PrxMovClie(movement.client, 1, "SRV"));
+        for (size_t c = 0; c < columns.size(); ++c)
+          insert.bind(c, c == numberColumn ? db::Value(number) : rows->field(fields[c]).value());
         insert.execute();
+        if (local) local->inserted(movement.client, number);
       }
       // The last batch commits below, together with the ledger row that covers it.
       if (i != total && i % kBatch == 0) {

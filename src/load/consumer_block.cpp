@@ -162,15 +162,20 @@ void ConsumerBlock::benefits() {
                                          {{"P_CDFILIAL", db::Value(ctx_.state.branch)}}));
 }
 
+// A spooled packet becomes an open dataset when read; telling so without reading it spares a
+// whole balance table's decoding on every run whose local balances are already there.
+bool ConsumerBlock::balancesOpen() const {
+  if (const auto held = ctx_.state.datasets().find(kBalances); held != ctx_.state.datasets().end())
+    return held->second.active();
+  return ctx_.state.isSpooled(kBalances);
+}
+
 void ConsumerBlock::balances() {
   ctx_.log("Inicio do InsereDados(cdsSALDOCONS)", "2");
-  db::DataSet* balances = ctx_.state.findDataset("cdsSALDOCONS");
-  if (balances != nullptr && balances->active()) {
-    // Balances are only ever written into an empty local table.
-    if (scalar(ctx_.conn, sql::kCountSaldoCons).asInt() < 1) {
-      writer_.InsereDados("cdsSALDOCONS", "SALDOCONS");
-      balances->emptyDataSet();
-    }
+  // Balances are only ever written into an empty local table.
+  if (balancesOpen() && scalar(ctx_.conn, sql::kCountSaldoCons).asInt() < 1) {
+    writer_.InsereDados(kBalances, "SALDOCONS");
+    if (db::DataSet* balances = ctx_.state.findDataset(kBalances)) balances->emptyDataSet();
   }
   ctx_.log("Final do InsereDados(cdsSALDOCONS)", "2");
 }

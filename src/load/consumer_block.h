@@ -18,6 +18,7 @@ class ConsumerBlock {
   static constexpr int64_t kConsumerRange = 100000;
   static constexpr int64_t kBenefitPage = 30000;
   static constexpr size_t kBenefitBatch = 50;
+  static constexpr std::string_view kBalances = "cdsSALDOCONS";
 
   ConsumerBlock(LoadContext& context, KeyedMerge& merge, BulkWriter& writer,
                 outside::KivProxCodigo& nextCode, outside::AppServer& server, ServerFiles& files,
@@ -41,6 +42,7 @@ class ConsumerBlock {
   void InsertCliMOVBENEFICIOCTR(bool recordDate = true);
 
  private:
+  bool balancesOpen() const;
   void reconnect();
   void fileLoad(std::string_view script, std::string_view kind, int64_t upper, int64_t lower);
   void recordLedger(std::string_view table, const db::Value& date);

@@ -66,14 +66,14 @@ inline constexpr std::string_view kUpdSenhaConsMirror =
 // Account movements.
 inline constexpr std::string_view kCountMoviclieRegs =
     "SELECT COUNT(CDCLIENTE) AS NRREGISTROS FROM MOVICLIE";
-// The same movement: same client, consumer (both NULL alike), second, type, value (to the
-// cent's fraction) and till opening (both NULL alike).
-inline constexpr std::string_view kSelMoviClieIgual =
-    "SELECT 1 FROM MOVICLIE WHERE CDCLIENTE = :P_CDCLIENTE AND ((CDCONSUMIDOR = :P_CDCONSUMIDOR) "
-    "OR (CDCONSUMIDOR IS NULL AND :P_CDCONSUMIDOR IS NULL)) AND DTMOVCLI >= :P_DTMOVCLI_DE AND "
-    "DTMOVCLI < :P_DTMOVCLI_ATE AND IDTIPMOCVLI = :P_IDTIPMOCVLI AND ABS(VRMOVCLI - :P_VRMOVCLI) "
-    "< 0.0005 AND ((DTABERCAIX >= :P_DTABERCAIX_DE AND DTABERCAIX < :P_DTABERCAIX_ATE) OR "
-    "(DTABERCAIX IS NULL AND :P_DTABERCAIX_DE IS NULL))";
+// The comparison columns of one client's movements; the key's first column finds them.
+inline constexpr std::string_view kSelMoviClie =
+    "SELECT CDCONSUMIDOR, DTMOVCLI, IDTIPMOCVLI, VRMOVCLI, DTABERCAIX FROM MOVICLIE WHERE "
+    "CDCLIENTE = :P_CDCLIENTE";
+// The same columns of one movement, by its key, as the database stored them.
+inline constexpr std::string_view kSelMoviClieNumero =
+    "SELECT CDCONSUMIDOR, DTMOVCLI, IDTIPMOCVLI, VRMOVCLI, DTABERCAIX FROM MOVICLIE WHERE "
+    "CDCLIENTE = :P_CDCLIENTE AND NRSEQMOVCLI = :P_NRSEQMOVCLI";
 
 // Statement.
 inline constexpr std::string_view kAnyExtratoCons =

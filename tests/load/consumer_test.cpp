@@ -158,6 +158,68 @@ TEST_F(ConsumerTest, AccountMovementAlreadyHeldOrMarkedXIsNotInsertedAgain) {
   EXPECT_EQ(conn.count("CTRLBAIXATAB", "NMTABELA = 'MOVICLIE'"), 1);
 }
 
+// What counts as the same movement: each downloaded row against one held movement of client C1.
+TEST_F(ConsumerTest, AccountMovementIsTheSameToTheSecondTheThousandthAndWithoutCase) {
+  const db::DateTime when = db::DateTime::fromParts(2026, 12, 1, 9, 15, 30, 400);
+  const db::DateTime opened = db::DateTime::fromParts(2026, 12, 1, 8, 0, 0, 0);
+  localRow("MOVICLIE", {{"CDCLIENTE", "C1"},
+                        {"NRSEQMOVCLI", "7"},
+                        {"CDCONSUMIDOR", "abc"},
+                        {"DTMOVCLI", when},
+                        {"IDTIPMOCVLI", "D"},
+                        {"VRMOVCLI", 12.5},
+                        {"DTABERCAIX", opened}});
+  struct Case {
+    const char* client;
+    const char* consumer;
+    db::Value moved;
+    const char* type;
+    double value;
+    db::Value opening;
+    bool held;
+  };
+  const db::DateTime second = when.addMs(-400), same = when.addMs(599);
+  const std::vector<Case> cases = {
+      {"C1", "abc", second, "D", 12.5, opened, true},
+      {"c1", "ABC", same, "d", 12.5004, opened.addMs(999), true},
+      {"C1", "abc", when.addMs(600), "D", 12.5, opened, false},   // the next second
+      {"C1", "abc", second.addMs(-1), "D", 12.5, opened, false},  // the second before
+      {"C1", "abc", when, "D", 12.5006, opened, false},
+      {"C1", "abc", when, "C", 12.5, opened, false},
+      {"C1", "", when, "D", 12.5, opened, false},  // no consumer is NULL, not "abc"
+      {"C1", "abc ", when, "D", 12.5, opened, false},
+      {"C1", "abc", when, "D", 12.5, db::Value(), false},  // the held one has an opening
+      {"C1", "abc", db::Value(), "D", 12.5, opened, false},
+      {"C2", "abc", when, "D", 12.5, opened, false},
+  };
+  auto fields = columnsOf("MOVICLIE");
+  for (auto& f : fields)
+    if (f.name == "VRMOVCLI") f = number("VRMOVCLI");
+  std::vector<std::vector<db::Value>> rows;
+  for (const Case& c : cases) {
+    const Cells cells = {{"CDCLIENTE", c.client},
+                         {"CDCONSUMIDOR", c.consumer},
+                         {"DTMOVCLI", c.moved},
+                         {"IDTIPMOCVLI", c.type},
+                         {"VRMOVCLI", c.value},
+                         {"DTABERCAIX", c.opening},
+                         {"DSHISTMOV", std::to_string(rows.size())}};
+    std::vector<db::Value> row(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i)
+      if (const auto it = cells.find(fields[i].name); it != cells.end()) row[i] = it->second;
+    rows.push_back(row);
+  }
+  // A second copy of a new movement finds the first, inserted a moment before.
+  rows.push_back(rows.back());
+  download("cdsMoviClie", fields, rows);
+  AccountMovements(ctx, nextCode).run();
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(conn.count("MOVICLIE", "DSHISTMOV = '" + std::to_string(i) + "'"),
+              cases[i].held ? 0 : 1)
+        << "case " << i;
+  EXPECT_EQ(conn.count("MOVICLIE"), 1 + 9);
+}
+
 TEST_F(ConsumerTest, AccountMovementsLastBatchAndTheirLedgerRowCommitTogether) {
   const auto fields = columnsOf("MOVICLIE");
   std::vector<std::vector<db::Value>> rows;
@@ -223,6 +285,25 @@ TEST_F(ConsumerTest, BalancesAreWrittenOnlyIntoAnEmptyTable) {
   downloadTable("cdsSALDOCONS", "SALDOCONS", {balance});
   block().balances();
   EXPECT_EQ(conn.count("SALDOCONS"), 1);
+}
+
+// The balances packet waits in the staging folder: it is read only when the local table is empty.
+TEST_F(ConsumerTest, SpooledBalancesAreReadOnlyForAnEmptyTable) {
+  const auto packet = dir / "cdsSALDOCONS.cds";
+  downloadTable("cdsSALDOCONS", "SALDOCONS",
+                {{{"CDCLIENTE", "C1"}, {"CDCONSUMIDOR", "1"}, {"CDFAMILISALD", "F"}}})
+      .saveToFile(packet, db::PacketFormat::Binary);
+  state.spool("cdsSALDOCONS", {packet, std::nullopt});
+  block().balances();
+  EXPECT_EQ(conn.count("SALDOCONS"), 1);
+  EXPECT_EQ(state.findDataset("cdsSALDOCONS")->recordCount(), 0u);
+
+  std::filesystem::path unreadable = dir / "unreadable.cds";
+  testing_support::writeFile(unreadable, "not a packet");
+  state.spool("cdsSALDOCONS", {unreadable, std::nullopt});
+  EXPECT_NO_THROW(block().balances());
+  EXPECT_EQ(conn.count("SALDOCONS"), 1);
+  EXPECT_TRUE(logged("Final do InsereDados(cdsSALDOCONS)"));
 }
 
 }  // namespace

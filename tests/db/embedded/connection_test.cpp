@@ -192,5 +192,40 @@ TEST(EmbeddedOpen, ALockedDatabaseFailsAsBusyAndLosesNothingCommitted) {
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM T").asInt(), 2);
 }
 
+// Reads are memory-mapped: a reader must still see every row another connection commits, after
+// the file grew past what it had mapped, after a checkpoint and after the file shrank beneath it.
+TEST(EmbeddedOpen, AMappedReaderFollowsCommitsCheckpointsAndAShrinkingFile) {
+  TempDatabase file("mapped");
+  auto writer = file.open();
+  writer->execute("CREATE TABLE T (A INT, B VARCHAR(200))");
+  auto reader = file.open();
+  const auto rowsAndSum = [&] {
+    return scalar(*reader, "SELECT COUNT(*) FROM T").asText() + "/" +
+           scalar(*reader, "SELECT ISNULL(SUM(A), 0) FROM T").asText();
+  };
+  EXPECT_EQ(rowsAndSum(), "0/0");
+  Statement& insert = writer->prepare("INSERT INTO T (A, B) VALUES (:P_A, REPLICATE('x', 200))");
+  writer->begin();
+  for (int i = 1; i <= 20000; ++i) {
+    insert.bind(0, Value(int64_t{i}));
+    insert.execute();
+  }
+  writer->commit();
+  EXPECT_EQ(rowsAndSum(), "20000/200010000");
+
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(file.path().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  EXPECT_EQ(rowsAndSum(), "20000/200010000");
+  writer->execute("DELETE FROM T WHERE A > 10");
+  ASSERT_EQ(
+      sqlite3_exec(other, "VACUUM; PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  sqlite3_close(other);
+  EXPECT_LT(std::filesystem::file_size(file.path()), 100000u);
+  EXPECT_EQ(rowsAndSum(), "10/55");
+}
+
 }  // namespace
 }  // namespace db::embedded
