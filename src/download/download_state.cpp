@@ -35,7 +35,7 @@ db::DataSet* DownloadState::findDataset(std::string_view name) {
   db::DataSet read{std::string(name)};
   const SpooledPacket& packet = spooled->second.packet;
   if (packet.bytes) {
-    read.setData(std::string_view(*packet.bytes), packet.file.string());
+    read.setData(std::string_view(*packet.bytes), packet.source);
   } else {
     read.loadFromFile(packet.file);
   }
@@ -48,15 +48,19 @@ void DownloadState::spool(std::string_view name, SpooledPacket packet) {
   spooled_.insert_or_assign(std::string(name), Spooled{std::move(packet), 0});
 }
 
+// Both maps are in name order, so one walk pairs them: this runs after every table.
 void DownloadState::releaseSpooled() {
+  const NameLess less;
+  auto it = datasets_.begin();
   for (const auto& [name, spooled] : spooled_) {
-    const auto it = datasets_.find(name);
-    if (it == datasets_.end()) continue;
+    while (it != datasets_.end() && less(it->first, name)) ++it;
+    if (it == datasets_.end()) return;
+    if (less(name, it->first)) continue;
     const db::DataSet& held = it->second;
     // The load only ever removes rows from a downloaded dataset: as many rows as were read means
-    // the file still holds what the dataset holds.
+    // the packet still holds what the dataset holds.
     if (held.recordCount() != spooled.rows || held.memoryUsed() < kReleasedFromBytes) continue;
-    datasets_.erase(it);
+    it = datasets_.erase(it);
   }
 }
 

@@ -21,10 +21,12 @@ struct NameLess {
 };
 
 // A downloaded packet waiting for the load: in its file in the staging folder, or held in memory
-// (`bytes`), `file` then naming where a leftover of an earlier run would be.
+// (`bytes`), `file` then naming where a leftover of an earlier run would be, and `source` what a
+// bad packet's error names.
 struct SpooledPacket {
   std::filesystem::path file;
   std::optional<std::string> bytes;
+  std::string source;
 };
 
 // Positions 190 to 198 of the download reply: eight data packets and the server's return text,

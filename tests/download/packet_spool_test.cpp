@@ -101,15 +101,32 @@ TEST_F(PacketSpoolTest, ReleasedDatasetsReadBackAndEmptiedOnesStayEmpty) {
   EXPECT_EQ(state.dataset("cdsPRODUTO").recordCount(), 20'000u);
   EXPECT_EQ(state.dataset("cdsHeld").recordCount(), 1u);
   state.dataset("cdsItemPreco").emptyDataSet();
+  state.dataset("cdsJunta");  // not spooled, between two that are
   state.releaseSpooled();
   EXPECT_FALSE(state.datasets().contains("cdsProduto"));
   EXPECT_TRUE(state.datasets().contains("cdsItemPreco"));
+  EXPECT_TRUE(state.datasets().contains("cdsJunta"));
+  EXPECT_TRUE(state.datasets().contains("cdsHeld"));
   EXPECT_EQ(state.findDataset("cdsProduto")->recordCount(), 20'000u);
   state.clearSpool();
   EXPECT_FALSE(fs::exists(directory / "cdsProduto.cds"));
   EXPECT_FALSE(fs::exists(directory / "cdsItemPreco.cds"));
   EXPECT_FALSE(fs::exists(held.file));
   EXPECT_TRUE(state.findDataset("cdsItemPreco")->isEmpty());
+}
+
+// A bad packet held in memory fails when first read, naming where it came from, not a file.
+TEST_F(PacketSpoolTest, ABadHeldPacketNamesItsSource) {
+  DownloadState state;
+  state.spool("cdsProduto", {directory / "cdsProduto.cds", "\x96\x19\xE0\xBD",
+                             "getTabelas (posição 31, PRODUTO)"});
+  try {
+    state.dataset("cdsProduto");
+    FAIL() << "a truncated packet was read";
+  } catch (const std::exception& e) {
+    EXPECT_NE(std::string(e.what()).find("getTabelas (posição 31, PRODUTO)"), std::string::npos)
+        << e.what();
+  }
 }
 
 }  // namespace

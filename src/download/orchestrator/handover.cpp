@@ -92,13 +92,14 @@ void Orchestrator::handOver(const db::ValueArray& reply, const ModeHandOver& mod
 
 // A spooled packet is read here all the same: a bad one fails the hand-over before any load.
 void Orchestrator::fill(const db::Value& packet, const HandOver& position, PacketSpool* spool) {
+  std::string source = "getTabelas (posição " + std::to_string(position.position) + ", " +
+                       std::string(position.table) + ")";
   if (auto spooled = spool != nullptr ? spool->take(position.position) : std::nullopt) {
+    spooled->source = std::move(source);
     state_.spool(position.dataset, std::move(*spooled));
     state_.dataset(position.dataset);
     return;
   }
-  const std::string source = "getTabelas (posição " + std::to_string(position.position) + ", " +
-                             std::string(position.table) + ")";
   outside::CheckResultServ(packet, state_.dataset(position.dataset), source);
 }
 

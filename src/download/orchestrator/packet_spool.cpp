@@ -42,13 +42,13 @@ void PacketSpool::append(std::string_view bytes) {
 void PacketSpool::end() {
   if (!file_.is_open()) {
     budgetLeft_ -= held_.size();
-    packets_.insert_or_assign(position_, SpooledPacket{path_, std::move(held_)});
+    packets_.insert_or_assign(position_, SpooledPacket{path_, std::move(held_), {}});
     held_ = std::string();
     return;
   }
   file_.close();
   if (!file_) cannotWrite(path_);
-  packets_.insert_or_assign(position_, SpooledPacket{path_, std::nullopt});
+  packets_.insert_or_assign(position_, SpooledPacket{path_, std::nullopt, {}});
 }
 
 // The packet being read goes on in its file, with what memory held of it so far.
