@@ -19,9 +19,6 @@ constexpr std::string_view kSetupStatements[] = {
     "PRAGMA foreign_keys = ON",
     "PRAGMA journal_mode = WAL",
     "PRAGMA synchronous = NORMAL",
-    // Pages are read straight from the operating system's cache instead of being copied into
-    // the connection's own by a read call each time. Writes still go through the WAL file.
-    "PRAGMA mmap_size = 268435456",
 };
 
 // Nothing reads SQLite's memory statistics, and keeping them takes a global lock on every

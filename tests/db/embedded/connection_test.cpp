@@ -192,9 +192,9 @@ TEST(EmbeddedOpen, ALockedDatabaseFailsAsBusyAndLosesNothingCommitted) {
   EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM T").asInt(), 2);
 }
 
-// Reads are memory-mapped: a reader must still see every row another connection commits, after
-// the file grew past what it had mapped, after a checkpoint and after the file shrank beneath it.
-TEST(EmbeddedOpen, AMappedReaderFollowsCommitsCheckpointsAndAShrinkingFile) {
+// A reader kept open must still see every row another connection commits, after the file grew,
+// after a checkpoint and after the file shrank beneath it.
+TEST(EmbeddedOpen, AnOpenReaderFollowsCommitsCheckpointsAndAShrinkingFile) {
   TempDatabase file("mapped");
   auto writer = file.open();
   writer->execute("CREATE TABLE T (A INT, B VARCHAR(200))");
