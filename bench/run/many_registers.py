@@ -11,7 +11,12 @@ the registers' and the server's CPU, added to 1, is the same ratio with the othe
 out. It stays near 1 when no core sat idle while a register waited; on a machine that others
 keep saturated it says nothing either way.
 
-    bench/run/many_registers.py --build build [--scale 20] [--count 8] [--keep DIR]
+    bench/run/many_registers.py --build build [--scale 20] [--count 8] [--cleanup-pause 0|1]
+                                [--keep DIR]
+
+A first run pauses one second after each of its two table cleanups; all registers started at
+once pause together, leaving both cores idle. --cleanup-pause 0 (KIVTAB_CLEANUP_PAUSE) takes
+those pauses out so that what is left is waiting on the server.
 """
 import argparse
 import os
@@ -35,14 +40,14 @@ def machine_busy_seconds():
     return (user + nice + system + irq + softirq + steal) / os.sysconf("SC_CLK_TCK")
 
 
-def start_register(kivtab, home, port, register):
+def start_register(kivtab, home, port, register, pause):
     home.mkdir()
     local_db = home / "local.db"
     (home / "registry.ini").write_text(
         f"[{REGISTRY_KEY}]\nIPServer=127.0.0.1\nWebPort=dword:{port}\n"
         f"StringConex=Provider=SQLite;User ID=dbo;Data Source={local_db}\n")
     env = dict(os.environ, KIVTAB_HOME=str(home), KIVTAB_REGISTRY=str(home / "registry.ini"),
-               KIVTAB_CLOSE_DELAY="0")
+               KIVTAB_CLOSE_DELAY="0", KIVTAB_CLEANUP_PAUSE=str(pause))
     return subprocess.Popen(["/usr/bin/time", "-f", "%U %S", kivtab, f"TABELAS_{register}_"],
                             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 
@@ -55,6 +60,9 @@ def main():
     parser.add_argument("--cache", default=os.environ.get("KIVTAB_BENCH_CACHE",
                                                           "/tmp/kivtab-bench-worlds"))
     parser.add_argument("--keep", help="leave the program directories below this folder")
+    parser.add_argument("--cleanup-pause", type=int, default=1,
+                        help="seconds each register pauses after a first-run table cleanup "
+                             "(the program's 1, or 0 to leave only waits on the server)")
     args = parser.parse_args()
     Path(args.cache).mkdir(parents=True, exist_ok=True)
     build = Path(args.build)
@@ -66,7 +74,8 @@ def main():
         server_cpu, load = cpu_seconds(server.pid), os.getloadavg()[0]
         busy, started = machine_busy_seconds(), time.monotonic()
         runs = [start_register(kivtab, top / f"register-{i}", port,
-                               REGISTERS[i % len(REGISTERS)]) for i in range(args.count)]
+                               REGISTERS[i % len(REGISTERS)], args.cleanup_pause)
+                for i in range(args.count)]
         register_cpu = 0.0
         for run in runs:
             _, stderr = run.communicate()
@@ -80,7 +89,8 @@ def main():
     cores = os.cpu_count()
     shared = (register_cpu + server_cpu) / cores
     print(f"{args.count} registers at scale {args.scale} on {cores} cores "
-          f"(load average {load:.1f} before, {os.getloadavg()[0]:.1f} after)")
+          f"(load average {load:.1f} before, {os.getloadavg()[0]:.1f} after; "
+          f"cleanup pause {args.cleanup_pause} s)")
     print(f"wall {wall:.2f} s; CPU registers {register_cpu:.2f} s + server {server_cpu:.2f} s, "
           f"shared over the cores {shared:.2f} s; wall over that {wall / shared:.2f}")
     ours = register_cpu + server_cpu

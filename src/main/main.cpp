@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     }
   }
   app::ErrorLog errorLog(package.programDirectory());
-  app::RunSteps steps = wiring::buildRunSteps();
+  app::RunSteps steps = wiring::buildRunSteps(kivtab::cleanupPause(std::getenv("KIVTAB_CLEANUP_PAUSE")));
   app::Controller controller(
       package, log, errorLog, view, steps, app::ConnectionFactories::standard(package),
       [&package] { return app::readParameterFile(package.programDirectory()); });

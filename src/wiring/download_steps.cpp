@@ -1,6 +1,7 @@
 #include "wiring/download_steps.h"
 
 #include <string>
+#include <thread>
 
 #include "download/orchestrator/orchestrator.h"
 #include "download/statement_files/file_fetcher.h"
@@ -12,8 +13,9 @@
 namespace wiring {
 namespace {
 
-download::Services servicesFor(app::RunContext& run) {
+download::Services servicesFor(app::RunContext& run, std::chrono::seconds cleanupPause) {
   download::Services services;
+  services.waitOneSecond = [cleanupPause] { std::this_thread::sleep_for(cleanupPause); };
   services.log = [&run](std::string_view message, std::string_view level) {
     run.log.GravaLog(message, level);
   };
@@ -40,7 +42,7 @@ void DownloadStepsAdapter::iniciaBaixaTabelas(app::RunContext& run,
   outside::AppServer& server = *module.netProcedimentos;
   const outside::Package& package = run.package;
 
-  const download::Services services = servicesFor(run);
+  const download::Services services = servicesFor(run, cleanupPause_);
   download::DownloadState state;
   state.spoolDirectory = load::stagingDirectory(package.programDirectory());
   auto fetcher = download::makeHttpFileFetcher([&package] { return package.endpoint(); });
@@ -61,8 +63,8 @@ void DownloadStepsAdapter::iniciaBaixaTabelas(app::RunContext& run,
   if (!orchestrator.iniciaBaixaTabelas(values)) run.flag.clear();
 }
 
-std::unique_ptr<app::DownloadSteps> makeDownloadSteps() {
-  return std::make_unique<DownloadStepsAdapter>();
+std::unique_ptr<app::DownloadSteps> makeDownloadSteps(std::chrono::seconds cleanupPause) {
+  return std::make_unique<DownloadStepsAdapter>(cleanupPause);
 }
 
 }  // namespace wiring

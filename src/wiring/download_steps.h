@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "app/run_steps.h"
@@ -11,9 +12,13 @@ namespace wiring {
 // download clears the run-success flag.
 class DownloadStepsAdapter : public app::DownloadSteps {
  public:
+  explicit DownloadStepsAdapter(std::chrono::seconds cleanupPause) : cleanupPause_(cleanupPause) {}
   void iniciaBaixaTabelas(app::RunContext& run, const app::DownloadRunValues& values) override;
+
+ private:
+  std::chrono::seconds cleanupPause_;
 };
 
-std::unique_ptr<app::DownloadSteps> makeDownloadSteps();
+std::unique_ptr<app::DownloadSteps> makeDownloadSteps(std::chrono::seconds cleanupPause);
 
 }  // namespace wiring

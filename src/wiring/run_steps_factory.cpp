@@ -9,9 +9,9 @@
 
 namespace wiring {
 
-app::RunSteps buildRunSteps() {
+app::RunSteps buildRunSteps(std::chrono::seconds cleanupPause) {
   app::RunSteps steps = app::RunSteps::unavailable();
-  steps.download = makeDownloadSteps();
+  steps.download = makeDownloadSteps(cleanupPause);
   steps.schema = makeSchemaSteps();
   steps.foreignKeys = makeForeignKeySteps();
   steps.consumerCentral = makeConsumerCentralSteps();

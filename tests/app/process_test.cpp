@@ -60,6 +60,9 @@ TEST(CloseDelay, SecondsFromTheEnvironmentWithTheDefaultForAnythingElse) {
   EXPECT_EQ(kivtab::closeDelay("12"), std::chrono::seconds(12));
   for (const char* bad : {"", "-1", "2s", "abc", "99999999999"})
     EXPECT_EQ(kivtab::closeDelay(bad), std::chrono::seconds(5)) << bad;
+  EXPECT_EQ(kivtab::cleanupPause(nullptr), std::chrono::seconds(1));
+  EXPECT_EQ(kivtab::cleanupPause("0"), std::chrono::seconds(0));
+  EXPECT_EQ(kivtab::cleanupPause("x"), std::chrono::seconds(1));
 }
 
 std::string shown(ConsoleView::Mode mode, bool hide) {
