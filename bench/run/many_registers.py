@@ -18,7 +18,6 @@ A first run pauses one second after each of its two table cleanups; all register
 once pause together, leaving both cores idle. --cleanup-pause 0 (KIVTAB_CLEANUP_PAUSE) takes
 those pauses out so that what is left is waiting on the server.
 """
-import argparse
 import os
 import shutil
 import subprocess
@@ -27,7 +26,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from whole_run import REGISTRY_KEY, World, central_server, cpu_seconds, tool
+from whole_run import REGISTRY_KEY, World, bench_arguments, central_server, cpu_seconds, tool
 
 # The world's registers that import tables by themselves.
 REGISTERS = ["0001_001", "0001_002", "0002_001"]
@@ -53,13 +52,10 @@ def start_register(kivtab, home, port, register, pause):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default="build")
+    parser = bench_arguments(__doc__.splitlines()[0],
+                             "leave the program directories below this folder")
     parser.add_argument("--scale", type=int, default=20)
     parser.add_argument("--count", type=int, default=8)
-    parser.add_argument("--cache", default=os.environ.get("KIVTAB_BENCH_CACHE",
-                                                          "/tmp/kivtab-bench-worlds"))
-    parser.add_argument("--keep", help="leave the program directories below this folder")
     parser.add_argument("--cleanup-pause", type=int, default=1,
                         help="seconds each register pauses after a first-run table cleanup "
                              "(the program's 1, or 0 to leave only waits on the server)")

@@ -329,13 +329,20 @@ def compare_scales(extras):
         print(f"{step:<30}" + "".join(f"{extra[step]:>12.2f}" for extra in extras.values()))
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def bench_arguments(description, keep_help):
+    """The options every whole-run benchmark takes: the build, the world cache, kept folders."""
+    parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--build", default="build")
-    parser.add_argument("--scale", type=int, action="append")
     parser.add_argument("--cache", default=os.environ.get("KIVTAB_BENCH_CACHE",
                                                           "/tmp/kivtab-bench-worlds"))
-    parser.add_argument("--keep", help="leave each program directory below this folder")
+    parser.add_argument("--keep", help=keep_help)
+    return parser
+
+
+def main():
+    parser = bench_arguments(__doc__.splitlines()[0],
+                             "leave each program directory below this folder")
+    parser.add_argument("--scale", type=int, action="append")
     parser.add_argument("--intervals", type=int, default=12,
                         help="trace intervals to list whose time differs most between the "
                              "incremental run and the rerun")
