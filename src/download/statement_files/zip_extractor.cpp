@@ -1,24 +1,20 @@
 #include "download/statement_files/zip_extractor.h"
 
-#include <zip.h>
-
 #include <algorithm>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
+#include "archive/zip_archive.h"
+
 namespace download {
 namespace fs = std::filesystem;
 namespace {
 
-struct ArchiveCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
 struct MemberCloser {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 using Member = std::unique_ptr<zip_file_t, MemberCloser>;
 
 std::string normalised(std::string_view name) {
@@ -26,19 +22,6 @@ std::string normalised(std::string_view name) {
   for (char& c : out)
     if (c == '\\') c = '/';
   return out;
-}
-
-Archive openArchive(const fs::path& archive) {
-  int code = 0;
-  zip_t* z = zip_open(archive.c_str(), ZIP_RDONLY, &code);
-  if (!z) {
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    std::string text = "cannot open " + archive.string() + ": " + zip_error_strerror(&error);
-    zip_error_fini(&error);
-    throw std::runtime_error(text);
-  }
-  return Archive(z);
 }
 
 // Sizes as the archive's directory states them; refuses the archive when they exceed the limits.
@@ -136,7 +119,7 @@ void removeExtractionLeftovers(const fs::path& directory) {
 size_t extractAll(const fs::path& archive, const fs::path& directory, std::string_view password,
                   const std::function<void(const std::string& member)>& onRefused,
                   const ZipLimits& limits) {
-  Archive z = openArchive(archive);
+  archive::ZipArchive z = archive::openZip(archive, ZIP_RDONLY, "open");
   if (!password.empty() && zip_set_default_password(z.get(), std::string(password).c_str()) != 0)
     throw std::runtime_error("cannot set the password of " + archive.string());
   const zip_int64_t count = zip_get_num_entries(z.get(), 0);
