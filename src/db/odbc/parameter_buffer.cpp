@@ -1,5 +1,6 @@
 #include "db/odbc/parameter_buffer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "db/core/error.h"
@@ -35,6 +36,7 @@ DateTime fromTimestamp(const SQL_TIMESTAMP_STRUCT& ts) {
 }
 
 void ParameterBuffer::set(const Value& value) {
+  output_ = false;
   kind_ = value.kind();
   indicator_ = 0;
   switch (kind_) {
@@ -67,6 +69,46 @@ void ParameterBuffer::set(const Value& value) {
   set_ = true;
 }
 
+void ParameterBuffer::setOutput(const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::Int:
+    case Value::Kind::Double:
+    case Value::Kind::DateTime:
+      set(value);
+      break;
+    case Value::Kind::Bool:
+      set(Value(int64_t{value.getBool() ? 1 : 0}));
+      break;
+    default:
+      kind_ = Value::Kind::Text;
+      text_.assign(static_cast<size_t>(kOutputTextBytes) + 1, '\0');
+      indicator_ = SQL_NULL_DATA;
+      if (!value.isNull()) {
+        const std::string input = value.asText();
+        const size_t kept = std::min(input.size(), static_cast<size_t>(kOutputTextBytes));
+        text_.replace(0, kept, input, 0, kept);
+        indicator_ = static_cast<SQLLEN>(kept);
+      }
+      set_ = true;
+  }
+  output_ = true;
+}
+
+Value ParameterBuffer::output() const {
+  if (indicator_ == SQL_NULL_DATA) return Value();
+  switch (kind_) {
+    case Value::Kind::Int:
+      return Value(integer_);
+    case Value::Kind::Double:
+      return Value(real_);
+    case Value::Kind::DateTime:
+      return Value(fromTimestamp(timestamp_));
+    default:
+      return Value(std::string(
+          text_.c_str(), std::min<size_t>(static_cast<size_t>(indicator_), text_.size() - 1)));
+  }
+}
+
 SQLRETURN ParameterBuffer::bindTo(SQLHSTMT statement, SQLUSMALLINT number) {
   SQLSMALLINT cType = SQL_C_CHAR;
   SQLSMALLINT sqlType = SQL_VARCHAR;
@@ -97,6 +139,12 @@ SQLRETURN ParameterBuffer::bindTo(SQLHSTMT statement, SQLUSMALLINT number) {
       data = &real_;
       break;
     case Value::Kind::Text:
+      if (output_) {
+        size = kOutputTextBytes;
+        data = text_.data();
+        capacity = kOutputTextBytes + 1;
+        break;
+      }
       size = std::max<SQLULEN>(text_.size(), 1);
       sqlType = size > kLongDataThreshold ? SQL_LONGVARCHAR : SQL_VARCHAR;
       data = text_.data();
@@ -117,7 +165,8 @@ SQLRETURN ParameterBuffer::bindTo(SQLHSTMT statement, SQLUSMALLINT number) {
       capacity = static_cast<SQLLEN>(bytes_.size());
       break;
   }
-  return SQLBindParameter(statement, number, SQL_PARAM_INPUT, cType, sqlType, size, digits, data,
+  const SQLSMALLINT direction = output_ ? SQL_PARAM_INPUT_OUTPUT : SQL_PARAM_INPUT;
+  return SQLBindParameter(statement, number, direction, cType, sqlType, size, digits, data,
                           capacity, &indicator_);
 }
 

@@ -10,9 +10,6 @@
 namespace db::odbc {
 namespace {
 
-// Room for an OUTPUT text: SQL Server's longest VARCHAR short of MAX.
-constexpr SQLLEN kOutputTextBytes = 8000;
-
 bool isNameChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '#' || c == '$';
 }
@@ -23,80 +20,6 @@ void checkName(std::string_view name, std::string_view what) {
   if (!ok)
     throw Error(ErrorKind::Syntax, "Invalid " + std::string(what) + " '" + std::string(name) + "'");
 }
-
-// An OUTPUT argument: bound for input and output, with room for what comes back in the type its
-// input value has (a text when the input is NULL).
-class OutputParameter {
- public:
-  explicit OutputParameter(const Value& value) : kind_(value.kind()) {
-    indicator_ = value.isNull() ? SQL_NULL_DATA : 0;
-    switch (kind_) {
-      case Value::Kind::Int:
-        integer_ = value.getInt();
-        break;
-      case Value::Kind::Double:
-        real_ = value.getDouble();
-        break;
-      case Value::Kind::Bool:
-        integer_ = value.getBool() ? 1 : 0;
-        kind_ = Value::Kind::Int;
-        break;
-      case Value::Kind::DateTime:
-        timestamp_ = toTimestamp(value.getDateTime());
-        break;
-      default:
-        kind_ = Value::Kind::Text;
-        text_.assign(static_cast<size_t>(kOutputTextBytes) + 1, '\0');
-        if (!value.isNull()) {
-          const std::string input = value.asText();
-          text_.replace(0, std::min(input.size(), text_.size() - 1), input);
-          indicator_ = static_cast<SQLLEN>(std::min(input.size(), text_.size() - 1));
-        }
-    }
-  }
-
-  SQLRETURN bindTo(SQLHSTMT statement, SQLUSMALLINT number) {
-    switch (kind_) {
-      case Value::Kind::Int:
-        return SQLBindParameter(statement, number, SQL_PARAM_INPUT_OUTPUT, SQL_C_SBIGINT,
-                                SQL_BIGINT, 0, 0, &integer_, 0, &indicator_);
-      case Value::Kind::Double:
-        return SQLBindParameter(statement, number, SQL_PARAM_INPUT_OUTPUT, SQL_C_DOUBLE, SQL_DOUBLE,
-                                0, 0, &real_, 0, &indicator_);
-      case Value::Kind::DateTime:
-        return SQLBindParameter(statement, number, SQL_PARAM_INPUT_OUTPUT, SQL_C_TYPE_TIMESTAMP,
-                                SQL_TYPE_TIMESTAMP, kTimestampColumnSize, kTimestampDigits,
-                                &timestamp_, 0, &indicator_);
-      default:
-        return SQLBindParameter(statement, number, SQL_PARAM_INPUT_OUTPUT, SQL_C_CHAR, SQL_VARCHAR,
-                                kOutputTextBytes, 0, text_.data(), kOutputTextBytes + 1,
-                                &indicator_);
-    }
-  }
-
-  Value value() const {
-    if (indicator_ == SQL_NULL_DATA) return Value();
-    switch (kind_) {
-      case Value::Kind::Int:
-        return Value(integer_);
-      case Value::Kind::Double:
-        return Value(real_);
-      case Value::Kind::DateTime:
-        return Value(fromTimestamp(timestamp_));
-      default:
-        return Value(std::string(
-            text_.c_str(), std::min<size_t>(static_cast<size_t>(indicator_), text_.size() - 1)));
-    }
-  }
-
- private:
-  Value::Kind kind_;
-  int64_t integer_ = 0;
-  double real_ = 0;
-  SQL_TIMESTAMP_STRUCT timestamp_{};
-  std::string text_;
-  SQLLEN indicator_ = 0;
-};
 
 }  // namespace
 
@@ -144,19 +67,15 @@ ProcedureResult callProcedure(SQLHDBC connection, std::string_view name,
   check(SQLBindParameter(raw, 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &returnValue, 0,
                          &returnIndicator),
         SQL_HANDLE_STMT, raw, "Cannot bind the return value", context);
-  std::vector<ParameterBuffer> inputs(args.size());
-  std::vector<std::unique_ptr<OutputParameter>> outputs(args.size());
+  std::vector<ParameterBuffer> buffers(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
-    const auto number = static_cast<SQLUSMALLINT>(i + 2);
-    SQLRETURN rc;
     if (args[i].output) {
-      outputs[i] = std::make_unique<OutputParameter>(args[i].value);
-      rc = outputs[i]->bindTo(raw, number);
+      buffers[i].setOutput(args[i].value);
     } else {
-      inputs[i].set(args[i].value);
-      rc = inputs[i].bindTo(raw, number);
+      buffers[i].set(args[i].value);
     }
-    check(rc, SQL_HANDLE_STMT, raw, "Cannot bind argument " + std::to_string(i + 1), context);
+    check(buffers[i].bindTo(raw, static_cast<SQLUSMALLINT>(i + 2)), SQL_HANDLE_STMT, raw,
+          "Cannot bind argument " + std::to_string(i + 1), context);
   }
   const SQLRETURN rc = SQLExecDirect(raw, reinterpret_cast<SQLCHAR*>(text.data()),
                                      static_cast<SQLINTEGER>(text.size()));
@@ -168,9 +87,9 @@ ProcedureResult callProcedure(SQLHDBC connection, std::string_view name,
   out.messages = std::move(batch.messages);
   out.returnValue = returnIndicator == SQL_NULL_DATA ? 0 : returnValue;
   for (size_t i = 0; i < args.size(); ++i)
-    if (outputs[i])
+    if (args[i].output)
       out.outputs.push_back(
-          {args[i].name.empty() ? std::to_string(i + 1) : args[i].name, outputs[i]->value()});
+          {args[i].name.empty() ? std::to_string(i + 1) : args[i].name, buffers[i].output()});
   return out;
 }
 
