@@ -17,6 +17,13 @@ class ConsumerTest : public LoadTest {
             {"IDATUCONSUMI", "S"}, {"CDSENHACONS", "nova"}, {"DTULTATUCSUM", day(4)}};
   }
   db::DateTime day(int d) { return db::DateTime::fromParts(2026, 11, d, 10, 0, 0); }
+  // When the account movement the register already holds was made.
+  const db::DateTime moved = db::DateTime::fromParts(2026, 12, 1, 9, 15, 30, 400);
+  // An account movement of client C1, of 12.50, that the register already holds.
+  void heldMovement(Cells cells) {
+    cells.insert({{"CDCLIENTE", "C1"}, {"DTMOVCLI", moved}, {"VRMOVCLI", 12.5}});
+    localRow("MOVICLIE", cells);
+  }
   // One benefit movement of campaign K for a consumer of client C1.
   Cells movement(const std::string& consumerId, int updatedDay) {
     return {{"CDCLIENTE", "C1"},    {"CDCONSUMIDOR", consumerId}, {"CDCAMPANHA", "K"},
@@ -125,33 +132,18 @@ TEST_F(ConsumerTest, OldStatementMovementIsDroppedButAnExistingOneIsUpdated) {
 }
 
 TEST_F(ConsumerTest, AccountMovementAlreadyHeldOrMarkedXIsNotInsertedAgain) {
-  const db::DateTime when = db::DateTime::fromParts(2026, 12, 1, 9, 15, 30, 400);
-  localRow("MOVICLIE", {{"CDCLIENTE", "C1"},
-                        {"NRSEQMOVCLI", "1"},
-                        {"CDCONSUMIDOR", "1"},
-                        {"DTMOVCLI", when},
-                        {"IDTIPMOCVLI", "X"},
-                        {"VRMOVCLI", 12.5}});
+  heldMovement({{"NRSEQMOVCLI", "1"}, {"CDCONSUMIDOR", "1"}, {"IDTIPMOCVLI", "X"}});
   auto movement = [&](const char* type, double value, const char* consumerCode) {
-    return Cells{
-        {"CDCLIENTE", "C1"},           {"NRSEQMOVCLI", "900"}, {"CDCONSUMIDOR", consumerCode},
-        {"DTMOVCLI", when.addMs(200)}, {"IDTIPMOCVLI", type},  {"VRMOVCLI", value},
-        {"DTULTATUMCLI", day(3)}};
+    return Cells{{"CDCLIENTE", "C1"},
+                 {"NRSEQMOVCLI", "900"},
+                 {"CDCONSUMIDOR", consumerCode},
+                 {"DTMOVCLI", moved.addMs(200)},
+                 {"IDTIPMOCVLI", type},
+                 {"VRMOVCLI", value},
+                 {"DTULTATUMCLI", day(3)}};
   };
-  auto fields = columnsOf("MOVICLIE");
-  for (auto& f : fields)
-    if (f.name == "VRMOVCLI") f = number("VRMOVCLI");
-  std::vector<std::vector<db::Value>> rows;
-  for (const auto& cells :
-       {movement("D", 12.5, "1"), movement("D", 13.0, "1"), movement("C", 12.5, "")}) {
-    std::vector<db::Value> row(fields.size());
-    for (size_t i = 0; i < fields.size(); ++i) {
-      auto it = cells.find(fields[i].name);
-      if (it != cells.end()) row[i] = it->second;
-    }
-    rows.push_back(row);
-  }
-  download("cdsMoviClie", fields, rows);
+  downloadTable("cdsMoviClie", "MOVICLIE",
+                {movement("D", 12.5, "1"), movement("D", 13.0, "1"), movement("C", 12.5, "")});
   AccountMovements(ctx, nextCode).run();
   EXPECT_EQ(conn.count("MOVICLIE"), 3);
   EXPECT_EQ(conn.count("MOVICLIE", "NRSEQMOVCLI = '900'"), 0);  // numbers are given locally
@@ -160,15 +152,12 @@ TEST_F(ConsumerTest, AccountMovementAlreadyHeldOrMarkedXIsNotInsertedAgain) {
 
 // What counts as the same movement: each downloaded row against one held movement of client C1.
 TEST_F(ConsumerTest, AccountMovementIsTheSameToTheSecondTheThousandthAndWithoutCase) {
-  const db::DateTime when = db::DateTime::fromParts(2026, 12, 1, 9, 15, 30, 400);
+  const db::DateTime when = moved;
   const db::DateTime opened = db::DateTime::fromParts(2026, 12, 1, 8, 0, 0, 0);
-  localRow("MOVICLIE", {{"CDCLIENTE", "C1"},
-                        {"NRSEQMOVCLI", "7"},
-                        {"CDCONSUMIDOR", "abc"},
-                        {"DTMOVCLI", when},
-                        {"IDTIPMOCVLI", "D"},
-                        {"VRMOVCLI", 12.5},
-                        {"DTABERCAIX", opened}});
+  heldMovement({{"NRSEQMOVCLI", "7"},
+                {"CDCONSUMIDOR", "abc"},
+                {"IDTIPMOCVLI", "D"},
+                {"DTABERCAIX", opened}});
   struct Case {
     const char* client;
     const char* consumer;
@@ -192,26 +181,18 @@ TEST_F(ConsumerTest, AccountMovementIsTheSameToTheSecondTheThousandthAndWithoutC
       {"C1", "abc", db::Value(), "D", 12.5, opened, false},
       {"C2", "abc", when, "D", 12.5, opened, false},
   };
-  auto fields = columnsOf("MOVICLIE");
-  for (auto& f : fields)
-    if (f.name == "VRMOVCLI") f = number("VRMOVCLI");
-  std::vector<std::vector<db::Value>> rows;
-  for (const Case& c : cases) {
-    const Cells cells = {{"CDCLIENTE", c.client},
-                         {"CDCONSUMIDOR", c.consumer},
-                         {"DTMOVCLI", c.moved},
-                         {"IDTIPMOCVLI", c.type},
-                         {"VRMOVCLI", c.value},
-                         {"DTABERCAIX", c.opening},
-                         {"DSHISTMOV", std::to_string(rows.size())}};
-    std::vector<db::Value> row(fields.size());
-    for (size_t i = 0; i < fields.size(); ++i)
-      if (const auto it = cells.find(fields[i].name); it != cells.end()) row[i] = it->second;
-    rows.push_back(row);
-  }
+  std::vector<Cells> rows;
+  for (const Case& c : cases)
+    rows.push_back({{"CDCLIENTE", c.client},
+                    {"CDCONSUMIDOR", c.consumer},
+                    {"DTMOVCLI", c.moved},
+                    {"IDTIPMOCVLI", c.type},
+                    {"VRMOVCLI", c.value},
+                    {"DTABERCAIX", c.opening},
+                    {"DSHISTMOV", std::to_string(rows.size())}});
   // A second copy of a new movement finds the first, inserted a moment before.
   rows.push_back(rows.back());
-  download("cdsMoviClie", fields, rows);
+  downloadTable("cdsMoviClie", "MOVICLIE", rows);
   AccountMovements(ctx, nextCode).run();
   for (size_t i = 0; i < cases.size(); ++i)
     EXPECT_EQ(conn.count("MOVICLIE", "DSHISTMOV = '" + std::to_string(i) + "'"),

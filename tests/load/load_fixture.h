@@ -114,7 +114,8 @@ class LoadTest : public ::testing::Test {
     return fields;
   }
   using Cells = std::map<std::string, db::Value>;
-  // A download shaped like the local table, each row given by its non-null cells.
+  // A download shaped like the local table, each row given by its non-null cells; a column given
+  // a double in any row is downloaded as a number.
   db::DataSet& downloadTable(const std::string& name, const std::string& table,
                              const std::vector<Cells>& rows) {
     auto fields = columnsOf(table);
@@ -123,7 +124,9 @@ class LoadTest : public ::testing::Test {
       std::vector<db::Value> row(fields.size());
       for (size_t i = 0; i < fields.size(); ++i) {
         const auto it = cells.find(fields[i].name);
-        if (it != cells.end()) row[i] = it->second;
+        if (it == cells.end()) continue;
+        row[i] = it->second;
+        if (row[i].kind() == db::Value::Kind::Double) fields[i] = number(fields[i].name);
       }
       values.push_back(std::move(row));
     }
