@@ -310,6 +310,20 @@ TEST(CentralChange, SameSeedSameBatch) {
             snapshot(*b, centralModel().table("ITEMPRECO")));
 }
 
+TEST(CentralChange, BatchesWithoutATimeFollowOneAnother) {
+  auto c = world();
+  ChangeOptions options;
+  options.tables = {"PRODUTO", "ITEMPRECO"};
+  const ChangeSummary first = applyChange(*c, centralModel(), 3, options);
+  EXPECT_EQ(first.at, worldBaseDate().addDays(1));
+  const ChangeSummary second = applyChange(*c, centralModel(), 4, options);
+  EXPECT_EQ(second.at, first.at.addDays(1));
+  ASSERT_FALSE(second.tables.at("PRODUTO").updated.empty());
+  // A time given is kept as given, and still refused when it comes before the newest update.
+  options.at = first.at;
+  EXPECT_THROW(applyChange(*c, centralModel(), 5, options), std::invalid_argument);
+}
+
 TEST(CentralChange, RefusesTablesItMustNotChange) {
   auto c = world();
   ChangeOptions options;

@@ -270,23 +270,31 @@ ChangeSummary applyChange(db::Connection& connection, const Model& model, uint64
   if (options.updatesPerTable < 0 || options.insertsPerTable < 0 || options.deletesPerTable < 0) {
     throw std::invalid_argument("change counts cannot be negative");
   }
-  ChangeSummary summary;
-  summary.at = options.at.value_or(worldBaseDate().addDays(1));
   const std::vector<std::string> names =
       options.tables.empty() ? changeableTables(model) : options.tables;
   // Checked before anything is written: a batch dated no later than rows it may touch would
   // write deletions the register never applies and updates it never asks for.
+  std::optional<db::DateTime> newest;
+  std::string newestTable;
   for (const std::string& name : names) {
     const Table& table = model.table(name);
     if (!changeable(table)) {
       throw std::invalid_argument("central table " + name + " cannot be changed by a batch");
     }
-    auto newest = connection.query(world::newestUpdateStatement(table));
-    if (newest->next() && !newest->at(0).isNull() && newest->at(0).asDateTime() >= summary.at) {
-      throw std::invalid_argument("change time " + summary.at.iso() + " is not later than " +
-                                  newest->at(0).asDateTime().iso() + ", the newest update of " +
-                                  name);
+    auto rows = connection.query(world::newestUpdateStatement(table));
+    if (rows->next() && !rows->at(0).isNull() && (!newest || rows->at(0).asDateTime() > *newest)) {
+      newest = rows->at(0).asDateTime();
+      newestTable = name;
     }
+  }
+  ChangeSummary summary;
+  // Without a time, a batch comes a day after the base date, or a day after the newest update
+  // when an earlier batch already went past it, so batches can follow one another.
+  summary.at = options.at.value_or(worldBaseDate().addDays(1));
+  if (!options.at && newest && *newest >= summary.at) summary.at = newest->addDays(1);
+  if (newest && *newest >= summary.at) {
+    throw std::invalid_argument("change time " + summary.at.iso() + " is not later than " +
+                                newest->iso() + ", the newest update of " + newestTable);
   }
   for (const std::string& name : names) {
     const Table& table = model.table(name);
