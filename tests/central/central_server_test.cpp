@@ -137,7 +137,10 @@ TEST_F(CentralServerTest, RequestsReadSideBySideEachFromItsOwnSnapshot) {
     rows->next();
     return rows->at(0).asInt();
   };
-  Service service({.databasePath = dbPath_, .filesDirectory = (dir_ / "files").string()});
+  ServerOptions options;
+  options.databasePath = dbPath_;
+  options.filesDirectory = (dir_ / "files").string();
+  Service service(options);
   auto slow = service.read();
   EXPECT_EQ(rowsIn(slow->db()), 0);
   writer->execute("INSERT INTO SNAPSHOT_PROBE VALUES (1)");
@@ -504,8 +507,9 @@ TEST_F(CentralServerTest, TabelasAfterAChangeBringsExactlyTheChange) {
       EXPECT_EQ(std::count(it->second.begin(), it->second.end(), key), 1) << key;
     // Deletions from a table every branch shares reach every branch.
     const Table& deleted = model.table(model.table(p.table).deleteCacheOf->table);
-    if (deleted.branchColumn.empty() && !deleted.hasColumn("CDCLIENTE"))
+    if (deleted.branchColumn.empty() && !deleted.hasColumn("CDCLIENTE")) {
       EXPECT_EQ(got.size(), it->second.size()) << p.name;
+    }
     if (!got.empty()) ++checkedCaches;
   }
   EXPECT_GT(checkedTables, 5);

@@ -20,7 +20,7 @@ class ConsumerCentralRun : public testing_support::KivtabRunSuite {
   struct Register {
     std::string number;
     std::string database;
-    TempDir home;
+    TempDir home{};
   };
 
   std::string connectionString(const std::string& database) const {

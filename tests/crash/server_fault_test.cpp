@@ -48,8 +48,9 @@ TEST_P(ServerFaults, FailTheRunWithAClearLineAndTheNextRunConverges) {
   EXPECT_TRUE(proxy.faulted());
   EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
   const std::string log = world_->runLog(home);
-  if (c.finalMessage)
+  if (c.finalMessage) {
     EXPECT_NE(log.find("OCORREU UM ERRO DURANTE A ATUALIZAÇÃO"), std::string::npos) << failed.out;
+  }
   EXPECT_NE(log.find(c.logged), std::string::npos)
       << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
 
