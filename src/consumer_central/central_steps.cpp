@@ -228,20 +228,30 @@ void repairMoviclieKey(db::Connection& central, const CentralNames& names,
 
 void copyOnce(db::Connection& local, const CentralNames& names,
               const std::vector<const CentralTable*>& tables, const schema::LogLine& log) {
-  const bool own = !local.inTransaction();
-  if (own) local.begin();
   std::vector<std::string> lines;
-  try {
-    for (const CentralTable* table : tables) {
-      const int64_t rows = local.execute("INSERT INTO " + names.qualified(table->name) + " " +
-                                         std::string(table->copySelect));
-      lines.push_back(logPrefix(names) + "cópia inicial de " + std::string(table->name) + ", " +
-                      std::to_string(rows) + " linhas");
-    }
-    if (own) local.commit();
-  } catch (const std::exception&) {
-    if (own) rollbackQuietly(local);
-    throw;
+  // Another register of the branch may fill the empty table between the probe and this copy;
+  // its rows then stand, as when the probe finds them.
+  const auto failure = createUnlessMadeMeanwhile(
+      [&] {
+        const bool own = !local.inTransaction();
+        if (own) local.begin();
+        try {
+          for (const CentralTable* table : tables) {
+            const int64_t rows = local.execute("INSERT INTO " + names.qualified(table->name) + " " +
+                                               std::string(table->copySelect));
+            lines.push_back(logPrefix(names) + "cópia inicial de " + std::string(table->name) +
+                            ", " + std::to_string(rows) + " linhas");
+          }
+          if (own) local.commit();
+        } catch (const std::exception&) {
+          if (own) rollbackQuietly(local);
+          throw;
+        }
+      },
+      [&] { return probe(local, names, tables.front()->name) == Probe::Filled; });
+  if (failure) {
+    logMadeMeanwhile(log, names, "cópia inicial de " + std::string(tables.front()->name), *failure);
+    return;
   }
   for (const auto& line : lines) log(line, kLogLevel);
 }

@@ -47,6 +47,8 @@ void repairMoviclieKey(db::Connection& central, const CentralNames& names,
                        const schema::LogLine& log);
 
 // Copies the local rows into the central tables, in one transaction on the local connection.
+// When the copy fails because another register filled the first table meanwhile, it logs that
+// and goes on.
 void copyOnce(db::Connection& local, const CentralNames& names,
               const std::vector<const CentralTable*>& tables, const schema::LogLine& log);
 

@@ -276,6 +276,24 @@ TEST_F(SetupTest, ACentralTableAnotherRegisterCreatedMeanwhileIsTakenAsItIs) {
   EXPECT_EQ(count(*c, "MOVICLIE WHERE CDCLIENTE = 'C1'"), 1);
 }
 
+TEST_F(SetupTest, ACentralTableAnotherRegisterFilledMeanwhileIsNotCopiedIntoAgain) {
+  Register loja2 = makeRegister("LOJA2");
+  movement(*loja1.db, "C1", "1", "10");
+  movement(*loja2.db, "C1", "1", "10");
+  movement(*loja2.db, "C2", "1", "20");
+  // LOJA2's whole setup runs after LOJA1 made the table, just before LOJA1 copies into it.
+  setupFor(loja1, ahead("BEGIN", [&] { setupFor(loja2).setupDebit("CENTRAL", "dbo"); }))
+      .setupDebit("CENTRAL", "dbo");
+  EXPECT_TRUE(loggedStarting(
+      "Banco central de consumidores CENTRAL: criação concorrente, cópia inicial de MOVICLIE já "
+      "existe: "));
+
+  auto c = central();
+  EXPECT_EQ(count(*c, "MOVICLIE"), 2);
+  movement(*loja1.db, "C1", "2", "30");
+  EXPECT_EQ(count(*c, "MOVICLIE WHERE CDCLIENTE = 'C1'"), 2);
+}
+
 TEST_F(SetupTest, AProcedureOrTriggerMadeMeanwhileCountsAsMade) {
   Register loja2 = makeRegister("LOJA2");
   // LOJA2 recreates the balance procedure between LOJA1's drop and create.
