@@ -19,7 +19,7 @@ namespace outside {
 struct Endpoint {
   std::string host;
   int port = 0;
-  TransportSecurity security;
+  TransportSecurity security = {};
   HttpTimeouts timeouts = {};
 };
 using EndpointSource = std::function<Endpoint()>;

@@ -24,8 +24,8 @@ class PacketSpoolTest : public ::testing::Test {
   // A packet of `rows` rows with a text wide enough to make the dataset large.
   static std::string packetOf(size_t rows) {
     db::DataSet rowsSet("cdsProduto");
-    rowsSet.createDataSet({db::FieldDef{"CDPRODUTO", db::FieldType::String, 20},
-                           db::FieldDef{"NMPRODUTO", db::FieldType::String, 200}});
+    rowsSet.createDataSet({db::makeField("CDPRODUTO", db::FieldType::String, 20),
+                           db::makeField("NMPRODUTO", db::FieldType::String, 200)});
     for (size_t i = 0; i < rows; ++i)
       rowsSet.appendRecord({db::Value(std::to_string(i)), db::Value(std::string(150, 'x'))});
     const db::Bytes bytes = rowsSet.data();

@@ -274,14 +274,14 @@ TEST_F(ConsumerTest, SpooledBalancesAreReadOnlyForAnEmptyTable) {
   downloadTable("cdsSALDOCONS", "SALDOCONS",
                 {{{"CDCLIENTE", "C1"}, {"CDCONSUMIDOR", "1"}, {"CDFAMILISALD", "F"}}})
       .saveToFile(packet, db::PacketFormat::Binary);
-  state.spool("cdsSALDOCONS", {packet, std::nullopt});
+  state.spool("cdsSALDOCONS", {packet, std::nullopt, ""});
   block().balances();
   EXPECT_EQ(conn.count("SALDOCONS"), 1);
   EXPECT_EQ(state.findDataset("cdsSALDOCONS")->recordCount(), 0u);
 
   std::filesystem::path unreadable = dir / "unreadable.cds";
   testing_support::writeFile(unreadable, "not a packet");
-  state.spool("cdsSALDOCONS", {unreadable, std::nullopt});
+  state.spool("cdsSALDOCONS", {unreadable, std::nullopt, ""});
   EXPECT_NO_THROW(block().balances());
   EXPECT_EQ(conn.count("SALDOCONS"), 1);
   EXPECT_TRUE(logged("Final do InsereDados(cdsSALDOCONS)"));
