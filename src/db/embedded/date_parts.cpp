@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <stdexcept>
 
 #include "db/core/named_table.h"
 #include "db/core/text.h"
@@ -89,16 +91,59 @@ constexpr StylePattern kStylePatterns[] = {
     {121, "yyyy-mm-dd hh:nn:ss.zzz"},
 };
 
+constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
 // Styles 0 and 100: "Jan  8 2026  3:04PM".
 std::string withMonthName(DateTime date) {
-  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const auto p = date.parts();
   const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonths[p.month - 1], p.day, p.year,
-                hour12, p.minute, p.hour < 12 ? "AM" : "PM");
+  std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonths[p.month - 1].data(), p.day,
+                p.year, hour12, p.minute, p.hour < 12 ? "AM" : "PM");
   return buf;
+}
+
+// Reads a whole number of 1 to `most` digits at `pos`, after any spaces.
+std::optional<int> readNumber(std::string_view s, size_t& pos, size_t most) {
+  while (pos < s.size() && s[pos] == ' ') ++pos;
+  const size_t start = pos;
+  int value = 0;
+  while (pos < s.size() && pos - start < most && s[pos] >= '0' && s[pos] <= '9')
+    value = value * 10 + (s[pos++] - '0');
+  if (pos == start) return std::nullopt;
+  return value;
+}
+
+// Styles 0 and 100 read back, as the server reads them: "Mon dd yyyy[ hh:mi[AM|PM]]".
+std::optional<DateTime> readWithMonthName(std::string_view s) {
+  if (s.size() < 3) return std::nullopt;
+  const auto named = std::find_if(std::begin(kMonths), std::end(kMonths),
+                                  [&](std::string_view m) { return iequals(m, s.substr(0, 3)); });
+  if (named == std::end(kMonths)) return std::nullopt;
+  size_t pos = 3;
+  const auto day = readNumber(s, pos, 2);
+  const auto year = readNumber(s, pos, 4);
+  if (!day || !year) return std::nullopt;
+  int hour = 0, minute = 0;
+  if (trim(s.substr(pos)).size() > 0) {
+    const auto h = readNumber(s, pos, 2);
+    if (!h || pos >= s.size() || s[pos] != ':') return std::nullopt;
+    const auto mi = readNumber(s, ++pos, 2);
+    if (!mi) return std::nullopt;
+    hour = *h;
+    minute = *mi;
+    const std::string_view half = trim(s.substr(pos));
+    if (iequals(half, "PM") && hour < 12) hour += 12;
+    if (iequals(half, "AM") && hour == 12) hour = 0;
+    if (!half.empty() && !iequals(half, "AM") && !iequals(half, "PM")) return std::nullopt;
+  }
+  try {
+    return DateTime::fromParts(*year, static_cast<int>(named - std::begin(kMonths)) + 1, *day, hour,
+                               minute, 0);
+  } catch (const std::invalid_argument&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -192,6 +237,7 @@ std::optional<DateTime> parseDateStyle(std::string_view text, int style) {
     slashed[2] = slashed[5] = '/';
     return DateTime::parse(slashed);
   }
+  if (auto named = readWithMonthName(s)) return named;
   return DateTime::parse(s);
 }
 

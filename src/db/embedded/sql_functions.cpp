@@ -143,7 +143,9 @@ void toDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const std::string message =
         "Conversion failed when converting date and/or time from character string '" +
         std::string(textOf(argv[0])) + "'";
-    return sqlite3_result_error(ctx, message.c_str(), -1);
+    sqlite3_result_error(ctx, message.c_str(), -1);
+    // Reported as a conversion error (241 on the server), not as a failing statement.
+    return sqlite3_result_error_code(ctx, SQLITE_MISMATCH);
   }
   resultDate(ctx, *date);
 }

@@ -102,6 +102,53 @@ TEST_F(EmbeddedTSql, TextsMeetingDateColumnsAreConverted) {
             ErrorKind::Conversion);
 }
 
+// Texts copied into a date column, by INSERT ... SELECT, UPDATE from a subquery or a change of
+// the column's type, become dates: kept as texts they would sort after every date.
+TEST_F(EmbeddedTSql, TextsCopiedIntoDateColumnsBecomeDates) {
+  db->execute("CREATE TABLE SOURCE (NMTABELA VARCHAR(30), DSDATA VARCHAR(30))");
+  db->execute("INSERT INTO SOURCE VALUES ('A', '2026-01-01'), ('B', '15/02/2026 10:30')");
+  db->execute(
+      "INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA, DTULTATUTAB) SELECT '1', NMTABELA, DSDATA "
+      "FROM SOURCE");
+  db->execute("INSERT INTO CTRLBAIXATAB VALUES ('1', 'C', '2026-03-01', 0, 0)");
+  db->execute(
+      "UPDATE CTRLBAIXATAB SET DTULTATUTAB = (SELECT DSDATA FROM SOURCE WHERE NMTABELA = 'A') "
+      "WHERE NMTABELA = 'C'");
+  EXPECT_EQ(rowsOf(*db, "SELECT NMTABELA FROM CTRLBAIXATAB WHERE DTULTATUTAB < :P_D ORDER BY 1",
+                   {{"P_D", "2026-02-16"}}),
+            (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(scalar(*db, "SELECT MAX(DTULTATUTAB) FROM CTRLBAIXATAB").asDateTime(),
+            DateTime::fromParts(2026, 2, 15, 10, 30));
+  EXPECT_EQ(rowsOf(*db,
+                   "SELECT NMTABELA FROM SOURCE WHERE DSDATA = (SELECT DTULTATUTAB FROM "
+                   "CTRLBAIXATAB WHERE NMTABELA = 'A')"),
+            (std::vector<std::string>{"A"}));
+
+  db->execute("ALTER TABLE SOURCE ALTER COLUMN DSDATA DATETIME NULL");
+  EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM SOURCE WHERE DSDATA < '2026-02-01'"),
+            Value(int64_t{1}));
+  db->execute("ALTER TABLE CTRLBAIXATAB ALTER COLUMN DTULTATUTAB VARCHAR(30) NULL");
+  EXPECT_EQ(scalar(*db, "SELECT DTULTATUTAB FROM CTRLBAIXATAB WHERE NMTABELA = 'B'"),
+            Value("Feb 15 2026 10:30AM"));
+
+  // The texts a date becomes read back as the same dates.
+  db->execute("ALTER TABLE SOURCE ALTER COLUMN DSDATA VARCHAR(30) NULL");
+  db->execute("ALTER TABLE SOURCE ALTER COLUMN DSDATA DATETIME NULL");
+  EXPECT_EQ(scalar(*db, "SELECT MAX(DSDATA) FROM SOURCE").asDateTime(),
+            DateTime::fromParts(2026, 2, 15, 10, 30));
+
+  // A text that is not a date is refused, as on the server, and nothing is written.
+  db->execute("ALTER TABLE SOURCE ALTER COLUMN DSDATA VARCHAR(30) NULL");
+  db->execute("INSERT INTO SOURCE VALUES ('X', 'soon')");
+  EXPECT_EQ(kindOf([&] { db->execute("ALTER TABLE SOURCE ALTER COLUMN DSDATA DATETIME NULL"); }),
+            ErrorKind::Conversion);
+  db->execute("CREATE TABLE DATED (NMTABELA VARCHAR(30), DTDATA DATETIME)");
+  EXPECT_EQ(kindOf([&] { db->execute("INSERT INTO DATED SELECT NMTABELA, DSDATA FROM SOURCE"); }),
+            ErrorKind::Conversion);
+  EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM DATED"), Value(int64_t{0}));
+  EXPECT_EQ(scalar(*db, "SELECT DSDATA FROM SOURCE WHERE NMTABELA = 'X'"), Value("soon"));
+}
+
 TEST_F(EmbeddedTSql, TopLimitsEachSelect) {
   for (const char* n : {"A", "B", "C"})
     db->execute("INSERT INTO CTRLBAIXATAB (CDFILIAL, NMTABELA) VALUES ('1', :P_N)", {{"P_N", n}});

@@ -13,6 +13,7 @@
 #include "db/embedded/ddl/procedural.h"
 #include "db/embedded/ddl/table_store.h"
 #include "db/embedded/sql_quoting.h"
+#include "db/embedded/value_codec.h"
 
 namespace db::embedded::ddl {
 namespace {
@@ -55,6 +56,24 @@ void requireNewName(sqlite3* db, const TokenCursor& cursor, const std::string& n
     fail(cursor, "There is already an object named '" + name + "' in the database.");
 }
 
+bool isTextType(std::string_view declaredType) {
+  const std::string t = upper(trim(declaredType));
+  for (std::string_view base : {"VARCHAR", "NVARCHAR", "CHAR", "NCHAR", "TEXT", "NTEXT"})
+    if (t.starts_with(base)) return true;
+  return false;
+}
+
+// What the rebuild copies into a column whose type changes: each value converted as the server
+// converts it between texts and dates. Left to SQLite's affinity, a text would stay a text in a
+// date column and a date would become its day number in a text column.
+std::string changedColumnSource(const std::string& column, std::string_view from,
+                                std::string_view to) {
+  const std::string quoted = quoteIdentifier(column);
+  if (isDateType(to) && !isDateType(from)) return "KIVTAB_TODATE(" + quoted + ", 0)";
+  if (isDateType(from) && isTextType(to)) return "KIVTAB_DATETEXT(" + quoted + ", 0)";
+  return quoted;
+}
+
 bool isEmpty(sqlite3* db, const StoredTable& table) {
   return sqlite::scalarText(db, "SELECT count(*) FROM (SELECT 1 FROM " +
                                     quoteIdentifier(table.name) + " LIMIT 1)") == "0";
@@ -82,6 +101,8 @@ int64_t alterColumn(sqlite3* db, TokenCursor& cursor, const StoredTable& table) 
   if (inKey && !notNull)
     fail(cursor, "Cannot make column '" + column.name +
                      "' nullable: it is part of the PRIMARY KEY of table '" + table.name + "'.");
+  std::vector<std::string> sources = sameColumns(next);
+  sources[index] = changedColumnSource(column.name, column.type, type);
   column.type = type;
   std::vector<ColumnConstraint> kept;
   if (!collation.empty()) kept.push_back({ColumnKind::Collate, {}, "COLLATE " + collation});
@@ -91,7 +112,7 @@ int64_t alterColumn(sqlite3* db, TokenCursor& cursor, const StoredTable& table) 
         c.kind != ColumnKind::Collate)
       kept.push_back(c);
   column.constraints = std::move(kept);
-  rebuildTable(db, table, next, sameColumns(next), cursor.sql());
+  rebuildTable(db, table, next, sources, cursor.sql());
   return 0;
 }
 

@@ -245,6 +245,11 @@ void ExpressionWriter::toDate(Item& item) {
     item.type = ExprType::Date;
   } else if (item.parameter >= 0) {
     ctx_.dateParameters[static_cast<size_t>(item.parameter)] = true;
+  } else if (item.expression && item.type == ExprType::Text) {
+    // A text from a column or an expression converts where it meets a date, as on the server;
+    // kept as a text it would compare greater than every date and be stored as a text.
+    item.text = "KIVTAB_TODATE(" + item.text + ", 0)";
+    item.type = ExprType::Date;
   }
 }
 

@@ -208,6 +208,25 @@ void createView(TranslationContext& ctx, ExpressionWriter& writer, Translation& 
   out.changesSchema = true;
 }
 
+// INSERT ... SELECT: the rows pass through a named source so that each value bound for a date
+// column is converted as the server converts it; a text would otherwise be stored as a text.
+std::string insertSelect(TranslationContext& ctx, const TableName& table,
+                         const std::vector<std::string>& names, const std::string& insert,
+                         const std::string& select) {
+  std::string sourceColumns, values;
+  bool anyDate = false;
+  for (size_t k = 0; k < names.size(); ++k) {
+    const std::string column = "kivtab_c" + std::to_string(k + 1);
+    const bool date = ctx.columnType(table.name, names[k]) == ExprType::Date;
+    anyDate = anyDate || date;
+    sourceColumns += (k ? ", " : "") + column;
+    values += (k ? ", " : "") + (date ? "KIVTAB_TODATE(" + column + ", 0)" : column);
+  }
+  if (!anyDate) return insert + " " + select;
+  return "WITH kivtab_source (" + sourceColumns + ") AS (" + select + ") " + insert + " SELECT " +
+         values + " FROM kivtab_source";
+}
+
 }  // namespace
 
 void translateIf(TranslationContext& ctx, ExpressionWriter& writer, Translation& out) {
@@ -288,7 +307,7 @@ void translateInsert(TranslationContext& ctx, ExpressionWriter& writer, Translat
   }
   if (!ctx.is(i, "VALUES")) {
     if (ctx.is(i, "EXEC") || ctx.is(i, "EXECUTE")) ctx.unsupported("INSERT ... EXEC");
-    out.sql = sql + " " + writer.rest(i).text;
+    out.sql = insertSelect(ctx, table, names, sql, writer.rest(i).text);
     return;
   }
   sql += " VALUES ";
