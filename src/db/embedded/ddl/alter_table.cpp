@@ -13,6 +13,7 @@
 #include "db/embedded/ddl/procedural.h"
 #include "db/embedded/ddl/table_store.h"
 #include "db/embedded/sql_quoting.h"
+#include "db/embedded/translate/type_names.h"
 #include "db/embedded/value_codec.h"
 
 namespace db::embedded::ddl {
@@ -56,20 +57,13 @@ void requireNewName(sqlite3* db, const TokenCursor& cursor, const std::string& n
     fail(cursor, "There is already an object named '" + name + "' in the database.");
 }
 
-bool isTextType(std::string_view declaredType) {
-  const std::string t = upper(trim(declaredType));
-  for (std::string_view base : {"VARCHAR", "NVARCHAR", "CHAR", "NCHAR", "TEXT", "NTEXT"})
-    if (t.starts_with(base)) return true;
-  return false;
-}
-
 // What the rebuild copies into a column whose type changes: each value converted as the server
 // converts it between texts and dates. Left to SQLite's affinity, a text would stay a text in a
 // date column and a date would become its day number in a text column.
 std::string changedColumnSource(const std::string& column, std::string_view from,
                                 std::string_view to) {
   const std::string quoted = quoteIdentifier(column);
-  if (isDateType(to) && !isDateType(from)) return "KIVTAB_TODATE(" + quoted + ", 0)";
+  if (isDateType(to) && !isDateType(from)) return convertedToDate(quoted);
   if (isDateType(from) && isTextType(to)) return "KIVTAB_DATETEXT(" + quoted + ", 0)";
   return quoted;
 }

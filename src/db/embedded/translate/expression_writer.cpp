@@ -8,6 +8,7 @@
 #include "db/embedded/extension.h"
 #include "db/embedded/sql_quoting.h"
 #include "db/embedded/translate/keywords.h"
+#include "db/embedded/translate/type_names.h"
 
 namespace db::embedded {
 namespace {
@@ -248,7 +249,7 @@ void ExpressionWriter::toDate(Item& item) {
   } else if (item.expression && item.type == ExprType::Text) {
     // A text from a column or an expression converts where it meets a date, as on the server;
     // kept as a text it would compare greater than every date and be stored as a text.
-    item.text = "KIVTAB_TODATE(" + item.text + ", 0)";
+    item.text = convertedToDate(item.text);
     item.type = ExprType::Date;
   }
 }

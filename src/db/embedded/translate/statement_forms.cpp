@@ -7,6 +7,7 @@
 #include "db/embedded/translate/column_definition.h"
 #include "db/embedded/translate/context.h"
 #include "db/embedded/translate/expression_writer.h"
+#include "db/embedded/translate/type_names.h"
 
 namespace db::embedded {
 namespace {
@@ -220,7 +221,7 @@ std::string insertSelect(TranslationContext& ctx, const TableName& table,
     const bool date = ctx.columnType(table.name, names[k]) == ExprType::Date;
     anyDate = anyDate || date;
     sourceColumns += (k ? ", " : "") + column;
-    values += (k ? ", " : "") + (date ? "KIVTAB_TODATE(" + column + ", 0)" : column);
+    values += (k ? ", " : "") + (date ? convertedToDate(column) : column);
   }
   if (!anyDate) return insert + " " + select;
   return "WITH kivtab_source (" + sourceColumns + ") AS (" + select + ") " + insert + " SELECT " +

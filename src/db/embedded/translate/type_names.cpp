@@ -11,6 +11,10 @@ bool isTextType(std::string_view declaredType) {
          t == "SYSNAME";
 }
 
+std::string convertedToDate(std::string_view value) {
+  return "KIVTAB_TODATE(" + std::string(value) + ", 0)";
+}
+
 std::string storedTypeName(std::string_view tsqlType) {
   std::string out;
   for (char c : upper(tsqlType))
